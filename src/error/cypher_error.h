@@ -1,0 +1,61 @@
+// The one error value of the parser, the tree builder and the generator.
+//
+// Inside the core, fallible operations return Result<T>: either the value or a
+// CypherError. Nothing is thrown; the Python boundary turns errors into
+// exceptions.
+#ifndef QUORVANE_ERROR_CYPHER_ERROR_H_
+#define QUORVANE_ERROR_CYPHER_ERROR_H_
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace quorvane {
+
+struct CypherError {
+  enum class Kind { Parse, Semantic, Generator };
+
+  Kind kind;
+  std::string message;
+
+  static CypherError parse(std::string message) { return {Kind::Parse, std::move(message)}; }
+  static CypherError generator(std::string message) {
+    return {Kind::Generator, std::move(message)};
+  }
+
+  // "Parse error: ", "Semantic error: " or "Generator error: " and the message.
+  std::string display() const {
+    const char* prefix = kind == Kind::Parse      ? "Parse error: "
+                         : kind == Kind::Semantic ? "Semantic error: "
+                                                  : "Generator error: ";
+    return prefix + message;
+  }
+};
+
+// Either a value or a CypherError. A minimal stand-in for std::expected.
+template <class T>
+class Result {
+ public:
+  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+  Result(CypherError error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+  bool ok() const { return state_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+
+  T& value() & { return std::get<0>(state_); }
+  const T& value() const& { return std::get<0>(state_); }
+  T&& value() && { return std::get<0>(std::move(state_)); }
+  T* operator->() { return &std::get<0>(state_); }
+  const T* operator->() const { return &std::get<0>(state_); }
+  T& operator*() & { return std::get<0>(state_); }
+
+  const CypherError& error() const& { return std::get<1>(state_); }
+  CypherError&& error() && { return std::get<1>(std::move(state_)); }
+
+ private:
+  std::variant<T, CypherError> state_;
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_ERROR_CYPHER_ERROR_H_

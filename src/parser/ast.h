@@ -1,0 +1,331 @@
+// The syntax tree of one query.
+//
+// A plain value tree: every node owns its children outright (no sharing, no
+// parent links, no pointers into the query text), every name is an owned
+// copy, and copying a node copies its whole subtree. Nothing changes after the
+// builder returns it. The parser bounds the depth of every tree it builds, so
+// recursive walks, copies and destruction stay shallow.
+//
+// Maps (property maps and map literals) are kept as entry lists in the order
+// the keys were first written; a repeated key replaces the earlier value in
+// place.
+#ifndef QUORVANE_PARSER_AST_H_
+#define QUORVANE_PARSER_AST_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace quorvane {
+
+// An owning, deep-copying pointer: gives recursive types a fixed size.
+// Only a moved-from Box is empty.
+template <class T>
+class Box {
+ public:
+  Box(T value) : ptr_(new T(std::move(value))) {}
+  Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
+  Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
+  Box& operator=(const Box& other) {
+    if (this != &other) *this = Box(other);
+    return *this;
+  }
+  Box& operator=(Box&& other) noexcept {
+    std::swap(ptr_, other.ptr_);
+    return *this;
+  }
+  ~Box() { delete ptr_; }
+
+  T& operator*() { return *ptr_; }
+  const T& operator*() const { return *ptr_; }
+  T* operator->() { return ptr_; }
+  const T* operator->() const { return ptr_; }
+  T* get() { return ptr_; }
+  const T* get() const { return ptr_; }
+
+ private:
+  T* ptr_;
+};
+
+struct MapEntry;
+struct ExistsSubquery;
+using PropertyMap = std::vector<MapEntry>;
+
+struct Expr {
+  struct Integer { int64_t value; };
+  struct Float { double value; };
+  struct String { std::string value; };  // without quotes; escapes kept as written
+  struct Boolean { bool value; };
+  struct Null {};
+  struct List { std::vector<Expr> items; };
+  struct Map { PropertyMap entries; };
+  struct Variable { std::string name; };
+  struct Property { Box<Expr> target; std::string key; };
+  struct Index { Box<Expr> target; Box<Expr> index; };
+  struct Slice { Box<Expr> target; std::optional<Box<Expr>> from; std::optional<Box<Expr>> to; };
+  struct Parameter { std::string name; };  // without the '$'
+  struct Binary { Box<Expr> left; Box<Expr> right; };
+  struct Unary { Box<Expr> operand; };
+  struct Or : Binary {};
+  struct Xor : Binary {};
+  struct And : Binary {};
+  struct Not : Unary {};
+  struct Equal : Binary {};
+  struct NotEqual : Binary {};
+  struct LessThan : Binary {};
+  struct LessOrEqual : Binary {};
+  struct GreaterThan : Binary {};
+  struct GreaterOrEqual : Binary {};
+  struct RegexMatch : Binary {};
+  struct IsNull : Unary {};
+  struct IsNotNull : Unary {};
+  struct In : Binary {};
+  struct StartsWith : Binary {};
+  struct EndsWith : Binary {};
+  struct Contains : Binary {};
+  struct Add : Binary {};
+  struct Subtract : Binary {};
+  struct Multiply : Binary {};
+  struct Divide : Binary {};
+  struct Modulo : Binary {};
+  struct Power : Binary {};
+  struct Negate : Unary {};
+  struct FunctionCall { std::string name; std::vector<Expr> args; bool distinct = false; };
+  struct CountStar {};
+  struct CaseAlternative;
+  struct Case {
+    std::optional<Box<Expr>> operand;
+    std::vector<CaseAlternative> alternatives;
+    std::optional<Box<Expr>> else_expr;
+  };
+  struct ListComprehension {
+    std::string variable;
+    Box<Expr> list;
+    std::optional<Box<Expr>> predicate;
+    std::optional<Box<Expr>> projection;
+  };
+  struct Quantifier {
+    std::string variable;
+    Box<Expr> list;
+    std::optional<Box<Expr>> predicate;
+  };
+  struct All : Quantifier {};
+  struct Any : Quantifier {};
+  struct None : Quantifier {};
+  struct Single : Quantifier {};
+  struct Exists { Box<ExistsSubquery> subquery; };
+
+  // The 45 variants, in their fixed order.
+  using Variant =
+      std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property, Index,
+                   Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual, LessThan, LessOrEqual,
+                   GreaterThan, GreaterOrEqual, RegexMatch, IsNull, IsNotNull, In, StartsWith,
+                   EndsWith, Contains, Add, Subtract, Multiply, Divide, Modulo, Power, Negate,
+                   FunctionCall, CountStar, Case, ListComprehension, All, Any, None, Single,
+                   Exists>;
+
+  template <class T>
+  Expr(T node) : node(std::move(node)) {}
+
+  template <class T>
+  const T* as() const { return std::get_if<T>(&node); }
+  size_t kind() const { return node.index(); }
+
+  Variant node;
+};
+
+struct Expr::CaseAlternative {
+  Expr when;
+  Expr then;
+};
+
+struct MapEntry {
+  std::string key;
+  Expr value;
+};
+
+// ---- Patterns ----
+
+struct MapOrParam {
+  struct Map { PropertyMap entries; };
+  struct Parameter { std::string name; };  // without the '$'
+  std::variant<Map, Parameter> value;
+};
+
+struct NodePattern {
+  std::optional<std::string> variable;
+  std::vector<std::string> labels;
+  std::optional<MapOrParam> properties;
+};
+
+enum class Direction { Outgoing, Incoming, Undirected };
+
+struct RangeBounds {
+  std::optional<int64_t> min;
+  std::optional<int64_t> max;
+};
+
+struct RelationshipPattern {
+  std::optional<std::string> variable;
+  std::vector<std::string> types;
+  std::optional<MapOrParam> properties;
+  Direction direction = Direction::Undirected;
+  std::optional<RangeBounds> range;  // absent without '*'
+};
+
+struct PatternLink {
+  RelationshipPattern relationship;
+  NodePattern node;
+};
+
+struct PatternPart {
+  std::optional<std::string> variable;  // path name
+  NodePattern start;
+  std::vector<PatternLink> chain;
+};
+
+using Pattern = std::vector<PatternPart>;
+
+// ---- Clauses ----
+
+struct YieldItem {
+  std::string variable;
+  std::optional<std::string> field;
+};
+
+struct CallClause {
+  std::string procedure;
+  std::vector<Expr> args;
+  std::vector<YieldItem> yield_items;
+};
+
+struct ReadingClause {
+  struct Match {
+    bool optional = false;
+    Pattern pattern;
+    std::optional<Expr> where_clause;
+  };
+  struct Unwind {
+    Expr expr;
+    std::string variable;
+  };
+  std::variant<Match, Unwind, CallClause> clause;
+};
+
+struct PropertyExpr {
+  std::string variable;
+  std::vector<std::string> keys;
+};
+
+struct SetItem {
+  struct Property { PropertyExpr target; Expr value; };
+  struct Assign { std::string variable; Expr value; };
+  struct AddAssign { std::string variable; Expr value; };
+  struct Labels { std::string variable; std::vector<std::string> labels; };
+  std::variant<Property, Assign, AddAssign, Labels> item;
+};
+
+struct RemoveItem {
+  struct Labels { std::string variable; std::vector<std::string> labels; };
+  struct Property { PropertyExpr target; };
+  std::variant<Labels, Property> item;
+};
+
+struct UpdatingClause {
+  struct Create { Pattern pattern; };
+  struct Merge {
+    PatternPart pattern_part;
+    std::vector<std::vector<SetItem>> on_match;
+    std::vector<std::vector<SetItem>> on_create;
+  };
+  struct Set { std::vector<SetItem> items; };
+  struct Remove { std::vector<RemoveItem> items; };
+  struct Delete {
+    bool detach = false;
+    std::vector<Expr> exprs;
+  };
+  std::variant<Create, Merge, Set, Remove, Delete> clause;
+};
+
+struct ReturnItem {
+  Expr expr;
+  std::optional<std::string> alias;
+};
+
+struct SortItem {
+  Expr expr;
+  bool descending = false;
+};
+
+struct WithClause {
+  bool distinct = false;
+  std::vector<ReturnItem> items;  // empty for WITH *
+  std::optional<std::vector<SortItem>> order_by;
+  std::optional<Expr> skip;
+  std::optional<Expr> limit;
+  std::optional<Expr> where_clause;
+};
+
+// All is only the starting value of a return clause; every built clause holds
+// an item list, empty for RETURN *.
+struct ReturnItems {
+  bool all = true;
+  std::vector<ReturnItem> items;
+};
+
+struct ReturnClause {
+  bool distinct = false;
+  ReturnItems items;
+  std::optional<std::vector<SortItem>> order_by;
+  std::optional<Expr> skip;
+  std::optional<Expr> limit;
+};
+
+// ---- Queries ----
+
+struct SinglePartQuery {
+  std::vector<ReadingClause> reading_clauses;
+  std::vector<UpdatingClause> updating_clauses;
+  std::optional<ReturnClause> return_clause;
+};
+
+struct QueryPart {
+  std::vector<ReadingClause> reading_clauses;
+  std::vector<UpdatingClause> updating_clauses;
+  WithClause with_clause;
+};
+
+struct MultiPartQuery {
+  std::vector<QueryPart> parts;
+  std::vector<ReadingClause> reading_clauses;
+  std::vector<UpdatingClause> updating_clauses;
+  std::optional<ReturnClause> return_clause;
+};
+
+// SinglePart (index 0) or MultiPart (index 1).
+using SingleQuery = std::variant<SinglePartQuery, MultiPartQuery>;
+
+struct UnionPart {
+  bool all = false;
+  SingleQuery query;
+};
+
+struct RegularQuery {
+  SingleQuery first;
+  std::vector<UnionPart> unions;
+};
+
+// Query (index 0) or StandaloneCall (index 1).
+using CypherQuery = std::variant<RegularQuery, CallClause>;
+
+// Pattern (index 0) or Query (index 1).
+struct ExistsSubquery {
+  std::variant<Pattern, RegularQuery> value;
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_PARSER_AST_H_

@@ -1,0 +1,94 @@
+#include "schema/schema.h"
+
+#include <algorithm>
+
+namespace quorvane {
+
+namespace {
+
+std::vector<std::string_view> views_of(const std::vector<std::string>& strings) {
+  return {strings.begin(), strings.end()};
+}
+
+bool contains(const std::vector<std::string>& keys, std::string_view key) {
+  return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+}  // namespace
+
+void Schema::add_node_label(std::string label, std::vector<std::string> properties) {
+  auto it = node_index_.find(std::string_view(label));
+  if (it != node_index_.end()) {
+    nodes_[it->second].properties = std::move(properties);
+    return;
+  }
+  node_index_.emplace(label, nodes_.size());
+  nodes_.push_back({std::move(label), std::move(properties)});
+}
+
+void Schema::add_rel_type(std::string type, std::string source, std::string target,
+                          std::vector<std::string> properties) {
+  auto it = rel_index_.find(std::string_view(type));
+  if (it != rel_index_.end()) {
+    RelType& entry = rels_[it->second];
+    entry.source = std::move(source);
+    entry.target = std::move(target);
+    entry.properties = std::move(properties);
+    return;
+  }
+  rel_index_.emplace(type, rels_.size());
+  rels_.push_back({std::move(type), std::move(source), std::move(target), std::move(properties)});
+}
+
+const Schema::NodeLabel* Schema::find_node(std::string_view label) const {
+  auto it = node_index_.find(label);
+  return it == node_index_.end() ? nullptr : &nodes_[it->second];
+}
+
+const Schema::RelType* Schema::find_rel(std::string_view type) const {
+  auto it = rel_index_.find(type);
+  return it == rel_index_.end() ? nullptr : &rels_[it->second];
+}
+
+std::vector<std::string_view> Schema::node_labels() const {
+  std::vector<std::string_view> out;
+  out.reserve(nodes_.size());
+  for (const NodeLabel& n : nodes_) out.push_back(n.name);
+  return out;
+}
+
+std::vector<std::string_view> Schema::rel_types() const {
+  std::vector<std::string_view> out;
+  out.reserve(rels_.size());
+  for (const RelType& r : rels_) out.push_back(r.name);
+  return out;
+}
+
+std::vector<std::string_view> Schema::node_properties(std::string_view label) const {
+  const NodeLabel* n = find_node(label);
+  return n ? views_of(n->properties) : std::vector<std::string_view>{};
+}
+
+std::vector<std::string_view> Schema::rel_properties(std::string_view type) const {
+  const RelType* r = find_rel(type);
+  return r ? views_of(r->properties) : std::vector<std::string_view>{};
+}
+
+bool Schema::node_has_property(std::string_view label, std::string_view key) const {
+  const NodeLabel* n = find_node(label);
+  return n && contains(n->properties, key);
+}
+
+bool Schema::rel_has_property(std::string_view type, std::string_view key) const {
+  const RelType* r = find_rel(type);
+  return r && contains(r->properties, key);
+}
+
+std::optional<std::pair<std::string_view, std::string_view>> Schema::rel_src_tgt(
+    std::string_view type) const {
+  const RelType* r = find_rel(type);
+  if (!r) return std::nullopt;
+  return std::make_pair(std::string_view(r->source), std::string_view(r->target));
+}
+
+}  // namespace quorvane

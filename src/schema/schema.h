@@ -1,0 +1,77 @@
+// A property-graph schema: node labels with their property keys, and
+// relationship types with a source label, a target label and property keys.
+//
+// Invariants: names are unique within each map; a later insertion of the same
+// name replaces the earlier entry in place, so enumeration follows the order
+// in which names were first supplied. Names compare by exact bytes. Property
+// lists keep their supplied order and repeats. Once built, a Schema is only
+// read, so any number of threads may share one.
+#ifndef QUORVANE_SCHEMA_SCHEMA_H_
+#define QUORVANE_SCHEMA_SCHEMA_H_
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace quorvane {
+
+class Schema {
+ public:
+  struct NodeLabel {
+    std::string name;
+    std::vector<std::string> properties;
+  };
+  struct RelType {
+    std::string name;
+    std::string source;
+    std::string target;
+    std::vector<std::string> properties;
+  };
+
+  Schema() = default;
+
+  // Building. Re-adding a name replaces its entry where it stands.
+  void add_node_label(std::string label, std::vector<std::string> properties);
+  void add_rel_type(std::string type, std::string source, std::string target,
+                    std::vector<std::string> properties);
+
+  // Lookups; unknown names give false, an empty list or nothing.
+  bool has_node_label(std::string_view label) const { return find_node(label) != nullptr; }
+  bool has_rel_type(std::string_view type) const { return find_rel(type) != nullptr; }
+  std::vector<std::string_view> node_labels() const;
+  std::vector<std::string_view> rel_types() const;
+  std::vector<std::string_view> node_properties(std::string_view label) const;
+  std::vector<std::string_view> rel_properties(std::string_view type) const;
+  bool node_has_property(std::string_view label, std::string_view key) const;
+  bool rel_has_property(std::string_view type, std::string_view key) const;
+  std::optional<std::pair<std::string_view, std::string_view>> rel_src_tgt(
+      std::string_view type) const;
+
+  // The entries themselves, in enumeration order, for callers that walk the
+  // whole schema without copying (suggestions, export, generation).
+  const std::vector<NodeLabel>& nodes() const { return nodes_; }
+  const std::vector<RelType>& relationships() const { return rels_; }
+  const NodeLabel* find_node(std::string_view label) const;
+  const RelType* find_rel(std::string_view type) const;
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using Index = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
+
+  std::vector<NodeLabel> nodes_;
+  std::vector<RelType> rels_;
+  Index node_index_;
+  Index rel_index_;
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_SCHEMA_SCHEMA_H_

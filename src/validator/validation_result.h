@@ -1,0 +1,26 @@
+// The outcome of validating one query.
+//
+// Invariants (kept by CypherValidator::validate): at most one of
+// syntax_errors and semantic_errors is non-empty; syntax_errors holds at most
+// one message; errors == syntax_errors followed by semantic_errors; is_valid
+// exactly when errors is empty. Repeated findings are kept.
+#ifndef QUORVANE_VALIDATOR_VALIDATION_RESULT_H_
+#define QUORVANE_VALIDATOR_VALIDATION_RESULT_H_
+
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+struct ValidationResult {
+  bool is_valid = true;
+  std::vector<std::string> errors;
+  std::vector<std::string> syntax_errors;
+  std::vector<std::string> semantic_errors;
+
+  bool operator==(const ValidationResult&) const = default;
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_VALIDATION_RESULT_H_
