@@ -1,0 +1,974 @@
+#include "parser/grammar.h"
+
+#include <algorithm>
+#include <array>
+
+#include "parser/lexical.h"
+#include "parser/parse.h"
+
+namespace quorvane {
+
+namespace {
+
+using R = Rule;
+
+// The reserved words, alphabetical. Order matters: the first word that
+// matches is final, so ASC, ASCENDING, DESCENDING, ENDS and ORDER are never
+// reserved (AS, DESC, END and OR come first).
+constexpr std::array<std::string_view, 54> kKeywords = {
+    "ALL",     "AND",      "ANY",    "AS",     "ASC",      "ASCENDING", "BY",     "CALL",
+    "CASE",    "CONTAINS", "COUNT",  "CREATE", "DELETE",   "DESC",      "DESCENDING",
+    "DETACH",  "DISTINCT", "DO",     "DROP",   "ELSE",     "END",       "ENDS",   "EXISTS",
+    "FALSE",   "FOR",      "FROM",   "IN",     "IS",       "LIMIT",     "MATCH",  "MERGE",
+    "NEW",     "NONE",     "NOT",    "NULL",   "ON",       "OPTIONAL",  "OR",     "ORDER",
+    "REMOVE",  "RETURN",   "SET",    "SINGLE", "SKIP",     "STARTS",    "THEN",   "TRUE",
+    "UNION",   "UNWIND",   "WHEN",   "WHERE",  "WITH",     "XOR",       "YIELD"};
+
+// Words that are reserved but may still name a variable.
+constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE", "SINGLE"};
+
+// Rule invocations allowed per byte of input (plus a fixed allowance) before
+// the match gives up. Ordinary queries use a small fraction of this; only
+// inputs that make the engine re-match the same text over and over reach it.
+constexpr uint64_t kWorkPerByte = 400;
+constexpr uint64_t kWorkBase = 2'000'000;
+
+inline char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+inline bool is_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool is_name_start(unsigned char c) { return is_letter(c) || c == '_'; }
+inline bool is_hex(unsigned char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+enum class KeywordTest { kNone, kAll, kVariable };
+
+class Matcher {
+ public:
+  explicit Matcher(std::string_view text)
+      : text_(text), work_budget_(kWorkBase + kWorkPerByte * text.size()) {
+    nodes_.reserve(text.size() / 2 + 16);
+  }
+
+  MatchResult run() {
+    MatchResult result;
+    bool ok = cypher();
+    if (ok && !aborted_) {
+      result.ok = true;
+      result.nodes = std::move(nodes_);
+      return result;
+    }
+    MatchFailure& f = result.failure;
+    if (aborted_) {
+      f.position = static_cast<uint32_t>(abort_pos_);
+      f.limit_note = abort_note_;
+      return result;
+    }
+    f.position = static_cast<uint32_t>(furthest_);
+    f.expected = sorted(expected_);
+    return result;
+  }
+
+ private:
+  struct Mark {
+    size_t pos;
+    size_t nodes;
+  };
+
+  // ---------------------------------------------------------------- engine
+
+  Mark mark() const { return {pos_, nodes_.size()}; }
+  void reset(Mark m) {
+    pos_ = m.pos;
+    nodes_.resize(m.nodes);
+  }
+
+  static std::vector<Rule> sorted(std::vector<Rule> rules) {
+    std::sort(rules.begin(), rules.end());
+    rules.erase(std::unique(rules.begin(), rules.end()), rules.end());
+    return rules;
+  }
+
+  void abort_match(std::string note) {
+    if (aborted_) return;
+    aborted_ = true;
+    abort_pos_ = pos_;
+    abort_note_ = std::move(note);
+  }
+
+  // Runs one rule invocation: opens its node (in normal mode, outside
+  // predicates), runs the body, and keeps the failure record.
+  template <class Body>
+  bool rule(Rule r, Body&& body) {
+    if (aborted_) return false;
+    if (++work_ > work_budget_) {
+      abort_match("query too complex to match (backtracking limit reached)");
+      return false;
+    }
+    const size_t start = pos_;
+    const bool at_furthest = start == furthest_;
+    const size_t expected_len = at_furthest ? expected_.size() : 0;
+    const bool opens = !atomic_;
+    const size_t node = nodes_.size();
+    if (opens) nodes_.push_back({r, static_cast<uint32_t>(start), 0, 0});
+
+    const bool ok = body();
+
+    if (ok) {
+      if (opens) {
+        nodes_[node].end = static_cast<uint32_t>(pos_);
+        nodes_[node].next = static_cast<uint32_t>(nodes_.size());
+      }
+    } else {
+      track(r, start, expected_len);
+      if (opens) nodes_.resize(node);
+    }
+    return ok;
+  }
+
+  // Failure-record update for an invocation that started at `start`. When
+  // the invocation's own body recorded exactly one rule at its start, that
+  // more specific rule stays and the invocation adds nothing.
+  //
+  // Every negative predicate of this grammar only tests characters inside
+  // atomic rules, so no rule ever succeeds inside a predicate in normal mode
+  // and nothing is recorded as unexpected.
+  void track(Rule r, size_t start, size_t expected_len) {
+    if (atomic_) return;
+    const size_t before = expected_len;
+    const size_t now = start == furthest_ ? expected_.size() : 0;
+    if (now > before && now - before == 1) return;
+    if (start == furthest_) {
+      expected_.resize(expected_len);
+    } else if (start > furthest_) {
+      expected_.clear();
+      furthest_ = start;
+    }
+    if (start == furthest_) expected_.push_back(r);
+  }
+
+  template <class Body>
+  bool atomic_rule(Rule r, Body&& body) {
+    return rule(r, [&] {
+      const bool saved = atomic_;
+      atomic_ = true;
+      const bool ok = body();
+      atomic_ = saved;
+      return ok;
+    });
+  }
+
+  // Skippable text between elements; never in atomic mode.
+  void skip() {
+    if (!atomic_) pos_ = skip_ignorable(text_, pos_);
+  }
+
+  // Sequence: elements joined by skips; on failure everything is given back.
+  template <class... Fs>
+  bool seq(Fs&&... fs) {
+    const Mark m = mark();
+    bool first = true;
+    auto step = [&](auto& f) {
+      if (!first) skip();
+      first = false;
+      return f();
+    };
+    if ((step(fs) && ...)) return true;
+    reset(m);
+    return false;
+  }
+
+  // Greedy repetitions; the skip before a failed repetition is undone with it.
+  template <class F>
+  bool star(F&& f) {
+    if (f()) repeat_rest(f);
+    return true;
+  }
+
+  template <class F>
+  bool plus(F&& f) {
+    if (!f()) return false;
+    repeat_rest(f);
+    return true;
+  }
+
+  // The repetitions after the first, each preceded by a skip.
+  template <class F>
+  void repeat_rest(F& f) {
+    for (;;) {
+      const Mark m = mark();
+      skip();
+      if (!f()) {
+        reset(m);
+        return;
+      }
+    }
+  }
+
+  bool lit(std::string_view s) {
+    if (text_.compare(pos_, s.size(), s) != 0 || text_.size() - pos_ < s.size()) return false;
+    pos_ += s.size();
+    return true;
+  }
+
+  // Case-insensitive literal; `s` is upper case.
+  bool ilit(std::string_view s) {
+    if (text_.size() - pos_ < s.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+      if (upper(text_[pos_ + i]) != s[i]) return false;
+    }
+    pos_ += s.size();
+    return true;
+  }
+
+  bool peek_word_char() const {
+    return pos_ < text_.size() && is_word_char(static_cast<unsigned char>(text_[pos_]));
+  }
+
+  // A keyword that must end at a word boundary (nothing skipped before the
+  // test).
+  bool word(std::string_view s) {
+    const size_t start = pos_;
+    if (!ilit(s)) return false;
+    if (peek_word_char()) {
+      pos_ = start;
+      return false;
+    }
+    return true;
+  }
+
+  // One whole UTF-8 encoded character.
+  bool any_char() {
+    if (pos_ >= text_.size()) return false;
+    unsigned char c = static_cast<unsigned char>(text_[pos_]);
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    pos_ = std::min(text_.size(), pos_ + len);
+    return true;
+  }
+
+  unsigned char cur() const {
+    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : 0;
+  }
+
+  auto L(std::string_view s) {
+    return [this, s] { return lit(s); };
+  }
+  auto I(std::string_view s) {
+    return [this, s] { return ilit(s); };
+  }
+  template <class F>
+  static auto opt(F f) {
+    return [f]() mutable {
+      f();
+      return true;
+    };
+  }
+  template <class F>
+  auto many(F f) {
+    return [this, f]() mutable { return star(f); };
+  }
+  template <class F>
+  auto some(F f) {
+    return [this, f]() mutable { return plus(f); };
+  }
+  template <class... Fs>
+  auto group(Fs... fs) {
+    return [this, fs...]() mutable { return seq(fs...); };
+  }
+
+#define Q(name) [this] { return name(); }
+
+  // ------------------------------------------------------ lexical rules
+
+  // Which reserved word stands at the current position, if any (the index in
+  // kKeywords), honouring the list order and the word-boundary test.
+  int keyword_at() const {
+    char first = upper(static_cast<char>(cur()));
+    if (first < 'A' || first > 'Z') return -1;
+    for (size_t i = 0; i < kKeywords.size(); ++i) {
+      std::string_view w = kKeywords[i];
+      if (w[0] != first) continue;
+      if (text_.size() - pos_ < w.size()) continue;
+      bool match = true;
+      for (size_t k = 1; k < w.size(); ++k) {
+        if (upper(text_[pos_ + k]) != w[k]) {
+          match = false;
+          break;
+        }
+      }
+      if (!match) continue;
+      size_t after = pos_ + w.size();
+      if (after < text_.size() && is_word_char(static_cast<unsigned char>(text_[after]))) {
+        return -1;
+      }
+      return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  bool reserved_here(KeywordTest test) const {
+    if (test == KeywordTest::kNone) return false;
+    int k = keyword_at();
+    if (k < 0) return false;
+    if (test == KeywordTest::kVariable) {
+      for (std::string_view w : kVariableWords) {
+        if (kKeywords[k] == w) return false;
+      }
+    }
+    return true;
+  }
+
+  bool plain_name() {
+    if (!is_name_start(cur())) return false;
+    ++pos_;
+    while (is_word_char(cur())) ++pos_;
+    return true;
+  }
+
+  bool backtick_identifier() {
+    if (cur() != '`') return false;
+    size_t close = text_.find('`', pos_ + 1);
+    if (close == std::string_view::npos) return false;
+    pos_ = close + 1;
+    return true;
+  }
+
+  // A name; `test` says which reserved words it must not be.
+  bool identifier(KeywordTest test) {
+    if (!reserved_here(test) && plain_name()) return true;
+    return backtick_identifier();
+  }
+
+  bool variable() {
+    return atomic_rule(R::variable, [&] { return identifier(KeywordTest::kVariable); });
+  }
+  bool label_name() {
+    return atomic_rule(R::label_name, [&] { return identifier(KeywordTest::kNone); });
+  }
+  bool rel_type_name() {
+    return atomic_rule(R::rel_type_name, [&] { return identifier(KeywordTest::kNone); });
+  }
+  bool property_key_name() {
+    return atomic_rule(R::property_key_name, [&] { return identifier(KeywordTest::kNone); });
+  }
+  bool procedure_result_field() {
+    return atomic_rule(R::procedure_result_field,
+                       [&] { return identifier(KeywordTest::kAll); });
+  }
+
+  bool procedure_name() {
+    return atomic_rule(R::procedure_name, [&] {
+      if (!identifier(KeywordTest::kAll)) return false;
+      for (;;) {
+        const size_t m = pos_;
+        if (!lit(".") || !identifier(KeywordTest::kAll)) {
+          pos_ = m;
+          return true;
+        }
+      }
+    });
+  }
+
+  // (identifier ".")+ ; only ever invoked inside function_name.
+  bool namespace_prefix() {
+    bool any = false;
+    for (;;) {
+      const size_t m = pos_;
+      if (!identifier(KeywordTest::kAll) || !lit(".")) {
+        pos_ = m;
+        return any;
+      }
+      any = true;
+    }
+  }
+
+  bool function_name() {
+    return atomic_rule(R::function_name, [&] {
+      const size_t m = pos_;
+      namespace_prefix();
+      if (!plain_name()) {
+        pos_ = m;
+        return false;
+      }
+      return true;
+    });
+  }
+
+  bool parameter() {
+    return atomic_rule(R::parameter, [&] {
+      if (cur() != '$') return false;
+      const size_t m = pos_++;
+      if (plain_name()) return true;
+      if (!is_digit(cur())) {
+        pos_ = m;
+        return false;
+      }
+      while (is_digit(cur())) ++pos_;
+      return true;
+    });
+  }
+
+  bool digits() {
+    if (!is_digit(cur())) return false;
+    while (is_digit(cur())) ++pos_;
+    return true;
+  }
+
+  bool integer_literal() {
+    return atomic_rule(R::integer_literal, [&] {
+      const size_t m = pos_;
+      if (lit("0x") && is_hex(cur())) {
+        while (is_hex(cur())) ++pos_;
+        return true;
+      }
+      pos_ = m;
+      if (lit("0o") && cur() >= '0' && cur() <= '7') {
+        while (cur() >= '0' && cur() <= '7') ++pos_;
+        return true;
+      }
+      pos_ = m;
+      return digits();
+    });
+  }
+
+  // Digits, a point that does not start "..", optional digits, optional
+  // exponent.
+  bool float_literal() {
+    return atomic_rule(R::float_literal, [&] {
+      const size_t m = pos_;
+      if (!digits() || cur() != '.' || (pos_ + 1 < text_.size() && text_[pos_ + 1] == '.')) {
+        pos_ = m;
+        return false;
+      }
+      ++pos_;
+      while (is_digit(cur())) ++pos_;
+      const size_t e = pos_;
+      if (cur() == 'e' || cur() == 'E') {
+        ++pos_;
+        if (cur() == '+' || cur() == '-') ++pos_;
+        if (!digits()) pos_ = e;
+      }
+      return true;
+    });
+  }
+
+  // Quoted text; a backslash protects the character after it.
+  bool string_literal() {
+    return atomic_rule(R::string_literal, [&] {
+      const char quote = static_cast<char>(cur());
+      if (quote != '"' && quote != '\'') return false;
+      const size_t m = pos_++;
+      while (pos_ < text_.size()) {
+        const char c = text_[pos_];
+        if (c == quote) {
+          ++pos_;
+          return true;
+        }
+        if (c == '\\' && pos_ + 1 < text_.size()) ++pos_;
+        any_char();
+      }
+      pos_ = m;
+      return false;
+    });
+  }
+
+  bool boolean_literal() {
+    return rule(R::boolean_literal, [&] { return word("TRUE") || word("FALSE"); });
+  }
+  bool null_literal() {
+    return rule(R::null_literal, [&] { return word("NULL"); });
+  }
+
+  // ---------------------------------------------- statements and clauses
+
+  bool cypher() {
+    return rule(R::cypher, [&] {
+      if (pos_ != 0) return false;
+      return seq([] { return true; }, Q(statement), opt(L(";")), Q(eoi));
+    });
+  }
+
+  bool eoi() {
+    return rule(R::EOI, [&] { return pos_ == text_.size(); });
+  }
+
+  bool statement() {
+    return rule(R::statement, [&] { return regular_query() || standalone_call(); });
+  }
+
+  bool regular_query() {
+    return rule(R::regular_query, [&] { return seq(Q(single_query), many(Q(union_clause))); });
+  }
+
+  bool union_clause() {
+    return rule(R::union_clause,
+                [&] { return seq(I("UNION"), opt(I("ALL")), Q(single_query)); });
+  }
+
+  bool single_query() {
+    return rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
+  }
+
+  bool single_part_query() {
+    return rule(R::single_part_query, [&] {
+      return seq(some(Q(reading_clause)), many(Q(updating_clause)), opt(Q(return_clause))) ||
+             seq(some(Q(updating_clause)), opt(Q(return_clause))) || return_clause();
+    });
+  }
+
+  bool multi_part_query() {
+    return rule(R::multi_part_query, [&] {
+      return seq(some(group(many(Q(reading_clause)), many(Q(updating_clause)), Q(with_clause))),
+                 many(Q(reading_clause)), many(Q(updating_clause)), opt(Q(return_clause)));
+    });
+  }
+
+  bool reading_clause() {
+    return rule(R::reading_clause,
+                [&] { return match_clause() || unwind_clause() || in_query_call(); });
+  }
+
+  bool match_clause() {
+    return rule(R::match_clause, [&] {
+      return seq(opt(I("OPTIONAL")), I("MATCH"), Q(pattern), opt(Q(where_clause)));
+    });
+  }
+
+  bool unwind_clause() {
+    return rule(R::unwind_clause,
+                [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
+  }
+
+  bool call_body() {
+    return seq(I("CALL"), Q(explicit_procedure_invocation),
+               opt(group(I("YIELD"), Q(yield_items))));
+  }
+  bool in_query_call() {
+    return rule(R::in_query_call, [&] { return call_body(); });
+  }
+  bool standalone_call() {
+    return rule(R::standalone_call, [&] { return call_body(); });
+  }
+
+  // expression ("," expression)*
+  auto expression_list() { return group(Q(expression), many(group(L(","), Q(expression)))); }
+
+  bool explicit_procedure_invocation() {
+    return rule(R::explicit_procedure_invocation, [&] {
+      return seq(Q(procedure_name), L("("), opt(expression_list()), L(")"));
+    });
+  }
+
+  bool yield_items() {
+    return rule(R::yield_items,
+                [&] { return seq(Q(yield_item), many(group(L(","), Q(yield_item)))); });
+  }
+
+  bool yield_item() {
+    return rule(R::yield_item, [&] {
+      return seq(opt(group(Q(procedure_result_field), I("AS"))), Q(variable));
+    });
+  }
+
+  bool updating_clause() {
+    return rule(R::updating_clause, [&] {
+      return create_clause() || merge_clause() || set_clause() || remove_clause() ||
+             delete_clause();
+    });
+  }
+
+  bool create_clause() {
+    return rule(R::create_clause, [&] { return seq(I("CREATE"), Q(pattern)); });
+  }
+
+  bool merge_clause() {
+    return rule(R::merge_clause, [&] {
+      return seq(I("MERGE"), Q(pattern_part), many(Q(on_match_or_create)));
+    });
+  }
+
+  bool on_match_or_create() {
+    return rule(R::on_match_or_create, [&] {
+      return seq(I("ON"), [&] {
+        return seq(I("MATCH"), Q(set_clause)) || seq(I("CREATE"), Q(set_clause));
+      });
+    });
+  }
+
+  bool set_clause() {
+    return rule(R::set_clause,
+                [&] { return seq(I("SET"), Q(set_item), many(group(L(","), Q(set_item)))); });
+  }
+
+  bool set_item() {
+    return rule(R::set_item, [&] {
+      return seq(Q(property_expression), L("="), Q(expression)) ||
+             seq(Q(variable), L("="), Q(expression)) ||
+             seq(Q(variable), L("+="), Q(expression)) || seq(Q(variable), Q(node_labels));
+    });
+  }
+
+  bool remove_clause() {
+    return rule(R::remove_clause, [&] {
+      return seq(I("REMOVE"), Q(remove_item), many(group(L(","), Q(remove_item))));
+    });
+  }
+
+  bool remove_item() {
+    return rule(R::remove_item,
+                [&] { return seq(Q(variable), Q(node_labels)) || property_expression(); });
+  }
+
+  bool delete_clause() {
+    return rule(R::delete_clause, [&] {
+      return seq(opt(I("DETACH")), I("DELETE"), Q(expression),
+                 many(group(L(","), Q(expression))));
+    });
+  }
+
+  bool with_clause() {
+    return rule(R::with_clause, [&] {
+      return seq(I("WITH"), opt(I("DISTINCT")), Q(return_body), opt(Q(where_clause)));
+    });
+  }
+
+  bool return_clause() {
+    return rule(R::return_clause,
+                [&] { return seq(I("RETURN"), opt(I("DISTINCT")), Q(return_body)); });
+  }
+
+  bool return_body() {
+    return rule(R::return_body, [&] {
+      return seq(Q(return_items), opt(Q(order_clause)), opt(Q(skip_clause)),
+                 opt(Q(limit_clause)));
+    });
+  }
+
+  bool return_items() {
+    return rule(R::return_items, [&] {
+      return lit("*") || seq(Q(return_item), many(group(L(","), Q(return_item))));
+    });
+  }
+
+  bool return_item() {
+    return rule(R::return_item,
+                [&] { return seq(Q(expression), opt(group(I("AS"), Q(variable)))); });
+  }
+
+  bool order_clause() {
+    return rule(R::order_clause, [&] {
+      return seq(I("ORDER"), I("BY"), Q(sort_item), many(group(L(","), Q(sort_item))));
+    });
+  }
+
+  bool sort_item() {
+    return rule(R::sort_item, [&] {
+      return seq(Q(expression), opt([&] {
+                   return ilit("ASCENDING") || ilit("ASC") || ilit("DESCENDING") ||
+                          ilit("DESC");
+                 }));
+    });
+  }
+
+  bool skip_clause() {
+    return rule(R::skip_clause, [&] { return seq(I("SKIP"), Q(expression)); });
+  }
+  bool limit_clause() {
+    return rule(R::limit_clause, [&] { return seq(I("LIMIT"), Q(expression)); });
+  }
+  bool where_clause() {
+    return rule(R::where_clause, [&] { return seq(I("WHERE"), Q(expression)); });
+  }
+
+  // ------------------------------------------------------------ patterns
+
+  bool pattern() {
+    return rule(R::pattern,
+                [&] { return seq(Q(pattern_part), many(group(L(","), Q(pattern_part)))); });
+  }
+
+  bool pattern_part() {
+    return rule(R::pattern_part,
+                [&] { return seq(opt(group(Q(variable), L("="))), Q(pattern_element)); });
+  }
+
+  bool pattern_element() {
+    return rule(R::pattern_element, [&] {
+      return seq(Q(node_pattern), many(group(Q(relationship_pattern), Q(node_pattern))));
+    });
+  }
+
+  bool node_pattern() {
+    return rule(R::node_pattern, [&] {
+      return seq(L("("), opt(Q(variable)), opt(Q(node_labels)), opt(Q(properties)), L(")"));
+    });
+  }
+
+  bool node_labels() {
+    return rule(R::node_labels, [&] { return plus(group(L(":"), Q(label_name))); });
+  }
+
+  bool relationship_pattern() {
+    return rule(R::relationship_pattern, [&] {
+      return seq(opt(Q(left_arrow)), L("-"), L("["), opt(Q(variable)), opt(Q(rel_types)),
+                 opt(Q(range_literal)), opt(Q(properties)), L("]"), L("-"),
+                 opt(Q(right_arrow))) ||
+             seq(opt(Q(left_arrow)), L("--"), opt(Q(right_arrow)));
+    });
+  }
+
+  bool left_arrow() {
+    return rule(R::left_arrow, [&] { return lit("<"); });
+  }
+  bool right_arrow() {
+    return rule(R::right_arrow, [&] { return lit(">"); });
+  }
+
+  bool rel_types() {
+    return rule(R::rel_types, [&] {
+      return seq(L(":"), Q(rel_type_name),
+                 many(group(L("|"), opt(L(":")), Q(rel_type_name))));
+    });
+  }
+
+  // "*", optionally a lower bound and "..", optionally an upper bound; an
+  // upper bound may also stand alone ("*..3").
+  bool range_literal() {
+    return rule(R::range_literal, [&] {
+      return seq(L("*"), opt([&] {
+                   return seq(Q(integer_literal), opt(group(L(".."), opt(Q(integer_literal))))) ||
+                          seq(L(".."), opt(Q(integer_literal)));
+                 }));
+    });
+  }
+
+  bool properties() {
+    return rule(R::properties, [&] { return map_literal() || parameter(); });
+  }
+
+  // --------------------------------------------------------- expressions
+
+  bool expression() {
+    if (aborted_) return false;
+    if (depth_ >= kMaxNestingDepth) {
+      abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
+      return false;
+    }
+    ++depth_;
+    bool ok = rule(R::expression, [&] { return or_expr(); });
+    --depth_;
+    return ok;
+  }
+
+  bool or_expr() {
+    return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+  }
+  bool xor_expr() {
+    return rule(R::xor_expr,
+                [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+  }
+  bool and_expr() {
+    return rule(R::and_expr,
+                [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+  }
+  bool not_expr() {
+    return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+  }
+
+  bool or_kw() {
+    return atomic_rule(R::or_kw, [&] { return word("OR"); });
+  }
+  bool xor_kw() {
+    return atomic_rule(R::xor_kw, [&] { return word("XOR"); });
+  }
+  bool and_kw() {
+    return atomic_rule(R::and_kw, [&] { return word("AND"); });
+  }
+  bool not_kw() {
+    return atomic_rule(R::not_kw, [&] { return word("NOT"); });
+  }
+
+  // add_sub_expr (comparison_op add_sub_expr)*, where IS NULL and IS NOT NULL
+  // take no right operand.
+  bool comparison_expr() {
+    return rule(R::comparison_expr, [&] {
+      return seq(Q(add_sub_expr), many([&] {
+                   const Mark m = mark();
+                   bool null_test = false;
+                   if (!comparison_op(null_test)) return false;
+                   if (null_test) return true;
+                   skip();
+                   if (add_sub_expr()) return true;
+                   reset(m);
+                   return false;
+                 }));
+    });
+  }
+
+  bool comparison_op(bool& null_test) {
+    return rule(R::comparison_op, [&] {
+      if (lit("<=") || lit(">=") || lit("<>") || lit("<") || lit(">") || lit("=~") || lit("=")) {
+        return true;
+      }
+      if (seq(I("IS"), I("NOT"), [&] { return word("NULL"); }) ||
+          seq(I("IS"), [&] { return word("NULL"); })) {
+        null_test = true;
+        return true;
+      }
+      return word("IN") || seq(I("STARTS"), [&] { return word("WITH"); }) ||
+             seq(I("ENDS"), [&] { return word("WITH"); }) || word("CONTAINS");
+    });
+  }
+
+  bool add_sub_expr() {
+    return rule(R::add_sub_expr, [&] {
+      return seq(Q(mul_div_expr),
+                 many(group([&] { return lit("+") || lit("-"); }, Q(mul_div_expr))));
+    });
+  }
+  bool mul_div_expr() {
+    return rule(R::mul_div_expr, [&] {
+      return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
+    });
+  }
+  bool mod_expr() {
+    return rule(R::mod_expr,
+                [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
+  }
+  bool power_expr() {
+    return rule(R::power_expr,
+                [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
+  }
+  bool unary_expr() {
+    return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+  }
+  bool postfix_expr() {
+    return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+  }
+  bool postfix_op() {
+    return rule(R::postfix_op,
+                [&] { return property_lookup() || subscript_op() || list_slice_op(); });
+  }
+  bool property_lookup() {
+    return rule(R::property_lookup, [&] { return seq(L("."), Q(property_key_name)); });
+  }
+  bool subscript_op() {
+    return rule(R::subscript_op, [&] { return seq(L("["), Q(expression), L("]")); });
+  }
+  bool list_slice_op() {
+    return rule(R::list_slice_op, [&] {
+      return seq(L("["), opt(Q(expression)), L(".."), opt(Q(expression)), L("]"));
+    });
+  }
+
+  bool atom() {
+    return rule(R::atom, [&] {
+      return literal() || parameter() || case_expression() || list_comprehension() ||
+             quantifier_expression() || exists_subquery() || count_star() ||
+             function_invocation() || variable() || parenthesized_expr();
+    });
+  }
+
+  bool parenthesized_expr() {
+    return rule(R::parenthesized_expr, [&] { return seq(L("("), Q(expression), L(")")); });
+  }
+
+  bool count_star() {
+    return rule(R::count_star, [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
+  }
+
+  bool function_invocation() {
+    return rule(R::function_invocation, [&] {
+      return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
+    });
+  }
+
+  bool case_expression() {
+    return rule(R::case_expression, [&] {
+      return seq(I("CASE"), opt(Q(expression)),
+                 some(group(I("WHEN"), Q(expression), I("THEN"), Q(expression))),
+                 opt(group(I("ELSE"), Q(expression))), I("END"));
+    });
+  }
+
+  bool list_comprehension() {
+    return rule(R::list_comprehension, [&] {
+      return seq(L("["), Q(filter_expression), opt(group(L("|"), Q(expression))), L("]"));
+    });
+  }
+
+  bool filter_expression() {
+    return rule(R::filter_expression, [&] {
+      return seq(Q(id_in_coll), opt(group(I("WHERE"), Q(expression))));
+    });
+  }
+
+  bool id_in_coll() {
+    return rule(R::id_in_coll, [&] { return seq(Q(variable), I("IN"), Q(expression)); });
+  }
+
+  bool quantifier_expression() {
+    return rule(R::quantifier_expression, [&] {
+      return seq([&] { return ilit("ALL") || ilit("ANY") || ilit("NONE") || ilit("SINGLE"); },
+                 L("("), Q(filter_expression), L(")"));
+    });
+  }
+
+  bool exists_subquery() {
+    return rule(R::exists_subquery,
+                [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
+  }
+
+  bool literal() {
+    return rule(R::literal, [&] {
+      return float_literal() || integer_literal() || string_literal() || boolean_literal() ||
+             null_literal() || list_literal() || map_literal();
+    });
+  }
+
+  bool list_literal() {
+    return rule(R::list_literal, [&] { return seq(L("["), opt(expression_list()), L("]")); });
+  }
+
+  bool map_literal() {
+    return rule(R::map_literal, [&] {
+      return seq(L("{"),
+                 opt(group(Q(property_key_value_pair),
+                           many(group(L(","), Q(property_key_value_pair))))),
+                 L("}"));
+    });
+  }
+
+  bool property_key_value_pair() {
+    return rule(R::property_key_value_pair,
+                [&] { return seq(Q(property_key_name), L(":"), Q(expression)); });
+  }
+
+  bool property_expression() {
+    return rule(R::property_expression,
+                [&] { return seq(Q(variable), some(Q(property_lookup))); });
+  }
+
+#undef Q
+
+  std::string_view text_;
+  size_t pos_ = 0;
+  bool atomic_ = false;
+  std::vector<RuleNode> nodes_;
+
+  size_t furthest_ = 0;
+  std::vector<Rule> expected_;
+
+  int depth_ = 0;
+  uint64_t work_ = 0;
+  uint64_t work_budget_;
+  bool aborted_ = false;
+  size_t abort_pos_ = 0;
+  std::string abort_note_;
+};
+
+}  // namespace
+
+MatchResult match_cypher(std::string_view text) { return Matcher(text).run(); }
+
+}  // namespace quorvane

@@ -1,0 +1,47 @@
+// The matching engine and the grammar, compiled in as one recursive-descent
+// function per rule.
+//
+// Matching follows PEG semantics: ordered choice commits, repetitions are
+// greedy and never give back, and whitespace and comments are skipped only
+// between the elements of sequences and repetitions of normal rules. Every
+// failed rule invocation updates a failure record (furthest position and the
+// rules expected there), which becomes the syntax-error message.
+#ifndef QUORVANE_PARSER_GRAMMAR_H_
+#define QUORVANE_PARSER_GRAMMAR_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/rule.h"
+#include "parser/rule_tree.h"
+
+namespace quorvane {
+
+struct MatchFailure {
+  uint32_t position = 0;        // furthest failure, a byte offset
+  std::vector<Rule> expected;   // sorted by rule order, no repeats
+  std::vector<Rule> unexpected;
+  // Set when a safety limit stopped the match; replaces the usual
+  // "expected ..." line.
+  std::string limit_note;
+};
+
+struct MatchResult {
+  bool ok = false;
+  std::vector<RuleNode> nodes;  // on success: the cypher node's tree, pre-order
+  MatchFailure failure;
+};
+
+// Matches the whole text against the start rule `cypher`.
+MatchResult match_cypher(std::string_view text);
+
+// True for the characters that may continue a plain name.
+inline bool is_word_char(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_PARSER_GRAMMAR_H_

@@ -1,0 +1,47 @@
+// Lexical helpers shared by the matcher and the tree builder.
+#ifndef QUORVANE_PARSER_LEXICAL_H_
+#define QUORVANE_PARSER_LEXICAL_H_
+
+#include <cstddef>
+#include <string_view>
+
+namespace quorvane {
+
+inline bool is_skippable_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The position after any whitespace and comments at `pos`: whitespace, then
+// comments each followed by whitespace. A block comment without its closing
+// "*/" is not a comment and is not skipped.
+inline size_t skip_ignorable(std::string_view text, size_t pos) {
+  const size_t n = text.size();
+  while (pos < n && is_skippable_space(text[pos])) ++pos;
+  while (pos + 1 < n && text[pos] == '/') {
+    if (text[pos + 1] == '/') {
+      size_t eol = text.find('\n', pos + 2);
+      pos = eol == std::string_view::npos ? n : eol + 1;
+    } else if (text[pos + 1] == '*') {
+      size_t close = text.find("*/", pos + 2);
+      if (close == std::string_view::npos) return pos;
+      pos = close + 2;
+    } else {
+      break;
+    }
+    while (pos < n && is_skippable_space(text[pos])) ++pos;
+  }
+  return pos;
+}
+
+// Whether `text` has the ASCII-case-insensitive word `upper` at `pos`.
+inline bool starts_with_keyword(std::string_view text, size_t pos, std::string_view upper) {
+  if (pos > text.size() || text.size() - pos < upper.size()) return false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    char c = text[pos + i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_PARSER_LEXICAL_H_

@@ -1,0 +1,27 @@
+#include "parser/parse.h"
+
+#include <limits>
+
+#include "parser/builder/tree_builder.h"
+#include "parser/grammar.h"
+#include "parser/syntax_error.h"
+
+namespace quorvane {
+
+Result<CypherQuery> parse(std::string_view text) {
+  // Rule-tree offsets are 32-bit.
+  if (text.size() >= std::numeric_limits<uint32_t>::max()) {
+    return CypherError::parse(render_syntax_error(text.substr(0, 0), 0, "query too long"));
+  }
+  MatchResult match = match_cypher(text);
+  if (!match.ok) {
+    const MatchFailure& f = match.failure;
+    const std::string message =
+        f.limit_note.empty() ? describe_failure(f.expected, f.unexpected) : f.limit_note;
+    return CypherError::parse(render_syntax_error(text, f.position, message));
+  }
+  TreeBuilder builder(text);
+  return builder.build_query(NodeRef(&match.nodes, text, 0));
+}
+
+}  // namespace quorvane
