@@ -10,6 +10,8 @@ namespace quorvane {
 
 namespace {
 
+#define QV_ALWAYS_INLINE __attribute__((always_inline)) inline
+
 using R = Rule;
 
 // The reserved words, alphabetical. Order matters: the first word that
@@ -55,6 +57,7 @@ class Matcher {
     bool ok = cypher();
     if (ok && !aborted_) {
       result.ok = true;
+      nodes_.resize(node_count_);
       result.nodes = std::move(nodes_);
       return result;
     }
@@ -65,6 +68,7 @@ class Matcher {
       return result;
     }
     f.position = static_cast<uint32_t>(furthest_);
+    expected_.resize(expected_count_);
     f.expected = sorted(expected_);
     return result;
   }
@@ -77,10 +81,21 @@ class Matcher {
 
   // ---------------------------------------------------------------- engine
 
-  Mark mark() const { return {pos_, nodes_.size()}; }
+  Mark mark() const { return {pos_, node_count_}; }
   void reset(Mark m) {
     pos_ = m.pos;
-    nodes_.resize(m.nodes);
+    node_count_ = m.nodes;
+  }
+
+  // The node list only grows in storage; discarding nodes just lowers the
+  // count, so backtracking costs nothing.
+  QV_ALWAYS_INLINE void push_node(RuleNode node) {
+    if (node_count_ == nodes_.size()) {
+      nodes_.push_back(node);
+    } else {
+      nodes_[node_count_] = node;
+    }
+    ++node_count_;
   }
 
   static std::vector<Rule> sorted(std::vector<Rule> rules) {
@@ -96,32 +111,79 @@ class Matcher {
     abort_note_ = std::move(note);
   }
 
-  // Runs one rule invocation: opens its node (in normal mode, outside
-  // predicates), runs the body, and keeps the failure record.
+  // Runs one rule invocation: opens its node (in normal mode), runs the
+  // body, and keeps the failure record.
   template <class Body>
-  bool rule(Rule r, Body&& body) {
+  QV_ALWAYS_INLINE bool rule(Rule r, Body&& body) {
     if (aborted_) return false;
     if (++work_ > work_budget_) {
       abort_match("query too complex to match (backtracking limit reached)");
       return false;
     }
     const size_t start = pos_;
-    const bool at_furthest = start == furthest_;
-    const size_t expected_len = at_furthest ? expected_.size() : 0;
+    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
     const bool opens = !atomic_;
-    const size_t node = nodes_.size();
-    if (opens) nodes_.push_back({r, static_cast<uint32_t>(start), 0, 0});
+    const size_t node = node_count_;
+    if (opens) push_node({r, static_cast<uint32_t>(start), 0, 0});
 
     const bool ok = body();
 
     if (ok) {
       if (opens) {
         nodes_[node].end = static_cast<uint32_t>(pos_);
-        nodes_[node].next = static_cast<uint32_t>(nodes_.size());
+        nodes_[node].next = static_cast<uint32_t>(node_count_);
+      }
+    } else {
+      if (opens) node_count_ = node;
+      track(r, start, expected_len);
+    }
+    return ok;
+  }
+
+  // A rule whose definition starts with a literal: when the first character
+  // rules the literal out, the body would fail without invoking anything, so
+  // only the bookkeeping of a failed invocation is done.
+  template <class Body>
+  QV_ALWAYS_INLINE bool rule_if(Rule r, bool can_start, Body&& body) {
+    if (can_start) return rule(r, body);
+    if (aborted_) return false;
+    ++work_;
+    track(r, pos_, pos_ == furthest_ ? expected_count_ : 0);
+    return false;
+  }
+
+  // Whether the next character is one of `chars` (letters in either case).
+  bool next_is(std::string_view chars) const {
+    if (pos_ >= text_.size()) return false;
+    const char c = upper(text_[pos_]);
+    for (char want : chars) {
+      if (c == want) return true;
+    }
+    return false;
+  }
+
+  // An atomic rule's node is a leaf, so it is only added once the rule has
+  // matched.
+  template <class Body>
+  QV_ALWAYS_INLINE bool atomic_rule(Rule r, Body&& body) {
+    if (aborted_) return false;
+    if (++work_ > work_budget_) {
+      abort_match("query too complex to match (backtracking limit reached)");
+      return false;
+    }
+    const size_t start = pos_;
+    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
+    const bool saved = atomic_;
+    atomic_ = true;
+    const bool ok = body();
+    atomic_ = saved;
+    if (ok) {
+      if (!saved) {
+        push_node({r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_),
+                   static_cast<uint32_t>(node_count_ + 1)});
       }
     } else {
       track(r, start, expected_len);
-      if (opens) nodes_.resize(node);
     }
     return ok;
   }
@@ -133,39 +195,34 @@ class Matcher {
   // Every negative predicate of this grammar only tests characters inside
   // atomic rules, so no rule ever succeeds inside a predicate in normal mode
   // and nothing is recorded as unexpected.
-  void track(Rule r, size_t start, size_t expected_len) {
-    if (atomic_) return;
-    const size_t before = expected_len;
-    const size_t now = start == furthest_ ? expected_.size() : 0;
-    if (now > before && now - before == 1) return;
+  QV_ALWAYS_INLINE void track(Rule r, size_t start, size_t expected_len) {
+    if (atomic_ || start < furthest_) return;
+    const size_t now = start == furthest_ ? expected_count_ : 0;
+    if (now > expected_len && now - expected_len == 1) return;
     if (start == furthest_) {
-      expected_.resize(expected_len);
-    } else if (start > furthest_) {
-      expected_.clear();
+      expected_count_ = expected_len;  // only ever cuts back
+    } else {
+      expected_count_ = 0;
       furthest_ = start;
     }
-    if (start == furthest_) expected_.push_back(r);
-  }
-
-  template <class Body>
-  bool atomic_rule(Rule r, Body&& body) {
-    return rule(r, [&] {
-      const bool saved = atomic_;
-      atomic_ = true;
-      const bool ok = body();
-      atomic_ = saved;
-      return ok;
-    });
+    if (expected_count_ == expected_.size()) {
+      expected_.push_back(r);
+    } else {
+      expected_[expected_count_] = r;
+    }
+    ++expected_count_;
   }
 
   // Skippable text between elements; never in atomic mode.
-  void skip() {
-    if (!atomic_) pos_ = skip_ignorable(text_, pos_);
+  QV_ALWAYS_INLINE void skip() {
+    if (atomic_ || pos_ >= text_.size()) return;
+    const char c = text_[pos_];
+    if (is_skippable_space(c) || c == '/') pos_ = skip_ignorable(text_, pos_);
   }
 
   // Sequence: elements joined by skips; on failure everything is given back.
   template <class... Fs>
-  bool seq(Fs&&... fs) {
+  QV_ALWAYS_INLINE bool seq(Fs&&... fs) {
     const Mark m = mark();
     bool first = true;
     auto step = [&](auto& f) {
@@ -180,13 +237,13 @@ class Matcher {
 
   // Greedy repetitions; the skip before a failed repetition is undone with it.
   template <class F>
-  bool star(F&& f) {
+  QV_ALWAYS_INLINE bool star(F&& f) {
     if (f()) repeat_rest(f);
     return true;
   }
 
   template <class F>
-  bool plus(F&& f) {
+  QV_ALWAYS_INLINE bool plus(F&& f) {
     if (!f()) return false;
     repeat_rest(f);
     return true;
@@ -194,7 +251,7 @@ class Matcher {
 
   // The repetitions after the first, each preceded by a skip.
   template <class F>
-  void repeat_rest(F& f) {
+  QV_ALWAYS_INLINE void repeat_rest(F& f) {
     for (;;) {
       const Mark m = mark();
       skip();
@@ -205,14 +262,14 @@ class Matcher {
     }
   }
 
-  bool lit(std::string_view s) {
+  QV_ALWAYS_INLINE bool lit(std::string_view s) {
     if (text_.compare(pos_, s.size(), s) != 0 || text_.size() - pos_ < s.size()) return false;
     pos_ += s.size();
     return true;
   }
 
   // Case-insensitive literal; `s` is upper case.
-  bool ilit(std::string_view s) {
+  QV_ALWAYS_INLINE bool ilit(std::string_view s) {
     if (text_.size() - pos_ < s.size()) return false;
     for (size_t i = 0; i < s.size(); ++i) {
       if (upper(text_[pos_ + i]) != s[i]) return false;
@@ -285,9 +342,20 @@ class Matcher {
   int keyword_at() const {
     char first = upper(static_cast<char>(cur()));
     if (first < 'A' || first > 'Z') return -1;
-    for (size_t i = 0; i < kKeywords.size(); ++i) {
+    // The list is alphabetical, so the words sharing a first letter are
+    // contiguous and keep their relative order.
+    static const std::array<std::pair<uint8_t, uint8_t>, 26> by_letter = [] {
+      std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
+      for (size_t i = kKeywords.size(); i-- > 0;) {
+        auto& range = ranges[kKeywords[i][0] - 'A'];
+        if (range.second == 0) range.second = static_cast<uint8_t>(i + 1);
+        range.first = static_cast<uint8_t>(i);
+      }
+      return ranges;
+    }();
+    const auto [begin, end] = by_letter[first - 'A'];
+    for (size_t i = begin; i < end; ++i) {
       std::string_view w = kKeywords[i];
-      if (w[0] != first) continue;
       if (text_.size() - pos_ < w.size()) continue;
       bool match = true;
       for (size_t k = 1; k < w.size(); ++k) {
@@ -473,10 +541,10 @@ class Matcher {
   }
 
   bool boolean_literal() {
-    return rule(R::boolean_literal, [&] { return word("TRUE") || word("FALSE"); });
+    return rule_if(R::boolean_literal, next_is("TF"), [&] { return word("TRUE") || word("FALSE"); });
   }
   bool null_literal() {
-    return rule(R::null_literal, [&] { return word("NULL"); });
+    return rule_if(R::null_literal, next_is("N"), [&] { return word("NULL"); });
   }
 
   // ---------------------------------------------- statements and clauses
@@ -501,8 +569,7 @@ class Matcher {
   }
 
   bool union_clause() {
-    return rule(R::union_clause,
-                [&] { return seq(I("UNION"), opt(I("ALL")), Q(single_query)); });
+    return rule_if(R::union_clause, next_is("U"), [&] { return seq(I("UNION"), opt(I("ALL")), Q(single_query)); });
   }
 
   bool single_query() {
@@ -529,14 +596,13 @@ class Matcher {
   }
 
   bool match_clause() {
-    return rule(R::match_clause, [&] {
+    return rule_if(R::match_clause, next_is("OM"), [&] {
       return seq(opt(I("OPTIONAL")), I("MATCH"), Q(pattern), opt(Q(where_clause)));
     });
   }
 
   bool unwind_clause() {
-    return rule(R::unwind_clause,
-                [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
+    return rule_if(R::unwind_clause, next_is("U"), [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
   }
 
   bool call_body() {
@@ -544,10 +610,10 @@ class Matcher {
                opt(group(I("YIELD"), Q(yield_items))));
   }
   bool in_query_call() {
-    return rule(R::in_query_call, [&] { return call_body(); });
+    return rule_if(R::in_query_call, next_is("C"), [&] { return call_body(); });
   }
   bool standalone_call() {
-    return rule(R::standalone_call, [&] { return call_body(); });
+    return rule_if(R::standalone_call, next_is("C"), [&] { return call_body(); });
   }
 
   // expression ("," expression)*
@@ -578,17 +644,17 @@ class Matcher {
   }
 
   bool create_clause() {
-    return rule(R::create_clause, [&] { return seq(I("CREATE"), Q(pattern)); });
+    return rule_if(R::create_clause, next_is("C"), [&] { return seq(I("CREATE"), Q(pattern)); });
   }
 
   bool merge_clause() {
-    return rule(R::merge_clause, [&] {
+    return rule_if(R::merge_clause, next_is("M"), [&] {
       return seq(I("MERGE"), Q(pattern_part), many(Q(on_match_or_create)));
     });
   }
 
   bool on_match_or_create() {
-    return rule(R::on_match_or_create, [&] {
+    return rule_if(R::on_match_or_create, next_is("O"), [&] {
       return seq(I("ON"), [&] {
         return seq(I("MATCH"), Q(set_clause)) || seq(I("CREATE"), Q(set_clause));
       });
@@ -596,8 +662,7 @@ class Matcher {
   }
 
   bool set_clause() {
-    return rule(R::set_clause,
-                [&] { return seq(I("SET"), Q(set_item), many(group(L(","), Q(set_item)))); });
+    return rule_if(R::set_clause, next_is("S"), [&] { return seq(I("SET"), Q(set_item), many(group(L(","), Q(set_item)))); });
   }
 
   bool set_item() {
@@ -609,7 +674,7 @@ class Matcher {
   }
 
   bool remove_clause() {
-    return rule(R::remove_clause, [&] {
+    return rule_if(R::remove_clause, next_is("R"), [&] {
       return seq(I("REMOVE"), Q(remove_item), many(group(L(","), Q(remove_item))));
     });
   }
@@ -620,21 +685,20 @@ class Matcher {
   }
 
   bool delete_clause() {
-    return rule(R::delete_clause, [&] {
+    return rule_if(R::delete_clause, next_is("D"), [&] {
       return seq(opt(I("DETACH")), I("DELETE"), Q(expression),
                  many(group(L(","), Q(expression))));
     });
   }
 
   bool with_clause() {
-    return rule(R::with_clause, [&] {
+    return rule_if(R::with_clause, next_is("W"), [&] {
       return seq(I("WITH"), opt(I("DISTINCT")), Q(return_body), opt(Q(where_clause)));
     });
   }
 
   bool return_clause() {
-    return rule(R::return_clause,
-                [&] { return seq(I("RETURN"), opt(I("DISTINCT")), Q(return_body)); });
+    return rule_if(R::return_clause, next_is("R"), [&] { return seq(I("RETURN"), opt(I("DISTINCT")), Q(return_body)); });
   }
 
   bool return_body() {
@@ -656,7 +720,7 @@ class Matcher {
   }
 
   bool order_clause() {
-    return rule(R::order_clause, [&] {
+    return rule_if(R::order_clause, next_is("O"), [&] {
       return seq(I("ORDER"), I("BY"), Q(sort_item), many(group(L(","), Q(sort_item))));
     });
   }
@@ -671,13 +735,13 @@ class Matcher {
   }
 
   bool skip_clause() {
-    return rule(R::skip_clause, [&] { return seq(I("SKIP"), Q(expression)); });
+    return rule_if(R::skip_clause, next_is("S"), [&] { return seq(I("SKIP"), Q(expression)); });
   }
   bool limit_clause() {
-    return rule(R::limit_clause, [&] { return seq(I("LIMIT"), Q(expression)); });
+    return rule_if(R::limit_clause, next_is("L"), [&] { return seq(I("LIMIT"), Q(expression)); });
   }
   bool where_clause() {
-    return rule(R::where_clause, [&] { return seq(I("WHERE"), Q(expression)); });
+    return rule_if(R::where_clause, next_is("W"), [&] { return seq(I("WHERE"), Q(expression)); });
   }
 
   // ------------------------------------------------------------ patterns
@@ -699,13 +763,13 @@ class Matcher {
   }
 
   bool node_pattern() {
-    return rule(R::node_pattern, [&] {
+    return rule_if(R::node_pattern, next_is("("), [&] {
       return seq(L("("), opt(Q(variable)), opt(Q(node_labels)), opt(Q(properties)), L(")"));
     });
   }
 
   bool node_labels() {
-    return rule(R::node_labels, [&] { return plus(group(L(":"), Q(label_name))); });
+    return rule_if(R::node_labels, next_is(":"), [&] { return plus(group(L(":"), Q(label_name))); });
   }
 
   bool relationship_pattern() {
@@ -718,14 +782,14 @@ class Matcher {
   }
 
   bool left_arrow() {
-    return rule(R::left_arrow, [&] { return lit("<"); });
+    return rule_if(R::left_arrow, next_is("<"), [&] { return lit("<"); });
   }
   bool right_arrow() {
-    return rule(R::right_arrow, [&] { return lit(">"); });
+    return rule_if(R::right_arrow, next_is(">"), [&] { return lit(">"); });
   }
 
   bool rel_types() {
-    return rule(R::rel_types, [&] {
+    return rule_if(R::rel_types, next_is(":"), [&] {
       return seq(L(":"), Q(rel_type_name),
                  many(group(L("|"), opt(L(":")), Q(rel_type_name))));
     });
@@ -734,7 +798,7 @@ class Matcher {
   // "*", optionally a lower bound and "..", optionally an upper bound; an
   // upper bound may also stand alone ("*..3").
   bool range_literal() {
-    return rule(R::range_literal, [&] {
+    return rule_if(R::range_literal, next_is("*"), [&] {
       return seq(L("*"), opt([&] {
                    return seq(Q(integer_literal), opt(group(L(".."), opt(Q(integer_literal))))) ||
                           seq(L(".."), opt(Q(integer_literal)));
@@ -850,13 +914,13 @@ class Matcher {
                 [&] { return property_lookup() || subscript_op() || list_slice_op(); });
   }
   bool property_lookup() {
-    return rule(R::property_lookup, [&] { return seq(L("."), Q(property_key_name)); });
+    return rule_if(R::property_lookup, next_is("."), [&] { return seq(L("."), Q(property_key_name)); });
   }
   bool subscript_op() {
-    return rule(R::subscript_op, [&] { return seq(L("["), Q(expression), L("]")); });
+    return rule_if(R::subscript_op, next_is("["), [&] { return seq(L("["), Q(expression), L("]")); });
   }
   bool list_slice_op() {
-    return rule(R::list_slice_op, [&] {
+    return rule_if(R::list_slice_op, next_is("["), [&] {
       return seq(L("["), opt(Q(expression)), L(".."), opt(Q(expression)), L("]"));
     });
   }
@@ -870,11 +934,11 @@ class Matcher {
   }
 
   bool parenthesized_expr() {
-    return rule(R::parenthesized_expr, [&] { return seq(L("("), Q(expression), L(")")); });
+    return rule_if(R::parenthesized_expr, next_is("("), [&] { return seq(L("("), Q(expression), L(")")); });
   }
 
   bool count_star() {
-    return rule(R::count_star, [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
+    return rule_if(R::count_star, next_is("C"), [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
   }
 
   bool function_invocation() {
@@ -884,7 +948,7 @@ class Matcher {
   }
 
   bool case_expression() {
-    return rule(R::case_expression, [&] {
+    return rule_if(R::case_expression, next_is("C"), [&] {
       return seq(I("CASE"), opt(Q(expression)),
                  some(group(I("WHEN"), Q(expression), I("THEN"), Q(expression))),
                  opt(group(I("ELSE"), Q(expression))), I("END"));
@@ -892,7 +956,7 @@ class Matcher {
   }
 
   bool list_comprehension() {
-    return rule(R::list_comprehension, [&] {
+    return rule_if(R::list_comprehension, next_is("["), [&] {
       return seq(L("["), Q(filter_expression), opt(group(L("|"), Q(expression))), L("]"));
     });
   }
@@ -908,15 +972,14 @@ class Matcher {
   }
 
   bool quantifier_expression() {
-    return rule(R::quantifier_expression, [&] {
+    return rule_if(R::quantifier_expression, next_is("ANS"), [&] {
       return seq([&] { return ilit("ALL") || ilit("ANY") || ilit("NONE") || ilit("SINGLE"); },
                  L("("), Q(filter_expression), L(")"));
     });
   }
 
   bool exists_subquery() {
-    return rule(R::exists_subquery,
-                [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
+    return rule_if(R::exists_subquery, next_is("E"), [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
   }
 
   bool literal() {
@@ -927,11 +990,11 @@ class Matcher {
   }
 
   bool list_literal() {
-    return rule(R::list_literal, [&] { return seq(L("["), opt(expression_list()), L("]")); });
+    return rule_if(R::list_literal, next_is("["), [&] { return seq(L("["), opt(expression_list()), L("]")); });
   }
 
   bool map_literal() {
-    return rule(R::map_literal, [&] {
+    return rule_if(R::map_literal, next_is("{"), [&] {
       return seq(L("{"),
                  opt(group(Q(property_key_value_pair),
                            many(group(L(","), Q(property_key_value_pair))))),
@@ -955,9 +1018,11 @@ class Matcher {
   size_t pos_ = 0;
   bool atomic_ = false;
   std::vector<RuleNode> nodes_;
+  size_t node_count_ = 0;
 
   size_t furthest_ = 0;
-  std::vector<Rule> expected_;
+  std::vector<Rule> expected_;  // storage; the first expected_count_ entries count
+  size_t expected_count_ = 0;
 
   int depth_ = 0;
   uint64_t work_ = 0;
