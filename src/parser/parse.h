@@ -9,10 +9,16 @@
 
 namespace quorvane {
 
-// Nesting of brackets, maps, CASE and the like, and the depth of the built
-// tree, are both bounded by this many levels; deeper input is a syntax error
-// ("query nested too deeply"), so every later walk of a tree stays shallow.
-inline constexpr int kMaxNestingDepth = 500;
+// Nested expressions (brackets, lists, maps, CASE and the like) may go this
+// many levels deep; deeper input is a syntax error. The limit keeps the
+// matcher's recursion within 1 MiB of stack.
+inline constexpr int kMaxNestingDepth = 250;
+
+// The built tree may be this deep, counting the levels that long operator,
+// NOT and property chains add; deeper input is a syntax error. Every later
+// walk of a tree (validation, inspection, copies, release) therefore stays
+// shallow.
+inline constexpr int kMaxTreeDepth = 1000;
 
 // Matches the whole text against the grammar and builds the tree. On failure
 // the error (kind Parse) carries the six-line syntax-error text, or one of

@@ -116,7 +116,7 @@ NodeRef sole_operand(NodeRef node, Rule skipped) {
 
 Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
   for (;;) {
-    if (depth > kMaxNestingDepth) return too_deep(node);
+    if (depth > kMaxTreeDepth) return too_deep(node);
     switch (node.rule()) {
       case Rule::expression: {
         NodeRef c = node.first_child();
@@ -151,7 +151,7 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
           node = comparison;
           continue;
         }
-        if (depth + nots > kMaxNestingDepth) return too_deep(comparison);
+        if (depth + nots > kMaxTreeDepth) return too_deep(comparison);
         QV_TRY(Expr result, build_comparison_expr(comparison, depth + nots));
         for (int i = 0; i < nots; ++i) result = unary<Expr::Not>(std::move(result));
         return result;
@@ -207,7 +207,7 @@ Result<Expr> TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped,
   if (parts.size() == 1) return build_expression(parts[0], depth);
   // The chain nests one level per operator; operands sit below all of them.
   const int operand_depth = depth + static_cast<int>(parts.size()) - 1;
-  if (operand_depth > kMaxNestingDepth) return too_deep(parts[kMaxNestingDepth - depth]);
+  if (operand_depth > kMaxTreeDepth) return too_deep(parts[kMaxTreeDepth - depth]);
   QV_TRY(Expr result, build_expression(parts[0], operand_depth));
   for (size_t i = 1; i < parts.size(); ++i) {
     QV_TRY(Expr right, build_expression(parts[i], operand_depth));
@@ -252,7 +252,7 @@ Result<Expr> TreeBuilder::build_comparison_expr(NodeRef node, int depth) {
   for (NodeRef c : children(node)) ops += c.rule() == Rule::comparison_op;
   if (ops == 0) return build_expression(first, depth);
   const int operand_depth = depth + ops;
-  if (operand_depth > kMaxNestingDepth) return too_deep(first);
+  if (operand_depth > kMaxTreeDepth) return too_deep(first);
 
   QV_TRY(Expr result, build_expression(first, operand_depth));
   NodeRef c = first.next_sibling(node);
@@ -309,7 +309,7 @@ Result<Expr> TreeBuilder::build_postfix_expr(NodeRef node, int depth) {
   if (ops == 0) return build_expression(atom, depth);
   // Each operator wraps what came before: the atom sits below all of them.
   const int inner_depth = depth + ops;
-  if (inner_depth > kMaxNestingDepth) return too_deep(atom);
+  if (inner_depth > kMaxTreeDepth) return too_deep(atom);
 
   QV_TRY(Expr result, build_expression(atom, inner_depth));
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {

@@ -33,7 +33,7 @@ bool TreeBuilder::keyword_follows(size_t pos, std::string_view upper) const {
 CypherError TreeBuilder::too_deep(NodeRef at) const {
   return fail(render_syntax_error(
       text_, at.start(),
-      "query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")"));
+      "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")"));
 }
 
 Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {

@@ -4,7 +4,7 @@
 // rules a step does not name are skipped. The first failure ends the build
 // and is the only result. Every expression is built knowing how deep in the
 // tree it will sit, and the build fails as "nested too deeply" before any
-// node would go past kMaxNestingDepth, which keeps every later walk shallow.
+// node would go past kMaxTreeDepth, which keeps every later walk shallow.
 #ifndef QUORVANE_PARSER_BUILDER_TREE_BUILDER_H_
 #define QUORVANE_PARSER_BUILDER_TREE_BUILDER_H_
 
