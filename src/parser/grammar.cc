@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "parser/lexical.h"
 #include "parser/parse.h"
@@ -47,9 +48,12 @@ enum class KeywordTest { kNone, kAll, kVariable };
 
 class Matcher {
  public:
-  explicit Matcher(std::string_view text)
-      : text_(text), work_budget_(kWorkBase + kWorkPerByte * text.size()) {
-    nodes_.reserve(text.size() / 2 + 16);
+  Matcher(std::string_view text, bool remember_clauses)
+      : text_(text),
+        remember_clauses_(remember_clauses),
+        work_budget_(kWorkBase + kWorkPerByte * text.size()) {
+    nodes_.resize(text.size() / 2 + 64);
+    expected_.resize(16);
   }
 
   MatchResult run() {
@@ -162,6 +166,71 @@ class Matcher {
     return false;
   }
 
+  // Clauses are matched twice in most queries: `single_query` first tries
+  // `multi_part_query`, which reads every clause before it finds no WITH and
+  // gives up, and then `single_part_query` reads the same clauses again. A
+  // clause matched at a position is therefore remembered (nodes, end, and its
+  // effect on the failure record) and replayed instead of matched anew.
+  //
+  // Replaying is exact. A clause's failure-record updates all concern
+  // positions up to `max_tracked`, the furthest start of any failure recorded
+  // inside it. The record's furthest position never moves back, so at a
+  // replay it is at least `max_tracked`: beyond it, matching the clause again
+  // would change nothing; equal to it, matching again would append the same
+  // rules it appended the first time (every cut-back inside the clause stops
+  // at lengths taken inside the clause), which is what the replay does.
+  struct MemoEntry {
+    size_t end;
+    size_t max_tracked;
+    size_t node_base;
+    std::vector<RuleNode> nodes;
+    std::vector<Rule> appended;  // expected rules added at max_tracked
+  };
+
+  template <class Body>
+  bool memo_rule(Rule r, Body&& body) {
+    if (!remember_clauses_) return rule(r, body);
+    if (aborted_) return false;
+    const uint64_t key = (static_cast<uint64_t>(pos_) << 8) | static_cast<uint8_t>(r);
+    if (!memo_.empty()) {
+      if (auto it = memo_.find(key); it != memo_.end()) {
+        replay(it->second);
+        return true;
+      }
+    }
+    const size_t outer_max = max_tracked_;
+    const size_t furthest_before = furthest_;
+    const size_t expected_before = expected_count_;
+    const size_t node_base = node_count_;
+    max_tracked_ = 0;
+    const bool ok = rule(r, body);
+    const size_t inner_max = max_tracked_;
+    max_tracked_ = std::max(outer_max, inner_max);
+    if (!ok || aborted_) return ok;
+
+    MemoEntry entry{pos_, inner_max, node_base, {}, {}};
+    entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
+    if (furthest_ == inner_max) {
+      const size_t base = furthest_before == inner_max ? expected_before : 0;
+      entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
+    }
+    memo_.emplace(key, std::move(entry));
+    return true;
+  }
+
+  void replay(const MemoEntry& entry) {
+    const size_t shift = node_count_ - entry.node_base;
+    for (RuleNode node : entry.nodes) {
+      node.next = static_cast<uint32_t>(node.next + shift);
+      push_node(node);
+    }
+    pos_ = entry.end;
+    if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
+    if (furthest_ == entry.max_tracked) {
+      for (Rule r : entry.appended) append_expected(r);
+    }
+  }
+
   // An atomic rule's node is a leaf, so it is only added once the rule has
   // matched.
   template <class Body>
@@ -188,6 +257,11 @@ class Matcher {
     return ok;
   }
 
+  QV_ALWAYS_INLINE void append_expected(Rule r) {
+    if (expected_count_ == expected_.size()) expected_.resize(2 * expected_.size());
+    expected_[expected_count_++] = r;
+  }
+
   // Failure-record update for an invocation that started at `start`. When
   // the invocation's own body recorded exactly one rule at its start, that
   // more specific rule stays and the invocation adds nothing.
@@ -196,7 +270,9 @@ class Matcher {
   // atomic rules, so no rule ever succeeds inside a predicate in normal mode
   // and nothing is recorded as unexpected.
   QV_ALWAYS_INLINE void track(Rule r, size_t start, size_t expected_len) {
-    if (atomic_ || start < furthest_) return;
+    if (atomic_) return;
+    if (start > max_tracked_) max_tracked_ = start;
+    if (start < furthest_) return;
     const size_t now = start == furthest_ ? expected_count_ : 0;
     if (now > expected_len && now - expected_len == 1) return;
     if (start == furthest_) {
@@ -205,12 +281,7 @@ class Matcher {
       expected_count_ = 0;
       furthest_ = start;
     }
-    if (expected_count_ == expected_.size()) {
-      expected_.push_back(r);
-    } else {
-      expected_[expected_count_] = r;
-    }
-    ++expected_count_;
+    append_expected(r);
   }
 
   // Skippable text between elements; never in atomic mode.
@@ -591,7 +662,7 @@ class Matcher {
   }
 
   bool reading_clause() {
-    return rule(R::reading_clause,
+    return memo_rule(R::reading_clause,
                 [&] { return match_clause() || unwind_clause() || in_query_call(); });
   }
 
@@ -637,7 +708,7 @@ class Matcher {
   }
 
   bool updating_clause() {
-    return rule(R::updating_clause, [&] {
+    return memo_rule(R::updating_clause, [&] {
       return create_clause() || merge_clause() || set_clause() || remove_clause() ||
              delete_clause();
     });
@@ -1015,9 +1086,12 @@ class Matcher {
 #undef Q
 
   std::string_view text_;
+  const bool remember_clauses_;
   size_t pos_ = 0;
   bool atomic_ = false;
   std::vector<RuleNode> nodes_;
+  std::unordered_map<uint64_t, MemoEntry> memo_;
+  size_t max_tracked_ = 0;
   size_t node_count_ = 0;
 
   size_t furthest_ = 0;
@@ -1034,6 +1108,8 @@ class Matcher {
 
 }  // namespace
 
-MatchResult match_cypher(std::string_view text) { return Matcher(text).run(); }
+MatchResult match_cypher(std::string_view text, bool remember_clauses) {
+  return Matcher(text, remember_clauses).run();
+}
 
 }  // namespace quorvane

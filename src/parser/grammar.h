@@ -34,8 +34,10 @@ struct MatchResult {
   MatchFailure failure;
 };
 
-// Matches the whole text against the start rule `cypher`.
-MatchResult match_cypher(std::string_view text);
+// Matches the whole text against the start rule `cypher`. Remembering
+// matched clauses is an optimisation that never changes the result; it can be
+// switched off to check exactly that.
+MatchResult match_cypher(std::string_view text, bool remember_clauses = true);
 
 // True for the characters that may continue a plain name.
 inline bool is_word_char(unsigned char c) {

@@ -42,6 +42,12 @@ class NodeRef {
   NodeRef first_child() const {
     return has_children() ? NodeRef(nodes_, text_, index_ + 1) : NodeRef();
   }
+  // The first child when it is the only one, else an invalid handle.
+  NodeRef only_child() const {
+    if (!has_children()) return NodeRef();
+    return (*nodes_)[index_ + 1].next == node().next ? NodeRef(nodes_, text_, index_ + 1)
+                                                       : NodeRef();
+  }
   // The following sibling within `parent`, or an invalid handle.
   NodeRef next_sibling(const NodeRef& parent) const {
     uint32_t next = node().next;

@@ -100,18 +100,6 @@ const char* chain_empty_message(Rule chain) {
   }
 }
 
-// The only child of a node, when it has exactly one that is not `skipped`
-// (a level that applies no operator).
-NodeRef sole_operand(NodeRef node, Rule skipped) {
-  NodeRef only;
-  for (NodeRef c : children(node)) {
-    if (c.rule() == skipped) return NodeRef();
-    if (only.valid()) return NodeRef();
-    only = c;
-  }
-  return only;
-}
-
 }  // namespace
 
 Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
@@ -131,13 +119,15 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
       case Rule::mul_div_expr:
       case Rule::mod_expr:
       case Rule::power_expr: {
-        const Rule skipped = chain_operator_rule(node.rule());
-        NodeRef only = sole_operand(node, skipped);
+        // A single child is a lone operand: keyword operators would be
+        // children too.
+        NodeRef only = node.only_child();
         if (only.valid()) {
           node = only;
           continue;
         }
-        return fold_chain(node, depth, skipped, chain_empty_message(node.rule()));
+        return fold_chain(node, depth, chain_operator_rule(node.rule()),
+                          chain_empty_message(node.rule()));
       }
       case Rule::not_expr: {
         int nots = 0;
@@ -157,7 +147,7 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
         return result;
       }
       case Rule::comparison_expr: {
-        NodeRef only = sole_operand(node, Rule::EOI);
+        NodeRef only = node.only_child();
         if (only.valid()) {
           node = only;
           continue;
@@ -175,7 +165,7 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
         return unary<Expr::Negate>(std::move(operand));
       }
       case Rule::postfix_expr: {
-        NodeRef only = sole_operand(node, Rule::EOI);
+        NodeRef only = node.only_child();
         if (only.valid()) {
           node = only;
           continue;

@@ -1,0 +1,54 @@
+// Remembering matched clauses must never change a match: same tree, same
+// failure position, same expected rules.
+#include <gtest/gtest.h>
+
+#include "golden_reader.h"
+#include "parser/grammar.h"
+
+namespace quorvane {
+namespace {
+
+bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].rule != b[i].rule || a[i].start != b[i].start || a[i].end != b[i].end ||
+        a[i].next != b[i].next) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void expect_same_match(const std::string& text) {
+  MatchResult fast = match_cypher(text, true);
+  MatchResult plain = match_cypher(text, false);
+  ASSERT_EQ(fast.ok, plain.ok) << text;
+  if (fast.ok) {
+    EXPECT_TRUE(same_nodes(fast.nodes, plain.nodes)) << text;
+  } else {
+    EXPECT_EQ(fast.failure.position, plain.failure.position) << text;
+    EXPECT_EQ(fast.failure.expected, plain.failure.expected) << text;
+  }
+}
+
+TEST(ClauseMemo, GoldenQueriesAndAllTheirPrefixes) {
+  auto cases = testing::read_golden_cases(QUORVANE_DATA_DIR "/syntax_cases.jsonl");
+  ASSERT_FALSE(cases.empty());
+  for (const auto& c : cases) {
+    for (size_t n = 0; n <= c.query.size(); ++n) {
+      expect_same_match(c.query.substr(0, n));
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
+TEST(ClauseMemo, ManyClausesAndUpdates) {
+  expect_same_match("MATCH (a) MATCH (b) UNWIND [1] AS x CREATE (c) SET c.x = 1 REMOVE c.y DELETE c");
+  expect_same_match("MATCH (a) CREATE (b) MERGE (c) ON CREATE SET c.x = 1 RETURN a");
+  expect_same_match("MATCH (a) CREATE (b) MATCH (c) RETURN a");
+  expect_same_match("MATCH (a) WITH a MATCH (b) SET b.x = 1 WITH b RETURN b UNION MATCH (c) RETURN c");
+  expect_same_match("MATCH (a) WHERE a.x = 1 CREATE (b) SET b.");
+}
+
+}  // namespace
+}  // namespace quorvane
