@@ -1053,8 +1053,14 @@ class Matcher {
     return rule_if(R::exists_subquery, next_is("E"), [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
   }
 
+  // When the first character can start none of the alternatives, each of
+  // the seven fails at once and records itself, and `literal` then replaces
+  // them with itself: the same as failing directly.
   bool literal() {
-    return rule(R::literal, [&] {
+    const unsigned char c = cur();
+    const bool can_start =
+        is_digit(c) || c == '"' || c == '\'' || c == '[' || c == '{' || next_is("TFN");
+    return rule_if(R::literal, can_start, [&] {
       return float_literal() || integer_literal() || string_literal() || boolean_literal() ||
              null_literal() || list_literal() || map_literal();
     });
