@@ -1,0 +1,67 @@
+#include "validator/semantic/scope.h"
+
+#include <utility>
+
+namespace quorvane {
+
+size_t Scope::position(std::string_view name) const {
+  if (bindings_.size() >= kIndexFrom) {
+    auto it = index_.find(name);
+    return it == index_.end() ? bindings_.size() : it->second;
+  }
+  for (size_t i = 0; i < bindings_.size(); ++i) {
+    if (bindings_[i].name == name) return i;
+  }
+  return bindings_.size();
+}
+
+KnownLabels* Scope::find(std::string_view name) {
+  const size_t at = position(name);
+  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+}
+
+const KnownLabels* Scope::find(std::string_view name) const {
+  const size_t at = position(name);
+  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+}
+
+void Scope::bind(std::string_view name, KnownLabels labels) {
+  if (KnownLabels* known = find(name)) {
+    *known = std::move(labels);
+    return;
+  }
+  push(name, std::move(labels));
+}
+
+void Scope::push(std::string_view name, KnownLabels labels) {
+  bindings_.push_back({name, std::move(labels)});
+  if (bindings_.size() == kIndexFrom) {
+    for (size_t i = 0; i < bindings_.size(); ++i) index_.emplace(bindings_[i].name, i);
+  } else if (bindings_.size() > kIndexFrom) {
+    index_.emplace(name, bindings_.size() - 1);
+  }
+}
+
+void Scope::pop_last() {
+  if (bindings_.empty()) return;
+  if (bindings_.size() >= kIndexFrom) {
+    if (bindings_.size() == kIndexFrom) {
+      index_.clear();
+    } else {
+      index_.erase(bindings_.back().name);
+    }
+  }
+  bindings_.pop_back();
+}
+
+void Scope::clear() {
+  bindings_.clear();
+  index_.clear();
+}
+
+void Scope::swap(Scope& other) noexcept {
+  bindings_.swap(other.bindings_);
+  index_.swap(other.index_);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,91 @@
+// The variables bound at one point of the semantic walk.
+//
+// Everything here borrows from the syntax tree under validation: names and
+// labels are views into it, so a scope must not outlive the tree it was
+// filled from. Borrowing keeps the walk nearly free of allocations: a
+// variable usually just points at the label list of the pattern that bound
+// it.
+#ifndef QUORVANE_VALIDATOR_SEMANTIC_SCOPE_H_
+#define QUORVANE_VALIDATOR_SEMANTIC_SCOPE_H_
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quorvane {
+
+// The node labels or relationship types known for one variable, in the order
+// first seen: the list written where the variable was first bound (kept as
+// written), then every label merged in later that was not yet known.
+class KnownLabels {
+ public:
+  KnownLabels() = default;
+  explicit KnownLabels(const std::vector<std::string>* written) : written_(written) {}
+
+  bool empty() const { return (written_ == nullptr || written_->empty()) && merged_.empty(); }
+
+  bool contains(std::string_view label) const {
+    return (written_ && std::find(written_->begin(), written_->end(), label) != written_->end()) ||
+           std::find(merged_.begin(), merged_.end(), label) != merged_.end();
+  }
+
+  // Appends each label not yet known, in order.
+  void merge(const std::vector<std::string>& labels) {
+    for (const std::string& label : labels) {
+      if (!contains(label)) merged_.push_back(label);
+    }
+  }
+
+  template <class F>
+  void for_each(F&& f) const {
+    if (written_) {
+      for (const std::string& label : *written_) f(std::string_view(label));
+    }
+    for (std::string_view label : merged_) f(label);
+  }
+
+ private:
+  const std::vector<std::string>* written_ = nullptr;
+  std::vector<std::string_view> merged_;
+};
+
+// A map from variable name to its known labels. Small scopes (the usual
+// case) are searched linearly; a hash index is added once a scope grows
+// large, so that a query with thousands of variables stays linear overall.
+class Scope {
+ public:
+  KnownLabels* find(std::string_view name);
+  const KnownLabels* find(std::string_view name) const;
+  bool contains(std::string_view name) const { return find(name) != nullptr; }
+
+  // Binds `name`, replacing whatever was known for it.
+  void bind(std::string_view name, KnownLabels labels);
+
+  // Binds a name known to be unbound; pop_last() unbinds it again. For
+  // bindings that last while a nested expression is checked.
+  void push(std::string_view name, KnownLabels labels);
+  void pop_last();
+
+  size_t size() const { return bindings_.size(); }
+  void clear();
+  void swap(Scope& other) noexcept;
+
+ private:
+  struct Binding {
+    std::string_view name;
+    KnownLabels labels;
+  };
+  static constexpr size_t kIndexFrom = 16;
+
+  size_t position(std::string_view name) const;
+
+  std::vector<Binding> bindings_;
+  std::unordered_map<std::string_view, size_t> index_;  // used from kIndexFrom bindings on
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_SEMANTIC_SCOPE_H_

@@ -1,0 +1,250 @@
+#include "validator/semantic/semantic_validator.h"
+
+#include <type_traits>
+#include <variant>
+
+#include "validator/semantic/overloaded.h"
+
+namespace quorvane {
+
+namespace {
+
+const Expr::Variable* as_variable(const Expr& expr) {
+  return expr.as<Expr::Variable>();
+}
+
+}  // namespace
+
+void SemanticValidator::validate_query(const CypherQuery& query) {
+  const RegularQuery* regular = std::get_if<RegularQuery>(&query);
+  if (regular == nullptr) return;
+  validate_single_query(regular->first);
+  for (const UnionPart& branch : regular->unions) {
+    // No variable crosses a UNION: each branch starts from an empty scope.
+    Scope outer;
+    outer.swap(scope_);
+    validate_single_query(branch.query);
+    scope_.swap(outer);
+  }
+}
+
+void SemanticValidator::validate_single_query(const SingleQuery& query) {
+  std::visit(Overloaded{
+                 [this](const SinglePartQuery& single) {
+                   validate_part(single.reading_clauses, single.updating_clauses);
+                   if (single.return_clause) validate_return_clause(*single.return_clause);
+                 },
+                 [this](const MultiPartQuery& multi) {
+                   for (const QueryPart& part : multi.parts) {
+                     validate_part(part.reading_clauses, part.updating_clauses);
+                     validate_with_clause(part.with_clause);
+                   }
+                   validate_part(multi.reading_clauses, multi.updating_clauses);
+                   if (multi.return_clause) validate_return_clause(*multi.return_clause);
+                 },
+             },
+             query);
+}
+
+// Everything a part binds is bound before anything in it is checked, so a
+// clause may use a variable that a later clause of the same part introduces.
+void SemanticValidator::validate_part(const std::vector<ReadingClause>& reading,
+                                      const std::vector<UpdatingClause>& updating) {
+  for (const ReadingClause& clause : reading) collect_reading_bindings(clause);
+  for (const UpdatingClause& clause : updating) collect_updating_bindings(clause);
+  for (const ReadingClause& clause : reading) validate_reading_clause(clause);
+  for (const UpdatingClause& clause : updating) validate_updating_clause(clause);
+}
+
+void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
+  std::visit(
+      Overloaded{
+          [this](const ReadingClause::Match& match) { collect_pattern_bindings(match.pattern); },
+          [this](const ReadingClause::Unwind& unwind) {
+            scope_.bind(unwind.variable, KnownLabels());
+          },
+          [this](const CallClause& call) {
+            for (const YieldItem& item : call.yield_items) {
+              scope_.bind(item.variable, KnownLabels());
+            }
+          },
+      },
+      clause.clause);
+}
+
+void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) {
+  if (const auto* create = std::get_if<UpdatingClause::Create>(&clause.clause)) {
+    collect_pattern_bindings(create->pattern);
+  } else if (const auto* merge = std::get_if<UpdatingClause::Merge>(&clause.clause)) {
+    collect_pattern_bindings(std::span(&merge->pattern_part, 1));
+  }
+}
+
+void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts) {
+  for (const PatternPart& part : parts) {
+    if (part.variable) scope_.bind(*part.variable, KnownLabels());
+    collect_node_bindings(part.start);
+    for (const PatternLink& link : part.chain) {
+      if (link.relationship.variable) {
+        merge_binding(*link.relationship.variable, link.relationship.types);
+      }
+      collect_node_bindings(link.node);
+    }
+  }
+}
+
+void SemanticValidator::collect_node_bindings(const NodePattern& node) {
+  if (node.variable) merge_binding(*node.variable, node.labels);
+}
+
+void SemanticValidator::merge_binding(const std::string& variable,
+                                      const std::vector<std::string>& labels) {
+  if (KnownLabels* known = scope_.find(variable)) {
+    known->merge(labels);
+  } else {
+    scope_.push(variable, KnownLabels(&labels));
+  }
+}
+
+void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
+  if (const auto* match = std::get_if<ReadingClause::Match>(&clause.clause)) {
+    validate_pattern(match->pattern);
+    if (match->where_clause) validate_expr(*match->where_clause);
+  } else if (const auto* unwind = std::get_if<ReadingClause::Unwind>(&clause.clause)) {
+    validate_expr(unwind->expr);
+  }
+  // An in-query CALL's arguments are not checked.
+}
+
+void SemanticValidator::validate_with_clause(const WithClause& with) {
+  for (const ReturnItem& item : with.items) validate_expr(item.expr);
+  // The tree gives WITH * an empty item list; it carries the whole scope on.
+  if (with.items.empty()) {
+    validate_tail(with.order_by, with.skip, with.limit);
+    if (with.where_clause) validate_expr(*with.where_clause);
+    return;
+  }
+  project(with.items, projection_);
+  // ORDER BY, SKIP, LIMIT and WHERE see the variables before the projection
+  // together with the aliases the projection defines.
+  bind_aliases(with.items);
+  validate_tail(with.order_by, with.skip, with.limit);
+  if (with.where_clause) validate_expr(*with.where_clause);
+  scope_.swap(projection_);
+  projection_.clear();
+}
+
+void SemanticValidator::validate_return_clause(const ReturnClause& clause) {
+  for (const ReturnItem& item : clause.items.items) validate_expr(item.expr);
+  if (!clause.order_by && !clause.skip && !clause.limit) return;
+  // The RETURN ends its query part, so its aliases may go straight into the
+  // current scope: nothing reads that scope afterwards.
+  project(clause.items.items, projection_);
+  bind_aliases(clause.items.items);
+  projection_.clear();
+  validate_tail(clause.order_by, clause.skip, clause.limit);
+}
+
+// A projected variable keeps the labels known for it; an alias of a bound
+// variable takes that variable's labels; any other alias knows none. A later
+// item of the same name replaces an earlier one.
+void SemanticValidator::project(const std::vector<ReturnItem>& items, Scope& into) const {
+  into.clear();
+  for (const ReturnItem& item : items) {
+    const Expr::Variable* variable = as_variable(item.expr);
+    if (!item.alias && variable == nullptr) continue;
+    const KnownLabels* known = variable ? scope_.find(variable->name) : nullptr;
+    into.bind(item.alias ? std::string_view(*item.alias) : std::string_view(variable->name),
+              known ? *known : KnownLabels());
+  }
+}
+
+// Binds each alias as the projection (already in projection_) binds it.
+void SemanticValidator::bind_aliases(const std::vector<ReturnItem>& items) {
+  for (const ReturnItem& item : items) {
+    if (!item.alias) continue;
+    if (const KnownLabels* projected = projection_.find(*item.alias)) {
+      scope_.bind(*item.alias, *projected);
+    }
+  }
+}
+
+void SemanticValidator::validate_tail(const std::optional<std::vector<SortItem>>& order_by,
+                                      const std::optional<Expr>& skip,
+                                      const std::optional<Expr>& limit) {
+  if (order_by) {
+    for (const SortItem& item : *order_by) validate_expr(item.expr);
+  }
+  if (skip) validate_expr(*skip);
+  if (limit) validate_expr(*limit);
+}
+
+void SemanticValidator::validate_expr(const Expr& expr) {
+  std::visit(
+      [this](const auto& node) {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_base_of_v<Expr::Binary, T>) {
+          validate_expr(*node.left);
+          validate_expr(*node.right);
+        } else if constexpr (std::is_base_of_v<Expr::Unary, T>) {
+          validate_expr(*node.operand);
+        } else if constexpr (std::is_base_of_v<Expr::Quantifier, T>) {
+          validate_expr(*node.list);
+          validate_with_iteration_variable(node.variable, node.predicate, std::nullopt);
+        } else if constexpr (std::is_same_v<T, Expr::ListComprehension>) {
+          validate_expr(*node.list);
+          validate_with_iteration_variable(node.variable, node.predicate, node.projection);
+        } else if constexpr (std::is_same_v<T, Expr::Variable>) {
+          if (!scope_.contains(node.name)) {
+            errors_.push_back("Variable '" + node.name + "' is not bound in this scope");
+          }
+        } else if constexpr (std::is_same_v<T, Expr::Property>) {
+          if (const Expr::Variable* variable = as_variable(*node.target)) {
+            validate_property_access(variable->name, std::span(&node.key, 1));
+          }
+          validate_expr(*node.target);
+        } else if constexpr (std::is_same_v<T, Expr::List>) {
+          for (const Expr& item : node.items) validate_expr(item);
+        } else if constexpr (std::is_same_v<T, Expr::Map>) {
+          for (const MapEntry& entry : node.entries) validate_expr(entry.value);
+        } else if constexpr (std::is_same_v<T, Expr::Index>) {
+          validate_expr(*node.target);
+          validate_expr(*node.index);
+        } else if constexpr (std::is_same_v<T, Expr::Slice>) {
+          validate_expr(*node.target);
+          if (node.from) validate_expr(**node.from);
+          if (node.to) validate_expr(**node.to);
+        } else if constexpr (std::is_same_v<T, Expr::FunctionCall>) {
+          for (const Expr& arg : node.args) validate_expr(arg);
+        } else if constexpr (std::is_same_v<T, Expr::Case>) {
+          if (node.operand) validate_expr(**node.operand);
+          for (const Expr::CaseAlternative& alternative : node.alternatives) {
+            validate_expr(alternative.when);
+            validate_expr(alternative.then);
+          }
+          if (node.else_expr) validate_expr(**node.else_expr);
+        } else {
+          // Literals, parameters and count(*) hold no variable; an EXISTS
+          // subquery is deliberately left unchecked.
+          static_assert(std::is_same_v<T, Expr::Integer> || std::is_same_v<T, Expr::Float> ||
+                        std::is_same_v<T, Expr::String> || std::is_same_v<T, Expr::Boolean> ||
+                        std::is_same_v<T, Expr::Null> || std::is_same_v<T, Expr::Parameter> ||
+                        std::is_same_v<T, Expr::CountStar> || std::is_same_v<T, Expr::Exists>);
+        }
+      },
+      expr.node);
+}
+
+// An iteration variable that is already bound is used as it is; otherwise it
+// is bound, knowing no labels, only while the inner expressions are checked.
+void SemanticValidator::validate_with_iteration_variable(
+    std::string_view variable, const std::optional<Box<Expr>>& predicate,
+    const std::optional<Box<Expr>>& projection) {
+  const bool bind_here = !scope_.contains(variable);
+  if (bind_here) scope_.push(variable, KnownLabels());
+  if (predicate) validate_expr(**predicate);
+  if (projection) validate_expr(**projection);
+  if (bind_here) scope_.pop_last();
+}
+
+}  // namespace quorvane

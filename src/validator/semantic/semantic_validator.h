@@ -1,0 +1,78 @@
+// The schema-aware pass over a parsed query.
+//
+// One SemanticValidator checks one tree: it walks the clauses in order with a
+// scope of bound variables, reports uses of unbound variables, and compares
+// labels, relationship types, property keys and relationship ends with the
+// schema. Findings are finished messages, kept in the order they are made.
+// The validator borrows the schema and, while validate_query runs, the tree.
+#ifndef QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
+#define QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "parser/ast.h"
+#include "schema/schema.h"
+#include "validator/semantic/scope.h"
+
+namespace quorvane {
+
+class SemanticValidator {
+ public:
+  explicit SemanticValidator(const Schema& schema) : schema_(schema) {}
+
+  // Checks a whole query, appending every finding. A standalone procedure
+  // call is not checked.
+  void validate_query(const CypherQuery& query);
+
+  const std::vector<std::string>& errors() const { return errors_; }
+  std::vector<std::string> take_errors() { return std::move(errors_); }
+
+ private:
+  // The walk: scopes and bindings (semantic_validator.cc).
+  void validate_single_query(const SingleQuery& query);
+  void validate_part(const std::vector<ReadingClause>& reading,
+                     const std::vector<UpdatingClause>& updating);
+  void collect_reading_bindings(const ReadingClause& clause);
+  void collect_updating_bindings(const UpdatingClause& clause);
+  void collect_pattern_bindings(std::span<const PatternPart> parts);
+  void collect_node_bindings(const NodePattern& node);
+  void merge_binding(const std::string& variable, const std::vector<std::string>& labels);
+  void validate_reading_clause(const ReadingClause& clause);
+  void validate_with_clause(const WithClause& with);
+  void validate_return_clause(const ReturnClause& clause);
+  void project(const std::vector<ReturnItem>& items, Scope& into) const;
+  void bind_aliases(const std::vector<ReturnItem>& items);
+  void validate_tail(const std::optional<std::vector<SortItem>>& order_by,
+                     const std::optional<Expr>& skip, const std::optional<Expr>& limit);
+  void validate_expr(const Expr& expr);
+  void validate_with_iteration_variable(std::string_view variable,
+                                        const std::optional<Box<Expr>>& predicate,
+                                        const std::optional<Box<Expr>>& projection);
+
+  // Comparison with the schema (schema_checks.cc).
+  void validate_pattern(std::span<const PatternPart> parts);
+  void validate_node_pattern(const NodePattern& node);
+  void validate_relationship(const RelationshipPattern& relationship, const NodePattern& left,
+                             const NodePattern& right);
+  void check_endpoint_label(const std::vector<std::string>& labels, std::string_view expected,
+                            std::string_view end, std::string_view type);
+  void validate_property_access(std::string_view variable, std::span<const std::string> keys);
+  void validate_updating_clause(const UpdatingClause& clause);
+  void validate_set_item(const SetItem& item);
+  void validate_remove_item(const RemoveItem& item);
+  void report_unknown_label(std::string_view prefix, std::string_view label);
+
+  const Schema& schema_;
+  std::vector<std::string> errors_;
+  Scope scope_;
+  Scope projection_;  // reused by every WITH and RETURN that projects
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_

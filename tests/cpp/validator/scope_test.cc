@@ -1,0 +1,131 @@
+// The scope container on its own: replacement, merging, temporary bindings,
+// and lookups on both sides of the size where a hash index takes over.
+#include "validator/semantic/scope.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace quorvane {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+std::vector<std::string> labels_of(const KnownLabels& known) {
+  std::vector<std::string> out;
+  known.for_each([&](std::string_view label) { out.emplace_back(label); });
+  return out;
+}
+
+TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
+  const std::vector<std::string> written = {"Person", "Actor", "Person"};
+  const std::vector<std::string> later = {"Movie", "Actor", "Movie", "Genre"};
+  KnownLabels known(&written);
+  known.merge(later);
+  EXPECT_THAT(labels_of(known), ElementsAre("Person", "Actor", "Person", "Movie", "Genre"));
+  EXPECT_TRUE(known.contains("Genre"));
+  EXPECT_FALSE(known.contains("genre"));
+  EXPECT_FALSE(known.empty());
+}
+
+TEST(KnownLabelsTest, EmptyUntilSomethingIsMerged) {
+  KnownLabels known;
+  EXPECT_TRUE(known.empty());
+  const std::vector<std::string> none;
+  KnownLabels from_empty(&none);
+  EXPECT_TRUE(from_empty.empty());
+  const std::vector<std::string> some = {"A", "A"};
+  known.merge(some);
+  EXPECT_THAT(labels_of(known), ElementsAre("A"));
+}
+
+TEST(ScopeTest, BindReplacesWhatWasKnown) {
+  const std::vector<std::string> person = {"Person"};
+  Scope scope;
+  scope.bind("n", KnownLabels(&person));
+  scope.bind("n", KnownLabels());
+  ASSERT_NE(scope.find("n"), nullptr);
+  EXPECT_TRUE(scope.find("n")->empty());
+  EXPECT_EQ(scope.size(), 1u);
+  EXPECT_FALSE(scope.contains("N"));
+}
+
+TEST(ScopeTest, SwapAndClear) {
+  Scope a;
+  Scope b;
+  a.bind("x", KnownLabels());
+  a.swap(b);
+  EXPECT_FALSE(a.contains("x"));
+  EXPECT_TRUE(b.contains("x"));
+  b.clear();
+  EXPECT_FALSE(b.contains("x"));
+  EXPECT_EQ(b.size(), 0u);
+  b.pop_last();  // harmless on an empty scope
+  EXPECT_EQ(b.size(), 0u);
+}
+
+// Runs the same sequence at several sizes so that it is exercised with and
+// without the hash index, and across the switch in both directions.
+class ScopeSizeTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < GetParam(); ++i) {
+      std::string name = "v";
+      name += std::to_string(i);
+      names_.push_back(std::move(name));
+    }
+    for (const std::string& name : names_) scope_.bind(name, KnownLabels());
+  }
+  std::vector<std::string> names_;
+  Scope scope_;
+};
+
+TEST_P(ScopeSizeTest, FindsEveryBoundName) {
+  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+  EXPECT_FALSE(scope_.contains("absent"));
+  EXPECT_EQ(scope_.size(), names_.size());
+}
+
+TEST_P(ScopeSizeTest, TemporaryBindingsComeAndGoInOrder) {
+  const std::vector<std::string> temporaries = {"a", "b", "c"};
+  for (const std::string& name : temporaries) scope_.push(name, KnownLabels());
+  for (const std::string& name : temporaries) EXPECT_TRUE(scope_.contains(name));
+  scope_.pop_last();
+  EXPECT_FALSE(scope_.contains("c"));
+  EXPECT_TRUE(scope_.contains("b"));
+  scope_.pop_last();
+  scope_.pop_last();
+  EXPECT_FALSE(scope_.contains("a"));
+  EXPECT_EQ(scope_.size(), names_.size());
+  // A popped name must not linger and alias whatever takes its place.
+  scope_.push("d", KnownLabels());
+  EXPECT_FALSE(scope_.contains("a"));
+  EXPECT_TRUE(scope_.contains("d"));
+  scope_.pop_last();
+  scope_.push("a", KnownLabels());
+  EXPECT_TRUE(scope_.contains("a"));
+  EXPECT_FALSE(scope_.contains("d"));
+  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+}
+
+TEST_P(ScopeSizeTest, ReplacingKeepsOtherBindings) {
+  // The scope borrows its names: this one must live while the scope is read.
+  const std::string target = names_.empty() ? "x" : names_.back();
+  const std::vector<std::string> labels = {"Movie"};
+  scope_.bind(target, KnownLabels(&labels));
+  const KnownLabels* known = scope_.find(target);
+  ASSERT_NE(known, nullptr);
+  EXPECT_TRUE(known->contains("Movie"));
+  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundTheIndexThreshold, ScopeSizeTest,
+                         ::testing::Values(0, 1, 13, 14, 15, 16, 17, 40));
+
+}  // namespace
+}  // namespace quorvane
