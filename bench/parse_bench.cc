@@ -38,8 +38,9 @@ BENCHMARK(BM_ParseCorpus);
 void BM_ParseLargeQuery(benchmark::State& state) {
   std::string big = "MATCH (n:Person) RETURN n.name AS name";
   while (big.size() < static_cast<size_t>(state.range(0))) {
-    big += " UNION ALL MATCH (p:Person)-[:ACTED_IN]->(m:Movie) WHERE m.released > 2000 "
-           "RETURN p.name AS name";
+    big +=
+        " UNION ALL MATCH (p:Person)-[:ACTED_IN]->(m:Movie) WHERE m.released > 2000 "
+        "RETURN p.name AS name";
   }
   for (auto _ : state) {
     auto result = quorvane::parse(big);

@@ -55,20 +55,51 @@ struct ExistsSubquery;
 using PropertyMap = std::vector<MapEntry>;
 
 struct Expr {
-  struct Integer { int64_t value; };
-  struct Float { double value; };
-  struct String { std::string value; };  // without quotes; escapes kept as written
-  struct Boolean { bool value; };
+  struct Integer {
+    int64_t value;
+  };
+  struct Float {
+    double value;
+  };
+  struct String {
+    std::string value;
+  };  // without quotes; escapes kept as written
+  struct Boolean {
+    bool value;
+  };
   struct Null {};
-  struct List { std::vector<Expr> items; };
-  struct Map { PropertyMap entries; };
-  struct Variable { std::string name; };
-  struct Property { Box<Expr> target; std::string key; };
-  struct Index { Box<Expr> target; Box<Expr> index; };
-  struct Slice { Box<Expr> target; std::optional<Box<Expr>> from; std::optional<Box<Expr>> to; };
-  struct Parameter { std::string name; };  // without the '$'
-  struct Binary { Box<Expr> left; Box<Expr> right; };
-  struct Unary { Box<Expr> operand; };
+  struct List {
+    std::vector<Expr> items;
+  };
+  struct Map {
+    PropertyMap entries;
+  };
+  struct Variable {
+    std::string name;
+  };
+  struct Property {
+    Box<Expr> target;
+    std::string key;
+  };
+  struct Index {
+    Box<Expr> target;
+    Box<Expr> index;
+  };
+  struct Slice {
+    Box<Expr> target;
+    std::optional<Box<Expr>> from;
+    std::optional<Box<Expr>> to;
+  };
+  struct Parameter {
+    std::string name;
+  };  // without the '$'
+  struct Binary {
+    Box<Expr> left;
+    Box<Expr> right;
+  };
+  struct Unary {
+    Box<Expr> operand;
+  };
   struct Or : Binary {};
   struct Xor : Binary {};
   struct And : Binary {};
@@ -93,7 +124,11 @@ struct Expr {
   struct Modulo : Binary {};
   struct Power : Binary {};
   struct Negate : Unary {};
-  struct FunctionCall { std::string name; std::vector<Expr> args; bool distinct = false; };
+  struct FunctionCall {
+    std::string name;
+    std::vector<Expr> args;
+    bool distinct = false;
+  };
   struct CountStar {};
   struct CaseAlternative;
   struct Case {
@@ -116,22 +151,25 @@ struct Expr {
   struct Any : Quantifier {};
   struct None : Quantifier {};
   struct Single : Quantifier {};
-  struct Exists { Box<ExistsSubquery> subquery; };
+  struct Exists {
+    Box<ExistsSubquery> subquery;
+  };
 
   // The 45 variants, in their fixed order.
-  using Variant =
-      std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property, Index,
-                   Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual, LessThan, LessOrEqual,
-                   GreaterThan, GreaterOrEqual, RegexMatch, IsNull, IsNotNull, In, StartsWith,
-                   EndsWith, Contains, Add, Subtract, Multiply, Divide, Modulo, Power, Negate,
-                   FunctionCall, CountStar, Case, ListComprehension, All, Any, None, Single,
-                   Exists>;
+  using Variant = std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property,
+                               Index, Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual,
+                               LessThan, LessOrEqual, GreaterThan, GreaterOrEqual, RegexMatch,
+                               IsNull, IsNotNull, In, StartsWith, EndsWith, Contains, Add, Subtract,
+                               Multiply, Divide, Modulo, Power, Negate, FunctionCall, CountStar,
+                               Case, ListComprehension, All, Any, None, Single, Exists>;
 
   template <class T>
   Expr(T node) : node(std::move(node)) {}
 
   template <class T>
-  const T* as() const { return std::get_if<T>(&node); }
+  const T* as() const {
+    return std::get_if<T>(&node);
+  }
   size_t kind() const { return node.index(); }
 
   Variant node;
@@ -150,8 +188,12 @@ struct MapEntry {
 // ---- Patterns ----
 
 struct MapOrParam {
-  struct Map { PropertyMap entries; };
-  struct Parameter { std::string name; };  // without the '$'
+  struct Map {
+    PropertyMap entries;
+  };
+  struct Parameter {
+    std::string name;
+  };  // without the '$'
   std::variant<Map, Parameter> value;
 };
 
@@ -221,28 +263,51 @@ struct PropertyExpr {
 };
 
 struct SetItem {
-  struct Property { PropertyExpr target; Expr value; };
-  struct Assign { std::string variable; Expr value; };
-  struct AddAssign { std::string variable; Expr value; };
-  struct Labels { std::string variable; std::vector<std::string> labels; };
+  struct Property {
+    PropertyExpr target;
+    Expr value;
+  };
+  struct Assign {
+    std::string variable;
+    Expr value;
+  };
+  struct AddAssign {
+    std::string variable;
+    Expr value;
+  };
+  struct Labels {
+    std::string variable;
+    std::vector<std::string> labels;
+  };
   std::variant<Property, Assign, AddAssign, Labels> item;
 };
 
 struct RemoveItem {
-  struct Labels { std::string variable; std::vector<std::string> labels; };
-  struct Property { PropertyExpr target; };
+  struct Labels {
+    std::string variable;
+    std::vector<std::string> labels;
+  };
+  struct Property {
+    PropertyExpr target;
+  };
   std::variant<Labels, Property> item;
 };
 
 struct UpdatingClause {
-  struct Create { Pattern pattern; };
+  struct Create {
+    Pattern pattern;
+  };
   struct Merge {
     PatternPart pattern_part;
     std::vector<std::vector<SetItem>> on_match;
     std::vector<std::vector<SetItem>> on_create;
   };
-  struct Set { std::vector<SetItem> items; };
-  struct Remove { std::vector<RemoveItem> items; };
+  struct Set {
+    std::vector<SetItem> items;
+  };
+  struct Remove {
+    std::vector<RemoveItem> items;
+  };
   struct Delete {
     bool detach = false;
     std::vector<Expr> exprs;

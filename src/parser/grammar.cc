@@ -19,13 +19,12 @@ using R = Rule;
 // matches is final, so ASC, ASCENDING, DESCENDING, ENDS and ORDER are never
 // reserved (AS, DESC, END and OR come first).
 constexpr std::array<std::string_view, 54> kKeywords = {
-    "ALL",     "AND",      "ANY",    "AS",     "ASC",      "ASCENDING", "BY",     "CALL",
-    "CASE",    "CONTAINS", "COUNT",  "CREATE", "DELETE",   "DESC",      "DESCENDING",
-    "DETACH",  "DISTINCT", "DO",     "DROP",   "ELSE",     "END",       "ENDS",   "EXISTS",
-    "FALSE",   "FOR",      "FROM",   "IN",     "IS",       "LIMIT",     "MATCH",  "MERGE",
-    "NEW",     "NONE",     "NOT",    "NULL",   "ON",       "OPTIONAL",  "OR",     "ORDER",
-    "REMOVE",  "RETURN",   "SET",    "SINGLE", "SKIP",     "STARTS",    "THEN",   "TRUE",
-    "UNION",   "UNWIND",   "WHEN",   "WHERE",  "WITH",     "XOR",       "YIELD"};
+    "ALL",      "AND",   "ANY",    "AS",     "ASC",    "ASCENDING",  "BY",     "CALL",     "CASE",
+    "CONTAINS", "COUNT", "CREATE", "DELETE", "DESC",   "DESCENDING", "DETACH", "DISTINCT", "DO",
+    "DROP",     "ELSE",  "END",    "ENDS",   "EXISTS", "FALSE",      "FOR",    "FROM",     "IN",
+    "IS",       "LIMIT", "MATCH",  "MERGE",  "NEW",    "NONE",       "NOT",    "NULL",     "ON",
+    "OPTIONAL", "OR",    "ORDER",  "REMOVE", "RETURN", "SET",        "SINGLE", "SKIP",     "STARTS",
+    "THEN",     "TRUE",  "UNION",  "UNWIND", "WHEN",   "WHERE",      "WITH",   "XOR",      "YIELD"};
 
 // Words that are reserved but may still name a variable.
 constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE", "SINGLE"};
@@ -36,10 +35,18 @@ constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NON
 constexpr uint64_t kWorkPerByte = 400;
 constexpr uint64_t kWorkBase = 2'000'000;
 
-inline char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-inline bool is_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-inline bool is_name_start(unsigned char c) { return is_letter(c) || c == '_'; }
+inline char upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+inline bool is_letter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline bool is_digit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool is_name_start(unsigned char c) {
+  return is_letter(c) || c == '_';
+}
 inline bool is_hex(unsigned char c) {
   return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -369,7 +376,11 @@ class Matcher {
   bool any_char() {
     if (pos_ >= text_.size()) return false;
     unsigned char c = static_cast<unsigned char>(text_[pos_]);
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    size_t len = c < 0x80           ? 1
+                 : (c >> 5) == 0x6  ? 2
+                 : (c >> 4) == 0xE  ? 3
+                 : (c >> 3) == 0x1E ? 4
+                                    : 1;
     pos_ = std::min(text_.size(), pos_ + len);
     return true;
   }
@@ -491,8 +502,7 @@ class Matcher {
     return atomic_rule(R::property_key_name, [&] { return identifier(KeywordTest::kNone); });
   }
   bool procedure_result_field() {
-    return atomic_rule(R::procedure_result_field,
-                       [&] { return identifier(KeywordTest::kAll); });
+    return atomic_rule(R::procedure_result_field, [&] { return identifier(KeywordTest::kAll); });
   }
 
   bool procedure_name() {
@@ -612,7 +622,8 @@ class Matcher {
   }
 
   bool boolean_literal() {
-    return rule_if(R::boolean_literal, next_is("TF"), [&] { return word("TRUE") || word("FALSE"); });
+    return rule_if(R::boolean_literal, next_is("TF"),
+                   [&] { return word("TRUE") || word("FALSE"); });
   }
   bool null_literal() {
     return rule_if(R::null_literal, next_is("N"), [&] { return word("NULL"); });
@@ -640,7 +651,8 @@ class Matcher {
   }
 
   bool union_clause() {
-    return rule_if(R::union_clause, next_is("U"), [&] { return seq(I("UNION"), opt(I("ALL")), Q(single_query)); });
+    return rule_if(R::union_clause, next_is("U"),
+                   [&] { return seq(I("UNION"), opt(I("ALL")), Q(single_query)); });
   }
 
   bool single_query() {
@@ -663,7 +675,7 @@ class Matcher {
 
   bool reading_clause() {
     return memo_rule(R::reading_clause,
-                [&] { return match_clause() || unwind_clause() || in_query_call(); });
+                     [&] { return match_clause() || unwind_clause() || in_query_call(); });
   }
 
   bool match_clause() {
@@ -673,12 +685,12 @@ class Matcher {
   }
 
   bool unwind_clause() {
-    return rule_if(R::unwind_clause, next_is("U"), [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
+    return rule_if(R::unwind_clause, next_is("U"),
+                   [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
   }
 
   bool call_body() {
-    return seq(I("CALL"), Q(explicit_procedure_invocation),
-               opt(group(I("YIELD"), Q(yield_items))));
+    return seq(I("CALL"), Q(explicit_procedure_invocation), opt(group(I("YIELD"), Q(yield_items))));
   }
   bool in_query_call() {
     return rule_if(R::in_query_call, next_is("C"), [&] { return call_body(); });
@@ -688,12 +700,13 @@ class Matcher {
   }
 
   // expression ("," expression)*
-  auto expression_list() { return group(Q(expression), many(group(L(","), Q(expression)))); }
+  auto expression_list() {
+    return group(Q(expression), many(group(L(","), Q(expression))));
+  }
 
   bool explicit_procedure_invocation() {
-    return rule(R::explicit_procedure_invocation, [&] {
-      return seq(Q(procedure_name), L("("), opt(expression_list()), L(")"));
-    });
+    return rule(R::explicit_procedure_invocation,
+                [&] { return seq(Q(procedure_name), L("("), opt(expression_list()), L(")")); });
   }
 
   bool yield_items() {
@@ -702,9 +715,8 @@ class Matcher {
   }
 
   bool yield_item() {
-    return rule(R::yield_item, [&] {
-      return seq(opt(group(Q(procedure_result_field), I("AS"))), Q(variable));
-    });
+    return rule(R::yield_item,
+                [&] { return seq(opt(group(Q(procedure_result_field), I("AS"))), Q(variable)); });
   }
 
   bool updating_clause() {
@@ -719,28 +731,27 @@ class Matcher {
   }
 
   bool merge_clause() {
-    return rule_if(R::merge_clause, next_is("M"), [&] {
-      return seq(I("MERGE"), Q(pattern_part), many(Q(on_match_or_create)));
-    });
+    return rule_if(R::merge_clause, next_is("M"),
+                   [&] { return seq(I("MERGE"), Q(pattern_part), many(Q(on_match_or_create))); });
   }
 
   bool on_match_or_create() {
     return rule_if(R::on_match_or_create, next_is("O"), [&] {
-      return seq(I("ON"), [&] {
-        return seq(I("MATCH"), Q(set_clause)) || seq(I("CREATE"), Q(set_clause));
-      });
+      return seq(I("ON"),
+                 [&] { return seq(I("MATCH"), Q(set_clause)) || seq(I("CREATE"), Q(set_clause)); });
     });
   }
 
   bool set_clause() {
-    return rule_if(R::set_clause, next_is("S"), [&] { return seq(I("SET"), Q(set_item), many(group(L(","), Q(set_item)))); });
+    return rule_if(R::set_clause, next_is("S"),
+                   [&] { return seq(I("SET"), Q(set_item), many(group(L(","), Q(set_item)))); });
   }
 
   bool set_item() {
     return rule(R::set_item, [&] {
       return seq(Q(property_expression), L("="), Q(expression)) ||
-             seq(Q(variable), L("="), Q(expression)) ||
-             seq(Q(variable), L("+="), Q(expression)) || seq(Q(variable), Q(node_labels));
+             seq(Q(variable), L("="), Q(expression)) || seq(Q(variable), L("+="), Q(expression)) ||
+             seq(Q(variable), Q(node_labels));
     });
   }
 
@@ -757,8 +768,7 @@ class Matcher {
 
   bool delete_clause() {
     return rule_if(R::delete_clause, next_is("D"), [&] {
-      return seq(opt(I("DETACH")), I("DELETE"), Q(expression),
-                 many(group(L(","), Q(expression))));
+      return seq(opt(I("DETACH")), I("DELETE"), Q(expression), many(group(L(","), Q(expression))));
     });
   }
 
@@ -769,13 +779,13 @@ class Matcher {
   }
 
   bool return_clause() {
-    return rule_if(R::return_clause, next_is("R"), [&] { return seq(I("RETURN"), opt(I("DISTINCT")), Q(return_body)); });
+    return rule_if(R::return_clause, next_is("R"),
+                   [&] { return seq(I("RETURN"), opt(I("DISTINCT")), Q(return_body)); });
   }
 
   bool return_body() {
     return rule(R::return_body, [&] {
-      return seq(Q(return_items), opt(Q(order_clause)), opt(Q(skip_clause)),
-                 opt(Q(limit_clause)));
+      return seq(Q(return_items), opt(Q(order_clause)), opt(Q(skip_clause)), opt(Q(limit_clause)));
     });
   }
 
@@ -799,8 +809,7 @@ class Matcher {
   bool sort_item() {
     return rule(R::sort_item, [&] {
       return seq(Q(expression), opt([&] {
-                   return ilit("ASCENDING") || ilit("ASC") || ilit("DESCENDING") ||
-                          ilit("DESC");
+                   return ilit("ASCENDING") || ilit("ASC") || ilit("DESCENDING") || ilit("DESC");
                  }));
     });
   }
@@ -840,14 +849,14 @@ class Matcher {
   }
 
   bool node_labels() {
-    return rule_if(R::node_labels, next_is(":"), [&] { return plus(group(L(":"), Q(label_name))); });
+    return rule_if(R::node_labels, next_is(":"),
+                   [&] { return plus(group(L(":"), Q(label_name))); });
   }
 
   bool relationship_pattern() {
     return rule(R::relationship_pattern, [&] {
       return seq(opt(Q(left_arrow)), L("-"), L("["), opt(Q(variable)), opt(Q(rel_types)),
-                 opt(Q(range_literal)), opt(Q(properties)), L("]"), L("-"),
-                 opt(Q(right_arrow))) ||
+                 opt(Q(range_literal)), opt(Q(properties)), L("]"), L("-"), opt(Q(right_arrow))) ||
              seq(opt(Q(left_arrow)), L("--"), opt(Q(right_arrow)));
     });
   }
@@ -861,8 +870,7 @@ class Matcher {
 
   bool rel_types() {
     return rule_if(R::rel_types, next_is(":"), [&] {
-      return seq(L(":"), Q(rel_type_name),
-                 many(group(L("|"), opt(L(":")), Q(rel_type_name))));
+      return seq(L(":"), Q(rel_type_name), many(group(L("|"), opt(L(":")), Q(rel_type_name))));
     });
   }
 
@@ -899,12 +907,10 @@ class Matcher {
     return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
   bool xor_expr() {
-    return rule(R::xor_expr,
-                [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+    return rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
   bool and_expr() {
-    return rule(R::and_expr,
-                [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+    return rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
   bool not_expr() {
     return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
@@ -985,10 +991,12 @@ class Matcher {
                 [&] { return property_lookup() || subscript_op() || list_slice_op(); });
   }
   bool property_lookup() {
-    return rule_if(R::property_lookup, next_is("."), [&] { return seq(L("."), Q(property_key_name)); });
+    return rule_if(R::property_lookup, next_is("."),
+                   [&] { return seq(L("."), Q(property_key_name)); });
   }
   bool subscript_op() {
-    return rule_if(R::subscript_op, next_is("["), [&] { return seq(L("["), Q(expression), L("]")); });
+    return rule_if(R::subscript_op, next_is("["),
+                   [&] { return seq(L("["), Q(expression), L("]")); });
   }
   bool list_slice_op() {
     return rule_if(R::list_slice_op, next_is("["), [&] {
@@ -1005,11 +1013,13 @@ class Matcher {
   }
 
   bool parenthesized_expr() {
-    return rule_if(R::parenthesized_expr, next_is("("), [&] { return seq(L("("), Q(expression), L(")")); });
+    return rule_if(R::parenthesized_expr, next_is("("),
+                   [&] { return seq(L("("), Q(expression), L(")")); });
   }
 
   bool count_star() {
-    return rule_if(R::count_star, next_is("C"), [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
+    return rule_if(R::count_star, next_is("C"),
+                   [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
   }
 
   bool function_invocation() {
@@ -1033,9 +1043,8 @@ class Matcher {
   }
 
   bool filter_expression() {
-    return rule(R::filter_expression, [&] {
-      return seq(Q(id_in_coll), opt(group(I("WHERE"), Q(expression))));
-    });
+    return rule(R::filter_expression,
+                [&] { return seq(Q(id_in_coll), opt(group(I("WHERE"), Q(expression)))); });
   }
 
   bool id_in_coll() {
@@ -1050,7 +1059,8 @@ class Matcher {
   }
 
   bool exists_subquery() {
-    return rule_if(R::exists_subquery, next_is("E"), [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
+    return rule_if(R::exists_subquery, next_is("E"),
+                   [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
   }
 
   // When the first character can start none of the alternatives, each of
@@ -1067,15 +1077,16 @@ class Matcher {
   }
 
   bool list_literal() {
-    return rule_if(R::list_literal, next_is("["), [&] { return seq(L("["), opt(expression_list()), L("]")); });
+    return rule_if(R::list_literal, next_is("["),
+                   [&] { return seq(L("["), opt(expression_list()), L("]")); });
   }
 
   bool map_literal() {
     return rule_if(R::map_literal, next_is("{"), [&] {
-      return seq(L("{"),
-                 opt(group(Q(property_key_value_pair),
-                           many(group(L(","), Q(property_key_value_pair))))),
-                 L("}"));
+      return seq(
+          L("{"),
+          opt(group(Q(property_key_value_pair), many(group(L(","), Q(property_key_value_pair))))),
+          L("}"));
     });
   }
 
@@ -1085,8 +1096,7 @@ class Matcher {
   }
 
   bool property_expression() {
-    return rule(R::property_expression,
-                [&] { return seq(Q(variable), some(Q(property_lookup))); });
+    return rule(R::property_expression, [&] { return seq(Q(variable), some(Q(property_lookup))); });
   }
 
 #undef Q

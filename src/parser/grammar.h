@@ -20,8 +20,8 @@
 namespace quorvane {
 
 struct MatchFailure {
-  uint32_t position = 0;        // furthest failure, a byte offset
-  std::vector<Rule> expected;   // sorted by rule order, no repeats
+  uint32_t position = 0;       // furthest failure, a byte offset
+  std::vector<Rule> expected;  // sorted by rule order, no repeats
   std::vector<Rule> unexpected;
   // Set when a safety limit stopped the match; replaces the usual
   // "expected ..." line.

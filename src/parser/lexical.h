@@ -7,7 +7,9 @@
 
 namespace quorvane {
 
-inline bool is_skippable_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool is_skippable_space(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // The position after any whitespace and comments at `pos`: whitespace, then
 // comments each followed by whitespace. A block comment without its closing

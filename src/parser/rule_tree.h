@@ -46,7 +46,7 @@ class NodeRef {
   NodeRef only_child() const {
     if (!has_children()) return NodeRef();
     return (*nodes_)[index_ + 1].next == node().next ? NodeRef(nodes_, text_, index_ + 1)
-                                                       : NodeRef();
+                                                     : NodeRef();
   }
   // The following sibling within `parent`, or an invalid handle.
   NodeRef next_sibling(const NodeRef& parent) const {
@@ -103,9 +103,10 @@ class Children {
   NodeRef parent_;
 };
 
-inline Children children(const NodeRef& parent) { return Children(parent); }
+inline Children children(const NodeRef& parent) {
+  return Children(parent);
+}
 
 }  // namespace quorvane
 
 #endif  // QUORVANE_PARSER_RULE_TREE_H_
-

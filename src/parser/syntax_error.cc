@@ -6,7 +6,9 @@ namespace quorvane {
 
 namespace {
 
-bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Appends a list of rule names: "a", "a or b", "a, b, or c".
 void append_names(std::string& out, const std::vector<Rule>& rules) {

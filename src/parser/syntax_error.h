@@ -27,7 +27,8 @@ struct LineColumn {
 LineColumn line_column(std::string_view text, size_t pos);
 
 // "expected a, b, or c" / "unexpected ..." / both / "unknown parsing error".
-std::string describe_failure(const std::vector<Rule>& expected, const std::vector<Rule>& unexpected);
+std::string describe_failure(const std::vector<Rule>& expected,
+                             const std::vector<Rule>& unexpected);
 
 // The whole six-line text for a failure at byte offset `pos` whose last line
 // says `message`.

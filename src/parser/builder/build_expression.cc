@@ -15,7 +15,9 @@ namespace quorvane {
 
 namespace {
 
-CypherError fail(std::string message) { return CypherError::parse(std::move(message)); }
+CypherError fail(std::string message) {
+  return CypherError::parse(std::move(message));
+}
 
 template <class Op>
 Expr binary(Expr left, Expr right) {
@@ -319,7 +321,8 @@ Result<Expr> TreeBuilder::build_postfix_expr(NodeRef node, int depth) {
       // A bound written right after "[" is `from`; one after ".." is `to`.
       NodeRef first = op.first_child();
       NodeRef second = first.valid() ? first.next_sibling(op) : NodeRef();
-      const bool starts_with_dots = text_.compare(skip_ignorable(text_, op.start() + 1), 2, "..") == 0;
+      const bool starts_with_dots =
+          text_.compare(skip_ignorable(text_, op.start() + 1), 2, "..") == 0;
       std::optional<Box<Expr>> from;
       std::optional<Box<Expr>> to;
       if (first.valid()) {

@@ -10,7 +10,9 @@ namespace quorvane {
 
 namespace {
 
-CypherError fail(const char* message) { return CypherError::parse(message); }
+CypherError fail(const char* message) {
+  return CypherError::parse(message);
+}
 
 std::string_view trim(std::string_view s) {
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };

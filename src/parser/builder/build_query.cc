@@ -10,7 +10,9 @@ namespace quorvane {
 
 namespace {
 
-CypherError fail(std::string message) { return CypherError::parse(std::move(message)); }
+CypherError fail(std::string message) {
+  return CypherError::parse(std::move(message));
+}
 
 std::string with_rule(const char* prefix, NodeRef node) {
   return std::string(prefix) + std::string(rule_name(node.rule()));
@@ -39,7 +41,8 @@ CypherError TreeBuilder::too_deep(NodeRef at) const {
 Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {
   NodeRef statement = cypher.first_child();
   if (!statement.valid()) return fail("Empty query");
-  if (statement.rule() != Rule::statement) return fail(with_rule("Expected statement, got ", statement));
+  if (statement.rule() != Rule::statement)
+    return fail(with_rule("Expected statement, got ", statement));
   NodeRef body = statement.first_child();
   if (!body.valid()) return fail("Empty statement");
   if (body.rule() == Rule::standalone_call) {

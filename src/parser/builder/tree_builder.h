@@ -21,9 +21,10 @@
 // declares `decl` from the value.
 #define QV_CONCAT_INNER(a, b) a##b
 #define QV_CONCAT(a, b) QV_CONCAT_INNER(a, b)
-#define QV_TRY(decl, call)                                                                 \
-  auto QV_CONCAT(qv_result_, __LINE__) = (call);                                           \
-  if (!QV_CONCAT(qv_result_, __LINE__).ok()) return std::move(QV_CONCAT(qv_result_, __LINE__)).error(); \
+#define QV_TRY(decl, call)                                     \
+  auto QV_CONCAT(qv_result_, __LINE__) = (call);               \
+  if (!QV_CONCAT(qv_result_, __LINE__).ok())                   \
+    return std::move(QV_CONCAT(qv_result_, __LINE__)).error(); \
   decl = std::move(QV_CONCAT(qv_result_, __LINE__)).value()
 
 namespace quorvane {

@@ -43,10 +43,12 @@ TEST(ClauseMemo, GoldenQueriesAndAllTheirPrefixes) {
 }
 
 TEST(ClauseMemo, ManyClausesAndUpdates) {
-  expect_same_match("MATCH (a) MATCH (b) UNWIND [1] AS x CREATE (c) SET c.x = 1 REMOVE c.y DELETE c");
+  expect_same_match(
+      "MATCH (a) MATCH (b) UNWIND [1] AS x CREATE (c) SET c.x = 1 REMOVE c.y DELETE c");
   expect_same_match("MATCH (a) CREATE (b) MERGE (c) ON CREATE SET c.x = 1 RETURN a");
   expect_same_match("MATCH (a) CREATE (b) MATCH (c) RETURN a");
-  expect_same_match("MATCH (a) WITH a MATCH (b) SET b.x = 1 WITH b RETURN b UNION MATCH (c) RETURN c");
+  expect_same_match(
+      "MATCH (a) WITH a MATCH (b) SET b.x = 1 WITH b RETURN b UNION MATCH (c) RETURN c");
   expect_same_match("MATCH (a) WHERE a.x = 1 CREATE (b) SET b.");
 }
 

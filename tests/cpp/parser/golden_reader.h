@@ -47,11 +47,21 @@ inline std::string read_json_string(const std::string& line, size_t& pos) {
     }
     char e = line[pos++];
     switch (e) {
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
       case 'u': {
         unsigned cp = std::stoul(line.substr(pos, 4), nullptr, 16);
         pos += 4;
@@ -63,7 +73,8 @@ inline std::string read_json_string(const std::string& line, size_t& pos) {
         append_utf8(out, cp);
         break;
       }
-      default: out += e;
+      default:
+        out += e;
     }
   }
   ++pos;

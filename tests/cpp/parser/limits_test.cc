@@ -23,8 +23,7 @@ TEST(Limits, DeepNestingIsASyntaxErrorNotACrash) {
     std::string query = "RETURN " + repeat(open, 1000000);
     auto result = parse(query);
     ASSERT_FALSE(result.ok());
-    EXPECT_EQ(last_line(result.error().message), "  = query nested too deeply (limit 250)")
-        << open;
+    EXPECT_EQ(last_line(result.error().message), "  = query nested too deeply (limit 250)") << open;
   }
 }
 
@@ -51,7 +50,8 @@ TEST(Limits, LongFlatChainsAreBoundedByTreeDepth) {
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define QV_SMALL_STACK_TEST DISABLED_MaximalNestingParsesOnASmallStack  // instrumented frames are larger
+#define QV_SMALL_STACK_TEST \
+  DISABLED_MaximalNestingParsesOnASmallStack  // instrumented frames are larger
 #else
 #define QV_SMALL_STACK_TEST MaximalNestingParsesOnASmallStack
 #endif

@@ -48,7 +48,11 @@ TEST(SyntaxErrorText, MultiDigitLineNumbersWidenTheGutter) {
 
 TEST(SyntaxErrorText, TabsAreKeptInTheUnderline) {
   std::string message = error_of("MATCH\t(n RETURN n");
-  EXPECT_NE(message.find("\n  | " "     \t   " "^---\n"), std::string::npos) << message;
+  EXPECT_NE(message.find("\n  | "
+                         "     \t   "
+                         "^---\n"),
+            std::string::npos)
+      << message;
 }
 
 TEST(SyntaxErrorText, MultiByteCharactersCountAsOneColumn) {

@@ -106,8 +106,9 @@ TEST(TreeBuilder, ReturnStarAndAliasesAndYield) {
 }
 
 TEST(TreeBuilder, Patterns) {
-  auto r = parse("MATCH p = (a:`Person`)-[r:KNOWS|:LIKES*1..3 {since: 1}]->(b), (c)<-[:T]-(d), "
-                 "(e)<-[:T]->(f), (g)-[*]-(h), (i)-[*..4]-(j), (k $props) RETURN p");
+  auto r = parse(
+      "MATCH p = (a:`Person`)-[r:KNOWS|:LIKES*1..3 {since: 1}]->(b), (c)<-[:T]-(d), "
+      "(e)<-[:T]->(f), (g)-[*]-(h), (i)-[*..4]-(j), (k $props) RETURN p");
   const auto& single = std::get<SinglePartQuery>(regular(r).first);
   const auto& pattern = std::get<ReadingClause::Match>(single.reading_clauses[0].clause).pattern;
   ASSERT_EQ(pattern.size(), 6u);
@@ -131,7 +132,8 @@ TEST(TreeBuilder, Patterns) {
 TEST(TreeBuilder, MapKeysRepeatAndKeepFirstPosition) {
   auto r = parse("MATCH (n {name: 'a', age: 1, name: 'b'}) RETURN n");
   const auto& single = std::get<SinglePartQuery>(regular(r).first);
-  const auto& node = std::get<ReadingClause::Match>(single.reading_clauses[0].clause).pattern[0].start;
+  const auto& node =
+      std::get<ReadingClause::Match>(single.reading_clauses[0].clause).pattern[0].start;
   const auto& map = std::get<MapOrParam::Map>(node.properties->value).entries;
   ASSERT_EQ(map.size(), 2u);
   EXPECT_EQ(map[0].key, "name");
