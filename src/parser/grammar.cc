@@ -53,6 +53,11 @@ inline bool is_hex(unsigned char c) {
 
 enum class KeywordTest { kNone, kAll, kVariable };
 
+// With kRecordFailures false the matcher keeps no failure record: it answers
+// only whether the text matches (and with which tree), which is all a valid
+// query needs. A failed match is then run again with the record kept, so the
+// syntax-error message is exactly the same.
+template <bool kRecordFailures>
 class Matcher {
  public:
   Matcher(std::string_view text, bool remember_clauses)
@@ -217,7 +222,7 @@ class Matcher {
 
     MemoEntry entry{pos_, inner_max, node_base, {}, {}};
     entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
-    if (furthest_ == inner_max) {
+    if (kRecordFailures && furthest_ == inner_max) {
       const size_t base = furthest_before == inner_max ? expected_before : 0;
       entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
     }
@@ -233,7 +238,7 @@ class Matcher {
     }
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
-    if (furthest_ == entry.max_tracked) {
+    if (kRecordFailures && furthest_ == entry.max_tracked) {
       for (Rule r : entry.appended) append_expected(r);
     }
   }
@@ -277,7 +282,7 @@ class Matcher {
   // atomic rules, so no rule ever succeeds inside a predicate in normal mode
   // and nothing is recorded as unexpected.
   QV_ALWAYS_INLINE void track(Rule r, size_t start, size_t expected_len) {
-    if (atomic_) return;
+    if (!kRecordFailures || atomic_) return;
     if (start > max_tracked_) max_tracked_ = start;
     if (start < furthest_) return;
     const size_t now = start == furthest_ ? expected_count_ : 0;
@@ -1125,7 +1130,11 @@ class Matcher {
 }  // namespace
 
 MatchResult match_cypher(std::string_view text, bool remember_clauses) {
-  return Matcher(text, remember_clauses).run();
+  MatchResult quick = Matcher<false>(text, remember_clauses).run();
+  // Limits stop both kinds of match at the same point, so only an ordinary
+  // failure needs the second run.
+  if (quick.ok || !quick.failure.limit_note.empty()) return quick;
+  return Matcher<true>(text, remember_clauses).run();
 }
 
 }  // namespace quorvane
