@@ -60,27 +60,45 @@ size_t ClosestMatcher::byte_count_gap() {
   return std::max(unmatched, left_over);
 }
 
+// Two-row edit distance, computed only in the band of cells within `limit`
+// of the diagonal: a cell further out is worth more than `limit`, and so is
+// any path through it, so the band alone decides every answer up to `limit`
+// (and every early exit) while long names cost O(length * limit), not
+// O(length^2). Cells just outside the band read as `far`.
 std::optional<size_t> ClosestMatcher::distance_within(size_t limit) {
-  const size_t columns = lowered_.size() + 1;
-  previous_row_.resize(columns);
-  current_row_.resize(columns);
-  for (size_t j = 0; j < columns; ++j) previous_row_[j] = static_cast<uint32_t>(j);
-  for (size_t i = 0; i < name_.size(); ++i) {
-    current_row_[0] = static_cast<uint32_t>(i + 1);
-    uint32_t row_min = current_row_[0];
-    const char from = name_[i];
-    for (size_t j = 1; j < columns; ++j) {
+  const size_t rows = name_.size();
+  const size_t columns = lowered_.size();
+  const uint32_t far = static_cast<uint32_t>(limit) + 1;
+  previous_row_.resize(columns + 2);
+  current_row_.resize(columns + 2);
+  const size_t first_hi = std::min(columns, limit);
+  for (size_t j = 0; j <= first_hi; ++j) previous_row_[j] = static_cast<uint32_t>(j);
+  previous_row_[first_hi + 1] = far;
+  for (size_t i = 1; i <= rows; ++i) {
+    const size_t lo = i > limit ? i - limit : 0;
+    const size_t hi = std::min(columns, i + limit);
+    if (lo > hi) return std::nullopt;
+    uint32_t row_min = far;
+    if (lo == 0) {
+      current_row_[0] = static_cast<uint32_t>(std::min<size_t>(i, far));
+      row_min = current_row_[0];
+    } else {
+      current_row_[lo - 1] = far;
+    }
+    const char from = name_[i - 1];
+    for (size_t j = std::max<size_t>(lo, 1); j <= hi; ++j) {
       const uint32_t substitute = previous_row_[j - 1] + (from == lowered_[j - 1] ? 0 : 1);
       const uint32_t step = std::min(previous_row_[j], current_row_[j - 1]) + 1;
-      const uint32_t cell = std::min(substitute, step);
+      const uint32_t cell = std::min({substitute, step, far});
       current_row_[j] = cell;
       row_min = std::min(row_min, cell);
     }
+    current_row_[hi + 1] = far;  // the next row's band reaches one further
     // Row minima never decrease, so the final distance is out of reach.
     if (row_min > limit) return std::nullopt;
     previous_row_.swap(current_row_);
   }
-  const size_t distance = previous_row_[columns - 1];
+  const size_t distance = previous_row_[columns];
   if (distance > limit) return std::nullopt;
   return distance;
 }
