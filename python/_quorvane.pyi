@@ -1,0 +1,136 @@
+"""Type information for the _quorvane extension module.
+
+The module checks Cypher queries against a property-graph schema. Every class
+is final, and none of them changes after construction.
+"""
+
+from collections.abc import Mapping, Sequence
+from typing import Any, TypedDict, final
+
+class _SchemaDict(TypedDict):
+    """The dictionary form of a schema, as returned by ``Schema.to_dict()``."""
+
+    nodes: dict[str, list[str]]
+    relationships: dict[str, tuple[str, str, list[str]]]
+
+@final
+class Schema:
+    """A property-graph schema: node labels with their property keys, and
+    relationship types with a source label, a target label and property keys.
+
+    ``nodes`` must be a dict from label to a list (or tuple) of property keys;
+    ``relationships`` a dict from relationship type to a tuple
+    ``(source_label, target_label, property_keys)``. Malformed input raises
+    TypeError.
+    """
+
+    def __new__(
+        cls,
+        nodes: Mapping[str, Sequence[str]],
+        relationships: Mapping[str, tuple[str, str, Sequence[str]]],
+    ) -> Schema: ...
+    @staticmethod
+    def from_dict(d: Mapping[str, Any]) -> Schema:
+        """Create a Schema from a dict with the keys "nodes" and "relationships".
+
+        A missing key raises KeyError; values of the wrong shape raise TypeError.
+        """
+    def node_labels(self) -> list[str]: ...
+    def rel_types(self) -> list[str]: ...
+    def has_node_label(self, label: str) -> bool: ...
+    def has_rel_type(self, rel_type: str) -> bool: ...
+    def node_properties(self, label: str) -> list[str]:
+        """Return the list of properties declared for a node label."""
+    def rel_properties(self, rel_type: str) -> list[str]:
+        """Return the list of properties declared for a relationship type."""
+    def rel_endpoints(self, rel_type: str) -> tuple[str, str] | None:
+        """Return `(src_label, tgt_label)` for a relationship type, or None if unknown."""
+    def to_dict(self) -> _SchemaDict:
+        """Export the schema as a plain Python dict compatible with the Schema constructor."""
+
+@final
+class CypherValidator:
+    """Validates Cypher queries against a copy of a schema."""
+
+    def __new__(cls, schema: Schema) -> CypherValidator: ...
+    def validate(self, query: str) -> ValidationResult:
+        """Validate one query. Never raises for a query text: problems are
+        reported in the result."""
+    def validate_batch(self, queries: Sequence[str]) -> list[ValidationResult]:
+        """Validate multiple queries at once and return one ``ValidationResult``
+        per query, in input order.
+
+        The queries are validated in parallel on a pool of worker threads, and
+        the Python GIL is released for the duration of the batch, so other
+        Python threads can run concurrently. A single ``str`` is refused with
+        TypeError.
+        """
+
+@final
+class ValidationResult:
+    """The outcome of validating one query. Truthy exactly when the query is
+    valid; ``len()`` is the number of errors."""
+
+    @property
+    def is_valid(self) -> bool: ...
+    @property
+    def errors(self) -> list[str]:
+        """All errors (syntax + semantic) combined."""
+    @property
+    def syntax_errors(self) -> list[str]:
+        """Parse/syntax errors only."""
+    @property
+    def semantic_errors(self) -> list[str]:
+        """Schema-level semantic errors only."""
+    def __bool__(self) -> bool: ...
+    def __len__(self) -> int: ...
+
+@final
+class CypherGenerator:
+    """Generates random example queries that fit a schema.
+
+    With a ``seed`` (an integer from 0 to 2**64 - 1) the sequence of queries is
+    reproducible; without one the generator is seeded from the operating system.
+    """
+
+    def __new__(cls, schema: Schema, seed: int | None = None) -> CypherGenerator: ...
+    def generate(self, query_type: str) -> str:
+        """Return one random query of the given type. An unknown type raises
+        ValueError."""
+    @staticmethod
+    def supported_types() -> list[str]:
+        """The names of the thirteen query types, in a fixed order."""
+
+@final
+class QueryInfo:
+    """What a query mentions, as found by ``parse_query``. Truthy exactly when
+    the query parsed."""
+
+    @property
+    def is_valid(self) -> bool:
+        """True if the query is syntactically valid."""
+    @property
+    def labels_used(self) -> list[str]:
+        """Node labels referenced in the query."""
+    @property
+    def rel_types_used(self) -> list[str]:
+        """Relationship types referenced in the query."""
+    @property
+    def properties_used(self) -> list[str]:
+        """Property keys accessed in the query (e.g. ``["name", "age"]``)."""
+    @property
+    def errors(self) -> list[str]:
+        """Syntax error messages (empty if valid)."""
+    def __bool__(self) -> bool: ...
+
+def parse_query(query: str) -> QueryInfo:
+    """Parse a Cypher query and return structural information without requiring a schema.
+
+    Example::
+
+        info = parse_query("MATCH (p:Person)-[:ACTED_IN]->(m:Movie) RETURN p.name")
+        info.is_valid        # True
+        info.labels_used     # ["Movie", "Person"]
+        info.rel_types_used  # ["ACTED_IN"]
+        info.properties_used # ["name"]
+    """

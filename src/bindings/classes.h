@@ -1,0 +1,33 @@
+// The Python classes of the module and how the units reach each other's.
+//
+// Each class is a heap type made from a type specification on first use and
+// kept for the life of the process. Its name is qualified "builtins." so the
+// interpreter reports "builtins" as its __module__. Every getter returns a
+// borrowed reference, or null with an exception set if creating the class
+// failed.
+#ifndef QUORVANE_BINDINGS_CLASSES_H_
+#define QUORVANE_BINDINGS_CLASSES_H_
+
+#include "bindings/python.h"
+#include "schema/schema.h"
+
+namespace quorvane::py {
+
+PyTypeObject* schema_type();
+PyTypeObject* validator_type();
+PyTypeObject* validation_result_type();
+PyTypeObject* generator_type();
+PyTypeObject* query_info_type();
+
+// The module-level parse_query function, bound to `module` (new reference).
+PyObject* new_parse_query_function(PyObject* module);
+
+// The value inside a Schema object (which must be one).
+const Schema& schema_value(PyObject* schema);
+
+// Creates a class from its specification (new reference, or null).
+PyTypeObject* create_class(PyType_Spec* spec);
+
+}  // namespace quorvane::py
+
+#endif  // QUORVANE_BINDINGS_CLASSES_H_

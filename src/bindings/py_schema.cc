@@ -1,0 +1,342 @@
+// The Python Schema class: built from two dicts (or one combined dict),
+// exported back to that form, and queried with the core lookups.
+#include <string>
+#include <vector>
+
+#include "bindings/args.h"
+#include "bindings/classes.h"
+#include "bindings/debug_list.h"
+#include "bindings/exceptions.h"
+#include "bindings/internal_failure.h"
+#include "bindings/values.h"
+#include "bindings/wrapped.h"
+
+namespace quorvane::py {
+
+namespace {
+
+using PySchema = Wrapped<Schema>;
+
+const Schema& self_schema(PyObject* self) {
+  return value_of<Schema>(self);
+}
+
+// A strong reference for the duration of a scope.
+class Ref {
+ public:
+  explicit Ref(PyObject* obj) : obj_(obj) { Py_XINCREF(obj_); }
+  ~Ref() { Py_XDECREF(obj_); }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+
+ private:
+  PyObject* obj_;
+};
+
+bool owned_text(PyObject* obj, const char* arg, std::string* out) {
+  std::string_view view;
+  if (!to_text(obj, arg, &view)) return false;
+  out->assign(view);
+  return true;
+}
+
+// A relationship value: a tuple of (source, target, property list).
+bool relationship_value(PyObject* value, std::string* source, std::string* target,
+                        std::vector<std::string>* properties) {
+  if (!PyTuple_Check(value) || PyTuple_GET_SIZE(value) != 3) return false;
+  return owned_text(PyTuple_GET_ITEM(value, 0), nullptr, source) &&
+         owned_text(PyTuple_GET_ITEM(value, 1), nullptr, target) &&
+         to_text_list(PyTuple_GET_ITEM(value, 2), nullptr, properties);
+}
+
+// Fills `out` from the two dicts, all of `nodes` before `relationships`. The
+// entries are held while converting: iterating a property sequence can run
+// Python code that changes the dict.
+bool build_schema(PyObject* nodes, PyObject* relationships, Schema* out) {
+  Py_ssize_t pos = 0;
+  PyObject *key, *value;
+  while (PyDict_Next(nodes, &pos, &key, &value)) {
+    Ref hold_key(key), hold_value(value);
+    std::string label;
+    if (!owned_text(key, nullptr, &label)) return false;
+    std::vector<std::string> properties;
+    if (!to_text_list(value, nullptr, &properties)) {
+      PyErr_Clear();
+      raise_message(PyExc_TypeError,
+                    "Expected list[str] for node properties of label '" + label + "'");
+      return false;
+    }
+    out->add_node_label(std::move(label), std::move(properties));
+  }
+  pos = 0;
+  while (PyDict_Next(relationships, &pos, &key, &value)) {
+    Ref hold_key(key), hold_value(value);
+    std::string type;
+    if (!owned_text(key, nullptr, &type)) return false;
+    std::string source, target;
+    std::vector<std::string> properties;
+    if (!relationship_value(value, &source, &target, &properties)) {
+      PyErr_Clear();
+      raise_message(PyExc_TypeError, "Expected (str, str, list[str]) for relationship '" + type +
+                                         "', e.g. ('Person', 'Movie', ['role'])");
+      return false;
+    }
+    out->add_rel_type(std::move(type), std::move(source), std::move(target), std::move(properties));
+  }
+  return true;
+}
+
+PyObject* new_schema(PyTypeObject* type, PyObject* nodes, PyObject* relationships) {
+  Schema schema;
+  if (!build_schema(nodes, relationships, &schema)) return nullptr;
+  return wrap(type, std::move(schema));
+}
+
+PyObject* schema_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"nodes", "relationships"};
+    static const Signature kSig{"Schema.__new__()", kNames, 2, 2};
+    PyObject* bound[2];
+    if (!bind_tuple(kSig, args, kwargs, bound)) return nullptr;
+    if (!check_dict(bound[0], "nodes") || !check_dict(bound[1], "relationships")) return nullptr;
+    return new_schema(type, bound[0], bound[1]);
+  });
+}
+
+// Looks up `key` in d, which must map it to a dict. Borrowed result.
+PyObject* dict_part(PyObject* d, const char* key) {
+  PyObject* name = PyUnicode_InternFromString(key);
+  if (name == nullptr) return nullptr;
+  PyObject* part = PyDict_GetItemWithError(d, name);
+  Py_DECREF(name);
+  if (part == nullptr) {
+    if (!PyErr_Occurred()) {
+      raise_message(PyExc_KeyError, std::string("'") + key + "' key missing from dict");
+    }
+    return nullptr;
+  }
+  if (!PyDict_Check(part)) {
+    raise_message(PyExc_TypeError, std::string("'") + key + "' must be a dict");
+    return nullptr;
+  }
+  return part;
+}
+
+PyObject* schema_from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"d"};
+    static const Signature kSig{"Schema.from_dict()", kNames, 1, 1};
+    PyObject* d;
+    if (!bind_vector(kSig, args, nargsf, kwnames, &d)) return nullptr;
+    if (!check_dict(d, "d")) return nullptr;
+    PyObject* nodes = dict_part(d, "nodes");
+    if (nodes == nullptr) return nullptr;
+    Ref hold_nodes(nodes);
+    PyObject* relationships = dict_part(d, "relationships");
+    if (relationships == nullptr) return nullptr;
+    Ref hold_relationships(relationships);
+    PyTypeObject* type = schema_type();
+    return type == nullptr ? nullptr : new_schema(type, nodes, relationships);
+  });
+}
+
+PyObject* schema_node_labels(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_schema(self).node_labels()); });
+}
+
+PyObject* schema_rel_types(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_schema(self).rel_types()); });
+}
+
+// The body of a lookup taking one name: binds and converts the argument, then
+// hands the text to `lookup`.
+template <class F>
+PyObject* name_lookup(const Signature& sig, PyObject* const* args, Py_ssize_t nargsf,
+                      PyObject* kwnames, F lookup) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    PyObject* arg;
+    std::string_view name;
+    if (!bind_vector(sig, args, nargsf, kwnames, &arg)) return nullptr;
+    if (!to_text(arg, sig.names[0], &name)) return nullptr;
+    return lookup(name);
+  });
+}
+
+const char* const kLabel[] = {"label"};
+const char* const kRelType[] = {"rel_type"};
+
+PyObject* schema_has_node_label(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                PyObject* kwnames) {
+  static const Signature kSig{"Schema.has_node_label()", kLabel, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view label) {
+    return PyBool_FromLong(self_schema(self).has_node_label(label));
+  });
+}
+
+PyObject* schema_has_rel_type(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                              PyObject* kwnames) {
+  static const Signature kSig{"Schema.has_rel_type()", kRelType, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view type) {
+    return PyBool_FromLong(self_schema(self).has_rel_type(type));
+  });
+}
+
+PyObject* schema_node_properties(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                 PyObject* kwnames) {
+  static const Signature kSig{"Schema.node_properties()", kLabel, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view label) {
+    return new_str_list(self_schema(self).node_properties(label));
+  });
+}
+
+PyObject* schema_rel_properties(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                PyObject* kwnames) {
+  static const Signature kSig{"Schema.rel_properties()", kRelType, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view type) {
+    return new_str_list(self_schema(self).rel_properties(type));
+  });
+}
+
+PyObject* schema_rel_endpoints(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                               PyObject* kwnames) {
+  static const Signature kSig{"Schema.rel_endpoints()", kRelType, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view type) -> PyObject* {
+    auto ends = self_schema(self).rel_src_tgt(type);
+    if (!ends) Py_RETURN_NONE;
+    PyObject* source = new_str(ends->first);
+    PyObject* target = source ? new_str(ends->second) : nullptr;
+    PyObject* pair = source && target ? PyTuple_Pack(2, source, target) : nullptr;
+    Py_XDECREF(source);
+    Py_XDECREF(target);
+    return pair;
+  });
+}
+
+// dict[key] = value, consuming the reference to value.
+bool set_item(PyObject* dict, const char* key, PyObject* value) {
+  if (value == nullptr) return false;
+  int rc = PyDict_SetItemString(dict, key, value);
+  Py_DECREF(value);
+  return rc == 0;
+}
+
+bool set_item(PyObject* dict, std::string_view key, PyObject* value) {
+  if (value == nullptr) return false;
+  PyObject* name = new_str(key);
+  int rc = name ? PyDict_SetItem(dict, name, value) : -1;
+  Py_XDECREF(name);
+  Py_DECREF(value);
+  return rc == 0;
+}
+
+PyObject* nodes_dict(const Schema& schema) {
+  PyObject* nodes = PyDict_New();
+  if (nodes == nullptr) return nullptr;
+  for (const Schema::NodeLabel& node : schema.nodes()) {
+    if (!set_item(nodes, std::string_view(node.name), new_str_list(node.properties))) {
+      Py_DECREF(nodes);
+      return nullptr;
+    }
+  }
+  return nodes;
+}
+
+PyObject* relationship_tuple(const Schema::RelType& rel) {
+  PyObject* source = new_str(rel.source);
+  PyObject* target = source ? new_str(rel.target) : nullptr;
+  PyObject* properties = target ? new_str_list(rel.properties) : nullptr;
+  PyObject* tuple = nullptr;
+  if (source && target && properties) tuple = PyTuple_Pack(3, source, target, properties);
+  Py_XDECREF(source);
+  Py_XDECREF(target);
+  Py_XDECREF(properties);
+  return tuple;
+}
+
+PyObject* relationships_dict(const Schema& schema) {
+  PyObject* relationships = PyDict_New();
+  if (relationships == nullptr) return nullptr;
+  for (const Schema::RelType& rel : schema.relationships()) {
+    if (!set_item(relationships, std::string_view(rel.name), relationship_tuple(rel))) {
+      Py_DECREF(relationships);
+      return nullptr;
+    }
+  }
+  return relationships;
+}
+
+PyObject* schema_to_dict(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const Schema& schema = self_schema(self);
+    PyObject* out = PyDict_New();
+    if (out == nullptr) return nullptr;
+    if (!set_item(out, "nodes", nodes_dict(schema)) ||
+        !set_item(out, "relationships", relationships_dict(schema))) {
+      Py_DECREF(out);
+      return nullptr;
+    }
+    return out;
+  });
+}
+
+PyObject* schema_repr(PyObject* self) {
+  return guarded<PyObject*>(nullptr, [&] {
+    const Schema& schema = self_schema(self);
+    std::string text = "Schema(nodes=" + debug_list(schema.node_labels()) +
+                       ", relationships=" + debug_list(schema.rel_types()) + ")";
+    return new_str(text);
+  });
+}
+
+PyMethodDef kMethods[] = {
+    {"from_dict", as_method(schema_from_dict), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "from_dict(d)\n--\n\nCreate a Schema from a plain Python dict (e.g. previously exported "
+     "with ``to_dict()``).\n\nExample::\n\n    d = {\n        \"nodes\": {\"Person\": [\"name\", "
+     "\"age\"], \"Movie\": [\"title\"]},\n        \"relationships\": {\"ACTED_IN\": (\"Person\", "
+     "\"Movie\", [\"role\"])},\n    }\n    schema = Schema.from_dict(d)"},
+    {"node_labels", as_method(schema_node_labels), METH_NOARGS, "node_labels($self)\n--\n\n"},
+    {"rel_types", as_method(schema_rel_types), METH_NOARGS, "rel_types($self)\n--\n\n"},
+    {"has_node_label", as_method(schema_has_node_label), METH_FASTCALL | METH_KEYWORDS,
+     "has_node_label($self, label)\n--\n\n"},
+    {"has_rel_type", as_method(schema_has_rel_type), METH_FASTCALL | METH_KEYWORDS,
+     "has_rel_type($self, rel_type)\n--\n\n"},
+    {"node_properties", as_method(schema_node_properties), METH_FASTCALL | METH_KEYWORDS,
+     "node_properties($self, label)\n--\n\nReturn the list of properties declared for a node "
+     "label."},
+    {"rel_properties", as_method(schema_rel_properties), METH_FASTCALL | METH_KEYWORDS,
+     "rel_properties($self, rel_type)\n--\n\nReturn the list of properties declared for a "
+     "relationship type."},
+    {"rel_endpoints", as_method(schema_rel_endpoints), METH_FASTCALL | METH_KEYWORDS,
+     "rel_endpoints($self, rel_type)\n--\n\nReturn `(src_label, tgt_label)` for a relationship "
+     "type, or None if unknown."},
+    {"to_dict", as_method(schema_to_dict), METH_NOARGS,
+     "to_dict($self)\n--\n\nExport the schema as a plain Python dict compatible with the Schema "
+     "constructor."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot kSlots[] = {
+    {Py_tp_doc, as_slot("Schema(nodes, relationships)\n--\n\n")},
+    {Py_tp_new, as_slot(schema_new)},
+    {Py_tp_dealloc, as_slot(dealloc_wrapped<Schema>)},
+    {Py_tp_repr, as_slot(schema_repr)},
+    {Py_tp_methods, kMethods},
+    {0, nullptr},
+};
+
+PyType_Spec kSpec = {"builtins.Schema", sizeof(PySchema), 0,
+                     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, kSlots};
+
+}  // namespace
+
+PyTypeObject* schema_type() {
+  static PyTypeObject* type = nullptr;
+  if (type == nullptr) type = create_class(&kSpec);
+  return type;
+}
+
+const Schema& schema_value(PyObject* schema) {
+  return self_schema(schema);
+}
+
+}  // namespace quorvane::py

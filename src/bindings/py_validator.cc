@@ -1,0 +1,254 @@
+// The Python classes CypherValidator and ValidationResult, with parallel
+// batch validation on the process-wide worker pool.
+#include <atomic>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "bindings/args.h"
+#include "bindings/classes.h"
+#include "bindings/debug_list.h"
+#include "bindings/internal_failure.h"
+#include "bindings/values.h"
+#include "bindings/wrapped.h"
+#include "pool/thread_pool.h"
+#include "validator/cypher_validator.h"
+
+namespace quorvane::py {
+
+namespace {
+
+// ---- ValidationResult ----
+
+const ValidationResult& self_result(PyObject* self) {
+  return value_of<ValidationResult>(self);
+}
+
+PyObject* result_is_valid(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] { return PyBool_FromLong(self_result(self).is_valid); });
+}
+
+PyObject* result_errors(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_result(self).errors); });
+}
+
+PyObject* result_syntax_errors(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_result(self).syntax_errors); });
+}
+
+PyObject* result_semantic_errors(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr,
+                            [&] { return new_str_list(self_result(self).semantic_errors); });
+}
+
+int result_bool(PyObject* self) {
+  return guarded<int>(-1, [&] { return self_result(self).is_valid ? 1 : 0; });
+}
+
+Py_ssize_t result_len(PyObject* self) {
+  return guarded<Py_ssize_t>(
+      -1, [&] { return static_cast<Py_ssize_t>(self_result(self).errors.size()); });
+}
+
+PyObject* result_repr(PyObject* self) {
+  return guarded<PyObject*>(nullptr, [&] {
+    const ValidationResult& result = self_result(self);
+    return new_str(std::string("ValidationResult(is_valid=") + debug_bool(result.is_valid) +
+                   ", errors=" + debug_list(result.errors) + ")");
+  });
+}
+
+PyGetSetDef kResultGetSet[] = {
+    {"is_valid", result_is_valid, nullptr, "", nullptr},
+    {"errors", result_errors, nullptr, "All errors (syntax + semantic) combined.", nullptr},
+    {"syntax_errors", result_syntax_errors, nullptr, "Parse/syntax errors only.", nullptr},
+    {"semantic_errors", result_semantic_errors, nullptr, "Schema-level semantic errors only.",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot kResultSlots[] = {
+    {Py_tp_dealloc, as_slot(dealloc_wrapped<ValidationResult>)},
+    {Py_tp_repr, as_slot(result_repr)},
+    {Py_tp_getset, kResultGetSet},
+    {Py_nb_bool, as_slot(result_bool)},
+    {Py_sq_length, as_slot(result_len)},
+    {0, nullptr},
+};
+
+PyType_Spec kResultSpec = {
+    "builtins.ValidationResult", sizeof(Wrapped<ValidationResult>), 0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    kResultSlots};
+
+// ---- CypherValidator ----
+
+const CypherValidator& self_validator(PyObject* self) {
+  return value_of<CypherValidator>(self);
+}
+
+PyObject* validator_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"schema"};
+    static const Signature kSig{"CypherValidator.__new__()", kNames, 1, 1};
+    PyObject* schema;
+    if (!bind_tuple(kSig, args, kwargs, &schema)) return nullptr;
+    PyTypeObject* schema_class = schema_type();
+    if (schema_class == nullptr) return nullptr;
+    if (!check_instance(schema, schema_class, "Schema", "schema")) return nullptr;
+    return wrap(type, CypherValidator(Schema(schema_value(schema))));
+  });
+}
+
+PyObject* validator_validate(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                             PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"query"};
+    static const Signature kSig{"CypherValidator.validate()", kNames, 1, 1};
+    PyObject* query;
+    std::string_view text;
+    if (!bind_vector(kSig, args, nargsf, kwnames, &query)) return nullptr;
+    if (!to_text(query, "query", &text)) return nullptr;
+    PyTypeObject* result_class = validation_result_type();
+    if (result_class == nullptr) return nullptr;
+    return wrap(result_class, self_validator(self).validate(text));
+  });
+}
+
+// The query texts of one batch, copied out of their Python objects into one
+// buffer so that the workers never touch a Python object.
+class TextBatch {
+ public:
+  void add(std::string_view text) {
+    bytes_.append(text);
+    ends_.push_back(bytes_.size());
+  }
+  size_t size() const { return ends_.size(); }
+  std::string_view operator[](size_t i) const {
+    size_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+  }
+
+ private:
+  std::string bytes_;
+  std::vector<size_t> ends_;
+};
+
+// Runs the validations with the interpreter lock released. The first C++
+// exception a worker meets is carried back to the caller's thread and
+// rethrown there, after the lock is held again.
+std::optional<PoolError> validate_all(PyObject* self, const TextBatch& texts,
+                                      std::vector<ValidationResult>& results) {
+  const CypherValidator& validator = self_validator(self);
+  std::atomic<bool> failed{false};
+  std::exception_ptr failure;
+  auto body = [&](size_t i) {
+    if (failed.load(std::memory_order_relaxed)) return;
+    try {
+      results[i] = validator.validate(texts[i]);
+    } catch (...) {
+      if (!failed.exchange(true)) failure = std::current_exception();
+    }
+  };
+  std::optional<PoolError> pool_error;
+  std::exception_ptr pool_failure;
+  Py_INCREF(self);  // the validator must outlive the batch
+  PyThreadState* thread_state = PyEval_SaveThread();
+  // Nothing may leave here without taking the lock back.
+  try {
+    pool_error = parallel_for(texts.size(), body);
+  } catch (...) {
+    pool_failure = std::current_exception();
+  }
+  PyEval_RestoreThread(thread_state);
+  Py_DECREF(self);
+  if (pool_failure) std::rethrow_exception(pool_failure);
+  if (failure) std::rethrow_exception(failure);
+  return pool_error;
+}
+
+PyObject* validator_validate_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                   PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"queries"};
+    static const Signature kSig{"CypherValidator.validate_batch()", kNames, 1, 1};
+    PyObject* queries;
+    if (!bind_vector(kSig, args, nargsf, kwnames, &queries)) return nullptr;
+    TextBatch texts;
+    if (!for_each_text(queries, "queries", [&](std::string_view text) { texts.add(text); })) {
+      return nullptr;
+    }
+    PyTypeObject* result_class = validation_result_type();
+    if (result_class == nullptr) return nullptr;
+
+    std::vector<ValidationResult> results(texts.size());
+    if (texts.size() > 0) {
+      if (std::optional<PoolError> error = validate_all(self, texts, results)) {
+        raise_internal_failure(error->message);
+        return nullptr;
+      }
+    }
+
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(results.size()));
+    if (list == nullptr) return nullptr;
+    for (size_t i = 0; i < results.size(); ++i) {
+      PyObject* item = wrap(result_class, std::move(results[i]));
+      if (item == nullptr) {
+        Py_DECREF(list);
+        return nullptr;
+      }
+      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
+    }
+    return list;
+  });
+}
+
+PyObject* validator_repr(PyObject*) {
+  return guarded<PyObject*>(nullptr, [] { return PyUnicode_FromString("CypherValidator()"); });
+}
+
+PyMethodDef kValidatorMethods[] = {
+    {"validate", as_method(validator_validate), METH_FASTCALL | METH_KEYWORDS,
+     "validate($self, query)\n--\n\n"},
+    {"validate_batch", as_method(validator_validate_batch), METH_FASTCALL | METH_KEYWORDS,
+     "validate_batch($self, queries)\n--\n\n"
+     "Validate multiple queries at once and return one ``ValidationResult`` per query.\n\n"
+     "The queries are validated in parallel on a pool of worker threads. The Python GIL is\n"
+     "released for the duration of the batch, so other Python threads can run concurrently.\n\n"
+     "Example::\n\n"
+     "    results = validator.validate_batch([\n"
+     "        \"MATCH (p:Person) RETURN p\",\n"
+     "        \"MATCH (p:BadLabel) RETURN p\",\n"
+     "    ])\n"
+     "    for r in results:\n"
+     "        print(r.is_valid, r.errors)"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot kValidatorSlots[] = {
+    {Py_tp_doc, as_slot("CypherValidator(schema)\n--\n\n")},
+    {Py_tp_new, as_slot(validator_new)},
+    {Py_tp_dealloc, as_slot(dealloc_wrapped<CypherValidator>)},
+    {Py_tp_repr, as_slot(validator_repr)},
+    {Py_tp_methods, kValidatorMethods},
+    {0, nullptr},
+};
+
+PyType_Spec kValidatorSpec = {"builtins.CypherValidator", sizeof(Wrapped<CypherValidator>), 0,
+                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, kValidatorSlots};
+
+}  // namespace
+
+PyTypeObject* validator_type() {
+  static PyTypeObject* type = nullptr;
+  if (type == nullptr) type = create_class(&kValidatorSpec);
+  return type;
+}
+
+PyTypeObject* validation_result_type() {
+  static PyTypeObject* type = nullptr;
+  if (type == nullptr) type = create_class(&kResultSpec);
+  return type;
+}
+
+}  // namespace quorvane::py

@@ -1,0 +1,80 @@
+"""Shared fixtures for the _quorvane tests."""
+
+import json
+import os
+import subprocess
+import sys
+import textwrap
+
+import _quorvane
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+BENCH_DATA = os.path.join(REPO, "bench", "data")
+
+MOVIE_NODES = {
+    "Person": ["name", "born"],
+    "Movie": ["title", "released", "tagline"],
+    "Genre": ["name"],
+    "User": ["userId", "name", "email"],
+}
+MOVIE_RELATIONSHIPS = {
+    "ACTED_IN": ("Person", "Movie", ["roles"]),
+    "DIRECTED": ("Person", "Movie", []),
+    "FOLLOWS": ("Person", "Person", []),
+    "IN_GENRE": ("Movie", "Genre", []),
+    "RATED": ("User", "Movie", ["rating", "timestamp"]),
+}
+
+
+def movie_schema():
+    return _quorvane.Schema(MOVIE_NODES, MOVIE_RELATIONSHIPS)
+
+
+def bench_queries():
+    """The benchmark's query file: one query per non-empty line."""
+    with open(os.path.join(BENCH_DATA, "queries.cypher"), encoding="utf-8") as f:
+        return [line for line in f.read().splitlines() if line.strip()]
+
+
+def bench_schema():
+    with open(os.path.join(BENCH_DATA, "movies.schema.json"), encoding="utf-8") as f:
+        d = json.load(f)
+    rels = {k: tuple(v) for k, v in d["relationships"].items()}
+    return _quorvane.Schema(d["nodes"], rels)
+
+
+def thread_count():
+    """Threads of this process, from /proc."""
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith("Threads:"):
+                return int(line.split()[1])
+    raise AssertionError("no Threads line in /proc/self/status")
+
+
+def run_python(code, env=None, timeout=300):
+    """Runs `code` in a fresh interpreter that finds the module and this file;
+    returns the completed process (text mode). The pool settings are cleared
+    unless `env` gives them."""
+    full_env = dict(os.environ)
+    paths = [HERE, os.path.dirname(_quorvane.__file__)]
+    if os.environ.get("PYTHONPATH"):
+        paths.append(os.environ["PYTHONPATH"])
+    full_env["PYTHONPATH"] = os.pathsep.join(paths)
+    for name in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS"):
+        full_env.pop(name, None)
+    if env:
+        full_env.update(env)
+    return subprocess.run(
+        [sys.executable, "-c", textwrap.dedent(code)],
+        env=full_env,
+        capture_output=True,
+        text=True,
+        timeout=timeout,
+    )
+
+
+def as_tuple(result):
+    """Everything a ValidationResult exposes, for comparisons."""
+    return (result.is_valid, result.errors, result.syntax_errors, result.semantic_errors)

@@ -1,0 +1,446 @@
+"""The quorvane command line: check, inspect, generate."""
+
+import json
+import os
+import unittest
+from unittest import mock
+
+import package_support as ps
+from package_support import _quorvane, quorvane, run_cli, run_process
+
+from quorvane import cli
+
+SCHEMA_ERROR = "Unknown node label: :Persn, did you mean :Person?"
+
+
+class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
+    def setUp(self):
+        super().setUp()
+        self.schema = self.write_schema()
+
+    def check(self, *files, stdin=b""):
+        return run_cli("check", "--schema", self.schema, *files, stdin=stdin)
+
+    def test_valid_queries_exit_0_with_a_summary(self):
+        path = self.write("ok.cypher", "MATCH (p:Person) RETURN p.name;\nMATCH (m:Movie) RETURN m.title;\n")
+        self.assertEqual(self.check(path), (0, "2 queries checked, no errors\n", ""))
+
+    def test_a_schema_error_is_reported_where_its_query_starts(self):
+        path = self.write("q.cypher", "RETURN 1;\n\n  MATCH (p:Persn)\n  RETURN p;\n")
+        status, out, err = self.check(path)
+        self.assertEqual(status, 1)
+        self.assertEqual(
+            out.splitlines(),
+            [f"{path}:3:3: error: {SCHEMA_ERROR}", "2 queries checked, 1 with errors: 1 schema error"],
+        )
+        self.assertEqual(err, "")
+
+    def test_several_schema_errors_of_one_query_each_get_a_line(self):
+        path = self.write("q.cypher", "MATCH (p:Person) RETURN p.nme, x")
+        status, out, _ = self.check(path)
+        self.assertEqual(status, 1)
+        self.assertEqual(
+            out.splitlines(),
+            [
+                f"{path}:1:1: error: Unknown property 'nme' on variable 'p' with label :Person",
+                f"{path}:1:1: error: Variable 'x' is not bound in this scope",
+                "1 query checked, 1 with errors: 2 schema errors",
+            ],
+        )
+
+    def test_a_syntax_error_on_the_first_line_of_a_query_shifts_the_column(self):
+        path = self.write("q.cypher", "RETURN 1;   MATCH (n RETURN n")
+        status, out, _ = self.check(path)
+        self.assertEqual(status, 1)
+        self.assertEqual(
+            out,
+            f"{path}:1:22: error: expected node_labels or properties\n"
+            " --> 1:10\n"
+            "  |\n"
+            "1 | MATCH (n RETURN n\n"
+            "  |          ^---\n"
+            "  |\n"
+            "  = expected node_labels or properties\n"
+            "2 queries checked, 1 with errors: 1 syntax error\n",
+        )
+
+    def test_a_syntax_error_on_a_later_line_of_a_query_keeps_the_column(self):
+        path = self.write("q.cypher", "// header\nRETURN 1;\n    MATCH (p:Person)\nWHERE p.born <\nRETURN p.name;\n")
+        status, out, _ = self.check(path)
+        self.assertEqual(status, 1)
+        lines = out.splitlines()
+        # The query starts on line 3; its line 3 is line 5 of the file.
+        self.assertEqual(lines[0], f"{path}:5:1: error: expected atom")
+        self.assertEqual(lines[1], " --> 3:1")
+        self.assertEqual(lines[3], "3 | RETURN p.name")
+        self.assertEqual(lines[-1], "2 queries checked, 1 with errors: 1 syntax error")
+
+    def test_the_summary_counts_queries_and_errors_of_every_file(self):
+        first = self.write("a.cypher", "MATCH (n RETURN n; MATCH (p:Persn) RETURN p")
+        second = self.write("b.cypher", "MATCH (p:Person) RETURN p.nme, x; RETURN 1")
+        status, out, _ = self.check(first, second)
+        self.assertEqual(status, 1)
+        self.assertEqual(out.splitlines()[-1], "4 queries checked, 3 with errors: 1 syntax error, 3 schema errors")
+        self.assertEqual([line.split(":")[0] for line in out.splitlines() if ": error: " in line], [first, first, second, second])
+
+    def test_semicolons_in_strings_comments_and_backticks_do_not_split(self):
+        text = (
+            "MATCH (p:Person) WHERE p.name = 'a;b' RETURN p; // c;d\n"
+            'MATCH (p:Person) WHERE p.name = "e\\";f" RETURN p /* g;h */;\n'
+            "MATCH (p:`Person`) RETURN p.`name`;\n"
+        )
+        status, out, _ = self.check(self.write("q.cypher", text))
+        self.assertEqual((status, out), (0, "3 queries checked, no errors\n"))
+
+    def test_windows_line_ends_and_a_bom_are_accepted(self):
+        path = self.write("q.cypher", b"\xef\xbb\xbfRETURN 1;\r\nMATCH (p:Persn)\r\nRETURN p;\r\n")
+        status, out, _ = self.check(path)
+        self.assertEqual(status, 1)
+        self.assertEqual(out.splitlines()[0], f"{path}:2:1: error: {SCHEMA_ERROR}")
+
+    def test_standard_input(self):
+        status, out, _ = self.check("-", stdin=b"MATCH (p:Persn) RETURN p")
+        self.assertEqual(status, 1)
+        self.assertEqual(out.splitlines()[0], f"<stdin>:1:1: error: {SCHEMA_ERROR}")
+
+    def test_an_empty_file_has_no_queries(self):
+        self.assertEqual(self.check(self.write("empty.cypher", "// nothing yet\n")), (0, "0 queries checked, no errors\n", ""))
+
+    def test_results_equal_validating_each_query_alone(self):
+        queries = ["MATCH (p:Person) RETURN p", "MATCH (p:Persn) RETURN p", "MATCH (n RETURN n", "MATCH (m:Movie) RETURN m.nope"]
+        path = self.write("q.cypher", ";\n".join(queries * 50))
+        validator = quorvane.CypherValidator(quorvane.load_schema(self.schema))
+        status, out, _ = run_cli("check", "--schema", self.schema, "--format", "json", path)
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(len(records), 200)
+        for record in records:
+            result = validator.validate(record["query"])
+            self.assertEqual(
+                (record["is_valid"], record["syntax_errors"], record["semantic_errors"]),
+                (result.is_valid, result.syntax_errors, result.semantic_errors),
+            )
+        self.assertEqual([r["query"] for r in records], queries * 50)
+
+
+class SyntaxFindingTest(unittest.TestCase):
+    STATEMENT = quorvane.Statement("...", 4, 7, 0)
+
+    def test_a_block_is_placed_in_the_file(self):
+        block = " --> 1:3\n  |\n1 | ab\n  |   ^---\n  |\n  = expected atom"
+        self.assertEqual(cli.syntax_finding(self.STATEMENT, block), cli.Finding(4, 9, "expected atom", block))
+        later = block.replace("1:3", "12:3")
+        self.assertEqual(cli.syntax_finding(self.STATEMENT, later), cli.Finding(15, 3, "expected atom", later))
+        # The form parse_query reports, with its prefix.
+        self.assertEqual(cli.syntax_finding(self.STATEMENT, "Parse error: " + block), cli.Finding(4, 9, "expected atom", block))
+
+    def test_a_message_without_a_position_is_placed_at_the_statement(self):
+        self.assertEqual(cli.syntax_finding(self.STATEMENT, "Parse error: Empty query"), cli.Finding(4, 7, "Empty query"))
+        self.assertEqual(cli.syntax_finding(self.STATEMENT, " --> 1:3 but no block"), cli.Finding(4, 7, " --> 1:3 but no block"))
+
+
+class CheckJsonTest(ps.TempDirTestCase, unittest.TestCase):
+    def test_one_object_per_query(self):
+        schema = self.write_schema()
+        path = self.write("q.cypher", "MATCH (p:Person) RETURN p;\n  MATCH (p:Persn) RETURN p;\nMATCH (n RETURN n\n")
+        status, out, err = run_cli("check", "--schema", schema, "--format", "json", path)
+        self.assertEqual((status, err), (1, ""))
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(
+            [{k: r[k] for k in ("file", "line", "column", "query", "is_valid", "semantic_errors")} for r in records],
+            [
+                {"file": path, "line": 1, "column": 1, "query": "MATCH (p:Person) RETURN p", "is_valid": True, "semantic_errors": []},
+                {"file": path, "line": 2, "column": 3, "query": "MATCH (p:Persn) RETURN p", "is_valid": False, "semantic_errors": [SCHEMA_ERROR]},
+                {"file": path, "line": 3, "column": 1, "query": "MATCH (n RETURN n", "is_valid": False, "semantic_errors": []},
+            ],
+        )
+        self.assertEqual([len(r["syntax_errors"]) for r in records], [0, 0, 1])
+        self.assertTrue(records[2]["syntax_errors"][0].startswith(" --> 1:10\n"))
+        self.assertEqual(set(records[0]), {"file", "line", "column", "query", "is_valid", "syntax_errors", "semantic_errors"})
+
+    def test_clean_input_exits_0(self):
+        status, out, _ = run_cli("check", "--schema", self.write_schema(), "--format", "json", "-", stdin=b"RETURN 'caf\xc3\xa9'")
+        self.assertEqual(status, 0)
+        self.assertEqual(json.loads(out)["query"], "RETURN 'café'")
+
+
+class CheckFailureTest(ps.TempDirTestCase, unittest.TestCase):
+    """Exit status 2, one clear line on stderr, nothing on stdout."""
+
+    def assert_usage_error(self, argv, message, stdin=b""):
+        status, out, err = run_cli(*argv, stdin=stdin)
+        self.assertEqual((status, out), (2, ""), err)
+        self.assertIn(message, err)
+        self.assertNotIn("Traceback", err)
+
+    def test_unreadable_inputs(self):
+        schema = self.write_schema()
+        missing = os.path.join(self.tmp, "missing.cypher")
+        self.assert_usage_error(["check", "--schema", schema, missing], f"quorvane: error: {missing}: cannot read: No such file or directory")
+        self.assert_usage_error(["check", "--schema", schema, self.tmp], f"{self.tmp}: is a directory")
+        latin1 = self.write("latin1.cypher", "RETURN 'café'".encode("latin-1"))
+        self.assert_usage_error(["check", "--schema", schema, latin1], f"{latin1}: not UTF-8 text (invalid byte at offset 11)")
+        self.assert_usage_error(["check", "--schema", schema, "-", "-"], "standard input ('-') can be given only once")
+
+    def test_an_unreadable_input_stops_before_any_output(self):
+        good = self.write("good.cypher", "MATCH (p:Persn) RETURN p")
+        self.assert_usage_error(["check", "--schema", self.write_schema(), good, os.path.join(self.tmp, "nope")], "cannot read")
+
+    def test_bad_schemas(self):
+        query = self.write("q.cypher", "RETURN 1")
+        missing = os.path.join(self.tmp, "missing.json")
+        self.assert_usage_error(["check", "--schema", missing, query], f"{missing}: cannot read schema: No such file or directory")
+        self.assert_usage_error(["check", "--schema", self.tmp, query], "is a directory, not a schema file")
+        bad = self.write_schema("bad.json", {"nodes": {"Person": "name"}, "relationships": {}})
+        self.assert_usage_error(["check", "--schema", bad, query], f'bad schema: {bad}: nodes["Person"]: expected an array of property keys')
+        broken = self.write("broken.json", "{")
+        self.assert_usage_error(["check", "--schema", broken, query], f"bad schema: {broken}:1:2: not valid JSON")
+
+    def test_usage_errors(self):
+        schema = self.write_schema()
+        query = self.write("q.cypher", "RETURN 1")
+        self.assert_usage_error(["check", query], "check needs --schema")
+        self.assert_usage_error(["check", "--schema", schema], "check needs at least one FILE")
+        self.assert_usage_error(["check", "--example", query], "--example takes neither --schema nor files")
+        self.assert_usage_error(["check", "--schema", schema, "--format", "xml", query], "invalid choice: 'xml'")
+        self.assert_usage_error(["check", "--bogus"], "unrecognized arguments: --bogus")
+        self.assert_usage_error([], "the following arguments are required: COMMAND")
+        self.assert_usage_error(["lint"], "invalid choice: 'lint'")
+
+
+class ExampleTest(unittest.TestCase):
+    EXPECTED = [
+        ":16:1: error: Unknown node label: :Movei, did you mean :Movie?",
+        ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie",
+        ":35:18: error: expected range_literal or properties",
+    ]
+
+    def test_the_example_shows_its_three_mistakes(self):
+        status, out, err = run_cli("check", "--example")
+        self.assertEqual(status, 1)
+        name = cli.short_path(quorvane.EXAMPLE_QUERIES)
+        findings = [line for line in out.splitlines() if ": error: " in line]
+        self.assertEqual(findings, [name + suffix for suffix in self.EXPECTED])
+        self.assertEqual(out.splitlines()[-1], "8 queries checked, 3 with errors: 1 syntax error, 2 schema errors")
+        self.assertIn("against the schema", err)
+
+    def test_example_paths_are_shown_relative_below_the_working_directory(self):
+        package_parent = os.path.dirname(os.path.dirname(os.path.dirname(str(quorvane.EXAMPLE_QUERIES))))
+        with ps.working_directory(package_parent):
+            _, out, _ = run_cli("check", "--example")
+        self.assertTrue(out.startswith(os.path.join("quorvane", "examples", "movies.cypher") + ":16:1: "), out)
+        with ps.working_directory(os.path.dirname(quorvane.EXAMPLE_QUERIES)):
+            self.assertEqual(cli.short_path(quorvane.EXAMPLE_SCHEMA), "movies.schema.json")
+
+    def test_the_example_in_json(self):
+        status, out, _ = run_cli("check", "--example", "--format", "json")
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(status, 1)
+        self.assertEqual([r["line"] for r in records if not r["is_valid"]], [16, 24, 34])
+
+
+class ProgressTest(ps.TempDirTestCase, unittest.TestCase):
+    def test_progress_shows_on_a_terminal_for_long_runs_only(self):
+        schema = self.write_schema()
+        path = self.write("many.cypher", "MATCH (p:Person) RETURN p;\n" * 25)
+        with mock.patch.object(cli, "PROGRESS_BATCH", 10):
+            terminal = ps.TtyStringIO()
+            status, out, _ = run_cli("check", "--schema", schema, path, err=terminal)
+            self.assertEqual((status, out), (0, "25 queries checked, no errors\n"))
+            self.assertEqual(
+                terminal.getvalue(),
+                "\rquorvane: checked 10 of 25 queries"
+                "\rquorvane: checked 20 of 25 queries"
+                "\rquorvane: checked 25 of 25 queries\r\x1b[K",
+            )
+            # Not a terminal: nothing on stderr.
+            self.assertEqual(run_cli("check", "--schema", schema, path)[2], "")
+            # A terminal, but a short run: nothing either.
+            short = self.write("short.cypher", "RETURN 1;" * 10)
+            terminal = ps.TtyStringIO()
+            run_cli("check", "--schema", schema, short, err=terminal)
+            self.assertEqual(terminal.getvalue(), "")
+
+    def test_batched_results_stay_in_input_order(self):
+        schema = self.write_schema()
+        queries = [f"MATCH (p:Person) RETURN p.x{i}" for i in range(23)]
+        path = self.write("q.cypher", ";\n".join(queries))
+        with mock.patch.object(cli, "PROGRESS_BATCH", 5):
+            status, out, _ = run_cli("check", "--schema", schema, path, err=ps.TtyStringIO())
+        self.assertEqual(status, 1)
+        findings = [line for line in out.splitlines() if ": error: " in line]
+        self.assertEqual(
+            findings,
+            [f"{path}:{i + 1}:1: error: Unknown property 'x{i}' on variable 'p' with label :Person" for i in range(23)],
+        )
+
+
+class InspectTest(ps.TempDirTestCase, unittest.TestCase):
+    QUERY = "MATCH (p:Person)-[:ACTED_IN]->(m:Movie) RETURN p.name"
+
+    def test_a_query_argument_as_text(self):
+        status, out, err = run_cli("inspect", "-q", self.QUERY)
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(
+            out,
+            "<query>:1:1:\n"
+            "  labels:             Movie, Person\n"
+            "  relationship types: ACTED_IN\n"
+            "  properties:         name\n",
+        )
+
+    def test_files_as_json(self):
+        path = self.write("q.cypher", f"{self.QUERY};\nRETURN 1;\nMATCH (n RETURN n")
+        status, out, _ = run_cli("inspect", "--format", "json", path)
+        self.assertEqual(status, 1)
+        records = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual(
+            [(r["line"], r["is_valid"], r["labels_used"], r["rel_types_used"], r["properties_used"]) for r in records],
+            [(1, True, ["Movie", "Person"], ["ACTED_IN"], ["name"]), (2, True, [], [], []), (3, False, [], [], [])],
+        )
+        self.assertTrue(records[2]["errors"][0].startswith("Parse error:  --> 1:10"))
+        self.assertEqual(records[0]["file"], path)
+
+    def test_a_syntax_error_is_located_in_the_file(self):
+        path = self.write("q.cypher", "RETURN 1;\nRETURN 2;  MATCH (n RETURN n\n")
+        status, out, _ = run_cli("inspect", path)
+        self.assertEqual(status, 1)
+        self.assertIn(f"{path}:2:21: error: expected node_labels or properties\n --> 1:10\n", out)
+        self.assertIn(f"{path}:1:1:\n  labels:             -\n", out)
+
+    def test_standard_input_and_an_empty_query(self):
+        status, out, _ = run_cli("inspect", "-", stdin=b"MATCH (n:A) RETURN n.b")
+        self.assertEqual(status, 0)
+        self.assertTrue(out.startswith("<stdin>:1:1:\n  labels:             A\n"))
+        status, out, _ = run_cli("inspect", "-q", "")
+        self.assertEqual(status, 1)
+        self.assertTrue(out.startswith("<query>:1:1: error: expected statement\n"), out)
+
+    def test_usage_errors(self):
+        path = self.write("q.cypher", "RETURN 1")
+        for argv, message in [
+            (["inspect"], "inspect needs -q QUERY or at least one FILE"),
+            (["inspect", "-q", "RETURN 1", path], "either -q/--query or files"),
+            (["inspect", os.path.join(self.tmp, "none")], "cannot read"),
+        ]:
+            with self.subTest(argv=argv):
+                status, out, err = run_cli(*argv)
+                self.assertEqual((status, out), (2, ""))
+                self.assertIn(message, err)
+
+
+class GenerateTest(ps.TempDirTestCase, unittest.TestCase):
+    def setUp(self):
+        super().setUp()
+        if not ps.HAS_GENERATOR:
+            self.skipTest(ps.NO_GENERATOR_REASON)
+        self.schema = self.write_schema()
+
+    def generate(self, *argv):
+        return run_cli("generate", "--schema", self.schema, *argv)
+
+    def test_list_types(self):
+        status, out, _ = run_cli("generate", "--list-types")
+        self.assertEqual(status, 0)
+        self.assertEqual(out.splitlines(), _quorvane.CypherGenerator.supported_types())
+        self.assertEqual(len(out.splitlines()), 13)
+
+    def test_the_same_seed_gives_the_same_queries(self):
+        first = self.generate("--type", "match_where_return", "-n", "20", "--seed", "7")
+        second = self.generate("--type", "match_where_return", "-n", "20", "--seed", "7")
+        other = self.generate("--type", "match_where_return", "-n", "20", "--seed", "8")
+        self.assertEqual(first[0], 0)
+        self.assertEqual(first, second)
+        self.assertNotEqual(first[1], other[1])
+        self.assertEqual(len(first[1].splitlines()), 20)
+
+    def test_output_matches_the_generator_and_checks_clean(self):
+        schema = quorvane.load_schema(self.schema)
+        for query_type in _quorvane.CypherGenerator.supported_types():
+            with self.subTest(query_type=query_type):
+                status, out, _ = self.generate("--type", query_type, "-n", "5", "--seed", "123")
+                self.assertEqual(status, 0)
+                generator = quorvane.CypherGenerator(schema, seed=123)
+                self.assertEqual(out, "".join(generator.generate(query_type) + ";\n" for _ in range(5)))
+                status, checked, _ = run_cli("check", "--schema", self.schema, "-", stdin=out.encode())
+                self.assertEqual((status, checked), (0, "5 queries checked, no errors\n"))
+
+    def test_the_example_schema_and_a_count_of_zero(self):
+        status, out, _ = run_cli("generate", "--example", "--type", "create", "-n", "3", "--seed", "1")
+        self.assertEqual(status, 0)
+        self.assertEqual(len(out.splitlines()), 3)
+        self.assertEqual(self.generate("--type", "create", "-n", "0"), (0, "", ""))
+
+    def test_bad_arguments(self):
+        for argv, message in [
+            (["--type", "bogus"], "unknown query type 'bogus'"),
+            ([], "generate needs --type TYPE"),
+            (["--type", "create", "--seed", "-1"], "must be from 0 to 2**64 - 1"),
+            (["--type", "create", "--seed", str(2**64)], "must be from 0 to 2**64 - 1"),
+            (["--type", "create", "--seed", "1.5"], "not an integer: '1.5'"),
+            (["--type", "create", "-n", "-3"], "must not be negative"),
+            (["--type", "create", "--example"], "--example and --schema exclude each other"),
+        ]:
+            with self.subTest(argv=argv):
+                status, out, err = self.generate(*argv)
+                self.assertEqual((status, out), (2, ""))
+                self.assertIn(message, err)
+        status, _, err = run_cli("generate", "--type", "create")
+        self.assertEqual(status, 2)
+        self.assertIn("generate needs --schema", err)
+
+    def test_the_largest_seed_is_accepted(self):
+        self.assertEqual(self.generate("--type", "create", "--seed", str(2**64 - 1))[0], 0)
+
+
+class GenerateWithoutGeneratorTest(ps.TempDirTestCase, unittest.TestCase):
+    def test_a_module_without_the_generator_is_a_clear_error(self):
+        schema = self.write_schema()
+        with mock.patch.dict(_quorvane.__dict__):
+            _quorvane.__dict__.pop("CypherGenerator", None)
+            status, out, err = run_cli("generate", "--schema", schema, "--type", "create")
+        self.assertEqual((status, out), (2, ""))
+        self.assertIn("has no CypherGenerator", err)
+
+
+class HelpAndVersionTest(unittest.TestCase):
+    def test_help_for_every_command(self):
+        for argv, words in [
+            (["--help"], ["check", "inspect", "generate", "--version"]),
+            (["check", "--help"], ["--schema", "--example", "--format", "FILE"]),
+            (["inspect", "--help"], ["--query", "--format"]),
+            (["generate", "--help"], ["--type", "--seed", "--list-types", "-n N"]),
+        ]:
+            with self.subTest(argv=argv):
+                status, out, err = run_cli(*argv)
+                self.assertEqual((status, err), (0, ""))
+                self.assertTrue(out.startswith("usage: quorvane"))
+                for word in words:
+                    self.assertIn(word, out)
+
+    def test_version(self):
+        self.assertEqual(run_cli("--version"), (0, f"quorvane {quorvane.__version__}\n", ""))
+
+
+class ProcessTest(ps.TempDirTestCase, unittest.TestCase):
+    """The real `python -m quorvane` entry point."""
+
+    def test_exit_statuses_and_streams(self):
+        schema = self.write_schema()
+        proc = run_process("check", "--schema", schema, "-", stdin=b"MATCH (p:Person) RETURN p")
+        self.assertEqual((proc.returncode, proc.stdout, proc.stderr), (0, "1 query checked, no errors\n", ""))
+        proc = run_process("check", "--schema", schema, "-", stdin=b"MATCH (p:Persn) RETURN p")
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(proc.stdout.splitlines()[0], f"<stdin>:1:1: error: {SCHEMA_ERROR}")
+        proc = run_process("check", "--schema", os.path.join(self.tmp, "none.json"), "-")
+        self.assertEqual((proc.returncode, proc.stdout), (2, ""))
+        self.assertNotIn("Traceback", proc.stderr)
+        self.assertTrue(proc.stderr.startswith("quorvane: error: "))
+
+    def test_the_example_runs_from_any_directory(self):
+        proc = run_process("check", "--example", cwd=self.tmp)
+        self.assertEqual(proc.returncode, 1)
+        self.assertIn(f"{quorvane.EXAMPLE_QUERIES}:16:1: error: Unknown node label: :Movei", proc.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
