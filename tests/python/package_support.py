@@ -24,8 +24,6 @@ import quorvane  # noqa: E402
 import _quorvane  # noqa: E402
 from quorvane.cli import main  # noqa: E402
 
-HAS_GENERATOR = hasattr(_quorvane, "CypherGenerator")
-NO_GENERATOR_REASON = "this build of _quorvane has no CypherGenerator"
 
 # The path entries that make both the package and the module importable.
 PYTHONPATH = os.pathsep.join(

@@ -331,8 +331,6 @@ class InspectTest(ps.TempDirTestCase, unittest.TestCase):
 class GenerateTest(ps.TempDirTestCase, unittest.TestCase):
     def setUp(self):
         super().setUp()
-        if not ps.HAS_GENERATOR:
-            self.skipTest(ps.NO_GENERATOR_REASON)
         self.schema = self.write_schema()
 
     def generate(self, *argv):

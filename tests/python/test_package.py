@@ -18,19 +18,15 @@ PACKAGE_DIR = os.path.dirname(os.path.abspath(quorvane.__file__))
 STUB = os.path.join(os.path.dirname(PACKAGE_DIR), "_quorvane.pyi")
 
 
-def present_module_names():
-    return [n for n in MODULE_NAMES if n != "CypherGenerator" or ps.HAS_GENERATOR]
-
-
 class ReExportTest(unittest.TestCase):
     def test_the_module_names_are_the_module_objects(self):
-        for name in present_module_names():
+        for name in MODULE_NAMES:
             with self.subTest(name=name):
                 self.assertIs(getattr(quorvane, name), getattr(_quorvane, name))
 
     def test_every_name_in_all_exists(self):
         missing = [n for n in quorvane.__all__ if not hasattr(quorvane, n)]
-        self.assertEqual(missing, [] if ps.HAS_GENERATOR else ["CypherGenerator"])
+        self.assertEqual(missing, [])
         self.assertEqual(len(set(quorvane.__all__)), len(quorvane.__all__))
 
     def test_the_package_adds_its_own_names(self):
@@ -137,10 +133,10 @@ class StubTest(unittest.TestCase):
         stub_names = {n for n in list(self.classes) + list(self.functions) if not n.startswith("_")}
         self.assertEqual(stub_names, set(MODULE_NAMES))
         runtime = {n for n in vars(_quorvane) if not n.startswith("_")}
-        self.assertEqual(runtime, set(present_module_names()))
+        self.assertEqual(runtime, set(MODULE_NAMES))
 
     def test_every_class_has_the_same_members_and_parameters(self):
-        for name in present_module_names():
+        for name in MODULE_NAMES:
             if name not in self.classes:
                 continue
             with self.subTest(cls=name):

@@ -59,8 +59,6 @@ class ReadmeSnippetTest(unittest.TestCase):
         self.assertGreaterEqual(len(snippets), 7)
         for index, (code, expected, prints) in enumerate(snippets):
             with self.subTest(snippet=index, first_line=code.splitlines()[0]):
-                if "CypherGenerator" in code and not ps.HAS_GENERATOR:
-                    self.skipTest(ps.NO_GENERATOR_REASON)
                 proc = run_snippet(code)
                 self.assertEqual(proc.returncode, 0, proc.stderr)
                 if expected is not None:
