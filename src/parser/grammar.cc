@@ -661,7 +661,12 @@ class Matcher {
   }
 
   bool single_query() {
-    return rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
+    const bool ok =
+        rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
+    // Clauses never occur outside a single query, and no single query is
+    // matched twice at one position, so what was remembered is spent.
+    memo_.clear();
+    return ok;
   }
 
   bool single_part_query() {
