@@ -1,6 +1,6 @@
 // The Python classes of the module and how the units reach each other's.
 //
-// Each class is a heap type made from a type specification on first use and
+// Each class is a heap type made from a PyType_Spec on first use and
 // kept for the life of the process. Its name is qualified "builtins." so the
 // interpreter reports "builtins" as its __module__. Every getter returns a
 // borrowed reference, or null with an exception set if creating the class
@@ -25,7 +25,7 @@ PyObject* new_parse_query_function(PyObject* module);
 // The value inside a Schema object (which must be one).
 const Schema& schema_value(PyObject* schema);
 
-// Creates a class from its specification (new reference, or null).
+// Creates a class from its PyType_Spec (new reference, or null).
 PyTypeObject* create_class(PyType_Spec* spec);
 
 }  // namespace quorvane::py
