@@ -5,30 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/movies_schema.h"
 #include "generator/cypher_generator.h"
-#include "schema/schema.h"
 
 namespace {
 
-quorvane::Schema movies_schema() {
-  quorvane::Schema schema;
-  schema.add_node_label("Person", {"name", "born"});
-  schema.add_node_label("Movie", {"title", "released", "tagline"});
-  schema.add_node_label("Genre", {"name"});
-  schema.add_node_label("User", {"userId", "name", "email"});
-  schema.add_rel_type("ACTED_IN", "Person", "Movie", {"roles"});
-  schema.add_rel_type("DIRECTED", "Person", "Movie", {});
-  schema.add_rel_type("PRODUCED", "Person", "Movie", {});
-  schema.add_rel_type("WROTE", "Person", "Movie", {});
-  schema.add_rel_type("REVIEWED", "Person", "Movie", {"summary", "rating"});
-  schema.add_rel_type("FOLLOWS", "Person", "Person", {});
-  schema.add_rel_type("IN_GENRE", "Movie", "Genre", {});
-  schema.add_rel_type("RATED", "User", "Movie", {"rating", "timestamp"});
-  return schema;
-}
-
 void BM_GenerateMixed(benchmark::State& state) {
-  quorvane::CypherGenerator generator(movies_schema(), 42);
+  quorvane::CypherGenerator generator(quorvane::testing::movies_schema(), 42);
   const auto& types = quorvane::CypherGenerator::supported_types();
   size_t next = 0;
   size_t bytes = 0;
@@ -44,7 +27,7 @@ void BM_GenerateMixed(benchmark::State& state) {
 BENCHMARK(BM_GenerateMixed);
 
 void BM_GeneratePerType(benchmark::State& state) {
-  quorvane::CypherGenerator generator(movies_schema(), 42);
+  quorvane::CypherGenerator generator(quorvane::testing::movies_schema(), 42);
   const std::string_view type =
       quorvane::CypherGenerator::supported_types()[static_cast<size_t>(state.range(0))];
   state.SetLabel(std::string(type));

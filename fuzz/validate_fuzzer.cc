@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "../tests/support/movies_schema.h"
 #include "fuzz_checks.h"
-#include "movies_schema.h"
 #include "parser/parse.h"
 #include "validator/cypher_validator.h"
 
 using namespace quorvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const CypherValidator movies(fuzz::movies_schema());
+  static const CypherValidator movies(testing::movies_schema());
   static const CypherValidator empty{Schema()};
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);

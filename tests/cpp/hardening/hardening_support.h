@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../../support/movies_schema.h"
 #include "../parser/golden_reader.h"
 #include "generator/cypher_generator.h"
 #include "schema/schema.h"
@@ -51,23 +52,6 @@ class Stopwatch {
  private:
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
-
-inline Schema movies_schema() {
-  Schema schema;
-  schema.add_node_label("Person", {"name", "born"});
-  schema.add_node_label("Movie", {"title", "released", "tagline"});
-  schema.add_node_label("Genre", {"name"});
-  schema.add_node_label("User", {"userId", "name", "email"});
-  schema.add_rel_type("ACTED_IN", "Person", "Movie", {"roles"});
-  schema.add_rel_type("DIRECTED", "Person", "Movie", {});
-  schema.add_rel_type("PRODUCED", "Person", "Movie", {});
-  schema.add_rel_type("WROTE", "Person", "Movie", {});
-  schema.add_rel_type("REVIEWED", "Person", "Movie", {"summary", "rating"});
-  schema.add_rel_type("FOLLOWS", "Person", "Person", {});
-  schema.add_rel_type("IN_GENRE", "Movie", "Genre", {});
-  schema.add_rel_type("RATED", "User", "Movie", {"rating", "timestamp"});
-  return schema;
-}
 
 // Names that only parse in backticks, reserved words, non-ASCII letters and
 // the empty name.

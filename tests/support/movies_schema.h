@@ -1,11 +1,12 @@
 // The movies schema of the benchmark data (bench/data/movies.schema.json),
-// built in code so the fuzz targets need no files at run time.
-#ifndef QUORVANE_FUZZ_MOVIES_SCHEMA_H_
-#define QUORVANE_FUZZ_MOVIES_SCHEMA_H_
+// built in code for the tests, benchmarks and fuzz targets that need no files
+// at run time.
+#ifndef QUORVANE_TESTS_SUPPORT_MOVIES_SCHEMA_H_
+#define QUORVANE_TESTS_SUPPORT_MOVIES_SCHEMA_H_
 
 #include "schema/schema.h"
 
-namespace quorvane::fuzz {
+namespace quorvane::testing {
 
 inline Schema movies_schema() {
   Schema schema;
@@ -24,6 +25,6 @@ inline Schema movies_schema() {
   return schema;
 }
 
-}  // namespace quorvane::fuzz
+}  // namespace quorvane::testing
 
-#endif  // QUORVANE_FUZZ_MOVIES_SCHEMA_H_
+#endif  // QUORVANE_TESTS_SUPPORT_MOVIES_SCHEMA_H_
