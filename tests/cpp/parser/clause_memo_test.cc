@@ -20,8 +20,8 @@ bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) 
 }
 
 void expect_same_match(const std::string& text) {
-  MatchResult fast = match_cypher(text, true);
-  MatchResult plain = match_cypher(text, false);
+  MatchResult fast = match_cypher(text, Language::Subset, true);
+  MatchResult plain = match_cypher(text, Language::Subset, false);
   ASSERT_EQ(fast.ok, plain.ok) << text;
   if (fast.ok) {
     EXPECT_TRUE(same_nodes(fast.nodes, plain.nodes)) << text;
