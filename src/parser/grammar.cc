@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <unordered_map>
 
 #include "parser/lexical.h"
@@ -84,9 +85,9 @@ enum class KeywordTest { kNone, kAll, kVariable, kExtended };
 template <bool kRecordFailures, bool kExtended>
 class Matcher {
  public:
-  Matcher(std::string_view text, bool remember_clauses)
+  Matcher(std::string_view text, bool remember)
       : text_(text),
-        remember_clauses_(remember_clauses),
+        remember_(remember),
         work_budget_(kWorkBase + kWorkPerByte * text.size()) {
     nodes_.resize(text.size() / 2 + 64);
     expected_.resize(16);
@@ -216,16 +217,21 @@ class Matcher {
   // rules it appended the first time (every cut-back inside the clause stops
   // at lengths taken inside the clause), which is what the replay does.
   struct MemoEntry {
+    bool ok;
     size_t end;
     size_t max_tracked;
     size_t node_base;
     std::vector<RuleNode> nodes;
     std::vector<Rule> appended;  // expected rules added at max_tracked
+    // The deepest nesting-limit check made inside, relative to the depth at
+    // the start (kNoCheck when none was made).
+    int deepest_check;
   };
+  static constexpr int kNoCheck = -(1 << 20);
 
   template <class Body>
   bool memo_rule(Rule r, Body&& body) {
-    if (!remember_clauses_) return rule(r, body);
+    if (!remember_) return rule(r, body);
     if (aborted_) return false;
     const uint64_t key = (static_cast<uint64_t>(pos_) << 8) | static_cast<uint8_t>(r);
     if (!memo_.empty()) {
@@ -234,24 +240,80 @@ class Matcher {
         return true;
       }
     }
+    MemoEntry entry;
+    if (!remembered_call(r, body, entry) || aborted_) return entry.ok;
+    memo_.emplace(key, std::move(entry));
+    return true;
+  }
+
+  // Runs one rule invocation and fills `entry` with what replaying it takes:
+  // outcome, end, nodes, and the failure-record updates (see above).
+  template <class Body>
+  bool remembered_call(Rule r, Body& body, MemoEntry& entry) {
     const size_t outer_max = max_tracked_;
     const size_t furthest_before = furthest_;
     const size_t expected_before = expected_count_;
     const size_t node_base = node_count_;
+    const int outer_deepest = deepest_check_;
     max_tracked_ = 0;
+    deepest_check_ = -1;
     const bool ok = rule(r, body);
     const size_t inner_max = max_tracked_;
     max_tracked_ = std::max(outer_max, inner_max);
-    if (!ok || aborted_) return ok;
-
-    MemoEntry entry{pos_, inner_max, node_base, {}, {}};
-    entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
+    entry.deepest_check = deepest_check_ < 0 ? kNoCheck : deepest_check_ - depth_;
+    deepest_check_ = std::max(outer_deepest, deepest_check_);
+    entry.ok = ok;
+    entry.end = pos_;
+    entry.max_tracked = inner_max;
+    entry.node_base = node_base;
+    if (ok) entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
     if (kRecordFailures && furthest_ == inner_max) {
       const size_t base = furthest_before == inner_max ? expected_before : 0;
       entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
     }
-    memo_.emplace(key, std::move(entry));
-    return true;
+    return ok;
+  }
+
+  // Expressions nest, and some alternatives read the same bracketed text
+  // again after a sibling alternative failed on it: `[x IN list WHERE ...]`
+  // is first tried as a list literal, `x[a..b]` as a subscript, and in the
+  // extended language `({a: 1})` as a pattern predicate. Every level of
+  // nesting would double the work. So an atom or postfix operator that
+  // starts with a bracket is remembered per position, successes and failures
+  // alike, and replayed exactly as the clauses above are. What such a rule
+  // matches depends only on its position, on how far below the current depth
+  // a `|` ends a label expression (both make up the key), and on the nesting
+  // limit: an entry is replayed only where every nesting check made inside it
+  // still passes, and matched anew otherwise (which then stops at the limit).
+  //
+  // Once a remembered rule has matched, the entries strictly inside its text
+  // are dropped: text inside is reached again only through the enclosing
+  // rule, whose own entry now stands for it. That keeps the stored nodes
+  // within the size of the tree.
+  template <class Body>
+  bool bracket_memo_rule(Rule r, Body&& body) {
+    if (!remember_) return rule(r, body);
+    if (aborted_) return false;
+    // Only a `|`-blocked depth below this one can be reached inside.
+    const int blocked = label_or_blocked_depth_ > depth_ ? label_or_blocked_depth_ - depth_ : 0;
+    const uint64_t key = (static_cast<uint64_t>(pos_) << 32) |
+                         (static_cast<uint64_t>(static_cast<uint8_t>(r)) << 24) |
+                         static_cast<uint64_t>(blocked);
+    auto it = bracket_memo_.find(key);
+    if (it != bracket_memo_.end() && depth_ + it->second.deepest_check < kMaxNestingDepth) {
+      replay(it->second);
+      return it->second.ok;
+    }
+    const size_t start = pos_;
+    MemoEntry entry;
+    const bool ok = remembered_call(r, body, entry);
+    if (aborted_) return false;
+    if (ok && pos_ > start + 1) {
+      bracket_memo_.erase(bracket_memo_.lower_bound(static_cast<uint64_t>(start + 1) << 32),
+                          bracket_memo_.lower_bound(static_cast<uint64_t>(pos_) << 32));
+    }
+    bracket_memo_.insert_or_assign(key, std::move(entry));
+    return ok;
   }
 
   void replay(const MemoEntry& entry) {
@@ -262,9 +324,30 @@ class Matcher {
     }
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
-    if (kRecordFailures && furthest_ == entry.max_tracked) {
-      for (Rule r : entry.appended) append_expected(r);
+    if (kRecordFailures && furthest_ == entry.max_tracked) append_block(entry.appended);
+  }
+
+  // Appends what a replayed rule added to the record. Only invocations that
+  // start at the furthest position cut the record back or count what their
+  // body added, they do so at their own start, and no invocation starts in
+  // the middle of a replay: what they see of a block is its rules and
+  // whether it holds none, one or several. A block of several rules is
+  // therefore appended with each rule once (twice when there is only one).
+  // The same failure inside a failed construct may be replayed at every level
+  // of nesting, and appending blocks whole would double the record per level.
+  void append_block(const std::vector<Rule>& block) {
+    if (block.size() < 2) {
+      for (Rule r : block) append_expected(r);
+      return;
     }
+    std::array<bool, 256> seen{};
+    const size_t before = expected_count_;
+    for (Rule r : block) {
+      if (seen[static_cast<uint8_t>(r)]) continue;
+      seen[static_cast<uint8_t>(r)] = true;
+      append_expected(r);
+    }
+    if (expected_count_ - before == 1) append_expected(block.front());
   }
 
   // An atomic rule's node is a leaf, so it is only added once the rule has
@@ -813,6 +896,7 @@ class Matcher {
   template <class F>
   bool nested(F&& f) {
     if (aborted_) return false;
+    if (depth_ > deepest_check_) deepest_check_ = depth_;
     if (depth_ >= kMaxNestingDepth) {
       abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
       return false;
@@ -1202,6 +1286,7 @@ class Matcher {
 
   bool expression() {
     if (aborted_) return false;
+    if (depth_ > deepest_check_) deepest_check_ = depth_;
     if (depth_ >= kMaxNestingDepth) {
       abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
       return false;
@@ -1313,8 +1398,8 @@ class Matcher {
     return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
-    return rule(R::postfix_op,
-                [&] { return property_lookup() || subscript_op() || list_slice_op(); });
+    auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
+    return cur() == '[' ? bracket_memo_rule(R::postfix_op, body) : rule(R::postfix_op, body);
   }
   bool property_lookup() {
     return rule_if(R::property_lookup, next_is("."),
@@ -1331,20 +1416,24 @@ class Matcher {
   }
 
   bool atom() {
-    if constexpr (kExtended) {
-      return rule(R::atom, [&] {
-        return literal() || parameter() || case_expression() || count_subquery() ||
-               collect_subquery() || list_comprehension() || pattern_comprehension() ||
-               quantifier_expression() || reduce_expression() || shortest_path() ||
-               exists_subquery() || count_star() || function_invocation() || map_projection() ||
-               variable() || pattern_predicate() || parenthesized_expr();
-      });
+    const unsigned char c = cur();
+    if (c == '[' || c == '(' || c == '{') {
+      return bracket_memo_rule(R::atom, [&] { return atom_body(); });
     }
-    return rule(R::atom, [&] {
-      return literal() || parameter() || case_expression() || list_comprehension() ||
-             quantifier_expression() || exists_subquery() || count_star() ||
-             function_invocation() || variable() || parenthesized_expr();
-    });
+    return rule(R::atom, [&] { return atom_body(); });
+  }
+
+  bool atom_body() {
+    if constexpr (kExtended) {
+      return literal() || parameter() || case_expression() || count_subquery() ||
+             collect_subquery() || list_comprehension() || pattern_comprehension() ||
+             quantifier_expression() || reduce_expression() || shortest_path() ||
+             exists_subquery() || count_star() || function_invocation() || map_projection() ||
+             variable() || pattern_predicate() || parenthesized_expr();
+    }
+    return literal() || parameter() || case_expression() || list_comprehension() ||
+           quantifier_expression() || exists_subquery() || count_star() || function_invocation() ||
+           variable() || parenthesized_expr();
   }
 
   bool parenthesized_expr() {
@@ -1569,11 +1658,12 @@ class Matcher {
 #undef Q
 
   std::string_view text_;
-  const bool remember_clauses_;
+  const bool remember_;
   size_t pos_ = 0;
   bool atomic_ = false;
   std::vector<RuleNode> nodes_;
   std::unordered_map<uint64_t, MemoEntry> memo_;
+  std::map<uint64_t, MemoEntry> bracket_memo_;
   size_t max_tracked_ = 0;
   size_t node_count_ = 0;
 
@@ -1582,6 +1672,7 @@ class Matcher {
   size_t expected_count_ = 0;
 
   int depth_ = 0;
+  int deepest_check_ = -1;  // the deepest nesting-limit check so far
   int label_or_blocked_depth_ = -1;
   uint64_t work_ = 0;
   uint64_t work_budget_;
@@ -1595,19 +1686,19 @@ class Matcher {
 namespace {
 
 template <bool kExtended>
-MatchResult match_in(std::string_view text, bool remember_clauses) {
-  MatchResult quick = Matcher<false, kExtended>(text, remember_clauses).run();
+MatchResult match_in(std::string_view text, bool remember) {
+  MatchResult quick = Matcher<false, kExtended>(text, remember).run();
   // Limits stop both kinds of match at the same point, so only an ordinary
   // failure needs the second run.
   if (quick.ok || !quick.failure.limit_note.empty()) return quick;
-  return Matcher<true, kExtended>(text, remember_clauses).run();
+  return Matcher<true, kExtended>(text, remember).run();
 }
 
 }  // namespace
 
-MatchResult match_cypher(std::string_view text, Language language, bool remember_clauses) {
-  return language == Language::Extended ? match_in<true>(text, remember_clauses)
-                                        : match_in<false>(text, remember_clauses);
+MatchResult match_cypher(std::string_view text, Language language, bool remember) {
+  return language == Language::Extended ? match_in<true>(text, remember)
+                                        : match_in<false>(text, remember);
 }
 
 }  // namespace quorvane
