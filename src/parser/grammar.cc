@@ -181,6 +181,47 @@ class Matcher {
     return ok;
   }
 
+  // A level of the operator ladder (or_expr down to postfix_expr). When it
+  // holds a single operand and nothing else, its node would only repeat its
+  // child's, so none is added: a plain `n` gets the nodes of its atom, not
+  // eleven more above them. Otherwise the node is put in front of its
+  // children once they have matched. The tree builder reads either shape.
+  template <class Body>
+  QV_ALWAYS_INLINE bool ladder_rule(Rule r, Body&& body) {
+    if (aborted_) return false;
+    if (++work_ > work_budget_) {
+      abort_match("query too complex to match (backtracking limit reached)");
+      return false;
+    }
+    const size_t start = pos_;
+    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
+    const size_t node = node_count_;
+    const bool ok = body();
+    if (ok) {
+      const bool lone_operand = node_count_ > node && nodes_[node].next == node_count_ &&
+                                nodes_[node].start == start && nodes_[node].end == pos_;
+      if (!atomic_ && !lone_operand) {
+        insert_node(node, {r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_), 0});
+      }
+    } else {
+      node_count_ = node;
+      track(r, start, expected_len);
+    }
+    return ok;
+  }
+
+  // Puts `added` at index `at`, in front of the nodes from there on, which
+  // become its subtree.
+  void insert_node(size_t at, RuleNode added) {
+    push_node(added);
+    for (size_t i = node_count_ - 1; i > at; --i) {
+      nodes_[i] = nodes_[i - 1];
+      ++nodes_[i].next;
+    }
+    added.next = static_cast<uint32_t>(node_count_);
+    nodes_[at] = added;
+  }
+
   // A rule whose definition starts with a literal: when the first character
   // rules the literal out, the body would fail without invoking anything, so
   // only the bookkeeping of a failed invocation is done.
@@ -1298,16 +1339,16 @@ class Matcher {
   }
 
   bool or_expr() {
-    return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+    return ladder_rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
   bool xor_expr() {
-    return rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+    return ladder_rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
   bool and_expr() {
-    return rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+    return ladder_rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
   bool not_expr() {
-    return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+    return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
   }
 
   bool or_kw() {
@@ -1328,7 +1369,7 @@ class Matcher {
   // The extended language adds type predicates and `IS label` checks, which
   // take no right operand either.
   bool comparison_expr() {
-    return rule(R::comparison_expr, [&] {
+    return ladder_rule(R::comparison_expr, [&] {
       return seq(Q(add_sub_expr), many([&] {
                    const Mark m = mark();
                    bool null_test = false;
@@ -1362,7 +1403,7 @@ class Matcher {
 
   // The extended language adds string concatenation `||` at this level.
   bool add_sub_expr() {
-    return rule(R::add_sub_expr, [&] {
+    return ladder_rule(R::add_sub_expr, [&] {
       return seq(Q(mul_div_expr), many(group(
                                       [&] {
                                         if constexpr (kExtended) {
@@ -1374,28 +1415,28 @@ class Matcher {
     });
   }
   bool mul_div_expr() {
-    return rule(R::mul_div_expr, [&] {
+    return ladder_rule(R::mul_div_expr, [&] {
       return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
     });
   }
   bool mod_expr() {
-    return rule(R::mod_expr,
+    return ladder_rule(R::mod_expr,
                 [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
   }
   bool power_expr() {
-    return rule(R::power_expr,
+    return ladder_rule(R::power_expr,
                 [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
   }
   bool unary_expr() {
-    return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+    return ladder_rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return rule(R::postfix_expr, [&] {
+      return ladder_rule(R::postfix_expr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return ladder_rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
