@@ -1339,13 +1339,16 @@ class Matcher {
   }
 
   bool or_expr() {
-    return ladder_rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+    return ladder_rule(R::or_expr,
+                       [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
   bool xor_expr() {
-    return ladder_rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+    return ladder_rule(R::xor_expr,
+                       [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
   bool and_expr() {
-    return ladder_rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+    return ladder_rule(R::and_expr,
+                       [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
   bool not_expr() {
     return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
