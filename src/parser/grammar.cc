@@ -448,7 +448,9 @@ class Matcher {
   QV_ALWAYS_INLINE void skip() {
     if (atomic_ || pos_ >= text_.size()) return;
     const char c = text_[pos_];
-    if (is_skippable_space(c) || c == '/') pos_ = skip_ignorable(text_, pos_);
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
+      pos_ = skip_ignorable(text_, pos_);
+    }
   }
 
   // Sequence: elements joined by skips; on failure everything is given back.
@@ -494,7 +496,10 @@ class Matcher {
   }
 
   QV_ALWAYS_INLINE bool lit(std::string_view s) {
-    if (text_.compare(pos_, s.size(), s) != 0 || text_.size() - pos_ < s.size()) return false;
+    if (text_.size() - pos_ < s.size() || text_[pos_] != s[0]) return false;
+    for (size_t i = 1; i < s.size(); ++i) {
+      if (text_[pos_ + i] != s[i]) return false;
+    }
     pos_ += s.size();
     return true;
   }
@@ -1490,7 +1495,35 @@ class Matcher {
                    [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
   }
 
+  // Whether a `(` follows the names and dots from here on (backticked
+  // names included), ignoring what can be skipped. A function name ends
+  // inside that run only where the next character would not let `(` follow,
+  // so without it function_invocation cannot match.
+  bool parenthesis_after_names() const {
+    size_t p = pos_;
+    while (p < text_.size()) {
+      const unsigned char c = static_cast<unsigned char>(text_[p]);
+      if (is_word_char(c) || c == '.') {
+        ++p;
+      } else if (c == '`') {
+        const size_t close = text_.find('`', p + 1);
+        if (close == std::string_view::npos) return false;
+        p = close + 1;
+      } else {
+        break;
+      }
+    }
+    p = skip_ignorable(text_, p);
+    return p < text_.size() && text_[p] == '(';
+  }
+
+  // Without a failure record, a failed invocation leaves nothing behind but
+  // its work count, so it is not made when it cannot match.
   bool function_invocation() {
+    if (!kRecordFailures && !parenthesis_after_names()) {
+      ++work_;
+      return false;
+    }
     return rule(R::function_invocation, [&] {
       return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
     });
