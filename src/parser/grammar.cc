@@ -626,7 +626,25 @@ class Matcher {
   }
 
   bool extended_reserved_here() const {
-    for (std::string_view w : kExtendedReserved) {
+    const char first = upper(static_cast<char>(cur()));
+    if (first < 'A' || first > 'Z') return false;
+    // Only the words with this first letter can match; they are contiguous
+    // and keep their order, so the first word that matches is the same.
+    static constexpr auto by_letter = [] {
+      std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
+      for (size_t i = kExtendedReserved.size(); i-- > 0;) {
+        auto& range = ranges[kExtendedReserved[i][0] - 'A'];
+        if (range.second == 0) range.second = static_cast<uint8_t>(i + 1);
+        range.first = static_cast<uint8_t>(i);
+      }
+      return ranges;
+    }();
+    static_assert(std::is_sorted(kExtendedReserved.begin(), kExtendedReserved.end(),
+                                 [](std::string_view a, std::string_view b) { return a[0] < b[0]; }),
+                  "words sharing a first letter must be contiguous");
+    const auto [begin, end] = by_letter[first - 'A'];
+    for (size_t i = begin; i < end; ++i) {
+      const std::string_view w = kExtendedReserved[i];
       if (text_.size() - pos_ < w.size()) continue;
       bool match = true;
       for (size_t k = 0; k < w.size(); ++k) {
