@@ -639,9 +639,10 @@ class Matcher {
       }
       return ranges;
     }();
-    static_assert(std::is_sorted(kExtendedReserved.begin(), kExtendedReserved.end(),
-                                 [](std::string_view a, std::string_view b) { return a[0] < b[0]; }),
-                  "words sharing a first letter must be contiguous");
+    static_assert(
+        std::is_sorted(kExtendedReserved.begin(), kExtendedReserved.end(),
+                       [](std::string_view a, std::string_view b) { return a[0] < b[0]; }),
+        "words sharing a first letter must be contiguous");
     const auto [begin, end] = by_letter[first - 'A'];
     for (size_t i = begin; i < end; ++i) {
       const std::string_view w = kExtendedReserved[i];
@@ -1377,16 +1378,28 @@ class Matcher {
     return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
   }
 
+  // On the first pass a failed invocation leaves nothing behind but its work
+  // count, so one that the next character rules out is not made.
+  QV_ALWAYS_INLINE bool ruled_out(bool can_start) {
+    if (kRecordFailures || can_start) return false;
+    ++work_;
+    return true;
+  }
+
   bool or_kw() {
+    if (ruled_out(next_is("O"))) return false;
     return atomic_rule(R::or_kw, [&] { return word("OR"); });
   }
   bool xor_kw() {
+    if (ruled_out(next_is("X"))) return false;
     return atomic_rule(R::xor_kw, [&] { return word("XOR"); });
   }
   bool and_kw() {
+    if (ruled_out(next_is("A"))) return false;
     return atomic_rule(R::and_kw, [&] { return word("AND"); });
   }
   bool not_kw() {
+    if (ruled_out(next_is("N"))) return false;
     return atomic_rule(R::not_kw, [&] { return word("NOT"); });
   }
 
@@ -1413,6 +1426,7 @@ class Matcher {
   }
 
   bool comparison_op(bool& null_test) {
+    if (ruled_out(next_is("<>=ISEC"))) return false;
     return rule(R::comparison_op, [&] {
       if (lit("<=") || lit(">=") || lit("<>") || lit("<") || lit(">") || lit("=~") || lit("=")) {
         return true;
@@ -1535,13 +1549,8 @@ class Matcher {
     return p < text_.size() && text_[p] == '(';
   }
 
-  // Without a failure record, a failed invocation leaves nothing behind but
-  // its work count, so it is not made when it cannot match.
   bool function_invocation() {
-    if (!kRecordFailures && !parenthesis_after_names()) {
-      ++work_;
-      return false;
-    }
+    if (ruled_out(parenthesis_after_names())) return false;
     return rule(R::function_invocation, [&] {
       return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
     });
