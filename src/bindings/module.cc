@@ -8,6 +8,7 @@
 
 #include "bindings/classes.h"
 #include "bindings/internal_failure.h"
+#include "bindings/wrapped.h"
 
 namespace quorvane::py {
 
@@ -46,6 +47,37 @@ const ClassEntry kClasses[] = {
 std::atomic<int64_t> first_interpreter{-1};
 PyObject* the_module = nullptr;  // kept for the life of the process
 
+// Registered after the public names; see classes.h.
+PyMethodDef kRestoreDefs[] = {
+    {"_restore_schema", as_method(restore_schema), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_schema(d)\n--\n\nRebuild a pickled Schema."},
+    {"_restore_validator", as_method(restore_validator), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_validator(schema)\n--\n\nRebuild a pickled CypherValidator."},
+    {"_restore_validation_result", as_method(restore_validation_result),
+     METH_FASTCALL | METH_KEYWORDS,
+     "_restore_validation_result(syntax_errors, semantic_errors)\n--\n\nRebuild a pickled "
+     "ValidationResult."},
+    {"_restore_generator", as_method(restore_generator), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_generator(schema, state)\n--\n\nRebuild a pickled CypherGenerator."},
+    {"_restore_query_info", as_method(restore_query_info), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_query_info(is_valid, labels_used, rel_types_used, properties_used, errors)\n--\n\n"
+     "Rebuild a pickled QueryInfo."},
+};
+
+bool register_restore_functions(PyObject* module) {
+  PyObject* module_name = PyModule_GetNameObject(module);
+  if (module_name == nullptr) return false;
+  bool ok = true;
+  for (PyMethodDef& def : kRestoreDefs) {
+    PyObject* function = PyCFunction_NewEx(&def, module, module_name);
+    ok = function != nullptr && PyModule_AddObjectRef(module, def.ml_name, function) == 0;
+    Py_XDECREF(function);
+    if (!ok) break;
+  }
+  Py_DECREF(module_name);
+  return ok;
+}
+
 bool register_names(PyObject* module) {
   for (const ClassEntry& entry : kClasses) {
     PyTypeObject* type = entry.get();
@@ -58,7 +90,7 @@ bool register_names(PyObject* module) {
   if (parse_query == nullptr) return false;
   int rc = PyModule_AddObjectRef(module, "parse_query", parse_query);
   Py_DECREF(parse_query);
-  return rc == 0;
+  return rc == 0 && register_restore_functions(module);
 }
 
 PyObject* init_module() {
@@ -92,6 +124,14 @@ PyObject* init_module() {
 }
 
 }  // namespace
+
+PyObject* module_function(const char* name) {
+  if (the_module == nullptr) {
+    PyErr_SetString(PyExc_SystemError, "_quorvane is not initialised");
+    return nullptr;
+  }
+  return PyObject_GetAttrString(the_module, name);
+}
 
 }  // namespace quorvane::py
 
