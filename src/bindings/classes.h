@@ -44,8 +44,8 @@ PyObject* restore_generator(PyObject* module, PyObject* const* args, Py_ssize_t 
 PyObject* restore_query_info(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
                              PyObject* kwnames);
 
-// The module's attribute `name` (new reference, or null with an exception
-// set), for __reduce__ to name a restoring function.
+// The restoring function registered as `name` (new reference, or null with
+// an exception set), for __reduce__ to name.
 PyObject* module_function(const char* name);
 
 // Creates a class from its PyType_Spec (new reference, or null).

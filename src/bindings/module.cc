@@ -5,6 +5,7 @@
 // first imports it and every later import there gets the same module object.
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "bindings/classes.h"
 #include "bindings/internal_failure.h"
@@ -64,15 +65,25 @@ PyMethodDef kRestoreDefs[] = {
      "Rebuild a pickled QueryInfo."},
 };
 
+constexpr size_t kRestoreCount = sizeof kRestoreDefs / sizeof kRestoreDefs[0];
+
+// The function objects, kept for the life of the process like the module,
+// so that pickling many objects looks up nothing.
+PyObject* restore_functions[kRestoreCount] = {};
+
 bool register_restore_functions(PyObject* module) {
   PyObject* module_name = PyModule_GetNameObject(module);
   if (module_name == nullptr) return false;
   bool ok = true;
-  for (PyMethodDef& def : kRestoreDefs) {
-    PyObject* function = PyCFunction_NewEx(&def, module, module_name);
-    ok = function != nullptr && PyModule_AddObjectRef(module, def.ml_name, function) == 0;
-    Py_XDECREF(function);
-    if (!ok) break;
+  for (size_t i = 0; i < kRestoreCount && ok; ++i) {
+    PyObject* function = PyCFunction_NewEx(&kRestoreDefs[i], module, module_name);
+    ok = function != nullptr &&
+         PyModule_AddObjectRef(module, kRestoreDefs[i].ml_name, function) == 0;
+    if (ok) {
+      restore_functions[i] = function;
+    } else {
+      Py_XDECREF(function);
+    }
   }
   Py_DECREF(module_name);
   return ok;
@@ -126,11 +137,13 @@ PyObject* init_module() {
 }  // namespace
 
 PyObject* module_function(const char* name) {
-  if (the_module == nullptr) {
-    PyErr_SetString(PyExc_SystemError, "_quorvane is not initialised");
-    return nullptr;
+  for (size_t i = 0; i < kRestoreCount; ++i) {
+    if (restore_functions[i] != nullptr && std::strcmp(kRestoreDefs[i].ml_name, name) == 0) {
+      return Py_NewRef(restore_functions[i]);
+    }
   }
-  return PyObject_GetAttrString(the_module, name);
+  PyErr_Format(PyExc_SystemError, "_quorvane has no function %s", name);
+  return nullptr;
 }
 
 }  // namespace quorvane::py

@@ -1,0 +1,74 @@
+"""The README's Dask example on a two-process LocalCluster: 100,000 queries
+give exactly what validate_batch gives, in order."""
+
+import importlib.util
+import os
+import unittest
+
+import _quorvane
+import support
+import test_readme
+
+HAVE_DASK = all(importlib.util.find_spec(name) for name in ("dask", "distributed"))
+NEEDS_DASK = "dask and distributed are not installed for this interpreter (pip install dask distributed)"
+
+QUERY_COUNT = 100_000
+
+
+def readme_example():
+    """The names the README's Dask snippet defines, without running its main part."""
+    code = next(code for code, _, _ in test_readme.python_snippets() if "dask.bag" in code)
+    namespace = {"__name__": "readme_dask_example"}
+    exec(compile(code, "README.md", "exec"), namespace)
+    return namespace
+
+
+def mixed_queries(count):
+    """Valid queries, schema mistakes and syntax errors, in a fixed order."""
+    generator = _quorvane.CypherGenerator(support.bench_schema(), 2024)
+    types = _quorvane.CypherGenerator.supported_types()
+    corpus = support.bench_queries() + [
+        "MATCH (p:Persn) RETURN p",
+        "MATCH (m:Movie)-[:ACTED_IN]->(p:Person) RETURN m",
+        "MATCH (n RETURN n",
+        "",
+        "MATCH (p:Person) RETURN q",
+    ]
+    queries = []
+    while len(queries) < count:
+        queries.append(corpus[len(queries) % len(corpus)])
+        queries.append(generator.generate(types[len(queries) % len(types)]))
+    return queries[:count]
+
+
+def outcome(result):
+    return result.is_valid, result.syntax_errors, result.semantic_errors
+
+
+@unittest.skipUnless(HAVE_DASK, NEEDS_DASK)
+class DaskExampleTest(unittest.TestCase):
+    def test_results_equal_validate_batch_in_order(self):
+        from dask.distributed import Client, LocalCluster
+
+        validate_on_dask = readme_example()["validate_on_dask"]
+        validator = _quorvane.CypherValidator(support.bench_schema())
+        queries = mixed_queries(QUERY_COUNT)
+        expected = [outcome(r) for r in validator.validate_batch(queries)]
+        self.assertGreater(sum(not valid for valid, _, _ in expected), 1000)
+        self.assertGreater(sum(bool(syntax) for _, syntax, _ in expected), 100)
+
+        with LocalCluster(
+            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
+        ) as cluster, Client(cluster) as client:
+            workers = client.run(os.getpid)
+            results = validate_on_dask(validator, queries, partitions=8)
+
+        self.assertEqual(len(set(workers.values())), 2)
+        self.assertNotIn(os.getpid(), workers.values())
+        self.assertEqual(len(results), QUERY_COUNT)
+        self.assertTrue(all(type(r) is _quorvane.ValidationResult for r in results))
+        self.assertEqual([outcome(r) for r in results], expected)
+
+
+if __name__ == "__main__":
+    unittest.main()
