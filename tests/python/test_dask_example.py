@@ -27,7 +27,8 @@ def mixed_queries(count):
     """Valid queries, schema mistakes and syntax errors, in a fixed order."""
     generator = _quorvane.CypherGenerator(support.bench_schema(), 2024)
     types = _quorvane.CypherGenerator.supported_types()
-    corpus = support.bench_queries() + [
+    corpus = [
+        *support.bench_queries(),
         "MATCH (p:Persn) RETURN p",
         "MATCH (m:Movie)-[:ACTED_IN]->(p:Person) RETURN m",
         "MATCH (n RETURN n",

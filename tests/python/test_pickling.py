@@ -30,7 +30,7 @@ QUERIES = [
 def copies(obj):
     """obj through every pickle protocol and both copy functions."""
     out = [pickle.loads(pickle.dumps(obj, protocol)) for protocol in PROTOCOLS]
-    return out + [copy.copy(obj), copy.deepcopy(obj)]
+    return [*out, copy.copy(obj), copy.deepcopy(obj)]
 
 
 def several_pair_schema():
@@ -78,7 +78,7 @@ class RoundTripTest(unittest.TestCase):
                 )
 
     def test_query_info(self):
-        for query in QUERIES + ["RETURN 1", ""]:
+        for query in [*QUERIES, "RETURN 1", ""]:
             info = _quorvane.parse_query(query)
             for other in copies(info):
                 self.assertEqual(repr(other), repr(info))
