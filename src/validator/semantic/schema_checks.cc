@@ -147,6 +147,13 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
   const bool outgoing = relationship.direction == Direction::Outgoing;
   const NodePattern& source = outgoing ? left : right;
   const NodePattern& target = outgoing ? right : left;
+  if (pairs.size() == 1) {  // the common case, without allocating
+    const std::string_view source_label[] = {pairs.front().source};
+    const std::string_view target_label[] = {pairs.front().target};
+    check_endpoint_label(source.labels, source_label, "source", declared.name);
+    check_endpoint_label(target.labels, target_label, "target", declared.name);
+    return;
+  }
   std::vector<std::string_view> sources, targets;
   for (const Schema::Endpoints& pair : pairs) {
     add_distinct(sources, pair.source);
