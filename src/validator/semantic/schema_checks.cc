@@ -124,8 +124,9 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
                                         const NodePattern& right) {
   const std::vector<Schema::Endpoints>& pairs = declared.endpoints;
   if (pairs.empty()) return;
-  const bool single_hop = !relationship.range ||
-                          (relationship.range->min == 1 && relationship.range->max == 1);
+  // No range, "*1" or "*..1": exactly one relationship.
+  const bool single_hop = !relationship.range || (relationship.range->min.value_or(1) == 1 &&
+                                                   relationship.range->max == 1);
   if (relationship.direction == Direction::Undirected) {
     if (pairs.size() < 2) return;
     std::vector<std::string_view> either;

@@ -125,9 +125,14 @@ TEST(EndpointPairsTest, VariableLengthChecksEachEndOnItsOwn) {
               ElementsAre("Relationship :T expects label :A, :B, :C or :D at either end, but "
                           "node has label(s): :Movie"));
   // Exactly one hop is a single relationship.
-  EXPECT_THAT(check("MATCH (a:A)-[:T*1]->(d:D) RETURN a"),
-              ElementsAre("Relationship :T does not join :A to :D; declared: (:A)->(:B), "
-                          "(:C)->(:D)"));
+  for (const char* query :
+       {"MATCH (a:A)-[:T*1]->(d:D) RETURN a", "MATCH (a:A)-[:T*..1]->(d:D) RETURN a",
+        "MATCH (a:A)-[:T*1..1]->(d:D) RETURN a"}) {
+    EXPECT_THAT(check(query), ElementsAre("Relationship :T does not join :A to :D; declared: "
+                                          "(:A)->(:B), (:C)->(:D)"))
+        << query;
+  }
+  EXPECT_THAT(check("MATCH (a:A)-[:T*0..1]->(d:D) RETURN a"), IsEmpty());
 }
 
 TEST(EndpointPairsTest, SeveralTypesAreEachJudgedByTheirOwnPairs) {
