@@ -3,6 +3,8 @@ give exactly what validate_batch gives, in order."""
 
 import importlib.util
 import os
+import pickle
+import tempfile
 import unittest
 
 import _quorvane
@@ -46,26 +48,42 @@ def outcome(result):
     return result.is_valid, result.syntax_errors, result.semantic_errors
 
 
+# The cluster runs in a fresh interpreter started with -c: Dask starts its
+# workers with the spawn method, which re-imports the parent's main script,
+# and a test runner fed from standard input has none.
+CLUSTER = """
+    import os, pickle, sys
+    from dask.distributed import Client, LocalCluster
+    import _quorvane, support, test_dask_example as t
+    validate_on_dask = t.readme_example()["validate_on_dask"]
+    validator = _quorvane.CypherValidator(support.bench_schema())
+    queries = t.mixed_queries(t.QUERY_COUNT)
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+        with Client(cluster) as client:
+            workers = sorted(client.run(os.getpid).values())
+            results = validate_on_dask(validator, queries, partitions=8)
+    with open(sys.argv[1], "wb") as f:
+        pickle.dump((os.getpid(), workers, results), f)
+"""
+
+
 @unittest.skipUnless(HAVE_DASK, NEEDS_DASK)
 class DaskExampleTest(unittest.TestCase):
     def test_results_equal_validate_batch_in_order(self):
-        from dask.distributed import Client, LocalCluster
-
-        validate_on_dask = readme_example()["validate_on_dask"]
         validator = _quorvane.CypherValidator(support.bench_schema())
-        queries = mixed_queries(QUERY_COUNT)
-        expected = [outcome(r) for r in validator.validate_batch(queries)]
+        expected = [outcome(r) for r in validator.validate_batch(mixed_queries(QUERY_COUNT))]
         self.assertGreater(sum(not valid for valid, _, _ in expected), 1000)
         self.assertGreater(sum(bool(syntax) for _, syntax, _ in expected), 100)
 
-        with LocalCluster(
-            n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None
-        ) as cluster, Client(cluster) as client:
-            workers = client.run(os.getpid)
-            results = validate_on_dask(validator, queries, partitions=8)
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "results.pickle")
+            proc = support.run_python(CLUSTER, args=[path], timeout=600)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            with open(path, "rb") as f:
+                client_pid, workers, results = pickle.load(f)
 
-        self.assertEqual(len(set(workers.values())), 2)
-        self.assertNotIn(os.getpid(), workers.values())
+        self.assertEqual(len(set(workers)), 2)
+        self.assertNotIn(client_pid, workers)
         self.assertEqual(len(results), QUERY_COUNT)
         self.assertTrue(all(type(r) is _quorvane.ValidationResult for r in results))
         self.assertEqual([outcome(r) for r in results], expected)

@@ -2,8 +2,9 @@
 generator's random state, refused bad pickles, and a spawn process pool."""
 
 import copy
-import multiprocessing
+import os
 import pickle
+import tempfile
 import unittest
 
 import _quorvane
@@ -213,17 +214,38 @@ class Forged:
 
 
 class SpawnPoolTest(unittest.TestCase):
-    def test_validator_and_generator_in_spawned_workers(self):
+    # The pool runs in a fresh interpreter started with -c: spawned workers
+    # re-import the parent's main script, which a test runner fed from
+    # standard input does not have.
+    POOL = """
+        import multiprocessing, pickle, sys
+        import _quorvane, support, test_pickling as tp
         validator = _quorvane.CypherValidator(support.movie_schema())
-        expected = [repr(r) for r in validator.validate_batch(QUERIES)]
         generator = _quorvane.CypherGenerator(support.movie_schema(), 11)
         generator.generate("create")
-        context = multiprocessing.get_context("spawn")
-        with context.Pool(2) as pool:
-            chunks = pool.map(validate_in_worker, [(validator, QUERIES[:3]), (validator, QUERIES[3:])])
-            generated = pool.apply(generate_in_worker, (generator,))
-        # The results themselves came back pickled.
-        self.assertEqual([repr(r) for chunk in chunks for r in chunk], expected)
+        with multiprocessing.get_context("spawn").Pool(2) as pool:
+            chunks = pool.map(tp.validate_in_worker, [(validator, tp.QUERIES[:3]), (validator, tp.QUERIES[3:])])
+            generated = pool.apply(tp.generate_in_worker, (generator,))
+        with open(sys.argv[1], "wb") as f:
+            pickle.dump((chunks, generated), f)
+    """
+
+    def test_validator_and_generator_in_spawned_workers(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "results.pickle")
+            proc = support.run_python(self.POOL, args=[path])
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            with open(path, "rb") as f:
+                chunks, generated = pickle.load(f)
+        validator = _quorvane.CypherValidator(support.movie_schema())
+        generator = _quorvane.CypherGenerator(support.movie_schema(), 11)
+        generator.generate("create")
+        # The results came back pickled, from two workers.
+        self.assertEqual([len(chunk) for chunk in chunks], [3, len(QUERIES) - 3])
+        self.assertEqual(
+            [repr(r) for chunk in chunks for r in chunk],
+            [repr(r) for r in validator.validate_batch(QUERIES)],
+        )
         self.assertEqual(generated, generate_in_worker(generator))
 
 
