@@ -53,7 +53,7 @@ PyMethodDef kRestoreDefs[] = {
     {"_restore_schema", as_method(restore_schema), METH_FASTCALL | METH_KEYWORDS,
      "_restore_schema(d)\n--\n\nRebuild a pickled Schema."},
     {"_restore_validator", as_method(restore_validator), METH_FASTCALL | METH_KEYWORDS,
-     "_restore_validator(schema)\n--\n\nRebuild a pickled CypherValidator."},
+     "_restore_validator(schema, language='subset')\n--\n\nRebuild a pickled CypherValidator."},
     {"_restore_validation_result", as_method(restore_validation_result),
      METH_FASTCALL | METH_KEYWORDS,
      "_restore_validation_result(syntax_errors, semantic_errors)\n--\n\nRebuild a pickled "

@@ -107,14 +107,17 @@ const CypherValidator& self_validator(PyObject* self) {
 
 PyObject* validator_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"schema"};
-    static const Signature kSig{"CypherValidator.__new__()", kNames, 1, 1};
-    PyObject* schema;
-    if (!bind_tuple(kSig, args, kwargs, &schema)) return nullptr;
+    static const char* const kNames[] = {"schema", "language"};
+    static const Signature kSig{"CypherValidator.__new__()", kNames, 2, 1, 1};
+    PyObject* bound[2];
+    if (!bind_tuple(kSig, args, kwargs, bound)) return nullptr;
+    PyObject* schema = bound[0];
     PyTypeObject* schema_class = schema_type();
     if (schema_class == nullptr) return nullptr;
     if (!check_instance(schema, schema_class, "Schema", "schema")) return nullptr;
-    return wrap(type, CypherValidator(Schema(schema_value(schema))));
+    Language language;
+    if (!to_language(bound[1], &language)) return nullptr;
+    return wrap(type, CypherValidator(Schema(schema_value(schema)), language));
   });
 }
 
@@ -221,23 +224,43 @@ PyObject* validator_validate_batch(PyObject* self, PyObject* const* args, Py_ssi
   });
 }
 
-// Pickled as _restore_validator(schema), with a copy of the validator's
-// schema.
+// Pickled as _restore_validator(schema, language), with a copy of the
+// validator's schema.
 PyObject* validator_reduce(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const CypherValidator& validator = self_validator(self);
     PyObject* restore = module_function("_restore_validator");
-    PyObject* schema = restore ? new_schema_object(self_validator(self).schema()) : nullptr;
-    if (schema == nullptr) {
+    PyObject* schema = restore ? new_schema_object(validator.schema()) : nullptr;
+    PyObject* language = schema ? new_str(language_name(validator.language())) : nullptr;
+    if (language == nullptr) {
       Py_XDECREF(restore);
+      Py_XDECREF(schema);
       return nullptr;
     }
-    return Py_BuildValue("(N(N))", restore, schema);
+    return Py_BuildValue("(N(NN))", restore, schema, language);
   });
 }
 
-PyObject* validator_repr(PyObject*) {
-  return guarded<PyObject*>(nullptr, [] { return PyUnicode_FromString("CypherValidator()"); });
+// A subset validator keeps its historical repr.
+PyObject* validator_repr(PyObject* self) {
+  return guarded<PyObject*>(nullptr, [&] {
+    const Language language = self_validator(self).language();
+    if (language == Language::Subset) return PyUnicode_FromString("CypherValidator()");
+    return new_str("CypherValidator(language='" + std::string(language_name(language)) + "')");
+  });
 }
+
+PyObject* validator_language(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] {
+    return new_str(std::string(language_name(self_validator(self).language())));
+  });
+}
+
+PyGetSetDef kValidatorGetSet[] = {
+    {"language", validator_language, nullptr,
+     "The language queries are read as: ``\"subset\"`` or ``\"extended\"``.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
 
 PyMethodDef kValidatorMethods[] = {
     {"validate", as_method(validator_validate), METH_FASTCALL | METH_KEYWORDS,
@@ -259,11 +282,16 @@ PyMethodDef kValidatorMethods[] = {
 };
 
 PyType_Slot kValidatorSlots[] = {
-    {Py_tp_doc, as_slot("CypherValidator(schema)\n--\n\n")},
+    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n"
+                        "Validates Cypher queries against ``schema``. ``language`` selects the\n"
+                        "Cypher that queries are read as: ``\"subset\"`` (the default) or\n"
+                        "``\"extended\"`` (subqueries, pattern predicates and comprehensions,\n"
+                        "label expressions, map projections, quantified paths and more).")},
     {Py_tp_new, as_slot(validator_new)},
     {Py_tp_dealloc, as_slot(dealloc_wrapped<CypherValidator>)},
     {Py_tp_repr, as_slot(validator_repr)},
     {Py_tp_methods, kValidatorMethods},
+    {Py_tp_getset, kValidatorGetSet},
     {0, nullptr},
 };
 
@@ -284,18 +312,22 @@ PyTypeObject* validation_result_type() {
   return type;
 }
 
+// The language may be left out: validators pickled before there was a
+// choice read the subset.
 PyObject* restore_validator(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
                             PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"schema"};
-    static const Signature kSig{"_restore_validator()", kNames, 1, 1};
-    PyObject* schema;
-    if (!bind_vector(kSig, args, nargsf, kwnames, &schema)) return nullptr;
+    static const char* const kNames[] = {"schema", "language"};
+    static const Signature kSig{"_restore_validator()", kNames, 2, 1};
+    PyObject* bound[2];
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
     PyTypeObject* schema_class = schema_type();
     PyTypeObject* type = schema_class ? validator_type() : nullptr;
     if (type == nullptr) return nullptr;
-    if (!check_instance(schema, schema_class, "Schema", "schema")) return nullptr;
-    return wrap(type, CypherValidator(Schema(schema_value(schema))));
+    if (!check_instance(bound[0], schema_class, "Schema", "schema")) return nullptr;
+    Language language;
+    if (!to_language(bound[1], &language)) return nullptr;
+    return wrap(type, CypherValidator(Schema(schema_value(bound[0])), language));
   });
 }
 

@@ -53,9 +53,39 @@ void append_alternatives(std::string& out, std::span<const std::string_view> lab
   }
 }
 
-// A node's labels as a pattern writes them: ":A:B".
-void append_label_set(std::string& out, const std::vector<std::string>& labels) {
-  for (const std::string& label : labels) {
+void append_label_expr(std::string& out, const LabelExpr& e, bool nested) {
+  switch (e.kind) {
+    case LabelExpr::Kind::Name:
+      out += e.name;
+      return;
+    case LabelExpr::Kind::Wildcard:
+      out += '%';
+      return;
+    case LabelExpr::Kind::Not:
+      out += '!';
+      append_label_expr(out, e.operands.front(), true);
+      return;
+    case LabelExpr::Kind::And:
+    case LabelExpr::Kind::Or:
+      if (nested) out += '(';
+      for (size_t i = 0; i < e.operands.size(); ++i) {
+        if (i > 0) out += e.kind == LabelExpr::Kind::And ? '&' : '|';
+        append_label_expr(out, e.operands[i], true);
+      }
+      if (nested) out += ')';
+      return;
+  }
+}
+
+// A node's labels as its pattern writes them: ":A:B", or ":A|B" for a label
+// expression.
+void append_node_labels(std::string& out, const NodePattern& node) {
+  if (node.label_expr) {
+    out += ':';
+    append_label_expr(out, *node.label_expr, false);
+    return;
+  }
+  for (const std::string& label : node.labels) {
     out += ':';
     out += label;
   }
@@ -68,27 +98,53 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
     validate_node_pattern(part.start);
     const NodePattern* left = &part.start;
     for (const PatternLink& link : part.chain) {
-      validate_relationship(link.relationship, *left, link.node);
+      if (link.group) {
+        validate_group(**link.group);
+      } else {
+        const RelationshipPattern& relationship = link.relationship;
+        validate_relationship(relationship, *left, link.node);
+        // Names under `!` or `%` give no types to check above.
+        if (relationship.type_expr && relationship.types.empty()) {
+          validate_label_names(*relationship.type_expr, true);
+        }
+        if (relationship.where_clause) validate_expr(*relationship.where_clause);
+      }
       validate_node_pattern(link.node);
       left = &link.node;
     }
   }
 }
 
+// A label expression's node may carry any one of its labels, so a property
+// is unknown only when none of them declares it.
 void SemanticValidator::validate_node_pattern(const NodePattern& node) {
-  for (const std::string& label : node.labels) {
-    if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
+  if (node.label_expr) {
+    validate_label_names(*node.label_expr, false);
+  } else {
+    for (const std::string& label : node.labels) {
+      if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
+    }
   }
   const PropertyMap* properties = inline_map(node.properties);
-  if (properties == nullptr || node.labels.empty()) return;
-  for (const MapEntry& entry : *properties) {
-    for (const std::string& label : node.labels) {
-      const Schema::NodeLabel* declared = schema_.find_node(label);
-      if (declared && !declares(declared->properties, entry.key)) {
-        errors_.push_back(concat({"Unknown property '", entry.key, "' for node label :", label}));
+  if (properties != nullptr && !node.labels.empty()) {
+    for (const MapEntry& entry : *properties) {
+      if (node.label_expr &&
+          std::any_of(node.labels.begin(), node.labels.end(), [&](const std::string& label) {
+            const Schema::NodeLabel* declared = schema_.find_node(label);
+            return declared && declares(declared->properties, entry.key);
+          })) {
+        continue;
+      }
+      for (const std::string& label : node.labels) {
+        const Schema::NodeLabel* declared = schema_.find_node(label);
+        if (declared && !declares(declared->properties, entry.key)) {
+          errors_.push_back(
+              concat({"Unknown property '", entry.key, "' for node label :", label}));
+        }
       }
     }
   }
+  if (node.where_clause) validate_expr(*node.where_clause);
 }
 
 void SemanticValidator::validate_relationship(const RelationshipPattern& relationship,
@@ -142,7 +198,7 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
         })) {
       return;
     }
-    report_unjoined(declared, left.labels, " and ", right.labels, " in either direction");
+    report_unjoined(declared, left, " and ", right, " in either direction");
     return;
   }
   const bool outgoing = relationship.direction == Direction::Outgoing;
@@ -168,7 +224,7 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
       })) {
     return;
   }
-  report_unjoined(declared, source.labels, " to ", target.labels, "");
+  report_unjoined(declared, source, " to ", target, "");
 }
 
 // Unlabelled nodes fit any end, and a node whose labels are all unknown has
@@ -212,15 +268,13 @@ bool SemanticValidator::check_endpoint_label(const std::vector<std::string>& lab
   return false;
 }
 
-void SemanticValidator::report_unjoined(const Schema::RelType& declared,
-                                        const std::vector<std::string>& first,
-                                        std::string_view between,
-                                        const std::vector<std::string>& second,
+void SemanticValidator::report_unjoined(const Schema::RelType& declared, const NodePattern& first,
+                                        std::string_view between, const NodePattern& second,
                                         std::string_view how) {
   std::string message = concat({"Relationship :", declared.name, " does not join "});
-  append_label_set(message, first);
+  append_node_labels(message, first);
   message += between;
-  append_label_set(message, second);
+  append_node_labels(message, second);
   message += how;
   message += "; declared: ";
   for (size_t i = 0; i < declared.endpoints.size(); ++i) {
@@ -238,6 +292,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
   known->for_each([&](std::string_view label) {
     if (const Schema::NodeLabel* node = schema_.find_node(label)) {
       for (const std::string& key : keys) {
+        if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(node->properties, key)) {
           errors_.push_back(concat(
               {"Unknown property '", key, "' on variable '", variable, "' with label :", label}));
@@ -245,6 +300,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
       }
     } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
       for (const std::string& key : keys) {
+        if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(rel->properties, key)) {
           errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
                                     "' with relationship type :", label}));
@@ -270,6 +326,7 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
                  [this](const UpdatingClause::Delete& del) {
                    for (const Expr& expr : del.exprs) validate_expr(expr);
                  },
+                 [this](const UpdatingClause::Foreach& foreach) { validate_foreach(foreach); },
              },
              clause.clause);
 }

@@ -156,6 +156,31 @@ TEST(EndpointPairsTest, OnePairTypesKeepTheirMessagesAndLeaveUndirectedUnchecked
               ElementsAre("Relationship :ONE expects source label :A, but node has label(s): :D"));
 }
 
+// The extended language: a label expression may give a node one of several
+// labels, and a quantified relationship is a path of any length.
+std::vector<std::string> check_extended(std::string_view query) {
+  const ValidationResult result = CypherValidator(investors(), Language::Extended).validate(query);
+  EXPECT_TRUE(result.syntax_errors.empty()) << query;
+  return result.semantic_errors;
+}
+
+TEST(EndpointPairsTest, ExtendedLabelExpressionsAndQuantifiers) {
+  EXPECT_THAT(check_extended("MATCH (a:A|C)-[:T]->(d:D) RETURN a"), IsEmpty());
+  EXPECT_THAT(check_extended("MATCH (a:A|B)-[:T]->(d:D) RETURN a"),
+              ElementsAre("Relationship :T does not join :A|B to :D; declared: (:A)->(:B), "
+                          "(:C)->(:D)"));
+  EXPECT_THAT(check_extended("MATCH (a:A&Movie)-[:T]->(d:D) RETURN a"),
+              ElementsAre("Relationship :T does not join :A&Movie to :D; declared: (:A)->(:B), "
+                          "(:C)->(:D)"));
+  // `!` and `%` give no labels the schema can compare.
+  EXPECT_THAT(check_extended("MATCH (a:!C)-[:T]->(d:D) RETURN a"), IsEmpty());
+  EXPECT_THAT(check_extended("MATCH (a:%)-[:T]->(d:D) RETURN a"), IsEmpty());
+  EXPECT_THAT(check_extended("MATCH (a:A)-[:T]->{1,3}(d:D) RETURN a"), IsEmpty());
+  EXPECT_THAT(check_extended("MATCH (a:A)-[:T]->{1,1}(d:D) RETURN a"),
+              ElementsAre("Relationship :T does not join :A to :D; declared: (:A)->(:B), "
+                          "(:C)->(:D)"));
+}
+
 TEST(EndpointPairsTest, CreateAndMergeAreCheckedTheSameWay) {
   EXPECT_THAT(check("MATCH (a:A), (d:D) CREATE (a)-[:T]->(d)"), IsEmpty());
   EXPECT_THAT(check("CREATE (a:A)-[:T]->(d:D)"),
