@@ -68,6 +68,22 @@ class RoundTripTest(unittest.TestCase):
         for other in copies(validator):
             self.assertEqual([repr(r) for r in other.validate_batch(QUERIES)], expected)
 
+    def test_validator_keeps_its_language(self):
+        extended_only = "MATCH (p:Person) WHERE EXISTS { (p)-[:ACTED_IN]->(m:Movei) } RETURN p"
+        for language in ("subset", "extended"):
+            validator = _quorvane.CypherValidator(support.movie_schema(), language=language)
+            expected = repr(validator.validate(extended_only))
+            for other in copies(validator):
+                self.assertEqual(other.language, language)
+                self.assertEqual(repr(other), repr(validator))
+                self.assertEqual(repr(other.validate(extended_only)), expected)
+        # The extended language finds the misspelt label inside the subquery.
+        self.assertIn("did you mean :Movie?", expected)
+
+    def test_a_validator_pickled_without_a_language_reads_the_subset(self):
+        validator = _quorvane._restore_validator(support.movie_schema())
+        self.assertEqual(validator.language, "subset")
+
     def test_validation_result(self):
         validator = _quorvane.CypherValidator(support.movie_schema())
         for query in QUERIES:
@@ -137,6 +153,14 @@ class BadPickleTest(unittest.TestCase):
         self.check(
             TypeError, "_restore_validator() missing 1 required positional argument: 'schema'",
             _quorvane._restore_validator,
+        )
+        self.check(
+            ValueError, "language must be 'subset' or 'extended', not 'full'",
+            _quorvane._restore_validator, support.movie_schema(), "full",
+        )
+        self.check(
+            TypeError, "argument 'language': 'int' object cannot be cast as 'str'",
+            _quorvane._restore_validator, support.movie_schema(), 1,
         )
 
     def test_validation_result(self):
