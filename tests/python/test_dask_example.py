@@ -1,6 +1,7 @@
 """The README's Dask example on a two-process LocalCluster: 100,000 queries
 give exactly what validate_batch gives, in order."""
 
+import ast
 import importlib.util
 import os
 import pickle
@@ -17,9 +18,13 @@ NEEDS_DASK = "dask and distributed are not installed for this interpreter (pip i
 QUERY_COUNT = 100_000
 
 
+def readme_snippet():
+    return next(code for code, _, _ in test_readme.python_snippets() if "dask.bag" in code)
+
+
 def readme_example():
     """The names the README's Dask snippet defines, without running its main part."""
-    code = next(code for code, _, _ in test_readme.python_snippets() if "dask.bag" in code)
+    code = readme_snippet()
     namespace = {"__name__": "readme_dask_example"}
     exec(compile(code, "README.md", "exec"), namespace)
     return namespace
@@ -46,6 +51,24 @@ def mixed_queries(count):
 
 def outcome(result):
     return result.is_valid, result.syntax_errors, result.semantic_errors
+
+
+class PartitionTest(unittest.TestCase):
+    """What each worker runs, without Dask: the snippet's validate_partition
+    with a validator that went through pickle as the task graph sends it."""
+
+    def test_a_partition_is_one_batch_in_order(self):
+        tree = ast.parse(readme_snippet())
+        function = next(n for n in tree.body if isinstance(n, ast.FunctionDef) and n.name == "validate_partition")
+        namespace = {}
+        exec(compile(ast.Module(body=[function], type_ignores=[]), "README.md", "exec"), namespace)
+        validator = _quorvane.CypherValidator(support.bench_schema())
+        shipped = pickle.loads(pickle.dumps(validator))
+        queries = mixed_queries(2000)
+        # A bag hands over a partition as any iterable.
+        (batch,) = namespace["validate_partition"](iter(queries), shipped)
+        self.assertEqual([outcome(r) for r in batch], [outcome(r) for r in validator.validate_batch(queries)])
+        self.assertTrue(any(not r for r in batch))
 
 
 # The cluster runs in a fresh interpreter started with -c: Dask starts its
