@@ -26,8 +26,13 @@ class ModuleObjectTest(unittest.TestCase):
         expected = [
             "Schema", "CypherValidator", "ValidationResult", "CypherGenerator", "QueryInfo",
             "parse_query",
+            # The functions pickles name to rebuild objects.
+            "_restore_schema", "_restore_validator", "_restore_validation_result",
+            "_restore_generator", "_restore_query_info",
         ]
         self.assertEqual(names, expected)
+        for name in expected[6:]:
+            self.assertEqual(getattr(_quorvane, name).__module__, "_quorvane")
 
     def test_module_doc_is_empty(self):
         self.assertEqual(_quorvane.__doc__, "")
