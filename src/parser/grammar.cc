@@ -625,45 +625,24 @@ class Matcher {
     return -1;
   }
 
-  bool extended_reserved_here() const {
-    const char first = upper(static_cast<char>(cur()));
-    if (first < 'A' || first > 'Z') return false;
-    // Only the words with this first letter can match; they are contiguous
-    // and keep their order, so the first word that matches is the same.
-    static constexpr auto by_letter = [] {
-      std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
-      for (size_t i = kExtendedReserved.size(); i-- > 0;) {
-        auto& range = ranges[kExtendedReserved[i][0] - 'A'];
-        if (range.second == 0) range.second = static_cast<uint8_t>(i + 1);
-        range.first = static_cast<uint8_t>(i);
+  // Which entries of kKeywords the extended language keeps reserved. The
+  // lookup goes through keyword_at, so the extended language sees the same
+  // words at the same places as the subset does.
+  static bool extended_reserved(int keyword) {
+    static const std::array<bool, kKeywords.size()> reserved = [] {
+      std::array<bool, kKeywords.size()> table{};
+      for (size_t i = 0; i < kKeywords.size(); ++i) {
+        table[i] = std::find(kExtendedReserved.begin(), kExtendedReserved.end(), kKeywords[i]) !=
+                   kExtendedReserved.end();
       }
-      return ranges;
+      return table;
     }();
-    static_assert(
-        std::is_sorted(kExtendedReserved.begin(), kExtendedReserved.end(),
-                       [](std::string_view a, std::string_view b) { return a[0] < b[0]; }),
-        "words sharing a first letter must be contiguous");
-    const auto [begin, end] = by_letter[first - 'A'];
-    for (size_t i = begin; i < end; ++i) {
-      const std::string_view w = kExtendedReserved[i];
-      if (text_.size() - pos_ < w.size()) continue;
-      bool match = true;
-      for (size_t k = 0; k < w.size(); ++k) {
-        if (upper(text_[pos_ + k]) != w[k]) {
-          match = false;
-          break;
-        }
-      }
-      if (!match) continue;
-      const size_t after = pos_ + w.size();
-      return after >= text_.size() || !is_word_char(static_cast<unsigned char>(text_[after]));
-    }
-    return false;
+    return keyword >= 0 && reserved[static_cast<size_t>(keyword)];
   }
 
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
-    if (test == KeywordTest::kExtended) return extended_reserved_here();
+    if (test == KeywordTest::kExtended) return extended_reserved(keyword_at());
     int k = keyword_at();
     if (k < 0) return false;
     if (test == KeywordTest::kVariable) {
@@ -1247,8 +1226,21 @@ class Matcher {
   // `rel` reads relationship type names instead of labels. In a list
   // comprehension's WHERE (`in_expression` at the blocked depth) a `|` ends
   // the predicate instead: it starts the projection.
+  //
+  // On the quick pass a lone name (the usual case) is read straight into the
+  // expression's node: the full ladder would accept exactly the same text,
+  // and only the failure pass, whose record must be exact, needs the ladder.
   bool label_expression(bool rel, bool in_expression) {
     return rule(R::label_expression, [&] {
+      if constexpr (!kRecordFailures) {
+        const Mark m = mark();
+        if (rel ? rel_type_name() : label_name()) {
+          const size_t after = skip_ignorable(text_, pos_);
+          const char next = after < text_.size() ? text_[after] : '\0';
+          if (next != '|' && next != '&') return true;
+        }
+        reset(m);
+      }
       const bool or_allowed = !in_expression || label_or_blocked_depth_ != depth_;
       auto conjunction = [&] { return label_conjunction(rel); };
       if (!or_allowed) return conjunction();
@@ -1509,8 +1501,8 @@ class Matcher {
       return literal() || parameter() || case_expression() || count_subquery() ||
              collect_subquery() || list_comprehension() || pattern_comprehension() ||
              quantifier_expression() || reduce_expression() || shortest_path() ||
-             exists_subquery() || count_star() || function_invocation() || map_projection() ||
-             variable() || pattern_predicate() || parenthesized_expr();
+             exists_subquery() || count_star() || function_invocation() ||
+             map_projection_or_variable() || pattern_predicate() || parenthesized_expr();
     }
     return literal() || parameter() || case_expression() || list_comprehension() ||
            quantifier_expression() || exists_subquery() || count_star() || function_invocation() ||
@@ -1653,6 +1645,17 @@ class Matcher {
     return rule_if(R::label_check, next_is(":"), [&] {
       return plus(group(L(":"), [&] { return label_expression(false, true); }));
     });
+  }
+
+  // A variable, or a map projection when a brace follows it. Reading the
+  // variable first keeps the common case (a plain variable) to one match.
+  bool map_projection_or_variable() {
+    const Mark m = mark();
+    if (!variable()) return false;
+    const size_t after = skip_ignorable(text_, pos_);
+    if (after >= text_.size() || text_[after] != '{') return true;
+    reset(m);
+    return map_projection() || variable();
   }
 
   // COUNT, COLLECT and EXISTS before a brace always start a subquery.
