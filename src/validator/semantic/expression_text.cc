@@ -96,6 +96,15 @@ bool identifier_char(unsigned char c, bool first) {
          (!first && c >= '0' && c <= '9');
 }
 
+bool holds_unescaped(std::string_view text, char c) {
+  bool escaped = false;
+  for (char x : text) {
+    if (x == c && !escaped) return true;
+    escaped = x == '\\' && !escaped;
+  }
+  return false;
+}
+
 class Printer {
  public:
   std::string take() { return std::move(out_); }
@@ -191,12 +200,9 @@ class Printer {
     } else if constexpr (std::is_same_v<T, Expr::Float>) {
       floating(node.value);
     } else if constexpr (std::is_same_v<T, Expr::String>) {
-      // The value keeps its escapes as written, so only a quote character it
-      // holds unescaped tells which quotes it was written in.
-      const char quote = node.value.find('\'') != std::string::npos &&
-                                 node.value.find('"') == std::string::npos
-                             ? '"'
-                             : '\'';
+      // The value keeps its escapes as written: a single quote it holds
+      // unescaped means it was written in double quotes.
+      const char quote = holds_unescaped(node.value, '\'') ? '"' : '\'';
       out_ += quote;
       out_ += node.value;
       out_ += quote;
@@ -306,9 +312,11 @@ class Printer {
       expr(*node.expression);
       out_ += ')';
     } else if constexpr (std::is_same_v<T, Expr::ShortestPath>) {
-      out_ += node.all ? "allShortestPaths(" : "shortestPath(";
+      // The pattern usually carries the selector itself.
+      const bool selected = node.pattern->selector != PathSelector::All;
+      if (!selected) out_ += node.all ? "allShortestPaths(" : "shortestPath(";
       part(*node.pattern);
-      out_ += ')';
+      if (!selected) out_ += ')';
     } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
       operand(*node.operand, kComparison + 1);
       out_ += node.negated ? " IS NOT :: " : " IS :: ";
