@@ -279,11 +279,18 @@ class GroupingKeys {
   std::vector<size_t> kinds_;
 };
 
+// An item that is one aggregate (the usual case) mixes nothing.
+bool mixes(const ReturnItem& item) {
+  return !is_aggregate(item.expr) && find_aggregate(item.expr) != nullptr &&
+         !binds_variables(item.expr);
+}
+
 void check_grouping(const Projection& projection, const Scope& before,
                     std::vector<std::string>& errors) {
+  if (std::none_of(projection.items.begin(), projection.items.end(), mixes)) return;
   const GroupingKeys keys(projection.items);
   for (const ReturnItem& item : projection.items) {
-    if (find_aggregate(item.expr) == nullptr || binds_variables(item.expr)) continue;
+    if (!mixes(item)) continue;
     std::vector<const Expr*> loose;
     keys.collect_loose(item.expr, loose);
     std::vector<std::string> texts;
@@ -303,6 +310,7 @@ void check_grouping(const Projection& projection, const Scope& before,
 
 void check_dropped(const Projection& projection, bool aggregating, const Scope& before,
                    std::vector<std::string>& errors) {
+  if (!projection.order_by && !(projection.where && *projection.where)) return;
   const Projected projected(projection.items);
   std::vector<std::string> columns;
   for (const ReturnItem& item : projection.items) columns.push_back(column_name(item));
