@@ -29,13 +29,16 @@ constexpr std::array<std::string_view, 54> kKeywords = {
 // Words that are reserved but may still name a variable.
 constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE", "SINGLE"};
 
-// The only words that never name anything in the extended language: each can
-// continue or end an expression, so reading one as a name would make the
-// grammar ambiguous. Every other reserved word may be a name there
-// (`MATCH (order:Order)`, `RETURN count AS count`).
-constexpr std::array<std::string_view, 20> kExtendedReserved = {
-    "AND",  "AS",   "CASE", "CONTAINS", "DISTINCT", "ELSE",  "END",  "ENDS", "FALSE", "IN",
-    "IS",   "NOT",  "NULL", "OR",       "STARTS",   "THEN",  "TRUE", "WHEN", "WHERE", "XOR"};
+// The words that never name anything in the extended language: each can
+// continue or end an expression, or start a clause, so reading one as a name
+// would let an unfinished expression swallow what follows. Every other
+// reserved word may be a name there (`MATCH (order:Order)`,
+// `RETURN count AS count`).
+constexpr std::array<std::string_view, 33> kExtendedReserved = {
+    "AND",    "AS",     "CALL",   "CASE",     "CONTAINS", "CREATE", "DELETE", "DETACH", "DISTINCT",
+    "ELSE",   "END",    "ENDS",   "FALSE",    "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
+    "NULL",   "OPTIONAL", "OR",   "REMOVE",   "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
+    "UNION",  "UNWIND", "WHEN",   "WHERE",    "WITH",     "XOR"};
 
 // The single words that name a value type in a type predicate.
 constexpr std::array<std::string_view, 31> kTypeWords = {
@@ -572,7 +575,7 @@ class Matcher {
       if (!identifier(reserved_for(KeywordTest::kAll))) return false;
       for (;;) {
         const size_t m = pos_;
-        if (!lit(".") || !identifier(reserved_for(KeywordTest::kAll))) {
+        if (!lit(".") || !identifier(after_dot())) {
           pos_ = m;
           return true;
         }
@@ -580,12 +583,18 @@ class Matcher {
     });
   }
 
+  // A name after a dot cannot be mistaken for a keyword, so the extended
+  // language reserves none there (`apoc.create.node`).
+  static constexpr KeywordTest after_dot() {
+    return kExtended ? KeywordTest::kNone : KeywordTest::kAll;
+  }
+
   // (identifier ".")+ ; only ever invoked inside function_name.
   bool namespace_prefix() {
     bool any = false;
     for (;;) {
       const size_t m = pos_;
-      if (!identifier(reserved_for(KeywordTest::kAll)) || !lit(".")) {
+      if (!identifier(any ? after_dot() : reserved_for(KeywordTest::kAll)) || !lit(".")) {
         pos_ = m;
         return any;
       }

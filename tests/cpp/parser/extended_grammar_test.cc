@@ -111,7 +111,8 @@ TEST(ExtendedGrammar, AcceptsWhatTheSubsetRejects) {
       // Names that the subset reserves.
       "MATCH (order:Order) RETURN order.total AS total",
       "MATCH (n) RETURN count(n) AS count",
-      "MATCH (match)-[return]->(limit) RETURN match, return, limit",
+      "MATCH (all)-[desc]->(limit) RETURN all, desc, limit",
+      "MATCH (n) WITH n AS exists, n AS single RETURN exists, single",
       "WITH 1 AS skip RETURN skip",
   };
   for (const std::string& q : queries) {
