@@ -305,22 +305,28 @@ void SemanticValidator::validate_expr(const Expr& expr) {
       expr.node);
 }
 
-// An iteration variable that is already bound is used as it is; otherwise it
-// is bound, knowing no labels, only while the inner expressions are checked.
+// An iteration variable is bound, knowing no labels, only while the inner
+// expressions are checked. The subset uses a name that is already bound as
+// it is; the extended language hides it, as reduce does.
 void SemanticValidator::validate_with_iteration_variable(
     std::string_view variable, const std::optional<Box<Expr>>& predicate,
     const std::optional<Box<Expr>>& projection) {
   const bool bind_here = !scope_.contains(variable);
   if (bind_here) scope_.push(variable, KnownLabels());
-  // Inside, the name holds a list element, whatever it held outside.
-  const VariableKind outer_kind = scope_.find(variable)->kind();
-  scope_.find(variable)->set_kind(VariableKind::Unknown);
+  // In the extended language the name holds a list element inside, whatever
+  // it held outside; the subset keeps what it knew.
+  std::optional<KnownLabels> outer;
+  if (!bind_here && language_ == Language::Extended) {
+    KnownLabels* known = scope_.find(variable);
+    outer = *known;
+    *known = KnownLabels();
+  }
   if (predicate) validate_expr(**predicate);
   if (projection) validate_expr(**projection);
   if (bind_here) {
     scope_.pop_last();
-  } else {
-    scope_.find(variable)->set_kind(outer_kind);
+  } else if (outer) {
+    *scope_.find(variable) = std::move(*outer);
   }
 }
 

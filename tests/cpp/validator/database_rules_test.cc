@@ -376,6 +376,21 @@ TEST(VariableKindRule, ANameKeepsItsKind) {
   });
 }
 
+// An iteration variable hides what its name held outside, as reduce's does:
+// neither its labels nor its kind apply to the list element. The subset
+// keeps using the outer binding.
+TEST(IterationVariableHiding, OuterLabelsAndKindDoNotApplyInside) {
+  const char* query =
+      "MATCH (n:Person) RETURN [n IN [{foo: 1}] | n.foo] AS a, any(n IN [{foo: 1}] WHERE n.foo) "
+      "AS b, [n IN $paths | length(n)] AS c, n.nme AS d";
+  EXPECT_THAT(extended(query),
+              ElementsAre("Unknown property 'nme' on variable 'n' with label :Person"));
+  EXPECT_THAT(testing::findings(query),
+              ElementsAre("Unknown property 'foo' on variable 'n' with label :Person",
+                          "Unknown property 'foo' on variable 'n' with label :Person",
+                          "Unknown property 'nme' on variable 'n' with label :Person"));
+}
+
 // ---- The subset reports none of this ----
 
 TEST(DatabaseRules, SubsetFindingsAreUnchanged) {
