@@ -88,7 +88,8 @@ class SemanticValidator {
   bool any_label_declares(const KnownLabels& known, std::string_view key) const;
 
   // The rules a database enforces before running a query (extended language
-  // only; projection_rules.cc, query_shape_rules.cc, expression_kinds.cc).
+  // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,
+  // projection_rules.cc and query_shape_rules.cc.
   void check_expression_rules(const Expr& expr);
   void check_kind(std::string_view variable, VariableKind kind);
 
