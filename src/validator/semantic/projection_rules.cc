@@ -191,19 +191,21 @@ class Projected {
 void collect_dropped(const Expr& expr, const Projected& projected, const Scope& before,
                      std::vector<std::string_view>& locals, std::vector<std::string>& dropped) {
   if (is_aggregate(expr) || projected.is_item(expr)) return;
-  if (const auto* variable = expr.as<Expr::Variable>()) {
-    const std::string& name = variable->name;
+  const auto note = [&](const std::string& name) {
     if (!projected.names(name) && before.contains(name) &&
         std::find(locals.begin(), locals.end(), name) == locals.end() &&
         std::find(dropped.begin(), dropped.end(), name) == dropped.end()) {
       dropped.push_back(name);
     }
+  };
+  if (const auto* variable = expr.as<Expr::Variable>()) {
+    note(variable->name);
     return;
   }
+  if (const auto* projection = expr.as<Expr::MapProjection>()) note(projection->variable);
   if (expr.as<Expr::PatternPredicate>() || expr.as<Expr::PatternComprehension>() ||
       expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() ||
-      expr.as<Expr::CountSubquery>() || expr.as<Expr::CollectSubquery>() ||
-      expr.as<Expr::MapProjection>()) {
+      expr.as<Expr::CountSubquery>() || expr.as<Expr::CollectSubquery>()) {
     return;
   }
   const size_t depth = locals.size();
@@ -317,20 +319,27 @@ void check_dropped(const Projection& projection, bool aggregating, const Scope& 
   const std::string after = std::string("a ") + std::string(projection.keyword) +
                             (aggregating ? " that aggregates" : " DISTINCT");
   const std::string offered = projection.keyword == "RETURN" ? "returned" : "projected";
-  const auto check = [&](const Expr& expr, std::string_view place) {
-    std::vector<std::string_view> locals;
-    std::vector<std::string> dropped;
-    collect_dropped(expr, projected, before, locals, dropped);
+  // Each dropped variable once per place.
+  const auto report = [&](const std::vector<std::string>& dropped, std::string_view place) {
     for (const std::string& name : dropped) {
       errors.push_back("Variable '" + name + "' is not available in " + std::string(place) +
                        " after " + after + "; only the " + offered + " items (" +
                        joined(columns) + ") can be used");
     }
   };
+  std::vector<std::string_view> locals;
   if (projection.order_by) {
-    for (const SortItem& item : *projection.order_by) check(item.expr, "ORDER BY");
+    std::vector<std::string> dropped;
+    for (const SortItem& item : *projection.order_by) {
+      collect_dropped(item.expr, projected, before, locals, dropped);
+    }
+    report(dropped, "ORDER BY");
   }
-  if (projection.where && *projection.where) check(**projection.where, "WHERE");
+  if (projection.where && *projection.where) {
+    std::vector<std::string> dropped;
+    collect_dropped(**projection.where, projected, before, locals, dropped);
+    report(dropped, "WHERE");
+  }
 }
 
 }  // namespace

@@ -209,6 +209,10 @@ TEST(ProjectedItemsRule, DroppedVariablesInOrderByAndWhere) {
                        "RETURN name"),
               ElementsAre("Variable 'g' is not available in ORDER BY after a WITH that "
                           "aggregates; only the projected items (name, c) can be used"));
+  EXPECT_THAT(extended("MATCH (g:Person) RETURN DISTINCT g.name AS name ORDER BY g{.age}, "
+                       "g.age + size(g.name)"),
+              ElementsAre("Variable 'g' is not available in ORDER BY after a RETURN DISTINCT; "
+                          "only the returned items (name) can be used"));
 }
 
 TEST(ProjectedItemsRule, ProjectedItemsAliasesAndAggregatesAreAvailable) {
