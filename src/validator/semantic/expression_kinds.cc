@@ -76,8 +76,8 @@ std::optional<NotAPath> not_a_path(const Expr& expr, const Scope& scope) {
                              std::is_same_v<T, Expr::GreaterOrEqual> ||
                              std::is_same_v<T, Expr::RegexMatch> ||
                              std::is_same_v<T, Expr::IsNull> ||
-                             std::is_same_v<T, Expr::IsNotNull> ||
-                             std::is_same_v<T, Expr::In> || std::is_same_v<T, Expr::StartsWith> ||
+                             std::is_same_v<T, Expr::IsNotNull> || std::is_same_v<T, Expr::In> ||
+                             std::is_same_v<T, Expr::StartsWith> ||
                              std::is_same_v<T, Expr::EndsWith> ||
                              std::is_same_v<T, Expr::Contains> || std::is_same_v<T, Expr::Exists> ||
                              std::is_same_v<T, Expr::LabelCheck> ||
@@ -107,14 +107,14 @@ std::optional<NotAPath> not_a_path(const Expr& expr, const Scope& scope) {
 void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const Scope& scope,
                          std::vector<std::string>& errors) {
   static constexpr std::array<std::string_view, 3> kPathFunctions = {"length", "nodes",
-                                                                      "relationships"};
+                                                                     "relationships"};
   if (call.args.size() != 1 || !one_of(call.name, kPathFunctions)) return;
   const Expr& arg = call.args.front();
   const std::optional<NotAPath> found = not_a_path(arg, scope);
   if (!found) return;
   const std::string arg_text = expression_text(arg);
-  std::string message = expression_text(expr) + " needs a path, but " + arg_text + " is " +
-                        std::string(found->what);
+  std::string message =
+      expression_text(expr) + " needs a path, but " + arg_text + " is " + std::string(found->what);
   if (equals_ignoring_case(call.name, "length") && !found->sized.empty()) {
     message += "; use size(" + arg_text + ") for the length of " + std::string(found->sized);
   }
@@ -152,16 +152,16 @@ void check_new_variables(const Expr::PatternPredicate& predicate, const Scope& s
   errors.push_back("Pattern predicate " + text + " introduces the new variable" +
                    (fresh.size() > 1 ? "s " : " ") + names +
                    "; a pattern predicate can only use variables bound before it: bind " +
-                   (fresh.size() > 1 ? "them" : "it") + " in EXISTS { MATCH " +
-                   text + " } instead");
+                   (fresh.size() > 1 ? "them" : "it") + " in EXISTS { MATCH " + text +
+                   " } instead");
 }
 
 }  // namespace
 
 bool is_aggregating_function(std::string_view name) {
   static constexpr std::array<std::string_view, 10> kAggregates = {
-      "count", "sum",    "avg",   "min",           "max",
-      "collect", "stdev", "stdevp", "percentilecont", "percentiledisc"};
+      "count",          "sum",           "avg", "min", "max", "collect", "stdev", "stdevp",
+      "percentilecont", "percentiledisc"};
   return one_of(name, kAggregates);
 }
 
@@ -185,8 +185,8 @@ bool binds_variables(const Expr& expr) {
   if (expr.as<Expr::ListComprehension>() || expr.as<Expr::All>() || expr.as<Expr::Any>() ||
       expr.as<Expr::None>() || expr.as<Expr::Single>() || expr.as<Expr::Reduce>() ||
       expr.as<Expr::PatternComprehension>() || expr.as<Expr::PatternPredicate>() ||
-      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() ||
-      expr.as<Expr::CountSubquery>() || expr.as<Expr::CollectSubquery>()) {
+      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
+      expr.as<Expr::CollectSubquery>()) {
     return true;
   }
   return any_child(expr, [](const Expr& child) { return binds_variables(child); });
@@ -229,9 +229,8 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
             }
           }
         } else if constexpr (std::is_same_v<T, Expr::Add> || std::is_same_v<T, Expr::Subtract> ||
-                             std::is_same_v<T, Expr::Multiply> ||
-                             std::is_same_v<T, Expr::Divide> || std::is_same_v<T, Expr::Modulo> ||
-                             std::is_same_v<T, Expr::Power> ||
+                             std::is_same_v<T, Expr::Multiply> || std::is_same_v<T, Expr::Divide> ||
+                             std::is_same_v<T, Expr::Modulo> || std::is_same_v<T, Expr::Power> ||
                              std::is_same_v<T, Expr::Concatenate>) {
           check_pattern_operand(*node.left, errors);
           check_pattern_operand(*node.right, errors);
@@ -246,9 +245,9 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
 
 std::string pattern_value_message(const Expr::PatternPredicate& pattern) {
   const std::string text = pattern_text(*pattern.pattern);
-  return "Pattern " + text + " is used as a value; a pattern expression is only a condition: " +
-         "write COUNT { " + text + " } to count its matches or EXISTS { " + text +
-         " } to test for one";
+  return "Pattern " + text +
+         " is used as a value; a pattern expression is only a condition: " + "write COUNT { " +
+         text + " } to count its matches or EXISTS { " + text + " } to test for one";
 }
 
 std::string kind_conflict_message(std::string_view variable, VariableKind bound,

@@ -488,8 +488,8 @@ class Printer {
 
   void relationship(const RelationshipPattern& r) {
     out_ += r.direction == Direction::Incoming ? "<-" : "-";
-    const bool detail = r.variable || !r.types.empty() || r.type_expr || r.properties || r.range ||
-                        r.where_clause;
+    const bool detail =
+        r.variable || !r.types.empty() || r.type_expr || r.properties || r.range || r.where_clause;
     if (detail) {
       out_ += '[';
       if (r.variable) name(*r.variable);
@@ -527,10 +527,9 @@ class Printer {
 
   void chain(const PatternPart& p) {
     // A path that starts with a group starts at an anonymous node nobody wrote.
-    const bool written_start = !(p.chain.size() > 0 && p.chain.front().group &&
-                                 !p.start.variable && p.start.labels.empty() &&
-                                 !p.start.label_expr && !p.start.properties &&
-                                 !p.start.where_clause);
+    const bool written_start = !(p.chain.size() > 0 && p.chain.front().group && !p.start.variable &&
+                                 p.start.labels.empty() && !p.start.label_expr &&
+                                 !p.start.properties && !p.start.where_clause);
     if (written_start) node(p.start);
     for (const PatternLink& link : p.chain) {
       if (link.group) {

@@ -33,8 +33,8 @@ void for_each_aggregate(const Expr& expr, F&& f) {
 void report_aggregates_in(const Expr& expr, std::string_view place,
                           std::vector<std::string>& errors) {
   for_each_aggregate(expr, [&](const Expr& aggregate) {
-    errors.push_back("Aggregating function " + expression_text(aggregate) +
-                     " is not allowed in " + std::string(place) +
+    errors.push_back("Aggregating function " + expression_text(aggregate) + " is not allowed in " +
+                     std::string(place) +
                      (place == "WHERE"
                           ? "; compute it in a WITH item with an alias and filter on the alias"
                           : "; compute it in a preceding WITH and use its alias"));
@@ -81,51 +81,47 @@ void report_aggregates_in(const PatternPart& part, std::string_view place,
 void report_aggregates_in(const std::vector<SetItem>& items, std::string_view place,
                           std::vector<std::string>& errors) {
   for (const SetItem& item : items) {
-    std::visit(Overloaded{
-                   [&](const SetItem::Property& p) {
-                     report_aggregates_in(p.value, place, errors);
-                   },
-                   [&](const SetItem::Assign& a) { report_aggregates_in(a.value, place, errors); },
-                   [&](const SetItem::AddAssign& a) {
-                     report_aggregates_in(a.value, place, errors);
-                   },
-                   [](const SetItem::Labels&) {},
-               },
-               item.item);
+    std::visit(
+        Overloaded{
+            [&](const SetItem::Property& p) { report_aggregates_in(p.value, place, errors); },
+            [&](const SetItem::Assign& a) { report_aggregates_in(a.value, place, errors); },
+            [&](const SetItem::AddAssign& a) { report_aggregates_in(a.value, place, errors); },
+            [](const SetItem::Labels&) {},
+        },
+        item.item);
   }
 }
 
 void report_aggregates_in(const UpdatingClause& clause, std::vector<std::string>& errors) {
-  std::visit(Overloaded{
-                 [&](const UpdatingClause::Create& create) {
-                   for (const PatternPart& part : create.pattern) {
-                     report_aggregates_in(part, "CREATE", errors);
-                   }
-                 },
-                 [&](const UpdatingClause::Merge& merge) {
-                   report_aggregates_in(merge.pattern_part, "MERGE", errors);
-                   for (const auto& items : merge.on_match) {
-                     report_aggregates_in(items, "SET", errors);
-                   }
-                   for (const auto& items : merge.on_create) {
-                     report_aggregates_in(items, "SET", errors);
-                   }
-                 },
-                 [&](const UpdatingClause::Set& set) {
-                   report_aggregates_in(set.items, "SET", errors);
-                 },
-                 [](const UpdatingClause::Remove&) {},
-                 [&](const UpdatingClause::Delete& del) {
-                   for (const Expr& expr : del.exprs) report_aggregates_in(expr, "DELETE", errors);
-                 },
-                 [&](const UpdatingClause::Foreach& foreach) {
-                   report_aggregates_in(foreach.list, "FOREACH", errors);
-                   for (const UpdatingClause& inner : foreach.clauses) {
-                     report_aggregates_in(inner, errors);
-                   }
-                 },
-             },
-             clause.clause);
+  std::visit(
+      Overloaded{
+          [&](const UpdatingClause::Create& create) {
+            for (const PatternPart& part : create.pattern) {
+              report_aggregates_in(part, "CREATE", errors);
+            }
+          },
+          [&](const UpdatingClause::Merge& merge) {
+            report_aggregates_in(merge.pattern_part, "MERGE", errors);
+            for (const auto& items : merge.on_match) {
+              report_aggregates_in(items, "SET", errors);
+            }
+            for (const auto& items : merge.on_create) {
+              report_aggregates_in(items, "SET", errors);
+            }
+          },
+          [&](const UpdatingClause::Set& set) { report_aggregates_in(set.items, "SET", errors); },
+          [](const UpdatingClause::Remove&) {},
+          [&](const UpdatingClause::Delete& del) {
+            for (const Expr& expr : del.exprs) report_aggregates_in(expr, "DELETE", errors);
+          },
+          [&](const UpdatingClause::Foreach& foreach) {
+            report_aggregates_in(foreach.list, "FOREACH", errors);
+            for (const UpdatingClause& inner : foreach.clauses) {
+              report_aggregates_in(inner, errors);
+            }
+          },
+      },
+      clause.clause);
 }
 
 void report_aggregates_in(const ReadingClause& clause, std::vector<std::string>& errors) {
@@ -204,8 +200,8 @@ void collect_dropped(const Expr& expr, const Projected& projected, const Scope& 
   }
   if (const auto* projection = expr.as<Expr::MapProjection>()) note(projection->variable);
   if (expr.as<Expr::PatternPredicate>() || expr.as<Expr::PatternComprehension>() ||
-      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() ||
-      expr.as<Expr::CountSubquery>() || expr.as<Expr::CollectSubquery>()) {
+      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
+      expr.as<Expr::CollectSubquery>()) {
     return;
   }
   const size_t depth = locals.size();
@@ -323,8 +319,8 @@ void check_dropped(const Projection& projection, bool aggregating, const Scope& 
   const auto report = [&](const std::vector<std::string>& dropped, std::string_view place) {
     for (const std::string& name : dropped) {
       errors.push_back("Variable '" + name + "' is not available in " + std::string(place) +
-                       " after " + after + "; only the " + offered + " items (" +
-                       joined(columns) + ") can be used");
+                       " after " + after + "; only the " + offered + " items (" + joined(columns) +
+                       ") can be used");
     }
   };
   std::vector<std::string_view> locals;

@@ -29,8 +29,8 @@ const ReturnClause* final_return(const SingleQuery& query) {
 }
 
 std::string_view updating_name(const UpdatingClause& clause) {
-  static constexpr std::string_view kNames[] = {"CREATE", "MERGE", "SET", "REMOVE", "DELETE",
-                                                "FOREACH"};
+  static constexpr std::string_view kNames[] = {"CREATE", "MERGE",  "SET",
+                                                "REMOVE", "DELETE", "FOREACH"};
   return kNames[clause.clause.index()];
 }
 
@@ -162,8 +162,8 @@ void check_query_shape(const RegularQuery& query, QueryForm form,
       errors.push_back(
           "Every branch of a UNION must return the same columns in the same order, but the first "
           "returns (" +
-          joined(*first) + ") and branch " + std::to_string(i + 2) + " returns (" +
-          joined(*other) + ")");
+          joined(*first) + ") and branch " + std::to_string(i + 2) + " returns (" + joined(*other) +
+          ")");
     }
   }
 }

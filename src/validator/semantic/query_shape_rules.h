@@ -12,14 +12,13 @@ namespace quorvane {
 
 // Where a query stands, which decides how it may end.
 enum class QueryForm {
-  Query,           // the whole query: RETURN, an update, FOREACH or a procedure call
-  CallBody,        // CALL { }: as a query; returned columns need names
-  ExistsOrCount,   // EXISTS { } and COUNT { }: may end anywhere
-  Collect,         // COLLECT { }: RETURN of exactly one column
+  Query,          // the whole query: RETURN, an update, FOREACH or a procedure call
+  CallBody,       // CALL { }: as a query; returned columns need names
+  ExistsOrCount,  // EXISTS { } and COUNT { }: may end anywhere
+  Collect,        // COLLECT { }: RETURN of exactly one column
 };
 
-void check_query_shape(const RegularQuery& query, QueryForm form,
-                       std::vector<std::string>& errors);
+void check_query_shape(const RegularQuery& query, QueryForm form, std::vector<std::string>& errors);
 
 }  // namespace quorvane
 

@@ -67,8 +67,7 @@ Schema labels_only() {
 
 // Runs every query type many times and returns a description of each query
 // whose findings differ from `allowed` (empty: the query must be valid).
-std::vector<std::string> misfits(const Schema& schema,
-                                 const std::vector<std::string>& allowed = {},
+std::vector<std::string> misfits(const Schema& schema, const std::vector<std::string>& allowed = {},
                                  Language language = Language::Subset) {
   const CypherValidator validator(schema, language);
   std::vector<std::string> problems;

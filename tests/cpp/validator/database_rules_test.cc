@@ -87,11 +87,11 @@ TEST(PatternExpressionRule, PatternsUsedAsValues) {
             "one");
   EXPECT_THAT(extended("MATCH (a:Person) WITH (a)-[:ACTED_IN]->(:Movie) AS acted RETURN acted"),
               ElementsAre(pattern_value("(a)-[:ACTED_IN]->(:Movie)")));
-  EXPECT_THAT(extended("MATCH (a:Person) RETURN size((a)-->()) AS n, count((a)<--()) AS c, "
-                       "collect((a)--()) AS l, 1 + (a)-->() AS s, -(a)-->() AS m"),
-              ElementsAre(pattern_value("(a)-->()"), pattern_value("(a)<--()"),
-                          pattern_value("(a)--()"), pattern_value("(a)-->()"),
-                          pattern_value("(a)-->()")));
+  EXPECT_THAT(
+      extended("MATCH (a:Person) RETURN size((a)-->()) AS n, count((a)<--()) AS c, "
+               "collect((a)--()) AS l, 1 + (a)-->() AS s, -(a)-->() AS m"),
+      ElementsAre(pattern_value("(a)-->()"), pattern_value("(a)<--()"), pattern_value("(a)--()"),
+                  pattern_value("(a)-->()"), pattern_value("(a)-->()")));
 }
 
 TEST(PatternExpressionRule, PatternsAsConditionsAreFine) {
@@ -107,11 +107,10 @@ TEST(PatternExpressionRule, PatternsAsConditionsAreFine) {
 }
 
 TEST(PatternExpressionRule, PatternPredicatesMayNotIntroduceVariables) {
-  EXPECT_THAT(
-      extended("MATCH (a:Person) WHERE (a)-[r]->(b) RETURN a"),
-      ElementsAre("Pattern predicate (a)-[r]->(b) introduces the new variables 'r', 'b'; a "
-                  "pattern predicate can only use variables bound before it: bind them in "
-                  "EXISTS { MATCH (a)-[r]->(b) } instead"));
+  EXPECT_THAT(extended("MATCH (a:Person) WHERE (a)-[r]->(b) RETURN a"),
+              ElementsAre("Pattern predicate (a)-[r]->(b) introduces the new variables 'r', 'b'; a "
+                          "pattern predicate can only use variables bound before it: bind them in "
+                          "EXISTS { MATCH (a)-[r]->(b) } instead"));
   EXPECT_THAT(
       extended("MATCH (a:Person), (b:Movie) WHERE (a)-[:ACTED_IN]->(x)-->(b)<--(x) RETURN a"),
       ElementsAre("Pattern predicate (a)-[:ACTED_IN]->(x)-->(b)<--(x) introduces the new "
@@ -147,11 +146,11 @@ TEST(AggregationRule, AggregatesOutsideProjections) {
                        "MERGE (c:Person {age: sum(1)}) ON CREATE SET c.name = min(1)"),
               ElementsAre(misplaced("max(1)", "MATCH"), misplaced("collect(a)", "CREATE"),
                           misplaced("sum(1)", "MERGE"), misplaced("min(1)", "SET")));
-  EXPECT_THAT(extended("MATCH (a:Person) UNWIND collect(a) AS x DELETE avg(x) "
-                       "FOREACH (y IN stDev(x) | SET y.age = percentileDisc(x, 0.5))"),
-              ElementsAre(misplaced("collect(a)", "UNWIND"), misplaced("avg(x)", "DELETE"),
-                          misplaced("stDev(x)", "FOREACH"),
-                          misplaced("percentileDisc(x, 0.5)", "SET")));
+  EXPECT_THAT(
+      extended("MATCH (a:Person) UNWIND collect(a) AS x DELETE avg(x) "
+               "FOREACH (y IN stDev(x) | SET y.age = percentileDisc(x, 0.5))"),
+      ElementsAre(misplaced("collect(a)", "UNWIND"), misplaced("avg(x)", "DELETE"),
+                  misplaced("stDev(x)", "FOREACH"), misplaced("percentileDisc(x, 0.5)", "SET")));
   EXPECT_THAT(extended("MATCH (a:Person) RETURN a SKIP count(*) LIMIT sum(1)"),
               ElementsAre(misplaced("count(*)", "SKIP"), misplaced("sum(1)", "LIMIT")));
 }
