@@ -9,27 +9,42 @@ from typing import Any, Literal, TypedDict, final
 
 Language = Literal["subset", "extended"]
 
+class _RelationshipMapping(TypedDict):
+    """A relationship type that joins several label pairs, or none."""
+
+    endpoints: list[tuple[str, str]] | None
+    properties: list[str]
+
 class _SchemaDict(TypedDict):
     """The dictionary form of a schema, as returned by ``Schema.to_dict()``."""
 
     nodes: dict[str, list[str]]
-    relationships: dict[str, tuple[str, str, list[str]]]
+    relationships: dict[str, tuple[str, str, list[str]] | _RelationshipMapping]
+
+# A relationship value as the constructor accepts it: the three-element form,
+# or a mapping with "endpoints" (a non-empty sequence of (source, target)
+# pairs, or None) and optionally "properties".
+_RelationshipValue = tuple[str, str, Sequence[str]] | Mapping[str, Any]
 
 @final
 class Schema:
     """A property-graph schema: node labels with their property keys, and
-    relationship types with a source label, a target label and property keys.
+    relationship types with the (source, target) label pairs they join and
+    property keys.
 
     ``nodes`` must be a dict from label to a list (or tuple) of property keys;
     ``relationships`` a dict from relationship type to a tuple
-    ``(source_label, target_label, property_keys)``. Malformed input raises
-    TypeError.
+    ``(source_label, target_label, property_keys)`` for a type that joins one
+    pair, or to a dict ``{"endpoints": [(source, target), ...], "properties":
+    [...]}`` for a type that joins several (``"endpoints": None`` declares a
+    type whose ends are not known). Malformed input raises TypeError.
+    Schemas pickle.
     """
 
     def __new__(
         cls,
         nodes: Mapping[str, Sequence[str]],
-        relationships: Mapping[str, tuple[str, str, Sequence[str]]],
+        relationships: Mapping[str, _RelationshipValue],
     ) -> Schema: ...
     @staticmethod
     def from_dict(d: Mapping[str, Any]) -> Schema:
@@ -46,9 +61,15 @@ class Schema:
     def rel_properties(self, rel_type: str) -> list[str]:
         """Return the list of properties declared for a relationship type."""
     def rel_endpoints(self, rel_type: str) -> tuple[str, str] | None:
-        """Return `(src_label, tgt_label)` for a relationship type, or None if unknown."""
+        """Return `(src_label, tgt_label)` for a relationship type, or None if unknown.
+
+        For a type that joins several pairs this is the first one; for a type
+        declared without ends it is None."""
     def to_dict(self) -> _SchemaDict:
         """Export the schema as a plain Python dict compatible with the Schema constructor."""
+    def rel_endpoint_pairs(self, rel_type: str) -> list[tuple[str, str]]:
+        """Return every `(src_label, tgt_label)` pair declared for a relationship type, in
+        order; an empty list if unknown."""
 
 @final
 class CypherValidator:
@@ -57,7 +78,8 @@ class CypherValidator:
     ``language`` selects the Cypher that queries are read as: ``"subset"``
     (the default) or ``"extended"`` (subqueries, pattern predicates and
     comprehensions, label expressions, map projections, quantified paths and
-    more)."""
+    more). Validators pickle with their schema and language, so they can be
+    shipped to worker processes."""
 
     def __new__(cls, schema: Schema, *, language: Language = "subset") -> CypherValidator: ...
     @property
@@ -79,7 +101,7 @@ class CypherValidator:
 @final
 class ValidationResult:
     """The outcome of validating one query. Truthy exactly when the query is
-    valid; ``len()`` is the number of errors."""
+    valid; ``len()`` is the number of errors. Results pickle."""
 
     @property
     def is_valid(self) -> bool: ...
@@ -101,6 +123,8 @@ class CypherGenerator:
 
     With a ``seed`` (an integer from 0 to 2**64 - 1) the sequence of queries is
     reproducible; without one the generator is seeded from the operating system.
+    A pickled or copied generator carries its random state and goes on with the
+    same sequence as the original.
     """
 
     def __new__(cls, schema: Schema, seed: int | None = None) -> CypherGenerator: ...
@@ -114,7 +138,7 @@ class CypherGenerator:
 @final
 class QueryInfo:
     """What a query mentions, as found by ``parse_query``. Truthy exactly when
-    the query parsed."""
+    the query parsed. Records pickle."""
 
     @property
     def is_valid(self) -> bool:

@@ -10,7 +10,8 @@ here unchanged::
     print(result.is_valid, result.errors)
 
 Beside them this package adds schema files (``load_schema``,
-``schema_from_json``), splitting of query files into statements
+``schema_from_json``), schemas in the structured form of LLM graph toolkits
+(``schema_from_structured``), splitting of query files into statements
 (``split_statements``) and the ``quorvane`` command-line tool
 (``python -m quorvane``).
 """
@@ -27,7 +28,14 @@ from _quorvane import (
     parse_query,
 )
 
-from quorvane.schema_file import SchemaDict, SchemaFileError, load_schema, schema_from_json
+from quorvane.schema_file import (
+    RelationshipMapping,
+    SchemaDict,
+    SchemaFileError,
+    load_schema,
+    schema_from_json,
+    schema_from_structured,
+)
 from quorvane.statements import Statement, split_statements
 
 __version__: Final = "0.1.0"
@@ -47,9 +55,11 @@ __all__ = [
     "QueryInfo",
     "parse_query",
     "SchemaDict",
+    "RelationshipMapping",
     "SchemaFileError",
     "load_schema",
     "schema_from_json",
+    "schema_from_structured",
     "Statement",
     "split_statements",
     "EXAMPLES_DIR",

@@ -25,6 +25,29 @@ PyObject* new_parse_query_function(PyObject* module);
 // The value inside a Schema object (which must be one).
 const Schema& schema_value(PyObject* schema);
 
+// A new Schema object holding a copy of `schema` (new reference).
+PyObject* new_schema_object(const Schema& schema);
+
+// Pickling. Each class's __reduce__ names a module-level function of
+// _quorvane that rebuilds the object from plain values; the classes
+// themselves cannot be found by name, since they report "builtins" as their
+// module. These are those functions, in the METH_FASTCALL | METH_KEYWORDS
+// shape, registered as "_restore_schema" and so on.
+PyObject* restore_schema(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
+                         PyObject* kwnames);
+PyObject* restore_validator(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames);
+PyObject* restore_validation_result(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
+                                    PyObject* kwnames);
+PyObject* restore_generator(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames);
+PyObject* restore_query_info(PyObject* module, PyObject* const* args, Py_ssize_t nargsf,
+                             PyObject* kwnames);
+
+// The restoring function registered as `name` (new reference, or null with
+// an exception set), for __reduce__ to name.
+PyObject* module_function(const char* name);
+
 // Creates a class from its PyType_Spec (new reference, or null).
 PyTypeObject* create_class(PyType_Spec* spec);
 

@@ -5,9 +5,11 @@
 // first imports it and every later import there gets the same module object.
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "bindings/classes.h"
 #include "bindings/internal_failure.h"
+#include "bindings/wrapped.h"
 
 namespace quorvane::py {
 
@@ -46,6 +48,47 @@ const ClassEntry kClasses[] = {
 std::atomic<int64_t> first_interpreter{-1};
 PyObject* the_module = nullptr;  // kept for the life of the process
 
+// Registered after the public names; see classes.h.
+PyMethodDef kRestoreDefs[] = {
+    {"_restore_schema", as_method(restore_schema), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_schema(d)\n--\n\nRebuild a pickled Schema."},
+    {"_restore_validator", as_method(restore_validator), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_validator(schema, language='subset')\n--\n\nRebuild a pickled CypherValidator."},
+    {"_restore_validation_result", as_method(restore_validation_result),
+     METH_FASTCALL | METH_KEYWORDS,
+     "_restore_validation_result(syntax_errors, semantic_errors)\n--\n\nRebuild a pickled "
+     "ValidationResult."},
+    {"_restore_generator", as_method(restore_generator), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_generator(schema, state)\n--\n\nRebuild a pickled CypherGenerator."},
+    {"_restore_query_info", as_method(restore_query_info), METH_FASTCALL | METH_KEYWORDS,
+     "_restore_query_info(is_valid, labels_used, rel_types_used, properties_used, errors)\n--\n\n"
+     "Rebuild a pickled QueryInfo."},
+};
+
+constexpr size_t kRestoreCount = sizeof kRestoreDefs / sizeof kRestoreDefs[0];
+
+// The function objects, kept for the life of the process like the module,
+// so that pickling many objects looks up nothing.
+PyObject* restore_functions[kRestoreCount] = {};
+
+bool register_restore_functions(PyObject* module) {
+  PyObject* module_name = PyModule_GetNameObject(module);
+  if (module_name == nullptr) return false;
+  bool ok = true;
+  for (size_t i = 0; i < kRestoreCount && ok; ++i) {
+    PyObject* function = PyCFunction_NewEx(&kRestoreDefs[i], module, module_name);
+    ok = function != nullptr &&
+         PyModule_AddObjectRef(module, kRestoreDefs[i].ml_name, function) == 0;
+    if (ok) {
+      restore_functions[i] = function;
+    } else {
+      Py_XDECREF(function);
+    }
+  }
+  Py_DECREF(module_name);
+  return ok;
+}
+
 bool register_names(PyObject* module) {
   for (const ClassEntry& entry : kClasses) {
     PyTypeObject* type = entry.get();
@@ -58,7 +101,7 @@ bool register_names(PyObject* module) {
   if (parse_query == nullptr) return false;
   int rc = PyModule_AddObjectRef(module, "parse_query", parse_query);
   Py_DECREF(parse_query);
-  return rc == 0;
+  return rc == 0 && register_restore_functions(module);
 }
 
 PyObject* init_module() {
@@ -92,6 +135,16 @@ PyObject* init_module() {
 }
 
 }  // namespace
+
+PyObject* module_function(const char* name) {
+  for (size_t i = 0; i < kRestoreCount; ++i) {
+    if (restore_functions[i] != nullptr && std::strcmp(kRestoreDefs[i].ml_name, name) == 0) {
+      return Py_NewRef(restore_functions[i]);
+    }
+  }
+  PyErr_Format(PyExc_SystemError, "_quorvane has no function %s", name);
+  return nullptr;
+}
 
 }  // namespace quorvane::py
 

@@ -92,6 +92,31 @@ PyObject* generator_supported_types(PyObject*, PyObject*) {
                             [] { return new_str_list(CypherGenerator::supported_types()); });
 }
 
+// Pickled as _restore_generator(schema, state), with a copy of the schema
+// and the four words of the random source, so that the copy goes on with the
+// same sequence.
+PyObject* generator_reduce(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const GeneratorState& state = self_state(self);
+    if (state.busy) {
+      PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+      return nullptr;
+    }
+    const RandomSource::State& words = state.generator.rng().state();
+    PyObject* restore = module_function("_restore_generator");
+    PyObject* schema = restore ? new_schema_object(state.generator.schema()) : nullptr;
+    if (schema == nullptr) {
+      Py_XDECREF(restore);
+      return nullptr;
+    }
+    return Py_BuildValue("(N(N(KKKK)))", restore, schema,
+                         static_cast<unsigned long long>(words[0]),
+                         static_cast<unsigned long long>(words[1]),
+                         static_cast<unsigned long long>(words[2]),
+                         static_cast<unsigned long long>(words[3]));
+  });
+}
+
 PyObject* generator_repr(PyObject* self) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     if (self_state(self).busy) {
@@ -107,6 +132,7 @@ PyMethodDef kMethods[] = {
      "generate($self, query_type)\n--\n\n"},
     {"supported_types", as_method(generator_supported_types), METH_NOARGS | METH_STATIC,
      "supported_types()\n--\n\n"},
+    {"__reduce__", as_method(generator_reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -128,6 +154,53 @@ PyTypeObject* generator_type() {
   static PyTypeObject* type = nullptr;
   if (type == nullptr) type = create_class(&kSpec);
   return type;
+}
+
+namespace {
+
+// The random state: a tuple of four ints from 0 to 2**64 - 1, not all zero
+// (the generator could never leave that state).
+bool random_state(PyObject* obj, RandomSource::State* out) {
+  if (!PyTuple_Check(obj) || PyTuple_GET_SIZE(obj) != 4) {
+    raise_message(PyExc_TypeError,
+                  "argument 'state': expected a tuple of four ints, the random state");
+    return false;
+  }
+  for (size_t i = 0; i < out->size(); ++i) {
+    PyObject* word = PyTuple_GET_ITEM(obj, static_cast<Py_ssize_t>(i));
+    if (!PyLong_Check(word)) {
+      raise_cast_error(word, "int", "state");
+      return false;
+    }
+    std::optional<uint64_t> value;
+    if (!to_optional_u64(word, "state", &value)) return false;
+    (*out)[i] = *value;
+  }
+  if ((*out)[0] == 0 && (*out)[1] == 0 && (*out)[2] == 0 && (*out)[3] == 0) {
+    raise_message(PyExc_ValueError, "argument 'state': an all-zero random state is not valid");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+PyObject* restore_generator(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"schema", "state"};
+    static const Signature kSig{"_restore_generator()", kNames, 2, 2};
+    PyObject* bound[2];
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    PyTypeObject* schema_class = schema_type();
+    PyTypeObject* type = schema_class ? generator_type() : nullptr;
+    if (type == nullptr) return nullptr;
+    if (!check_instance(bound[0], schema_class, "Schema", "schema")) return nullptr;
+    RandomSource::State words;
+    if (!random_state(bound[1], &words)) return nullptr;
+    return wrap(type, GeneratorState{false, CypherGenerator(Schema(schema_value(bound[0])),
+                                                            RandomSource(words))});
+  });
 }
 
 }  // namespace quorvane::py

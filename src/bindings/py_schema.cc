@@ -1,5 +1,6 @@
 // The Python Schema class: built from two dicts (or one combined dict),
-// exported back to that form, and queried with the core lookups.
+// exported back to that form, queried with the core lookups, and pickled
+// through that form.
 #include <string>
 #include <vector>
 
@@ -40,13 +41,103 @@ bool owned_text(PyObject* obj, const char* arg, std::string* out) {
   return true;
 }
 
-// A relationship value: a tuple of (source, target, property list).
+// A relationship value in the three-element form: a tuple of (source,
+// target, property list).
 bool relationship_value(PyObject* value, std::string* source, std::string* target,
                         std::vector<std::string>* properties) {
   if (!PyTuple_Check(value) || PyTuple_GET_SIZE(value) != 3) return false;
   return owned_text(PyTuple_GET_ITEM(value, 0), nullptr, source) &&
          owned_text(PyTuple_GET_ITEM(value, 1), nullptr, target) &&
          to_text_list(PyTuple_GET_ITEM(value, 2), nullptr, properties);
+}
+
+bool list_or_tuple(PyObject* value) {
+  return PyList_Check(value) || PyTuple_Check(value);
+}
+
+// One endpoint pair: a list or tuple of two str.
+bool endpoint_pair(PyObject* value, Schema::Endpoints* out) {
+  if (!list_or_tuple(value) || PySequence_Fast_GET_SIZE(value) != 2) return false;
+  PyObject** items = PySequence_Fast_ITEMS(value);
+  if (!PyUnicode_Check(items[0]) || !PyUnicode_Check(items[1])) return false;
+  return owned_text(items[0], nullptr, &out->source) &&
+         owned_text(items[1], nullptr, &out->target);
+}
+
+// TypeError "{problem} relationship '{type}'{rest}".
+bool raise_for_type(std::string_view problem, const std::string& type, std::string_view rest) {
+  std::string message(problem);
+  message += " relationship '";
+  message += type;
+  message += "'";
+  message += rest;
+  raise_message(PyExc_TypeError, message);
+  return false;
+}
+
+constexpr std::string_view kPairsExpected =
+    "Expected a non-empty list of (str, str) pairs, or None, for 'endpoints' of";
+constexpr std::string_view kPairsExample = ", e.g. [('Person', 'Movie'), ('Company', 'Movie')]";
+
+// The "endpoints" value of the mapping form: a non-empty list or tuple of
+// pairs, or None for a type whose ends are not declared. Reading str items
+// runs no Python code, so the sequence cannot change while it is walked.
+bool endpoints_value(const std::string& type, PyObject* value,
+                     std::vector<Schema::Endpoints>* out) {
+  if (value == Py_None) return true;
+  if (!list_or_tuple(value) || PySequence_Fast_GET_SIZE(value) == 0) {
+    return raise_for_type(kPairsExpected, type, kPairsExample);
+  }
+  const Py_ssize_t size = PySequence_Fast_GET_SIZE(value);
+  for (Py_ssize_t i = 0; i < size; ++i) {
+    Schema::Endpoints pair;
+    if (!endpoint_pair(PySequence_Fast_ITEMS(value)[i], &pair)) {
+      PyErr_Clear();
+      return raise_for_type("Expected (str, str) for endpoints[" + std::to_string(i) + "] of",
+                            type, ", e.g. ('Person', 'Movie')");
+    }
+    out->push_back(std::move(pair));
+  }
+  return true;
+}
+
+// A relationship value in the mapping form:
+// {"endpoints": [(source, target), ...], "properties": [...]}, the
+// properties optional.
+bool relationship_mapping(const std::string& type, PyObject* value,
+                          std::vector<Schema::Endpoints>* endpoints,
+                          std::vector<std::string>* properties) {
+  PyObject* endpoints_item = nullptr;
+  PyObject* properties_item = nullptr;
+  Py_ssize_t pos = 0;
+  PyObject *key, *item;
+  while (PyDict_Next(value, &pos, &key, &item)) {
+    if (PyUnicode_Check(key) && PyUnicode_CompareWithASCIIString(key, "endpoints") == 0) {
+      endpoints_item = item;
+    } else if (PyUnicode_Check(key) &&
+               PyUnicode_CompareWithASCIIString(key, "properties") == 0) {
+      properties_item = item;
+    } else {
+      Ref hold_key(key);  // its repr may run code that changes the dict
+      PyObject* shown = PyObject_Repr(key);
+      const char* text = shown ? PyUnicode_AsUTF8(shown) : nullptr;
+      std::string problem = text ? std::string("Unknown key ") + text : std::string();
+      Py_XDECREF(shown);
+      if (text == nullptr) return false;
+      return raise_for_type(problem + " for", type, "; expected 'endpoints' and 'properties'");
+    }
+  }
+  if (endpoints_item == nullptr) {
+    return raise_for_type("Missing 'endpoints' for", type,
+                          ", e.g. {'endpoints': [('Person', 'Movie')], 'properties': ['role']}");
+  }
+  Ref hold_endpoints(endpoints_item), hold_properties(properties_item);
+  if (!endpoints_value(type, endpoints_item, endpoints)) return false;
+  if (properties_item != nullptr && !to_text_list(properties_item, nullptr, properties)) {
+    PyErr_Clear();
+    return raise_for_type("Expected list[str] for 'properties' of", type, "");
+  }
+  return true;
 }
 
 // Fills `out` from the two dicts, all of `nodes` before `relationships`. The
@@ -73,8 +164,14 @@ bool build_schema(PyObject* nodes, PyObject* relationships, Schema* out) {
     Ref hold_key(key), hold_value(value);
     std::string type;
     if (!owned_text(key, nullptr, &type)) return false;
-    std::string source, target;
     std::vector<std::string> properties;
+    if (PyDict_Check(value)) {
+      std::vector<Schema::Endpoints> endpoints;
+      if (!relationship_mapping(type, value, &endpoints, &properties)) return false;
+      out->add_rel_type(std::move(type), std::move(endpoints), std::move(properties));
+      continue;
+    }
+    std::string source, target;
     if (!relationship_value(value, &source, &target, &properties)) {
       PyErr_Clear();
       raise_message(PyExc_TypeError, "Expected (str, str, list[str]) for relationship '" + type +
@@ -122,12 +219,12 @@ PyObject* dict_part(PyObject* d, const char* key) {
   return part;
 }
 
-PyObject* schema_from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+// The body of from_dict and of the function that unpickles a Schema.
+PyObject* schema_from_dict_form(const Signature& sig, PyObject* const* args, Py_ssize_t nargsf,
+                                PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"d"};
-    static const Signature kSig{"Schema.from_dict()", kNames, 1, 1};
     PyObject* d;
-    if (!bind_vector(kSig, args, nargsf, kwnames, &d)) return nullptr;
+    if (!bind_vector(sig, args, nargsf, kwnames, &d)) return nullptr;
     if (!check_dict(d, "d")) return nullptr;
     PyObject* nodes = dict_part(d, "nodes");
     if (nodes == nullptr) return nullptr;
@@ -138,6 +235,13 @@ PyObject* schema_from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargsf, 
     PyTypeObject* type = schema_type();
     return type == nullptr ? nullptr : new_schema(type, nodes, relationships);
   });
+}
+
+const char* const kDictForm[] = {"d"};
+
+PyObject* schema_from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+  static const Signature kSig{"Schema.from_dict()", kDictForm, 1, 1};
+  return schema_from_dict_form(kSig, args, nargsf, kwnames);
 }
 
 PyObject* schema_node_labels(PyObject* self, PyObject*) {
@@ -197,18 +301,46 @@ PyObject* schema_rel_properties(PyObject* self, PyObject* const* args, Py_ssize_
   });
 }
 
+PyObject* new_pair(std::string_view source, std::string_view target) {
+  PyObject* first = new_str(source);
+  PyObject* second = first ? new_str(target) : nullptr;
+  PyObject* pair = first && second ? PyTuple_Pack(2, first, second) : nullptr;
+  Py_XDECREF(first);
+  Py_XDECREF(second);
+  return pair;
+}
+
+template <class Pairs>
+PyObject* new_pair_list(const Pairs& pairs) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(pairs.size()));
+  if (list == nullptr) return nullptr;
+  Py_ssize_t i = 0;
+  for (const auto& [source, target] : pairs) {
+    PyObject* pair = new_pair(source, target);
+    if (pair == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, i++, pair);
+  }
+  return list;
+}
+
+PyObject* schema_rel_endpoint_pairs(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                                    PyObject* kwnames) {
+  static const Signature kSig{"Schema.rel_endpoint_pairs()", kRelType, 1, 1};
+  return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view type) {
+    return new_pair_list(self_schema(self).rel_endpoint_pairs(type));
+  });
+}
+
 PyObject* schema_rel_endpoints(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                                PyObject* kwnames) {
   static const Signature kSig{"Schema.rel_endpoints()", kRelType, 1, 1};
   return name_lookup(kSig, args, nargsf, kwnames, [&](std::string_view type) -> PyObject* {
     auto ends = self_schema(self).rel_src_tgt(type);
     if (!ends) Py_RETURN_NONE;
-    PyObject* source = new_str(ends->first);
-    PyObject* target = source ? new_str(ends->second) : nullptr;
-    PyObject* pair = source && target ? PyTuple_Pack(2, source, target) : nullptr;
-    Py_XDECREF(source);
-    Py_XDECREF(target);
-    return pair;
+    return new_pair(ends->first, ends->second);
   });
 }
 
@@ -242,8 +374,9 @@ PyObject* nodes_dict(const Schema& schema) {
 }
 
 PyObject* relationship_tuple(const Schema::RelType& rel) {
-  PyObject* source = new_str(rel.source);
-  PyObject* target = source ? new_str(rel.target) : nullptr;
+  const Schema::Endpoints& ends = rel.endpoints.front();
+  PyObject* source = new_str(ends.source);
+  PyObject* target = source ? new_str(ends.target) : nullptr;
   PyObject* properties = target ? new_str_list(rel.properties) : nullptr;
   PyObject* tuple = nullptr;
   if (source && target && properties) tuple = PyTuple_Pack(3, source, target, properties);
@@ -253,11 +386,32 @@ PyObject* relationship_tuple(const Schema::RelType& rel) {
   return tuple;
 }
 
+// {"endpoints": [(source, target), ...] or None, "properties": [...]}.
+PyObject* mapping_entry(const Schema::RelType& rel) {
+  PyObject* mapping = PyDict_New();
+  if (mapping == nullptr) return nullptr;
+  std::vector<std::pair<std::string_view, std::string_view>> pairs;
+  for (const Schema::Endpoints& ends : rel.endpoints) pairs.emplace_back(ends.source, ends.target);
+  PyObject* endpoints = pairs.empty() ? Py_NewRef(Py_None) : new_pair_list(pairs);
+  if (!set_item(mapping, "endpoints", endpoints) ||
+      !set_item(mapping, "properties", new_str_list(rel.properties))) {
+    Py_DECREF(mapping);
+    return nullptr;
+  }
+  return mapping;
+}
+
+// One pair in the three-element form, as it always was; otherwise the
+// mapping form.
+PyObject* relationship_entry(const Schema::RelType& rel) {
+  return rel.endpoints.size() == 1 ? relationship_tuple(rel) : mapping_entry(rel);
+}
+
 PyObject* relationships_dict(const Schema& schema) {
   PyObject* relationships = PyDict_New();
   if (relationships == nullptr) return nullptr;
   for (const Schema::RelType& rel : schema.relationships()) {
-    if (!set_item(relationships, std::string_view(rel.name), relationship_tuple(rel))) {
+    if (!set_item(relationships, std::string_view(rel.name), relationship_entry(rel))) {
       Py_DECREF(relationships);
       return nullptr;
     }
@@ -265,17 +419,31 @@ PyObject* relationships_dict(const Schema& schema) {
   return relationships;
 }
 
+PyObject* dict_form(const Schema& schema) {
+  PyObject* out = PyDict_New();
+  if (out == nullptr) return nullptr;
+  if (!set_item(out, "nodes", nodes_dict(schema)) ||
+      !set_item(out, "relationships", relationships_dict(schema))) {
+    Py_DECREF(out);
+    return nullptr;
+  }
+  return out;
+}
+
 PyObject* schema_to_dict(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&] { return dict_form(self_schema(self)); });
+}
+
+// Pickled as _restore_schema(self.to_dict()).
+PyObject* schema_reduce(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    const Schema& schema = self_schema(self);
-    PyObject* out = PyDict_New();
-    if (out == nullptr) return nullptr;
-    if (!set_item(out, "nodes", nodes_dict(schema)) ||
-        !set_item(out, "relationships", relationships_dict(schema))) {
-      Py_DECREF(out);
+    PyObject* restore = module_function("_restore_schema");
+    PyObject* d = restore ? dict_form(self_schema(self)) : nullptr;
+    if (d == nullptr) {
+      Py_XDECREF(restore);
       return nullptr;
     }
-    return out;
+    return Py_BuildValue("(N(N))", restore, d);
   });
 }
 
@@ -312,6 +480,10 @@ PyMethodDef kMethods[] = {
     {"to_dict", as_method(schema_to_dict), METH_NOARGS,
      "to_dict($self)\n--\n\nExport the schema as a plain Python dict compatible with the Schema "
      "constructor."},
+    {"rel_endpoint_pairs", as_method(schema_rel_endpoint_pairs), METH_FASTCALL | METH_KEYWORDS,
+     "rel_endpoint_pairs($self, rel_type)\n--\n\nReturn every `(src_label, tgt_label)` pair "
+     "declared for a relationship type, in order; an empty list if unknown."},
+    {"__reduce__", as_method(schema_reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -337,6 +509,16 @@ PyTypeObject* schema_type() {
 
 const Schema& schema_value(PyObject* schema) {
   return self_schema(schema);
+}
+
+PyObject* new_schema_object(const Schema& schema) {
+  PyTypeObject* type = schema_type();
+  return type == nullptr ? nullptr : wrap(type, Schema(schema));
+}
+
+PyObject* restore_schema(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+  static const Signature kSig{"_restore_schema()", kDictForm, 1, 1};
+  return schema_from_dict_form(kSig, args, nargsf, kwnames);
 }
 
 }  // namespace quorvane::py

@@ -58,6 +58,23 @@ PyObject* result_repr(PyObject* self) {
   });
 }
 
+// Pickled as _restore_validation_result(syntax_errors, semantic_errors): the
+// other two fields follow from these.
+PyObject* result_reduce(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const ValidationResult& result = self_result(self);
+    PyObject* restore = module_function("_restore_validation_result");
+    if (restore == nullptr) return nullptr;
+    return Py_BuildValue("(N(NN))", restore, new_str_list(result.syntax_errors),
+                         new_str_list(result.semantic_errors));
+  });
+}
+
+PyMethodDef kResultMethods[] = {
+    {"__reduce__", as_method(result_reduce), METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyGetSetDef kResultGetSet[] = {
     {"is_valid", result_is_valid, nullptr, "", nullptr},
     {"errors", result_errors, nullptr, "All errors (syntax + semantic) combined.", nullptr},
@@ -71,6 +88,7 @@ PyType_Slot kResultSlots[] = {
     {Py_tp_dealloc, as_slot(dealloc_wrapped<ValidationResult>)},
     {Py_tp_repr, as_slot(result_repr)},
     {Py_tp_getset, kResultGetSet},
+    {Py_tp_methods, kResultMethods},
     {Py_nb_bool, as_slot(result_bool)},
     {Py_sq_length, as_slot(result_len)},
     {0, nullptr},
@@ -206,6 +224,23 @@ PyObject* validator_validate_batch(PyObject* self, PyObject* const* args, Py_ssi
   });
 }
 
+// Pickled as _restore_validator(schema, language), with a copy of the
+// validator's schema.
+PyObject* validator_reduce(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const CypherValidator& validator = self_validator(self);
+    PyObject* restore = module_function("_restore_validator");
+    PyObject* schema = restore ? new_schema_object(validator.schema()) : nullptr;
+    PyObject* language = schema ? new_str(language_name(validator.language())) : nullptr;
+    if (language == nullptr) {
+      Py_XDECREF(restore);
+      Py_XDECREF(schema);
+      return nullptr;
+    }
+    return Py_BuildValue("(N(NN))", restore, schema, language);
+  });
+}
+
 // A subset validator keeps its historical repr.
 PyObject* validator_repr(PyObject* self) {
   return guarded<PyObject*>(nullptr, [&] {
@@ -242,15 +277,12 @@ PyMethodDef kValidatorMethods[] = {
      "    ])\n"
      "    for r in results:\n"
      "        print(r.is_valid, r.errors)"},
+    {"__reduce__", as_method(validator_reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot kValidatorSlots[] = {
-    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n"
-                        "Validates Cypher queries against ``schema``. ``language`` selects the\n"
-                        "Cypher that queries are read as: ``\"subset\"`` (the default) or\n"
-                        "``\"extended\"`` (subqueries, pattern predicates and comprehensions,\n"
-                        "label expressions, map projections, quantified paths and more).")},
+    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n")},
     {Py_tp_new, as_slot(validator_new)},
     {Py_tp_dealloc, as_slot(dealloc_wrapped<CypherValidator>)},
     {Py_tp_repr, as_slot(validator_repr)},
@@ -274,6 +306,55 @@ PyTypeObject* validation_result_type() {
   static PyTypeObject* type = nullptr;
   if (type == nullptr) type = create_class(&kResultSpec);
   return type;
+}
+
+// The language may be left out: validators pickled before there was a
+// choice read the subset.
+PyObject* restore_validator(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
+                            PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"schema", "language"};
+    static const Signature kSig{"_restore_validator()", kNames, 2, 1};
+    PyObject* bound[2];
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    PyTypeObject* schema_class = schema_type();
+    PyTypeObject* type = schema_class ? validator_type() : nullptr;
+    if (type == nullptr) return nullptr;
+    if (!check_instance(bound[0], schema_class, "Schema", "schema")) return nullptr;
+    Language language;
+    if (!to_language(bound[1], &language)) return nullptr;
+    return wrap(type, CypherValidator(Schema(schema_value(bound[0])), language));
+  });
+}
+
+// Accepts only what validate() can produce: at most one of the two lists
+// non-empty, at most one syntax error.
+PyObject* restore_validation_result(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
+                                    PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"syntax_errors", "semantic_errors"};
+    static const Signature kSig{"_restore_validation_result()", kNames, 2, 2};
+    PyObject* bound[2];
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    ValidationResult result;
+    if (!to_text_list(bound[0], "syntax_errors", &result.syntax_errors) ||
+        !to_text_list(bound[1], "semantic_errors", &result.semantic_errors)) {
+      return nullptr;
+    }
+    if (result.syntax_errors.size() > 1 ||
+        (!result.syntax_errors.empty() && !result.semantic_errors.empty())) {
+      PyErr_SetString(PyExc_ValueError,
+                      "not a pickled ValidationResult: a result holds either one syntax error or "
+                      "semantic errors");
+      return nullptr;
+    }
+    result.errors = result.syntax_errors;
+    result.errors.insert(result.errors.end(), result.semantic_errors.begin(),
+                         result.semantic_errors.end());
+    result.is_valid = result.errors.empty();
+    PyTypeObject* type = validation_result_type();
+    return type == nullptr ? nullptr : wrap(type, std::move(result));
+  });
 }
 
 }  // namespace quorvane::py

@@ -91,7 +91,14 @@ CypherGenerator::CypherGenerator(Schema schema, RandomSource rng)
   rel_shapes_.reserve(schema_.relationships().size());
   for (const Schema::RelType& rel : schema_.relationships()) {
     rel_types_.push_back(rel.name);
-    rel_shapes_.push_back({query_name(rel.name), query_name(rel.source), query_name(rel.target)});
+    // Patterns use the first pair; a type without pairs joins unlabelled nodes.
+    if (rel.endpoints.empty()) {
+      rel_shapes_.push_back({query_name(rel.name), "", ""});
+    } else {
+      const Schema::Endpoints& ends = rel.endpoints.front();
+      rel_shapes_.push_back(
+          {query_name(rel.name), ":" + query_name(ends.source), ":" + query_name(ends.target)});
+    }
   }
 }
 
@@ -299,11 +306,11 @@ void CypherGenerator::match_relationship(std::string& out) {
   }
   const RelShape& rel = rel_shapes_[static_cast<size_t>(rng_.index_below(rel_shapes_.size()))];
   if (rng_.quarter()) out += "OPTIONAL ";
-  out += "MATCH (a:";
+  out += "MATCH (a";
   out += rel.source;
   out += ")-[r:";
   out += rel.type;
-  out += "]->(b:";
+  out += "]->(b";
   out += rel.target;
   out += ") RETURN a, r, b";
 }
@@ -318,9 +325,9 @@ void CypherGenerator::create_relationship(std::string& out) {
     return;
   }
   const RelShape& rel = rel_shapes_[static_cast<size_t>(rng_.index_below(rel_shapes_.size()))];
-  out += "MATCH (a:";
+  out += "MATCH (a";
   out += rel.source;
-  out += "),(b:";
+  out += "),(b";
   out += rel.target;
   out += ") CREATE (a)-[r:";
   out += rel.type;

@@ -33,6 +33,10 @@ class CypherGenerator {
   // The seeded form, which cannot fail.
   CypherGenerator(Schema schema, uint64_t seed);
 
+  // Continues from a random source as rng() returned it, so that a saved
+  // generator goes on with the same sequence.
+  CypherGenerator(Schema schema, RandomSource rng);
+
   // One query of the named type. Matching is exact; an unknown type gives the
   // error "Unknown query type: {query_type}" and draws nothing.
   Result<std::string> generate(std::string_view query_type);
@@ -61,7 +65,8 @@ class CypherGenerator {
     std::vector<std::string> keys;
     std::vector<std::string> written_keys;
   };
-  // Per relationship type, everything its patterns write.
+  // Per relationship type, everything its patterns write: the type, and the
+  // label of each end with its colon (empty for a type without pairs).
   struct RelShape {
     std::string type;
     std::string source;
@@ -78,8 +83,6 @@ class CypherGenerator {
     int64_t value;
   };
   static constexpr size_t kNoLabel = static_cast<size_t>(-1);
-
-  CypherGenerator(Schema schema, RandomSource rng);
 
   // Shared steps of the query shapes; each appends to `out` and draws as its
   // name says.

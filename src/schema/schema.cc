@@ -28,16 +28,29 @@ void Schema::add_node_label(std::string label, std::vector<std::string> properti
 
 void Schema::add_rel_type(std::string type, std::string source, std::string target,
                           std::vector<std::string> properties) {
+  std::vector<Endpoints> endpoints;
+  endpoints.push_back({std::move(source), std::move(target)});
+  add_rel_type(std::move(type), std::move(endpoints), std::move(properties));
+}
+
+void Schema::add_rel_type(std::string type, std::vector<Endpoints> endpoints,
+                          std::vector<std::string> properties) {
+  std::vector<Endpoints> distinct;
+  distinct.reserve(endpoints.size());
+  for (Endpoints& pair : endpoints) {
+    if (std::find(distinct.begin(), distinct.end(), pair) == distinct.end()) {
+      distinct.push_back(std::move(pair));
+    }
+  }
   auto it = rel_index_.find(std::string_view(type));
   if (it != rel_index_.end()) {
     RelType& entry = rels_[it->second];
-    entry.source = std::move(source);
-    entry.target = std::move(target);
+    entry.endpoints = std::move(distinct);
     entry.properties = std::move(properties);
     return;
   }
   rel_index_.emplace(type, rels_.size());
-  rels_.push_back({std::move(type), std::move(source), std::move(target), std::move(properties)});
+  rels_.push_back({std::move(type), std::move(distinct), std::move(properties)});
 }
 
 const Schema::NodeLabel* Schema::find_node(std::string_view label) const {
@@ -87,8 +100,19 @@ bool Schema::rel_has_property(std::string_view type, std::string_view key) const
 std::optional<std::pair<std::string_view, std::string_view>> Schema::rel_src_tgt(
     std::string_view type) const {
   const RelType* r = find_rel(type);
-  if (!r) return std::nullopt;
-  return std::make_pair(std::string_view(r->source), std::string_view(r->target));
+  if (!r || r->endpoints.empty()) return std::nullopt;
+  const Endpoints& first = r->endpoints.front();
+  return std::make_pair(std::string_view(first.source), std::string_view(first.target));
+}
+
+std::vector<std::pair<std::string_view, std::string_view>> Schema::rel_endpoint_pairs(
+    std::string_view type) const {
+  std::vector<std::pair<std::string_view, std::string_view>> out;
+  if (const RelType* r = find_rel(type)) {
+    out.reserve(r->endpoints.size());
+    for (const Endpoints& pair : r->endpoints) out.emplace_back(pair.source, pair.target);
+  }
+  return out;
 }
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 // A property-graph schema: node labels with their property keys, and
-// relationship types with a source label, a target label and property keys.
+// relationship types with the (source, target) label pairs they join and
+// their property keys.
 //
 // Invariants: names are unique within each map; a later insertion of the same
 // name replaces the earlier entry in place, so enumeration follows the order
@@ -26,10 +27,15 @@ class Schema {
     std::string name;
     std::vector<std::string> properties;
   };
-  struct RelType {
-    std::string name;
+  struct Endpoints {
     std::string source;
     std::string target;
+
+    bool operator==(const Endpoints&) const = default;
+  };
+  struct RelType {
+    std::string name;
+    std::vector<Endpoints> endpoints;
     std::vector<std::string> properties;
   };
 
@@ -38,6 +44,8 @@ class Schema {
   // Building. Re-adding a name replaces its entry where it stands.
   void add_node_label(std::string label, std::vector<std::string> properties);
   void add_rel_type(std::string type, std::string source, std::string target,
+                    std::vector<std::string> properties);
+  void add_rel_type(std::string type, std::vector<Endpoints> endpoints,
                     std::vector<std::string> properties);
 
   // Lookups; unknown names give false, an empty list or nothing.
@@ -49,7 +57,11 @@ class Schema {
   std::vector<std::string_view> rel_properties(std::string_view type) const;
   bool node_has_property(std::string_view label, std::string_view key) const;
   bool rel_has_property(std::string_view type, std::string_view key) const;
+  // The first endpoint pair; nothing for an unknown type or one without pairs.
   std::optional<std::pair<std::string_view, std::string_view>> rel_src_tgt(
+      std::string_view type) const;
+  // Every endpoint pair, in order.
+  std::vector<std::pair<std::string_view, std::string_view>> rel_endpoint_pairs(
       std::string_view type) const;
 
   // The entries themselves, in enumeration order, for callers that walk the

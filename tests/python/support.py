@@ -53,10 +53,10 @@ def thread_count():
     raise AssertionError("no Threads line in /proc/self/status")
 
 
-def run_python(code, env=None, timeout=300):
-    """Runs `code` in a fresh interpreter that finds the module and this file;
-    returns the completed process (text mode). The pool settings are cleared
-    unless `env` gives them."""
+def run_python(code, env=None, timeout=300, args=()):
+    """Runs `code` in a fresh interpreter that finds the module and this file,
+    with `args` as its sys.argv[1:]; returns the completed process (text
+    mode). The pool settings are cleared unless `env` gives them."""
     full_env = dict(os.environ)
     paths = [HERE, os.path.dirname(_quorvane.__file__)]
     if os.environ.get("PYTHONPATH"):
@@ -67,7 +67,7 @@ def run_python(code, env=None, timeout=300):
     if env:
         full_env.update(env)
     return subprocess.run(
-        [sys.executable, "-c", textwrap.dedent(code)],
+        [sys.executable, "-c", textwrap.dedent(code), *args],
         env=full_env,
         capture_output=True,
         text=True,

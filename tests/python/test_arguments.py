@@ -107,7 +107,7 @@ class BindingTest(unittest.TestCase):
         self.assertTrue(_quorvane.parse_query(query="RETURN 1").is_valid)
 
     def test_methods_without_parameters_refuse_arguments(self):
-        for method in (self.schema.node_labels, self.schema.rel_types, self.schema.to_dict):
+        for method in (self.schema.node_labels, self.schema.rel_types, self.schema.to_dict, self.schema.__reduce__):
             with self.assertRaises(TypeError):
                 method(1)
 
@@ -131,6 +131,7 @@ class ConversionTest(unittest.TestCase):
             (self.schema.node_properties, "label"),
             (self.schema.rel_properties, "rel_type"),
             (self.schema.rel_endpoints, "rel_type"),
+            (self.schema.rel_endpoint_pairs, "rel_type"),
         ]
         for fn, name in cases:
             with self.subTest(fn=fn):

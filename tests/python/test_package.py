@@ -173,6 +173,7 @@ class PackageAnnotationTest(unittest.TestCase):
         functions = [
             quorvane.load_schema,
             quorvane.schema_from_json,
+            quorvane.schema_from_structured,
             quorvane.split_statements,
             quorvane.SchemaFileError.__init__,
             ps.main,
@@ -233,7 +234,7 @@ class LoadSchemaTest(ps.TempDirTestCase, unittest.TestCase):
             ('{"nodes": {"A": [], "A": ["x"]}, "relationships": {}}', "nodes", '"A" is declared twice'),
             ('{"nodes": {}, "nodes": {}, "relationships": {}}', None, '"nodes" appears twice'),
             ('{"nodes": {}, "relationships": {"KNOWS": ["Person", "Person"]}}', 'relationships["KNOWS"]', "expected [source label, target label, [property keys]], found an array"),
-            ('{"nodes": {}, "relationships": {"KNOWS": {"source": "Person"}}}', 'relationships["KNOWS"]', "expected [source label, target label, [property keys]], found an object"),
+            ('{"nodes": {}, "relationships": {"KNOWS": {"source": "Person"}}}', 'relationships["KNOWS"]', 'unknown key "source": expected "endpoints" and "properties"'),
             ('{"nodes": {}, "relationships": {"KNOWS": ["Person", true, []]}}', 'relationships["KNOWS"][1]', "expected a label (a string), found true"),
             ('{"nodes": {}, "relationships": {"KNOWS": ["Person", "Person", "since"]}}', 'relationships["KNOWS"][2]', 'expected an array of property keys, found the string "since"'),
             ('{"nodes": {}, "relationships": {"KNOWS": ["Person", "Person", [null]]}}', 'relationships["KNOWS"][2][0]', "expected a property key (a string), found null"),

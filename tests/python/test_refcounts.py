@@ -87,6 +87,37 @@ class RefcountTest(unittest.TestCase):
         self.check("Schema repr", lambda: repr(s))
         self.check("keyword call", lambda: s.has_node_label(label=label))
 
+    def test_endpoint_pair_operations(self):
+        rels = {self.rel: {"endpoints": [(self.label, "Movie"), ["Movie", self.label]], "properties": [self.label]},
+                "LINKS": {"endpoints": None}}
+        pairs = _quorvane.Schema(self.nodes, rels)
+        d = pairs.to_dict()
+        self.check("Schema() mapping form", lambda: _quorvane.Schema(self.nodes, rels))
+        self.check("from_dict mapping form", lambda: _quorvane.Schema.from_dict(d))
+        self.check("rel_endpoint_pairs", lambda: pairs.rel_endpoint_pairs(self.rel))
+        self.check("rel_endpoint_pairs unknown", lambda: pairs.rel_endpoint_pairs(self.label))
+        self.check("rel_endpoints no pairs", lambda: pairs.rel_endpoints("LINKS"))
+        self.check("to_dict mapping form", pairs.to_dict)
+        for name, bad in [("empty", {"endpoints": []}), ("pair", {"endpoints": [(self.label,)]}),
+                          ("key", {self.label: 1, "endpoints": None}), ("missing", {}),
+                          ("properties", {"endpoints": None, "properties": self.label})]:
+            self.check(f"mapping error {name}",
+                       swallow(lambda bad=bad: _quorvane.Schema({}, {self.rel: bad}), TypeError), calls=CALLS // 4)
+
+    def test_pickling_operations(self):
+        generator = _quorvane.CypherGenerator(self.schema, 1)
+        for name, obj in [("Schema", self.schema), ("CypherValidator", self.validator),
+                          ("ValidationResult", self.result), ("QueryInfo", self.info),
+                          ("CypherGenerator", generator)]:
+            function, args = obj.__reduce__()
+            self.check(f"{name} reduce", obj.__reduce__, calls=CALLS // 10)
+            self.check(f"{name} restore", lambda function=function, args=args: function(*args), calls=CALLS // 10)
+        restore = _quorvane._restore_generator
+        self.check("restore error", swallow(lambda: restore(self.schema, (0, 0, 0, 0)), ValueError), calls=CALLS // 10)
+        self.check("restore result error",
+                   swallow(lambda: _quorvane._restore_validation_result([self.label, self.label], []), ValueError),
+                   calls=CALLS // 10)
+
     def test_validator_operations(self):
         v = self.validator
         self.check("CypherValidator()", lambda: _quorvane.CypherValidator(self.schema))

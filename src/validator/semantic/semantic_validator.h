@@ -62,8 +62,16 @@ class SemanticValidator {
   void validate_node_pattern(const NodePattern& node);
   void validate_relationship(const RelationshipPattern& relationship, const NodePattern& left,
                              const NodePattern& right);
-  void check_endpoint_label(const std::vector<std::string>& labels, std::string_view expected,
-                            std::string_view end, std::string_view type);
+  void check_endpoints(const RelationshipPattern& relationship, const Schema::RelType& declared,
+                       const NodePattern& left, const NodePattern& right);
+  bool end_fits(const std::vector<std::string>& labels, std::string_view expected) const;
+  bool joins(const std::vector<std::string>& source, const std::vector<std::string>& target,
+             const Schema::Endpoints& pair) const;
+  bool check_endpoint_label(const std::vector<std::string>& labels,
+                            std::span<const std::string_view> expected, std::string_view end,
+                            std::string_view type);
+  void report_unjoined(const Schema::RelType& declared, const NodePattern& first,
+                       std::string_view between, const NodePattern& second, std::string_view how);
   void validate_property_access(std::string_view variable, std::span<const std::string> keys);
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);

@@ -175,6 +175,44 @@ TEST(Determinism, SameSeedSameSequenceAndCopiesAreIndependent) {
   EXPECT_EQ(a.generate("unwind").value(), from_copy);
 }
 
+// --- Relationship types with several or no endpoint pairs -------------------
+
+TEST(EndpointPairs, PatternsUseTheFirstPairAndDrawTheSame) {
+  Schema several = movies();
+  several.add_rel_type("ACTED_IN", {{"Person", "Movie"}, {"User", "Genre"}}, {"roles"});
+  CypherGenerator with_pairs(several, 42);
+  CypherGenerator one_pair(movies(), 42);
+  for (int round = 0; round < 20; ++round) {
+    for (std::string_view type : CypherGenerator::supported_types()) {
+      ASSERT_EQ(with_pairs.generate(type).value(), one_pair.generate(type).value());
+    }
+  }
+  EXPECT_EQ(with_pairs.rng(), one_pair.rng());
+}
+
+TEST(EndpointPairs, ATypeWithoutPairsJoinsUnlabelledNodes) {
+  Schema schema;
+  schema.add_node_label("Page", {});
+  schema.add_rel_type("LINKS", std::vector<Schema::Endpoints>{}, {});
+  CypherGenerator generator(schema, 5);
+  const std::string plain = "MATCH (a)-[r:LINKS]->(b) RETURN a, r, b";
+  for (int round = 0; round < 20; ++round) {
+    const std::string match = generator.generate("match_relationship").value();
+    EXPECT_TRUE(match == plain || match == "OPTIONAL " + plain) << match;
+    EXPECT_EQ(generator.generate("create_relationship").value(),
+              "MATCH (a),(b) CREATE (a)-[r:LINKS]->(b) RETURN r");
+  }
+}
+
+TEST(EndpointPairs, SavedRandomSourceContinuesTheSequence) {
+  CypherGenerator original(movies(), 9);
+  original.generate("match_return").value();
+  CypherGenerator resumed(movies(), original.rng());
+  for (std::string_view type : CypherGenerator::supported_types()) {
+    EXPECT_EQ(resumed.generate(type).value(), original.generate(type).value());
+  }
+}
+
 // --- Names that are not plain ------------------------------------------------
 
 TEST(AwkwardNames, LabelsKeysAndTypesAreBackticked) {

@@ -152,6 +152,47 @@ TEST(SchemaOrderTest, ReAddingReplacesTheEntryInPlace) {
   EXPECT_EQ(ends->second, "B");
 }
 
+using Pair = std::pair<std::string_view, std::string_view>;
+
+TEST(SchemaEndpointPairsTest, PairsKeepOrderAndDropRepeats) {
+  Schema schema;
+  schema.add_rel_type("HAS_INVESTOR",
+                      {{"Organization", "Organization"},
+                       {"Organization", "Person"},
+                       {"Organization", "Organization"}},
+                      {"since"});
+  EXPECT_THAT(schema.rel_endpoint_pairs("HAS_INVESTOR"),
+              ElementsAre(Pair("Organization", "Organization"), Pair("Organization", "Person")));
+  auto first = schema.rel_src_tgt("HAS_INVESTOR");
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(*first, Pair("Organization", "Organization"));
+  EXPECT_THAT(schema.rel_properties("HAS_INVESTOR"), ElementsAre("since"));
+  EXPECT_THAT(schema.rel_endpoint_pairs("UNKNOWN"), IsEmpty());
+}
+
+TEST(SchemaEndpointPairsTest, OnePairFormIsOnePair) {
+  const Schema schema = movies();
+  EXPECT_THAT(schema.rel_endpoint_pairs("ACTED_IN"), ElementsAre(Pair("Person", "Movie")));
+}
+
+TEST(SchemaEndpointPairsTest, TypeWithoutPairsIsKnownWithoutEnds) {
+  Schema schema;
+  schema.add_rel_type("LINKS", std::vector<Schema::Endpoints>{}, {"weight"});
+  EXPECT_TRUE(schema.has_rel_type("LINKS"));
+  EXPECT_FALSE(schema.rel_src_tgt("LINKS").has_value());
+  EXPECT_THAT(schema.rel_endpoint_pairs("LINKS"), IsEmpty());
+  EXPECT_TRUE(schema.rel_has_property("LINKS", "weight"));
+}
+
+TEST(SchemaEndpointPairsTest, ReAddingATypeReplacesAllItsPairs) {
+  Schema schema;
+  schema.add_rel_type("R", {{"A", "B"}, {"C", "D"}}, {});
+  schema.add_rel_type("S", "A", "A", {});
+  schema.add_rel_type("R", "E", "F", {"p"});
+  EXPECT_THAT(schema.rel_types(), ElementsAre("R", "S"));
+  EXPECT_THAT(schema.rel_endpoint_pairs("R"), ElementsAre(Pair("E", "F")));
+}
+
 TEST(SchemaCopyTest, CopiesAreIndependent) {
   Schema original = movies();
   Schema copy = original;
