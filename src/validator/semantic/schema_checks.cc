@@ -82,7 +82,7 @@ void append_label_expr(std::string& out, const LabelExpr& e, bool nested) {
 void append_node_labels(std::string& out, const NodePattern& node) {
   if (node.label_expr) {
     out += ':';
-    append_label_expr(out, *node.label_expr, false);
+    append_label_expr(out, **node.label_expr, false);
     return;
   }
   for (const std::string& label : node.labels) {
