@@ -81,7 +81,7 @@ bool any_child(const Expr& expr, F&& f) {
           }
           return false;
         } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
-          return f(*node.init) || f(*node.list) || f(*node.expression);
+          return f(*node.init) || f(*node.iteration->list) || opt(node.iteration->projection);
         } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
           return f(*node.operand);
         } else {

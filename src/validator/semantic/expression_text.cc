@@ -305,11 +305,12 @@ class Printer {
       out_ += " = ";
       expr(*node.init);
       out_ += ", ";
-      name(node.variable);
+      const Expr::ListComprehension& iteration = *node.iteration;
+      name(iteration.variable);
       out_ += " IN ";
-      expr(*node.list);
+      expr(*iteration.list);
       out_ += " | ";
-      expr(*node.expression);
+      if (iteration.projection) expr(**iteration.projection);
       out_ += ')';
     } else if constexpr (std::is_same_v<T, Expr::ShortestPath>) {
       // The pattern usually carries the selector itself.
@@ -471,7 +472,7 @@ class Printer {
     out_ += '(';
     if (n.variable) name(*n.variable);
     if (n.label_expr) {
-      labels(*n.label_expr);
+      labels(**n.label_expr);
     } else {
       for (const std::string& label : n.labels) {
         out_ += ':';
@@ -481,7 +482,7 @@ class Printer {
     properties(n.properties);
     if (n.where_clause) {
       out_ += " WHERE ";
-      expr(*n.where_clause);
+      expr(**n.where_clause);
     }
     out_ += ')';
   }
@@ -495,7 +496,7 @@ class Printer {
       if (r.variable) name(*r.variable);
       if (r.type_expr) {
         out_ += ':';
-        label_expr(*r.type_expr, 0);
+        label_expr(**r.type_expr, 0);
       } else {
         for (size_t i = 0; i < r.types.size(); ++i) {
           out_ += i == 0 ? ":" : "|";
@@ -506,7 +507,7 @@ class Printer {
       properties(r.properties);
       if (r.where_clause) {
         out_ += " WHERE ";
-        expr(*r.where_clause);
+        expr(**r.where_clause);
       }
       out_ += ']';
     }

@@ -46,6 +46,11 @@ void report_aggregates_in(const std::optional<Expr>& expr, std::string_view plac
   if (expr) report_aggregates_in(*expr, place, errors);
 }
 
+void report_aggregates_in(const std::optional<Box<Expr>>& expr, std::string_view place,
+                          std::vector<std::string>& errors) {
+  if (expr) report_aggregates_in(**expr, place, errors);
+}
+
 void report_aggregates_in(const PropertyMap& map, std::string_view place,
                           std::vector<std::string>& errors) {
   for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, errors);
@@ -209,7 +214,7 @@ void collect_dropped(const Expr& expr, const Projected& projected, const Scope& 
     locals.push_back(comprehension->variable);
   } else if (const auto* reduce = expr.as<Expr::Reduce>()) {
     locals.push_back(reduce->accumulator);
-    locals.push_back(reduce->variable);
+    locals.push_back(reduce->iteration->variable);
   } else {
     for (const Expr::Quantifier* q :
          {static_cast<const Expr::Quantifier*>(expr.as<Expr::All>()),
