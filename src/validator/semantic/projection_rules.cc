@@ -154,12 +154,12 @@ void report_aggregates_in(const ReadingClause& clause, std::vector<std::string>&
 
 // What a projection offers to expressions after it: the text of every item
 // and the names it binds.
+// Texts are made only for items of the same kind as the expression
+// compared, and at most once each.
 class Projected {
  public:
-  explicit Projected(const std::vector<ReturnItem>& items) {
+  explicit Projected(const std::vector<ReturnItem>& items) : items_(items), texts_(items.size()) {
     for (const ReturnItem& item : items) {
-      texts_.push_back(expression_text(item.expr));
-      kinds_.push_back(item.expr.kind());
       if (item.alias) {
         names_.push_back(*item.alias);
       } else if (const auto* variable = item.expr.as<Expr::Variable>()) {
@@ -170,8 +170,18 @@ class Projected {
 
   // Whether `expr` is written exactly as one of the items.
   bool is_item(const Expr& expr) const {
-    if (std::find(kinds_.begin(), kinds_.end(), expr.kind()) == kinds_.end()) return false;
-    return std::find(texts_.begin(), texts_.end(), expression_text(expr)) != texts_.end();
+    std::optional<std::string> text;
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i].expr.kind() != expr.kind()) continue;
+      if (const auto* a = expr.as<Expr::Variable>()) {
+        if (a->name == items_[i].expr.as<Expr::Variable>()->name) return true;
+        continue;
+      }
+      if (!texts_[i]) texts_[i] = expression_text(items_[i].expr);
+      if (!text) text = expression_text(expr);
+      if (*texts_[i] == *text) return true;
+    }
+    return false;
   }
 
   bool names(std::string_view name) const {
@@ -179,8 +189,8 @@ class Projected {
   }
 
  private:
-  std::vector<std::string> texts_;
-  std::vector<size_t> kinds_;
+  const std::vector<ReturnItem>& items_;
+  mutable std::vector<std::optional<std::string>> texts_;
   std::vector<std::string_view> names_;
 };
 
@@ -315,13 +325,14 @@ void check_dropped(const Projection& projection, bool aggregating, const Scope& 
                    std::vector<std::string>& errors) {
   if (!projection.order_by && !(projection.where && *projection.where)) return;
   const Projected projected(projection.items);
-  std::vector<std::string> columns;
-  for (const ReturnItem& item : projection.items) columns.push_back(column_name(item));
-  const std::string after = std::string("a ") + std::string(projection.keyword) +
-                            (aggregating ? " that aggregates" : " DISTINCT");
-  const std::string offered = projection.keyword == "RETURN" ? "returned" : "projected";
   // Each dropped variable once per place.
   const auto report = [&](const std::vector<std::string>& dropped, std::string_view place) {
+    if (dropped.empty()) return;
+    std::vector<std::string> columns;
+    for (const ReturnItem& item : projection.items) columns.push_back(column_name(item));
+    const std::string after = std::string("a ") + std::string(projection.keyword) +
+                              (aggregating ? " that aggregates" : " DISTINCT");
+    const std::string offered = projection.keyword == "RETURN" ? "returned" : "projected";
     for (const std::string& name : dropped) {
       errors.push_back("Variable '" + name + "' is not available in " + std::string(place) +
                        " after " + after + "; only the " + offered + " items (" + joined(columns) +
