@@ -19,23 +19,24 @@ std::vector<std::string> load_corpus() {
   return queries;
 }
 
-void BM_ParseCorpus(benchmark::State& state) {
+void BM_ParseCorpus(benchmark::State& state, quorvane::Language language) {
   const std::vector<std::string> queries = load_corpus();
   size_t bytes = 0;
   for (const auto& q : queries) bytes += q.size();
   for (auto _ : state) {
     for (const auto& q : queries) {
-      auto result = quorvane::parse(q);
+      auto result = quorvane::parse(q, language);
       benchmark::DoNotOptimize(result);
     }
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * queries.size()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
-BENCHMARK(BM_ParseCorpus);
+BENCHMARK_CAPTURE(BM_ParseCorpus, subset, quorvane::Language::Subset);
+BENCHMARK_CAPTURE(BM_ParseCorpus, extended, quorvane::Language::Extended);
 
 // One large query: the corpus joined into a UNION chain of valid queries.
-void BM_ParseLargeQuery(benchmark::State& state) {
+void BM_ParseLargeQuery(benchmark::State& state, quorvane::Language language) {
   std::string big = "MATCH (n:Person) RETURN n.name AS name";
   while (big.size() < static_cast<size_t>(state.range(0))) {
     big +=
@@ -43,12 +44,13 @@ void BM_ParseLargeQuery(benchmark::State& state) {
         "RETURN p.name AS name";
   }
   for (auto _ : state) {
-    auto result = quorvane::parse(big);
+    auto result = quorvane::parse(big, language);
     benchmark::DoNotOptimize(result);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * big.size()));
 }
-BENCHMARK(BM_ParseLargeQuery)->Arg(1 << 20);
+BENCHMARK_CAPTURE(BM_ParseLargeQuery, subset, quorvane::Language::Subset)->Arg(1 << 20);
+BENCHMARK_CAPTURE(BM_ParseLargeQuery, extended, quorvane::Language::Extended)->Arg(1 << 20);
 
 }  // namespace
 

@@ -5,7 +5,9 @@ is final, and none of them changes after construction.
 """
 
 from collections.abc import Mapping, Sequence
-from typing import Any, TypedDict, final
+from typing import Any, Literal, TypedDict, final
+
+Language = Literal["subset", "extended"]
 
 class _SchemaDict(TypedDict):
     """The dictionary form of a schema, as returned by ``Schema.to_dict()``."""
@@ -50,9 +52,17 @@ class Schema:
 
 @final
 class CypherValidator:
-    """Validates Cypher queries against a copy of a schema."""
+    """Validates Cypher queries against a copy of a schema.
 
-    def __new__(cls, schema: Schema) -> CypherValidator: ...
+    ``language`` selects the Cypher that queries are read as: ``"subset"``
+    (the default) or ``"extended"`` (subqueries, pattern predicates and
+    comprehensions, label expressions, map projections, quantified paths and
+    more)."""
+
+    def __new__(cls, schema: Schema, *, language: Language = "subset") -> CypherValidator: ...
+    @property
+    def language(self) -> Language:
+        """The language queries are read as: ``"subset"`` or ``"extended"``."""
     def validate(self, query: str) -> ValidationResult:
         """Validate one query. Never raises for a query text: problems are
         reported in the result."""
@@ -123,8 +133,12 @@ class QueryInfo:
         """Syntax error messages (empty if valid)."""
     def __bool__(self) -> bool: ...
 
-def parse_query(query: str) -> QueryInfo:
+def parse_query(query: str, *, language: Language = "subset") -> QueryInfo:
     """Parse a Cypher query and return structural information without requiring a schema.
+
+    ``language`` selects the Cypher the query is read as: ``"subset"`` (the
+    default) or ``"extended"``, which also lists the names used inside
+    subqueries, predicates and every other clause.
 
     Example::
 

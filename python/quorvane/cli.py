@@ -210,7 +210,8 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
     progress = None
     if len(jobs) > PROGRESS_BATCH and err.isatty():
         progress = Progress(err, len(jobs))
-    results = validate_all(CypherValidator(schema), [st.text for _, st in jobs], progress)
+    validator = CypherValidator(schema, language=args.language)
+    results = validate_all(validator, [st.text for _, st in jobs], progress)
 
     with_errors = syntax_count = semantic_count = 0
     for (name, statement), result in zip(jobs, results, strict=True):
@@ -268,7 +269,7 @@ def run_inspect(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextI
     failed = 0
     for source in sources:
         for statement in source.statements:
-            info = parse_query(statement.text)
+            info = parse_query(statement.text, language=args.language)
             if not info.is_valid:
                 failed += 1
             if args.format == "json":
@@ -357,6 +358,19 @@ def run_generate(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: Text
 # --------------------------------------------------------------- parser
 
 
+LANGUAGE_HELP = (
+    "the Cypher the queries are read as: 'extended' (the default here) accepts current Cypher "
+    "(subqueries, pattern predicates, label expressions, map projections, quantified paths and "
+    "more); 'subset' is the fixed language that the Python API reads by default"
+)
+
+
+def add_language_option(command: argparse.ArgumentParser) -> None:
+    command.add_argument(
+        "--language", choices=["subset", "extended"], default="extended", help=LANGUAGE_HELP
+    )
+
+
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog="quorvane",
@@ -389,6 +403,7 @@ def build_parser() -> argparse.ArgumentParser:
         default="text",
         help="text: compiler-style findings and a summary (default); json: one JSON object per query",
     )
+    add_language_option(check)
     check.set_defaults(run=run_check)
 
     inspect = commands.add_parser(
@@ -402,6 +417,7 @@ def build_parser() -> argparse.ArgumentParser:
     inspect.add_argument(
         "--format", choices=["text", "json"], default="text", help="output format (default: text)"
     )
+    add_language_option(inspect)
     inspect.set_defaults(run=run_inspect)
 
     generate = commands.add_parser(

@@ -11,12 +11,13 @@ const char* was_or_were(Py_ssize_t given) {
 }
 
 bool too_many_positional(const Signature& sig, Py_ssize_t given) {
-  if (sig.required == sig.count) {
+  const Py_ssize_t positional = sig.positional_count();
+  if (sig.required >= positional) {
     PyErr_Format(PyExc_TypeError, "%s takes %zd positional arguments but %zd %s given",
-                 sig.full_name, sig.count, given, was_or_were(given));
+                 sig.full_name, positional, given, was_or_were(given));
   } else {
     PyErr_Format(PyExc_TypeError, "%s takes from %zd to %zd positional arguments but %zd %s given",
-                 sig.full_name, sig.required, sig.count, given, was_or_were(given));
+                 sig.full_name, sig.required, positional, given, was_or_were(given));
   }
   return false;
 }
@@ -72,7 +73,7 @@ bool check_required(const Signature& sig, PyObject** out) {
 
 bool bind_positional(const Signature& sig, PyObject* const* args, Py_ssize_t nargs,
                      PyObject** out) {
-  if (nargs > sig.count) return too_many_positional(sig, nargs);
+  if (nargs > sig.positional_count()) return too_many_positional(sig, nargs);
   for (Py_ssize_t i = 0; i < sig.count; ++i) out[i] = i < nargs ? args[i] : nullptr;
   return true;
 }
@@ -82,7 +83,7 @@ bool bind_positional(const Signature& sig, PyObject* const* args, Py_ssize_t nar
 bool bind_vector(const Signature& sig, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,
                  PyObject** out) {
   Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
-  if (kwnames == nullptr && nargs == sig.count) {
+  if (kwnames == nullptr && nargs == sig.count && sig.positional < 0) {
     for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
     return true;
   }
@@ -108,6 +109,25 @@ bool bind_tuple(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject
     }
   }
   return check_required(sig, out);
+}
+
+bool to_language(PyObject* obj, Language* out) {
+  if (obj == nullptr) {
+    *out = Language::Subset;
+    return true;
+  }
+  if (!PyUnicode_Check(obj)) {
+    raise_cast_error(obj, "str", "language");
+    return false;
+  }
+  std::string_view name;
+  if (!to_text(obj, "language", &name)) return false;
+  if (std::optional<Language> language = language_from_name(name)) {
+    *out = *language;
+    return true;
+  }
+  PyErr_Format(PyExc_ValueError, "language must be 'subset' or 'extended', not %R", obj);
+  return false;
 }
 
 void raise_cast_error(PyObject* obj, const char* expected, const char* arg) {

@@ -15,16 +15,21 @@
 #include <vector>
 
 #include "bindings/python.h"
+#include "parser/language.h"
 
 namespace quorvane::py {
 
-// The parameter list of one operation. All parameters are positional-or-
-// keyword; the first `required` have no default.
+// The parameter list of one operation. The first `positional` parameters
+// (all of them when it is negative) are positional-or-keyword, the rest
+// keyword-only; the first `required` have no default.
 struct Signature {
   const char* full_name;  // "CypherValidator.validate()", "parse_query()"
   const char* const* names;
   Py_ssize_t count;
   Py_ssize_t required;
+  Py_ssize_t positional = -1;
+
+  Py_ssize_t positional_count() const { return positional < 0 ? count : positional; }
 };
 
 // Binds a vectorcall argument list into out[0..count). Omitted optional
@@ -73,6 +78,11 @@ bool to_text_list(PyObject* obj, const char* arg, std::vector<std::string>* out)
 // object with __index__, from 0 to 2**64 - 1. Too small or too large raises
 // the interpreter's OverflowError, without prefix.
 bool to_optional_u64(PyObject* obj, const char* arg, std::optional<uint64_t>* out);
+
+// The `language` argument: omitted (null) gives the subset; "subset"
+// or "extended" selects that language. Another str raises ValueError naming
+// the two, anything else TypeError.
+bool to_language(PyObject* obj, Language* out);
 
 }  // namespace quorvane::py
 

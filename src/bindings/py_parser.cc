@@ -76,22 +76,26 @@ PyType_Spec kInfoSpec = {
 
 PyObject* parse_query(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"query"};
-    static const Signature kSig{"parse_query()", kNames, 1, 1};
-    PyObject* query;
+    static const char* const kNames[] = {"query", "language"};
+    static const Signature kSig{"parse_query()", kNames, 2, 1, 1};
+    PyObject* bound[2];
     std::string_view text;
-    if (!bind_vector(kSig, args, nargsf, kwnames, &query)) return nullptr;
-    if (!to_text(query, "query", &text)) return nullptr;
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    if (!to_text(bound[0], "query", &text)) return nullptr;
+    Language language;
+    if (!to_language(bound[1], &language)) return nullptr;
     PyTypeObject* info_class = query_info_type();
     if (info_class == nullptr) return nullptr;
-    return wrap(info_class, inspect_query(text));
+    return wrap(info_class, inspect_query(text, language));
   });
 }
 
 PyMethodDef kParseQueryDef = {
     "parse_query", as_method(parse_query), METH_FASTCALL | METH_KEYWORDS,
-    "parse_query(query)\n--\n\nParse a Cypher query and return structural information without "
-    "requiring a schema.\n\nExample::\n\n    info = parse_query(\"MATCH "
+    "parse_query(query, *, language='subset')\n--\n\nParse a Cypher query and return structural "
+    "information without requiring a schema. ``language`` selects the Cypher the query is read "
+    "as: ``\"subset\"`` (the default) or ``\"extended\"``, which also lists the names used "
+    "inside subqueries, predicates and every other clause.\n\nExample::\n\n    info = parse_query(\"MATCH "
     "(p:Person)-[:ACTED_IN]->(m:Movie) RETURN p.name\")\n    info.is_valid        # True\n    "
     "info.labels_used     # [\"Movie\", \"Person\"]\n    info.rel_types_used  # [\"ACTED_IN\"]\n  "
     "  info.properties_used # [\"name\"]"};

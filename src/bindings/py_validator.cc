@@ -89,14 +89,17 @@ const CypherValidator& self_validator(PyObject* self) {
 
 PyObject* validator_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"schema"};
-    static const Signature kSig{"CypherValidator.__new__()", kNames, 1, 1};
-    PyObject* schema;
-    if (!bind_tuple(kSig, args, kwargs, &schema)) return nullptr;
+    static const char* const kNames[] = {"schema", "language"};
+    static const Signature kSig{"CypherValidator.__new__()", kNames, 2, 1, 1};
+    PyObject* bound[2];
+    if (!bind_tuple(kSig, args, kwargs, bound)) return nullptr;
+    PyObject* schema = bound[0];
     PyTypeObject* schema_class = schema_type();
     if (schema_class == nullptr) return nullptr;
     if (!check_instance(schema, schema_class, "Schema", "schema")) return nullptr;
-    return wrap(type, CypherValidator(Schema(schema_value(schema))));
+    Language language;
+    if (!to_language(bound[1], &language)) return nullptr;
+    return wrap(type, CypherValidator(Schema(schema_value(schema)), language));
   });
 }
 
@@ -203,9 +206,26 @@ PyObject* validator_validate_batch(PyObject* self, PyObject* const* args, Py_ssi
   });
 }
 
-PyObject* validator_repr(PyObject*) {
-  return guarded<PyObject*>(nullptr, [] { return PyUnicode_FromString("CypherValidator()"); });
+// A subset validator keeps its historical repr.
+PyObject* validator_repr(PyObject* self) {
+  return guarded<PyObject*>(nullptr, [&] {
+    const Language language = self_validator(self).language();
+    if (language == Language::Subset) return PyUnicode_FromString("CypherValidator()");
+    return new_str("CypherValidator(language='" + std::string(language_name(language)) + "')");
+  });
 }
+
+PyObject* validator_language(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] {
+    return new_str(std::string(language_name(self_validator(self).language())));
+  });
+}
+
+PyGetSetDef kValidatorGetSet[] = {
+    {"language", validator_language, nullptr,
+     "The language queries are read as: ``\"subset\"`` or ``\"extended\"``.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
 
 PyMethodDef kValidatorMethods[] = {
     {"validate", as_method(validator_validate), METH_FASTCALL | METH_KEYWORDS,
@@ -226,11 +246,16 @@ PyMethodDef kValidatorMethods[] = {
 };
 
 PyType_Slot kValidatorSlots[] = {
-    {Py_tp_doc, as_slot("CypherValidator(schema)\n--\n\n")},
+    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n"
+                        "Validates Cypher queries against ``schema``. ``language`` selects the\n"
+                        "Cypher that queries are read as: ``\"subset\"`` (the default) or\n"
+                        "``\"extended\"`` (subqueries, pattern predicates and comprehensions,\n"
+                        "label expressions, map projections, quantified paths and more).")},
     {Py_tp_new, as_slot(validator_new)},
     {Py_tp_dealloc, as_slot(dealloc_wrapped<CypherValidator>)},
     {Py_tp_repr, as_slot(validator_repr)},
     {Py_tp_methods, kValidatorMethods},
+    {Py_tp_getset, kValidatorGetSet},
     {0, nullptr},
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "inspect/all_names.h"
 #include "parser/parse.h"
 
 namespace quorvane {
@@ -169,12 +170,17 @@ void sort_unique(std::vector<std::string>& names) {
 
 }  // namespace
 
-QueryInfo inspect_tree(const CypherQuery& query) {
+QueryInfo inspect_tree(const CypherQuery& query, Language language) {
   QueryInfo info;
   info.is_valid = true;
   if (const auto* regular = std::get_if<RegularQuery>(&query)) {
-    NameCollector collector(&info.labels_used, &info.rel_types_used, &info.properties_used);
-    collector.regular_query(*regular);
+    if (language == Language::Extended) {
+      collect_all_names(*regular,
+                        {&info.labels_used, &info.rel_types_used, &info.properties_used});
+    } else {
+      NameCollector collector(&info.labels_used, &info.rel_types_used, &info.properties_used);
+      collector.regular_query(*regular);
+    }
   }
   sort_unique(info.labels_used);
   sort_unique(info.rel_types_used);
@@ -182,15 +188,15 @@ QueryInfo inspect_tree(const CypherQuery& query) {
   return info;
 }
 
-QueryInfo inspect_query(std::string_view text) {
-  Result<CypherQuery> parsed = parse(text);
+QueryInfo inspect_query(std::string_view text, Language language) {
+  Result<CypherQuery> parsed = parse(text, language);
   if (!parsed.ok()) {
     QueryInfo info;
     info.is_valid = false;
     info.errors.push_back(parsed.error().display());
     return info;
   }
-  return inspect_tree(parsed.value());
+  return inspect_tree(parsed.value(), language);
 }
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "parser/language.h"
 
 namespace quorvane {
 
@@ -26,10 +27,10 @@ struct QueryInfo {
 
 // Parses the text and collects the names. Never fails: a parse failure is
 // reported inside the record.
-QueryInfo inspect_query(std::string_view text);
+QueryInfo inspect_query(std::string_view text, Language language = Language::Subset);
 
 // The names mentioned by an already parsed query (is_valid true).
-QueryInfo inspect_tree(const CypherQuery& query);
+QueryInfo inspect_tree(const CypherQuery& query, Language language = Language::Subset);
 
 }  // namespace quorvane
 

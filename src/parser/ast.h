@@ -52,6 +52,8 @@ class Box {
 
 struct MapEntry;
 struct ExistsSubquery;
+struct PatternPart;
+struct LabelExpr;
 using PropertyMap = std::vector<MapEntry>;
 
 struct Expr {
@@ -155,13 +157,78 @@ struct Expr {
     Box<ExistsSubquery> subquery;
   };
 
-  // The 45 variants, in their fixed order.
+  // ---- Extended language only ----
+  // `COUNT { ... }`: a pattern (with an optional WHERE, held as a one-MATCH
+  // query) or a whole query.
+  struct CountSubquery {
+    Box<ExistsSubquery> subquery;
+  };
+  // `COLLECT { query }`: always the query form.
+  struct CollectSubquery {
+    Box<ExistsSubquery> subquery;
+  };
+  // A path pattern with at least one relationship used as an expression:
+  // `(a)-[:R]->(:B)`.
+  struct PatternPredicate {
+    Box<PatternPart> pattern;
+  };
+  // `[p = (a)-[:R]->(b) WHERE cond | projection]`; the path name, if any, is
+  // the pattern part's variable.
+  struct PatternComprehension {
+    Box<PatternPart> pattern;
+    std::optional<Box<Expr>> predicate;
+    Box<Expr> projection;
+  };
+  // `n:A`, `n:A|B`, `n IS A`, ...
+  struct LabelCheck {
+    Box<Expr> target;
+    Box<LabelExpr> labels;
+  };
+  struct MapProjectionItem {
+    enum class Kind { Property, AllProperties, Entry, Variable };
+    Kind kind;
+    std::string name;               // key (Property, Entry) or variable; empty for .*
+    std::optional<Box<Expr>> value;  // Entry only
+  };
+  // `n{.name, .*, total: expr, other}`.
+  struct MapProjection {
+    std::string variable;
+    std::vector<MapProjectionItem> items;
+  };
+  // `reduce(acc = init, x IN list | expression)`.
+  struct Reduce {
+    std::string accumulator;
+    Box<Expr> init;
+    std::string variable;
+    Box<Expr> list;
+    Box<Expr> expression;
+  };
+  // `shortestPath(pattern)` or `allShortestPaths(pattern)` as an expression.
+  struct ShortestPath {
+    bool all = false;
+    Box<PatternPart> pattern;
+  };
+  // `x IS [NOT] :: TYPE` or `x :: TYPE`; the type upper-cased, spaces made
+  // single and dropped around "<", "|" and before ">" ("LIST<INTEGER> NOT
+  // NULL").
+  struct TypePredicate {
+    Box<Expr> operand;
+    std::string type;
+    bool negated = false;
+  };
+  // `a || b`.
+  struct Concatenate : Binary {};
+
+  // The 56 variants, in their fixed order: the first 45 make up the subset.
   using Variant = std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property,
                                Index, Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual,
                                LessThan, LessOrEqual, GreaterThan, GreaterOrEqual, RegexMatch,
                                IsNull, IsNotNull, In, StartsWith, EndsWith, Contains, Add, Subtract,
                                Multiply, Divide, Modulo, Power, Negate, FunctionCall, CountStar,
-                               Case, ListComprehension, All, Any, None, Single, Exists>;
+                               Case, ListComprehension, All, Any, None, Single, Exists,
+                               CountSubquery, CollectSubquery, PatternPredicate,
+                               PatternComprehension, LabelCheck, MapProjection, Reduce,
+                               ShortestPath, TypePredicate, Concatenate>;
 
   template <class T>
   Expr(T node) : node(std::move(node)) {}
@@ -185,6 +252,15 @@ struct MapEntry {
   Expr value;
 };
 
+// A label expression (extended language): `A`, `%`, `!e`, `e&e`, `e|e`; a
+// colon list `:A:B` is an And.
+struct LabelExpr {
+  enum class Kind { Name, Wildcard, Not, And, Or };
+  Kind kind = Kind::Name;
+  std::string name;                // Name only
+  std::vector<LabelExpr> operands;  // Not: one; And, Or: two or more
+};
+
 // ---- Patterns ----
 
 struct MapOrParam {
@@ -197,10 +273,17 @@ struct MapOrParam {
   std::variant<Map, Parameter> value;
 };
 
+// `labels` holds the names a node is known to carry when matched. A label
+// expression other than a plain colon list (extended language) is kept whole
+// in `label_expr`; `labels` then holds its names when it is built from names
+// with `&` and `|` only (any of them may be the node's), and nothing when it
+// holds `!` or `%`.
 struct NodePattern {
   std::optional<std::string> variable;
   std::vector<std::string> labels;
   std::optional<MapOrParam> properties;
+  std::optional<LabelExpr> label_expr;
+  std::optional<Expr> where_clause;  // `(n:A WHERE n.x > 1)`
 };
 
 enum class Direction { Outgoing, Incoming, Undirected };
@@ -210,23 +293,47 @@ struct RangeBounds {
   std::optional<int64_t> max;
 };
 
+// As for nodes, `types` holds the possible types and `type_expr` a type
+// expression beyond `:A|B` (extended language). A quantifier written after
+// the relationship (`-[:R]->{1,3}`, `-->+`) is held as its range.
 struct RelationshipPattern {
   std::optional<std::string> variable;
   std::vector<std::string> types;
   std::optional<MapOrParam> properties;
   Direction direction = Direction::Undirected;
-  std::optional<RangeBounds> range;  // absent without '*'
+  std::optional<RangeBounds> range;  // absent without '*' or a quantifier
+  std::optional<LabelExpr> type_expr;
+  std::optional<Expr> where_clause;
 };
 
+struct QuantifiedPath;
+
+// One step of a path: a relationship and the node it leads to, or (extended
+// language) a quantified group `((a)-->(b)){1,3}` and the node after it,
+// anonymous when none is written.
 struct PatternLink {
   RelationshipPattern relationship;
   NodePattern node;
+  std::optional<Box<QuantifiedPath>> group;
 };
 
+// How a pattern part selects paths (extended language).
+enum class PathSelector { All, ShortestPath, AllShortestPaths, AnyPaths, ShortestK, AllShortest,
+                          ShortestKGroups };
+
+// A path; it starts at an anonymous node when it starts with a group.
 struct PatternPart {
   std::optional<std::string> variable;  // path name
   NodePattern start;
   std::vector<PatternLink> chain;
+  PathSelector selector = PathSelector::All;
+  std::optional<int64_t> selector_count;  // the k of SHORTEST k, ANY k
+};
+
+struct QuantifiedPath {
+  PatternPart path;
+  std::optional<Expr> where_clause;
+  RangeBounds quantifier;
 };
 
 using Pattern = std::vector<PatternPart>;
@@ -242,7 +349,14 @@ struct CallClause {
   std::string procedure;
   std::vector<Expr> args;
   std::vector<YieldItem> yield_items;
+  // Extended language: `YIELD *`, `YIELD ... WHERE`, and a call written
+  // without parentheses.
+  bool yield_all = false;
+  std::optional<Expr> where_clause;
+  bool implicit_arguments = false;
 };
+
+struct RegularQuery;
 
 struct ReadingClause {
   struct Match {
@@ -254,7 +368,25 @@ struct ReadingClause {
     Expr expr;
     std::string variable;
   };
-  std::variant<Match, Unwind, CallClause> clause;
+  // ---- Extended language only ----
+  // `[OPTIONAL] CALL [(a, b) | (*)] { query } [IN TRANSACTIONS ...]`.
+  struct Subquery {
+    bool optional = false;
+    bool has_scope = false;  // a scope list was written
+    bool import_all = false;  // `(*)`
+    std::vector<std::string> scope;
+    Box<RegularQuery> query;
+    bool in_transactions = false;
+    std::optional<Expr> batch_rows;  // OF n ROWS
+  };
+  // `LOAD CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
+  struct LoadCsv {
+    bool with_headers = false;
+    Expr source;
+    std::string variable;
+    std::optional<std::string> field_terminator;
+  };
+  std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
 };
 
 struct PropertyExpr {
@@ -312,7 +444,13 @@ struct UpdatingClause {
     bool detach = false;
     std::vector<Expr> exprs;
   };
-  std::variant<Create, Merge, Set, Remove, Delete> clause;
+  // Extended language: `FOREACH (x IN list | clauses)`.
+  struct Foreach {
+    std::string variable;
+    Expr list;
+    std::vector<UpdatingClause> clauses;
+  };
+  std::variant<Create, Merge, Set, Remove, Delete, Foreach> clause;
 };
 
 struct ReturnItem {

@@ -29,6 +29,25 @@ constexpr std::array<std::string_view, 54> kKeywords = {
 // Words that are reserved but may still name a variable.
 constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE", "SINGLE"};
 
+// The words that never name anything in the extended language: each can
+// continue or end an expression, or start a clause, so reading one as a name
+// would let an unfinished expression swallow what follows. Every other
+// reserved word may be a name there (`MATCH (order:Order)`,
+// `RETURN count AS count`).
+constexpr std::array<std::string_view, 33> kExtendedReserved = {
+    "AND",    "AS",     "CALL",   "CASE",     "CONTAINS", "CREATE", "DELETE", "DETACH", "DISTINCT",
+    "ELSE",   "END",    "ENDS",   "FALSE",    "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
+    "NULL",   "OPTIONAL", "OR",   "REMOVE",   "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
+    "UNION",  "UNWIND", "WHEN",   "WHERE",    "WITH",     "XOR"};
+
+// The single words that name a value type in a type predicate.
+constexpr std::array<std::string_view, 31> kTypeWords = {
+    "BOOLEAN",  "BOOL",     "STRING",   "VARCHAR",  "INTEGER", "INT",       "INTEGER8",
+    "INTEGER16", "INTEGER32", "INTEGER64", "INT8",   "INT16",   "INT32",     "INT64",
+    "FLOAT",    "FLOAT32",  "FLOAT64",  "DATE",     "DATETIME", "TIMESTAMP", "TIME",
+    "DURATION", "POINT",    "NODE",     "VERTEX",   "RELATIONSHIP", "EDGE",  "MAP",
+    "PATH",     "NOTHING",  "NULL"};
+
 // Rule invocations allowed per byte of input (plus a fixed allowance) before
 // the match gives up. Ordinary queries use a small fraction of this; only
 // inputs that make the engine re-match the same text over and over reach it.
@@ -51,13 +70,18 @@ inline bool is_hex(unsigned char c) {
   return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-enum class KeywordTest { kNone, kAll, kVariable };
+enum class KeywordTest { kNone, kAll, kVariable, kExtended };
 
 // With kRecordFailures false the matcher keeps no failure record: it answers
 // only whether the text matches (and with which tree), which is all a valid
 // query needs. A failed match is then run again with the record kept, so the
 // syntax-error message is exactly the same.
-template <bool kRecordFailures>
+//
+// kExtended selects the extended grammar. Every rule of the subset is matched
+// exactly as in the subset grammar unless kExtended adds alternatives to it,
+// and those alternatives only ever apply where the subset grammar fails or
+// lets the text go unread; the subset instantiation compiles none of them.
+template <bool kRecordFailures, bool kExtended>
 class Matcher {
  public:
   Matcher(std::string_view text, bool remember_clauses)
@@ -361,6 +385,14 @@ class Matcher {
     return true;
   }
 
+  // Whether the keyword `s` stands here, without reading it.
+  bool word_here(std::string_view s) {
+    const size_t start = pos_;
+    const bool found = word(s);
+    pos_ = start;
+    return found;
+  }
+
   bool peek_word_char() const {
     return pos_ < text_.size() && is_word_char(static_cast<unsigned char>(text_[pos_]));
   }
@@ -399,6 +431,9 @@ class Matcher {
   }
   auto I(std::string_view s) {
     return [this, s] { return ilit(s); };
+  }
+  auto K(std::string_view s) {
+    return [this, s] { return word(s); };
   }
   template <class F>
   static auto opt(F f) {
@@ -461,8 +496,26 @@ class Matcher {
     return -1;
   }
 
+  bool extended_reserved_here() const {
+    for (std::string_view w : kExtendedReserved) {
+      if (text_.size() - pos_ < w.size()) continue;
+      bool match = true;
+      for (size_t k = 0; k < w.size(); ++k) {
+        if (upper(text_[pos_ + k]) != w[k]) {
+          match = false;
+          break;
+        }
+      }
+      if (!match) continue;
+      const size_t after = pos_ + w.size();
+      return after >= text_.size() || !is_word_char(static_cast<unsigned char>(text_[after]));
+    }
+    return false;
+  }
+
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
+    if (test == KeywordTest::kExtended) return extended_reserved_here();
     int k = keyword_at();
     if (k < 0) return false;
     if (test == KeywordTest::kVariable) {
@@ -494,8 +547,14 @@ class Matcher {
     return backtick_identifier();
   }
 
+  // The keyword test of names that the subset reserves words from.
+  static constexpr KeywordTest reserved_for(KeywordTest subset_test) {
+    return kExtended ? KeywordTest::kExtended : subset_test;
+  }
+
   bool variable() {
-    return atomic_rule(R::variable, [&] { return identifier(KeywordTest::kVariable); });
+    return atomic_rule(R::variable,
+                       [&] { return identifier(reserved_for(KeywordTest::kVariable)); });
   }
   bool label_name() {
     return atomic_rule(R::label_name, [&] { return identifier(KeywordTest::kNone); });
@@ -507,15 +566,16 @@ class Matcher {
     return atomic_rule(R::property_key_name, [&] { return identifier(KeywordTest::kNone); });
   }
   bool procedure_result_field() {
-    return atomic_rule(R::procedure_result_field, [&] { return identifier(KeywordTest::kAll); });
+    return atomic_rule(R::procedure_result_field,
+                       [&] { return identifier(reserved_for(KeywordTest::kAll)); });
   }
 
   bool procedure_name() {
     return atomic_rule(R::procedure_name, [&] {
-      if (!identifier(KeywordTest::kAll)) return false;
+      if (!identifier(reserved_for(KeywordTest::kAll))) return false;
       for (;;) {
         const size_t m = pos_;
-        if (!lit(".") || !identifier(KeywordTest::kAll)) {
+        if (!lit(".") || !identifier(after_dot())) {
           pos_ = m;
           return true;
         }
@@ -523,12 +583,18 @@ class Matcher {
     });
   }
 
+  // A name after a dot cannot be mistaken for a keyword, so the extended
+  // language reserves none there (`apoc.create.node`).
+  static constexpr KeywordTest after_dot() {
+    return kExtended ? KeywordTest::kNone : KeywordTest::kAll;
+  }
+
   // (identifier ".")+ ; only ever invoked inside function_name.
   bool namespace_prefix() {
     bool any = false;
     for (;;) {
       const size_t m = pos_;
-      if (!identifier(KeywordTest::kAll) || !lit(".")) {
+      if (!identifier(any ? after_dot() : reserved_for(KeywordTest::kAll)) || !lit(".")) {
         pos_ = m;
         return any;
       }
@@ -585,23 +651,40 @@ class Matcher {
     });
   }
 
+  // An exponent: e or E, an optional sign, digits. Nothing is read unless
+  // the whole exponent is there.
+  bool exponent() {
+    const size_t e = pos_;
+    if (cur() != 'e' && cur() != 'E') return false;
+    ++pos_;
+    if (cur() == '+' || cur() == '-') ++pos_;
+    if (digits()) return true;
+    pos_ = e;
+    return false;
+  }
+
   // Digits, a point that does not start "..", optional digits, optional
-  // exponent.
+  // exponent. The extended language also reads digits with an exponent and
+  // no point (1E9) and a leading point (.5, .1e3).
   bool float_literal() {
     return atomic_rule(R::float_literal, [&] {
       const size_t m = pos_;
       if (!digits() || cur() != '.' || (pos_ + 1 < text_.size() && text_[pos_ + 1] == '.')) {
         pos_ = m;
+        if constexpr (kExtended) {
+          if (digits() && exponent()) return true;
+          pos_ = m;
+          if (lit(".") && digits()) {
+            exponent();
+            return true;
+          }
+          pos_ = m;
+        }
         return false;
       }
       ++pos_;
       while (is_digit(cur())) ++pos_;
-      const size_t e = pos_;
-      if (cur() == 'e' || cur() == 'E') {
-        ++pos_;
-        if (cur() == '+' || cur() == '-') ++pos_;
-        if (!digits()) pos_ = e;
-      }
+      exponent();
       return true;
     });
   }
@@ -684,8 +767,13 @@ class Matcher {
   }
 
   bool reading_clause() {
-    return memo_rule(R::reading_clause,
-                     [&] { return match_clause() || unwind_clause() || in_query_call(); });
+    return memo_rule(R::reading_clause, [&] {
+      if constexpr (kExtended) {
+        return match_clause() || unwind_clause() || call_subquery() || in_query_call() ||
+               load_csv_clause();
+      }
+      return match_clause() || unwind_clause() || in_query_call();
+    });
   }
 
   bool match_clause() {
@@ -699,14 +787,86 @@ class Matcher {
                    [&] { return seq(I("UNWIND"), Q(expression), I("AS"), Q(variable)); });
   }
 
+  // The extended language also reads OPTIONAL CALL, a procedure named
+  // without parentheses, YIELD * and a WHERE after the yielded items.
   bool call_body() {
+    if constexpr (kExtended) {
+      return seq(opt(K("OPTIONAL")), I("CALL"),
+                 [&] { return explicit_procedure_invocation() || procedure_name(); },
+                 opt(group(I("YIELD"),
+                           [&] { return lit("*") || seq(Q(yield_items), opt(Q(where_clause))); })));
+    }
     return seq(I("CALL"), Q(explicit_procedure_invocation), opt(group(I("YIELD"), Q(yield_items))));
   }
   bool in_query_call() {
-    return rule_if(R::in_query_call, next_is("C"), [&] { return call_body(); });
+    return rule_if(R::in_query_call, next_is(kExtended ? "CO" : "C"), [&] { return call_body(); });
   }
   bool standalone_call() {
-    return rule_if(R::standalone_call, next_is("C"), [&] { return call_body(); });
+    return rule_if(R::standalone_call, next_is(kExtended ? "CO" : "C"),
+                   [&] { return call_body(); });
+  }
+
+  // ---------------------------------------- clauses of the extended language
+
+  // Runs a rule that may contain itself without passing through
+  // `expression`, counting it against the same nesting limit.
+  template <class F>
+  bool nested(F&& f) {
+    if (aborted_) return false;
+    if (depth_ >= kMaxNestingDepth) {
+      abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
+      return false;
+    }
+    ++depth_;
+    const bool ok = f();
+    --depth_;
+    return ok;
+  }
+
+  bool call_subquery() {
+    return rule_if(R::call_subquery, next_is("CO"), [&] {
+      return nested([&] {
+        return seq(opt(K("OPTIONAL")), K("CALL"), opt(Q(subquery_scope)), L("{"),
+                   Q(regular_query), L("}"), opt(Q(in_transactions)));
+      });
+    });
+  }
+
+  // `(*)`, `()` or `(a, b)`.
+  bool subquery_scope() {
+    return rule_if(R::subquery_scope, next_is("("), [&] {
+      return seq(L("("), opt([&] {
+                   return lit("*") || seq(Q(variable), many(group(L(","), Q(variable))));
+                 }),
+                 L(")"));
+    });
+  }
+
+  bool in_transactions() {
+    return rule_if(R::in_transactions, next_is("I"), [&] {
+      return seq(K("IN"), opt(group(Q(expression), K("CONCURRENT"))), K("TRANSACTIONS"),
+                 opt(group(K("OF"), Q(expression), [&] { return word("ROWS") || word("ROW"); })),
+                 opt(group(K("ON"), K("ERROR"),
+                           [&] { return word("CONTINUE") || word("BREAK") || word("FAIL"); })),
+                 opt(group(K("REPORT"), K("STATUS"), K("AS"), Q(variable))));
+    });
+  }
+
+  bool load_csv_clause() {
+    return rule_if(R::load_csv_clause, next_is("L"), [&] {
+      return seq(K("LOAD"), K("CSV"), opt(group(K("WITH"), K("HEADERS"))), K("FROM"),
+                 Q(expression), K("AS"), Q(variable),
+                 opt(group(K("FIELDTERMINATOR"), Q(string_literal))));
+    });
+  }
+
+  bool foreach_clause() {
+    return rule_if(R::foreach_clause, next_is("F"), [&] {
+      return nested([&] {
+        return seq(K("FOREACH"), L("("), Q(variable), K("IN"), Q(expression), L("|"),
+                   some(Q(updating_clause)), L(")"));
+      });
+    });
   }
 
   // expression ("," expression)*
@@ -731,6 +891,9 @@ class Matcher {
 
   bool updating_clause() {
     return memo_rule(R::updating_clause, [&] {
+      if constexpr (kExtended) {
+        if (foreach_clause()) return true;
+      }
       return create_clause() || merge_clause() || set_clause() || remove_clause() ||
              delete_clause();
     });
@@ -825,6 +988,11 @@ class Matcher {
   }
 
   bool skip_clause() {
+    if constexpr (kExtended) {
+      return rule_if(R::skip_clause, next_is("SO"), [&] {
+        return seq([&] { return word("SKIP") || word("OFFSET"); }, Q(expression));
+      });
+    }
     return rule_if(R::skip_clause, next_is("S"), [&] { return seq(I("SKIP"), Q(expression)); });
   }
   bool limit_clause() {
@@ -842,32 +1010,157 @@ class Matcher {
   }
 
   bool pattern_part() {
+    if constexpr (kExtended) {
+      return rule(R::pattern_part, [&] {
+        return seq(opt(group(Q(variable), L("="))), opt(Q(path_selector)),
+                   [&] { return shortest_path() || pattern_element(); });
+      });
+    }
     return rule(R::pattern_part,
                 [&] { return seq(opt(group(Q(variable), L("="))), Q(pattern_element)); });
   }
 
+  // The extended language adds quantified groups: a path may start with one,
+  // one may follow any node, and a node may follow one directly.
   bool pattern_element() {
+    if constexpr (kExtended) {
+      return rule(R::pattern_element, [&] {
+        bool after_group = false;
+        if (!node_pattern()) {
+          if (!quantified_path()) return false;
+          after_group = true;
+        }
+        for (;;) {
+          const Mark m = mark();
+          skip();
+          if (seq(Q(relationship_pattern), Q(node_pattern))) {
+            after_group = false;
+          } else if (quantified_path()) {
+            after_group = true;
+          } else if (after_group && node_pattern()) {
+            after_group = false;
+          } else {
+            reset(m);
+            return true;
+          }
+        }
+      });
+    }
     return rule(R::pattern_element, [&] {
       return seq(Q(node_pattern), many(group(Q(relationship_pattern), Q(node_pattern))));
     });
   }
 
   bool node_pattern() {
+    if constexpr (kExtended) {
+      return rule_if(R::node_pattern, next_is("("), [&] {
+        return seq(L("("), opt(Q(variable)), opt(Q(node_labels)), opt(Q(properties)),
+                   opt(Q(where_clause)), L(")"));
+      });
+    }
     return rule_if(R::node_pattern, next_is("("), [&] {
       return seq(L("("), opt(Q(variable)), opt(Q(node_labels)), opt(Q(properties)), L(")"));
     });
   }
 
+  // The extended language reads label expressions after each colon, or one
+  // after IS.
   bool node_labels() {
+    if constexpr (kExtended) {
+      return rule_if(R::node_labels, next_is(":I"), [&] {
+        return plus(group(L(":"), [&] { return label_expression(false, false); })) ||
+               seq(K("IS"), [&] { return label_expression(false, false); });
+      });
+    }
     return rule_if(R::node_labels, next_is(":"),
                    [&] { return plus(group(L(":"), Q(label_name))); });
   }
 
   bool relationship_pattern() {
+    if constexpr (kExtended) {
+      return rule(R::relationship_pattern, [&] {
+        return seq(opt(Q(left_arrow)), L("-"), L("["), opt(Q(variable)), opt(Q(rel_types)),
+                   opt(Q(range_literal)), opt(Q(properties)), opt(Q(where_clause)), L("]"), L("-"),
+                   opt(Q(right_arrow)), opt(Q(path_quantifier))) ||
+               seq(opt(Q(left_arrow)), L("--"), opt(Q(right_arrow)), opt(Q(path_quantifier)));
+      });
+    }
     return rule(R::relationship_pattern, [&] {
       return seq(opt(Q(left_arrow)), L("-"), L("["), opt(Q(variable)), opt(Q(rel_types)),
                  opt(Q(range_literal)), opt(Q(properties)), L("]"), L("-"), opt(Q(right_arrow))) ||
              seq(opt(Q(left_arrow)), L("--"), opt(Q(right_arrow)));
+    });
+  }
+
+  // ------------------------------------- patterns of the extended language
+
+  // A label expression: disjunctions of conjunctions of negations of atoms.
+  // `rel` reads relationship type names instead of labels. In a list
+  // comprehension's WHERE (`in_expression` at the blocked depth) a `|` ends
+  // the predicate instead: it starts the projection.
+  bool label_expression(bool rel, bool in_expression) {
+    return rule(R::label_expression, [&] {
+      const bool or_allowed = !in_expression || label_or_blocked_depth_ != depth_;
+      auto conjunction = [&] { return label_conjunction(rel); };
+      if (!or_allowed) return conjunction();
+      return seq(conjunction, many(group(L("|"), opt(L(":")), conjunction)));
+    });
+  }
+  bool label_conjunction(bool rel) {
+    return rule(R::label_conjunction, [&] {
+      auto negation = [&] { return label_negation(rel); };
+      return seq(negation, many(group(L("&"), negation)));
+    });
+  }
+  bool label_negation(bool rel) {
+    return rule(R::label_negation,
+                [&] { return seq(many(L("!")), [&] { return label_atom(rel); }); });
+  }
+  bool label_atom(bool rel) {
+    return rule(R::label_atom, [&] {
+      if (lit("%")) return true;
+      if (cur() == '(') {
+        return nested(
+            [&] { return seq(L("("), [&] { return label_expression(rel, false); }, L(")")); });
+      }
+      return rel ? rel_type_name() : label_name();
+    });
+  }
+
+  // `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
+  bool path_quantifier() {
+    return rule_if(R::path_quantifier, next_is("+*{"), [&] {
+      return lit("+") || lit("*") || seq(L("{"), [&] {
+               return seq(opt(Q(integer_literal)), L(","), opt(Q(integer_literal))) ||
+                      integer_literal();
+             },
+                                          L("}"));
+    });
+  }
+
+  // `((a)-[:R]->(b) WHERE ...){1,3}`.
+  bool quantified_path() {
+    return rule_if(R::quantified_path, next_is("("), [&] {
+      return nested([&] {
+        return seq(L("("), Q(pattern_element), opt(Q(where_clause)), L(")"), Q(path_quantifier));
+      });
+    });
+  }
+
+  bool shortest_path() {
+    return rule_if(R::shortest_path, next_is("AS"), [&] {
+      return seq([&] { return word("SHORTESTPATH") || word("ALLSHORTESTPATHS"); }, L("("),
+                 Q(pattern_element), L(")"));
+    });
+  }
+
+  bool path_selector() {
+    return rule_if(R::path_selector, next_is("AS"), [&] {
+      auto paths = opt([&] { return word("PATHS") || word("PATH"); });
+      return seq(K("ALL"), K("SHORTEST"), paths) || seq(K("ANY"), K("SHORTEST"), paths) ||
+             seq(K("SHORTEST"), Q(integer_literal), paths, K("GROUPS")) ||
+             seq(K("SHORTEST"), Q(integer_literal), paths) ||
+             seq(K("ANY"), opt(Q(integer_literal)), paths) || seq(K("ALL"), paths);
     });
   }
 
@@ -879,6 +1172,12 @@ class Matcher {
   }
 
   bool rel_types() {
+    if constexpr (kExtended) {
+      return rule_if(R::rel_types, next_is(":I"), [&] {
+        return seq(L(":"), [&] { return label_expression(true, false); }) ||
+               seq(K("IS"), [&] { return label_expression(true, false); });
+      });
+    }
     return rule_if(R::rel_types, next_is(":"), [&] {
       return seq(L(":"), Q(rel_type_name), many(group(L("|"), opt(L(":")), Q(rel_type_name))));
     });
@@ -941,12 +1240,17 @@ class Matcher {
 
   // add_sub_expr (comparison_op add_sub_expr)*, where IS NULL and IS NOT NULL
   // take no right operand.
+  // The extended language adds type predicates and `IS label` checks, which
+  // take no right operand either.
   bool comparison_expr() {
     return rule(R::comparison_expr, [&] {
       return seq(Q(add_sub_expr), many([&] {
                    const Mark m = mark();
                    bool null_test = false;
-                   if (!comparison_op(null_test)) return false;
+                   if (!comparison_op(null_test)) {
+                     if constexpr (kExtended) return type_predicate() || label_check(true);
+                     return false;
+                   }
                    if (null_test) return true;
                    skip();
                    if (add_sub_expr()) return true;
@@ -971,10 +1275,17 @@ class Matcher {
     });
   }
 
+  // The extended language adds string concatenation `||` at this level.
   bool add_sub_expr() {
     return rule(R::add_sub_expr, [&] {
-      return seq(Q(mul_div_expr),
-                 many(group([&] { return lit("+") || lit("-"); }, Q(mul_div_expr))));
+      return seq(Q(mul_div_expr), many(group(
+                                      [&] {
+                                        if constexpr (kExtended) {
+                                          if (lit("||")) return true;
+                                        }
+                                        return lit("+") || lit("-");
+                                      },
+                                      Q(mul_div_expr))));
     });
   }
   bool mul_div_expr() {
@@ -994,6 +1305,11 @@ class Matcher {
     return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
+    if constexpr (kExtended) {
+      return rule(R::postfix_expr, [&] {
+        return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
+      });
+    }
     return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
@@ -1015,6 +1331,15 @@ class Matcher {
   }
 
   bool atom() {
+    if constexpr (kExtended) {
+      return rule(R::atom, [&] {
+        return literal() || parameter() || case_expression() || count_subquery() ||
+               collect_subquery() || list_comprehension() || pattern_comprehension() ||
+               quantifier_expression() || reduce_expression() || shortest_path() ||
+               exists_subquery() || count_star() || function_invocation() || map_projection() ||
+               variable() || pattern_predicate() || parenthesized_expr();
+      });
+    }
     return rule(R::atom, [&] {
       return literal() || parameter() || case_expression() || list_comprehension() ||
              quantifier_expression() || exists_subquery() || count_star() ||
@@ -1048,13 +1373,27 @@ class Matcher {
 
   bool list_comprehension() {
     return rule_if(R::list_comprehension, next_is("["), [&] {
-      return seq(L("["), Q(filter_expression), opt(group(L("|"), Q(expression))), L("]"));
+      return seq(L("["), [&] { return filter_expression(true); },
+                 opt(group(L("|"), Q(expression))), L("]"));
     });
   }
 
-  bool filter_expression() {
-    return rule(R::filter_expression,
-                [&] { return seq(Q(id_in_coll), opt(group(I("WHERE"), Q(expression)))); });
+  // `before_projection`: a `|` may follow, so in the extended language the
+  // predicate's label checks take no `|` alternatives at its top level.
+  bool filter_expression(bool before_projection = false) {
+    return rule(R::filter_expression, [&] {
+      return seq(Q(id_in_coll), opt(group(I("WHERE"), [&] {
+                   return before_projection ? predicate_before_bar() : expression();
+                 })));
+    });
+  }
+
+  bool predicate_before_bar() {
+    const int saved = label_or_blocked_depth_;
+    label_or_blocked_depth_ = depth_ + 1;
+    const bool ok = expression();
+    label_or_blocked_depth_ = saved;
+    return ok;
   }
 
   bool id_in_coll() {
@@ -1069,8 +1408,126 @@ class Matcher {
   }
 
   bool exists_subquery() {
+    if constexpr (kExtended) {
+      return rule_if(R::exists_subquery, next_is("E"),
+                     [&] { return seq(I("EXISTS"), L("{"), Q(subquery_content), L("}")); });
+    }
     return rule_if(R::exists_subquery, next_is("E"),
                    [&] { return seq(I("EXISTS"), L("{"), Q(pattern), L("}")); });
+  }
+
+  // ---------------------------------- expressions of the extended language
+
+  // What EXISTS { } and COUNT { } hold: a whole query, or a pattern with an
+  // optional WHERE.
+  bool subquery_content() {
+    return regular_query() || seq(Q(pattern), opt(Q(where_clause)));
+  }
+
+  bool count_subquery() {
+    return rule_if(R::count_subquery, next_is("C"), [&] {
+      return seq(K("COUNT"), L("{"), Q(subquery_content), L("}"));
+    });
+  }
+
+  bool collect_subquery() {
+    return rule_if(R::collect_subquery, next_is("C"),
+                   [&] { return seq(K("COLLECT"), L("{"), Q(regular_query), L("}")); });
+  }
+
+  // A path with at least one relationship, used as an expression.
+  bool pattern_predicate() {
+    return rule_if(R::pattern_predicate, next_is("("), [&] {
+      return seq(Q(node_pattern), some(group(Q(relationship_pattern), Q(node_pattern))));
+    });
+  }
+
+  bool pattern_comprehension() {
+    return rule_if(R::pattern_comprehension, next_is("["), [&] {
+      return seq(L("["), opt(group(Q(variable), L("="))), Q(pattern_predicate),
+                 opt(group(K("WHERE"), [&] { return predicate_before_bar(); })), L("|"),
+                 Q(expression), L("]"));
+    });
+  }
+
+  // `:A`, `:A:B`, `:A|B&!C`, or with `is_form` `IS A`.
+  bool label_check(bool is_form) {
+    if (is_form) {
+      return rule_if(R::label_check, next_is("I"), [&] {
+        return seq(K("IS"), [&] { return label_expression(false, true); });
+      });
+    }
+    return rule_if(R::label_check, next_is(":"), [&] {
+      return plus(group(L(":"), [&] { return label_expression(false, true); }));
+    });
+  }
+
+  // COUNT, COLLECT and EXISTS before a brace always start a subquery.
+  bool map_projection() {
+    return rule(R::map_projection, [&] {
+      if (word_here("COUNT") || word_here("COLLECT") || word_here("EXISTS")) return false;
+      return seq(Q(variable), L("{"),
+                 opt(group(Q(map_projection_item), many(group(L(","), Q(map_projection_item))))),
+                 L("}"));
+    });
+  }
+
+  bool map_projection_item() {
+    return rule(R::map_projection_item, [&] {
+      return seq(L("."), L("*")) || seq(L("."), Q(property_key_name)) ||
+             seq(Q(property_key_name), L(":"), Q(expression)) || variable();
+    });
+  }
+
+  bool reduce_expression() {
+    return rule_if(R::reduce_expression, next_is("R"), [&] {
+      return seq(K("REDUCE"), L("("), Q(variable), L("="), Q(expression), L(","), Q(id_in_coll),
+                 L("|"), Q(expression), L(")"));
+    });
+  }
+
+  // `IS [NOT] :: type`, `:: type`, `IS [NOT] TYPED type`.
+  bool type_predicate() {
+    return rule_if(R::type_predicate, next_is("I:"), [&] {
+      return seq(K("IS"), opt(K("NOT")), [&] { return lit("::") || word("TYPED"); },
+                 Q(type_name)) ||
+             seq(L("::"), Q(type_name));
+    });
+  }
+
+  // One or more alternatives joined by `|`, each optionally NOT NULL.
+  bool type_name() {
+    return rule(R::type_name, [&] {
+      auto term = [&] { return seq(Q(type_base), opt(group(K("NOT"), K("NULL")))); };
+      return seq(term, many(group(L("|"), term)));
+    });
+  }
+
+  bool type_base() {
+    if (seq([&] { return word("LIST") || word("ARRAY") || word("ANY"); }, L("<"),
+            [&] { return nested([&] { return type_name(); }); }, L(">"))) {
+      return true;
+    }
+    if (seq(K("ANY"), [&] {
+          return word("NODE") || word("VERTEX") || word("RELATIONSHIP") || word("EDGE") ||
+                 word("VALUE") || seq(K("PROPERTY"), K("VALUE"));
+        })) {
+      return true;
+    }
+    if (word("ANY")) return true;
+    if (seq(K("PROPERTY"), K("VALUE")) || seq(K("SIGNED"), K("INTEGER")) ||
+        seq([&] { return word("LOCAL") || word("ZONED"); },
+            [&] { return word("DATETIME") || word("TIME"); })) {
+      return true;
+    }
+    if (seq([&] { return word("TIMESTAMP") || word("TIME"); },
+            [&] { return word("WITHOUT") || word("WITH"); }, K("TIME"), K("ZONE"))) {
+      return true;
+    }
+    for (std::string_view w : kTypeWords) {
+      if (word(w)) return true;
+    }
+    return false;
   }
 
   // When the first character can start none of the alternatives, each of
@@ -1078,8 +1535,8 @@ class Matcher {
   // them with itself: the same as failing directly.
   bool literal() {
     const unsigned char c = cur();
-    const bool can_start =
-        is_digit(c) || c == '"' || c == '\'' || c == '[' || c == '{' || next_is("TFN");
+    const bool can_start = is_digit(c) || c == '"' || c == '\'' || c == '[' || c == '{' ||
+                           next_is("TFN") || (kExtended && c == '.');
     return rule_if(R::literal, can_start, [&] {
       return float_literal() || integer_literal() || string_literal() || boolean_literal() ||
              null_literal() || list_literal() || map_literal();
@@ -1125,6 +1582,7 @@ class Matcher {
   size_t expected_count_ = 0;
 
   int depth_ = 0;
+  int label_or_blocked_depth_ = -1;
   uint64_t work_ = 0;
   uint64_t work_budget_;
   bool aborted_ = false;
@@ -1134,12 +1592,22 @@ class Matcher {
 
 }  // namespace
 
-MatchResult match_cypher(std::string_view text, bool remember_clauses) {
-  MatchResult quick = Matcher<false>(text, remember_clauses).run();
+namespace {
+
+template <bool kExtended>
+MatchResult match_in(std::string_view text, bool remember_clauses) {
+  MatchResult quick = Matcher<false, kExtended>(text, remember_clauses).run();
   // Limits stop both kinds of match at the same point, so only an ordinary
   // failure needs the second run.
   if (quick.ok || !quick.failure.limit_note.empty()) return quick;
-  return Matcher<true>(text, remember_clauses).run();
+  return Matcher<true, kExtended>(text, remember_clauses).run();
+}
+
+}  // namespace
+
+MatchResult match_cypher(std::string_view text, Language language, bool remember_clauses) {
+  return language == Language::Extended ? match_in<true>(text, remember_clauses)
+                                        : match_in<false>(text, remember_clauses);
 }
 
 }  // namespace quorvane

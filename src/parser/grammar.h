@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "parser/language.h"
 #include "parser/rule.h"
 #include "parser/rule_tree.h"
 
@@ -34,10 +35,11 @@ struct MatchResult {
   MatchFailure failure;
 };
 
-// Matches the whole text against the start rule `cypher`. Remembering
-// matched clauses is an optimisation that never changes the result; it can be
-// switched off to check exactly that.
-MatchResult match_cypher(std::string_view text, bool remember_clauses = true);
+// Matches the whole text against the start rule `cypher` of the language's
+// grammar. Remembering matched clauses is an optimisation that never changes
+// the result; it can be switched off to check exactly that.
+MatchResult match_cypher(std::string_view text, Language language = Language::Subset,
+                         bool remember_clauses = true);
 
 // True for the characters that may continue a plain name.
 inline bool is_word_char(unsigned char c) {

@@ -8,12 +8,12 @@
 
 namespace quorvane {
 
-Result<CypherQuery> parse(std::string_view text) {
+Result<CypherQuery> parse(std::string_view text, Language language) {
   // Rule-tree offsets are 32-bit.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) {
     return CypherError::parse(render_syntax_error(text.substr(0, 0), 0, "query too long"));
   }
-  MatchResult match = match_cypher(text);
+  MatchResult match = match_cypher(text, language);
   if (!match.ok) {
     const MatchFailure& f = match.failure;
     const std::string message =

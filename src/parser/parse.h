@@ -6,6 +6,7 @@
 
 #include "error/cypher_error.h"
 #include "parser/ast.h"
+#include "parser/language.h"
 
 namespace quorvane {
 
@@ -23,7 +24,7 @@ inline constexpr int kMaxTreeDepth = 1000;
 // Matches the whole text against the grammar and builds the tree. On failure
 // the error (kind Parse) carries the six-line syntax-error text, or one of
 // the tree builder's fixed messages. Pure: safe on any number of threads.
-Result<CypherQuery> parse(std::string_view text);
+Result<CypherQuery> parse(std::string_view text, Language language = Language::Subset);
 
 }  // namespace quorvane
 

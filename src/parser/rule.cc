@@ -106,9 +106,33 @@ constexpr std::string_view kNames[kRuleCount] = {
     "identifier",
     "backtick_identifier",
     "keyword",
+    "call_subquery",
+    "subquery_scope",
+    "in_transactions",
+    "load_csv_clause",
+    "foreach_clause",
+    "count_subquery",
+    "collect_subquery",
+    "pattern_predicate",
+    "pattern_comprehension",
+    "label_expression",
+    "label_conjunction",
+    "label_negation",
+    "label_atom",
+    "label_check",
+    "map_projection",
+    "map_projection_item",
+    "reduce_expression",
+    "shortest_path",
+    "path_selector",
+    "quantified_path",
+    "path_quantifier",
+    "type_predicate",
+    "type_name",
 };
 
-static_assert(static_cast<int>(Rule::keyword) == kRuleCount - 1);
+static_assert(static_cast<int>(Rule::keyword) == kSubsetRuleCount - 1);
+static_assert(static_cast<int>(Rule::type_name) == kRuleCount - 1);
 
 }  // namespace
 

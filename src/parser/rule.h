@@ -110,9 +110,35 @@ enum class Rule : uint8_t {
   identifier,
   backtick_identifier,
   keyword,
+  // Rules of the extended language only; they follow the subset's so the
+  // subset's messages sort exactly as before.
+  call_subquery,
+  subquery_scope,
+  in_transactions,
+  load_csv_clause,
+  foreach_clause,
+  count_subquery,
+  collect_subquery,
+  pattern_predicate,
+  pattern_comprehension,
+  label_expression,
+  label_conjunction,
+  label_negation,
+  label_atom,
+  label_check,
+  map_projection,
+  map_projection_item,
+  reduce_expression,
+  shortest_path,
+  path_selector,
+  quantified_path,
+  path_quantifier,
+  type_predicate,
+  type_name,
 };
 
-inline constexpr int kRuleCount = 101;
+inline constexpr int kSubsetRuleCount = 101;
+inline constexpr int kRuleCount = 124;
 
 // The rule's name as users see it ("namespace" for Rule::namespace_).
 std::string_view rule_name(Rule rule);

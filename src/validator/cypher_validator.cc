@@ -9,7 +9,7 @@ namespace quorvane {
 
 ValidationResult CypherValidator::validate(std::string_view query) const {
   ValidationResult result;
-  Result<CypherQuery> tree = parse(query);
+  Result<CypherQuery> tree = parse(query, language_);
   if (!tree.ok()) {
     // A grammar or tree-building failure is reported by its bare text; the
     // "Parse error: " prefix belongs to exceptions, not to results.
@@ -20,7 +20,7 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
     result.syntax_errors.push_back(std::move(message));
     return result;
   }
-  SemanticValidator validator(schema_);
+  SemanticValidator validator(schema_, language_);
   validator.validate_query(tree.value());
   result.semantic_errors = validator.take_errors();
   result.errors = result.semantic_errors;

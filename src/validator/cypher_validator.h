@@ -1,12 +1,14 @@
 // Validates query texts against one schema.
 //
-// A CypherValidator owns its own copy of the schema and nothing else; it is
-// immutable, so any number of threads may call validate() at once.
+// A CypherValidator owns its own copy of the schema and its language and
+// nothing else; it is immutable, so any number of threads may call
+// validate() at once.
 #ifndef QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 #define QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 
 #include <string_view>
 
+#include "parser/language.h"
 #include "schema/schema.h"
 #include "validator/validation_result.h"
 
@@ -14,16 +16,19 @@ namespace quorvane {
 
 class CypherValidator {
  public:
-  explicit CypherValidator(Schema schema) : schema_(std::move(schema)) {}
+  explicit CypherValidator(Schema schema, Language language = Language::Subset)
+      : schema_(std::move(schema)), language_(language) {}
 
   // Parses the text and, when it parses, checks it against the schema.
   // Never fails: every problem becomes a message in the result.
   ValidationResult validate(std::string_view query) const;
 
   const Schema& schema() const { return schema_; }
+  Language language() const { return language_; }
 
  private:
   Schema schema_;
+  Language language_;
 };
 
 }  // namespace quorvane

@@ -54,13 +54,13 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(
             out,
-            f"{path}:1:22: error: expected node_labels or properties\n"
+            f"{path}:1:22: error: expected where_clause, node_labels, or properties\n"
             " --> 1:10\n"
             "  |\n"
             "1 | MATCH (n RETURN n\n"
             "  |          ^---\n"
             "  |\n"
-            "  = expected node_labels or properties\n"
+            "  = expected where_clause, node_labels, or properties\n"
             "2 queries checked, 1 with errors: 1 syntax error\n",
         )
 
@@ -109,7 +109,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
     def test_results_equal_validating_each_query_alone(self):
         queries = ["MATCH (p:Person) RETURN p", "MATCH (p:Persn) RETURN p", "MATCH (n RETURN n", "MATCH (m:Movie) RETURN m.nope"]
         path = self.write("q.cypher", ";\n".join(queries * 50))
-        validator = quorvane.CypherValidator(quorvane.load_schema(self.schema))
+        validator = quorvane.CypherValidator(quorvane.load_schema(self.schema), language="extended")
         status, out, _ = run_cli("check", "--schema", self.schema, "--format", "json", path)
         self.assertEqual(status, 1)
         records = [json.loads(line) for line in out.splitlines()]
@@ -208,11 +208,42 @@ class CheckFailureTest(ps.TempDirTestCase, unittest.TestCase):
         self.assert_usage_error(["lint"], "invalid choice: 'lint'")
 
 
+class LanguageOptionTest(ps.TempDirTestCase, unittest.TestCase):
+    QUERY = "MATCH (p:Person) WHERE EXISTS { MATCH (p)-[:ACTED_IN]->(m:Movie) } RETURN p.name;\n"
+
+    def test_check_reads_the_extended_language_by_default(self):
+        schema = self.write_schema()
+        path = self.write("q.cypher", self.QUERY)
+        self.assertEqual(run_cli("check", "--schema", schema, path)[0], 0)
+        self.assertEqual(run_cli("check", "--language", "extended", "--schema", schema, path)[0], 0)
+        status, out, _ = run_cli("check", "--language", "subset", "--schema", schema, path)
+        self.assertEqual(status, 1)
+        self.assertIn("1 syntax error", out)
+
+    def test_inspect_reads_the_extended_language_by_default(self):
+        query = "MATCH (p) WHERE p:Person RETURN p"
+        status, out, _ = run_cli("inspect", "-q", query)
+        self.assertEqual(status, 0)
+        self.assertIn("labels:             Person", out)
+        self.assertEqual(run_cli("inspect", "--language", "subset", "-q", query)[0], 1)
+
+    def test_a_bad_language_is_a_usage_error(self):
+        status, out, err = run_cli("inspect", "--language", "cypher", "-q", "RETURN 1")
+        self.assertEqual((status, out), (2, ""))
+        self.assertIn("invalid choice: 'cypher'", err)
+
+    def test_help_names_the_default(self):
+        for command in ("check", "inspect"):
+            _, out, _ = run_cli(command, "--help")
+            self.assertIn("--language {subset,extended}", out)
+            self.assertIn("'extended' (the default here)", " ".join(out.split()))
+
+
 class ExampleTest(unittest.TestCase):
     EXPECTED = (
         ":16:1: error: Unknown node label: :Movei, did you mean :Movie?",
         ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie",
-        ":35:18: error: expected range_literal or properties",
+        ":35:18: error: expected where_clause, range_literal, or properties",
     )
 
     def test_the_example_shows_its_three_mistakes(self):
@@ -305,7 +336,7 @@ class InspectTest(ps.TempDirTestCase, unittest.TestCase):
         path = self.write("q.cypher", "RETURN 1;\nRETURN 2;  MATCH (n RETURN n\n")
         status, out, _ = run_cli("inspect", path)
         self.assertEqual(status, 1)
-        self.assertIn(f"{path}:2:21: error: expected node_labels or properties\n --> 1:10\n", out)
+        self.assertIn(f"{path}:2:21: error: expected where_clause, node_labels, or properties\n --> 1:10\n", out)
         self.assertIn(f"{path}:1:1:\n  labels:             -\n", out)
 
     def test_standard_input_and_an_empty_query(self):

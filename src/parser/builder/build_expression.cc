@@ -224,6 +224,8 @@ Result<Expr> TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped,
         const char op = text_[skip_ignorable(text_, parts[i - 1].end())];
         if (op == '-') {
           result = binary<Expr::Subtract>(std::move(result), std::move(right));
+        } else if (op == '|') {
+          result = binary<Expr::Concatenate>(std::move(result), std::move(right));
         } else if (op == '+') {
           result = binary<Expr::Add>(std::move(result), std::move(right));
         } else if (op == '/') {
@@ -240,16 +242,32 @@ Result<Expr> TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped,
 Result<Expr> TreeBuilder::build_comparison_expr(NodeRef node, int depth) {
   NodeRef first = node.first_child();
   if (!first.valid()) return fail("Empty comparison_expr");
+  // Type predicates and IS-label checks (extended language) take no right
+  // operand, like IS NULL.
+  auto is_operator = [](Rule r) {
+    return r == Rule::comparison_op || r == Rule::type_predicate || r == Rule::label_check;
+  };
   int ops = 0;
-  for (NodeRef c : children(node)) ops += c.rule() == Rule::comparison_op;
+  for (NodeRef c : children(node)) ops += is_operator(c.rule());
   if (ops == 0) return build_expression(first, depth);
   const int operand_depth = depth + ops;
   if (operand_depth > kMaxTreeDepth) return too_deep(first);
 
   QV_TRY(Expr result, build_expression(first, operand_depth));
   NodeRef c = first.next_sibling(node);
-  while (c.valid() && c.rule() == Rule::comparison_op) {
+  while (c.valid() && is_operator(c.rule())) {
     const NodeRef op = c;
+    if (op.rule() != Rule::comparison_op) {
+      c = c.next_sibling(node);
+      if (op.rule() == Rule::type_predicate) {
+        QV_TRY(Expr built, build_type_predicate(op, std::move(result)));
+        result = std::move(built);
+      } else {
+        QV_TRY(Expr built, build_label_check(op, std::move(result)));
+        result = std::move(built);
+      }
+      continue;
+    }
     const std::string upper = upper_text(op.text());
     c = c.next_sibling(node);
     // IS NULL and IS NOT NULL take no right operand.
@@ -296,7 +314,7 @@ Result<Expr> TreeBuilder::build_postfix_expr(NodeRef node, int depth) {
   if (!atom.valid()) return fail("Postfix missing atom");
   int ops = 0;
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
-    ops += c.rule() == Rule::postfix_op;
+    ops += c.rule() == Rule::postfix_op || c.rule() == Rule::label_check;
   }
   if (ops == 0) return build_expression(atom, depth);
   // Each operator wraps what came before: the atom sits below all of them.
@@ -305,6 +323,11 @@ Result<Expr> TreeBuilder::build_postfix_expr(NodeRef node, int depth) {
 
   QV_TRY(Expr result, build_expression(atom, inner_depth));
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
+    if (c.rule() == Rule::label_check) {
+      QV_TRY(Expr built, build_label_check(c, std::move(result)));
+      result = std::move(built);
+      continue;
+    }
     if (c.rule() != Rule::postfix_op) continue;
     NodeRef op = c.first_child();
     if (!op.valid()) return fail("Empty postfix_op");
@@ -397,19 +420,22 @@ Result<Expr> TreeBuilder::build_atom(NodeRef node, int depth) {
                                                              : 3;
       return build_iteration(inner, depth, false, kind);
     }
-    case Rule::exists_subquery: {
-      NodeRef e = inner.first_child();
-      if (!e.valid()) return fail("Empty EXISTS");
-      if (e.rule() == Rule::regular_query) {
-        QV_TRY(RegularQuery query, build_regular_query(e, depth + 1));
-        return Expr(Expr::Exists{Box<ExistsSubquery>(ExistsSubquery{std::move(query)})});
-      }
-      if (e.rule() == Rule::pattern) {
-        QV_TRY(Pattern pattern, build_pattern(e, depth + 1));
-        return Expr(Expr::Exists{Box<ExistsSubquery>(ExistsSubquery{std::move(pattern)})});
-      }
-      return fail("Unknown EXISTS subquery type");
-    }
+    case Rule::exists_subquery:
+      return build_exists_or_count(inner, depth, false);
+    case Rule::count_subquery:
+      return build_exists_or_count(inner, depth, true);
+    case Rule::collect_subquery:
+      return build_collect(inner, depth);
+    case Rule::pattern_predicate:
+      return build_pattern_predicate(inner, depth);
+    case Rule::pattern_comprehension:
+      return build_pattern_comprehension(inner, depth);
+    case Rule::map_projection:
+      return build_map_projection(inner, depth);
+    case Rule::reduce_expression:
+      return build_reduce(inner, depth);
+    case Rule::shortest_path:
+      return build_shortest_path_expr(inner, depth);
     case Rule::literal:
       return build_literal(inner, depth);
     case Rule::parameter: {

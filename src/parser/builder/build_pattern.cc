@@ -1,10 +1,12 @@
 // Patterns and map literals.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
 
 #include "parser/builder/tree_builder.h"
+#include "parser/lexical.h"
 
 namespace quorvane {
 
@@ -51,11 +53,69 @@ RangeBounds read_range(std::string_view text) {
   return {read_bound(text.substr(0, dots)), read_bound(rest.substr(0, rest.find("..")))};
 }
 
+// The arrows of a relationship pattern; a quantifier may follow the last
+// dash.
 Direction read_direction(std::string_view text) {
+  while (!text.empty() && text.back() != '-' && text.back() != '>') text.remove_suffix(1);
   if (text.empty()) return Direction::Undirected;
   if (text.front() == '<') return Direction::Incoming;
   if (text.back() == '>') return Direction::Outgoing;
   return Direction::Undirected;
+}
+
+// `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
+RangeBounds read_quantifier(std::string_view text) {
+  text = trim(text);
+  if (text == "+") return {1, std::nullopt};
+  if (text == "*") return {0, std::nullopt};
+  if (text.size() >= 2) text = text.substr(1, text.size() - 2);
+  const size_t comma = text.find(',');
+  if (comma == std::string_view::npos) {
+    std::optional<int64_t> exact = read_bound(text);
+    return {exact, exact};
+  }
+  std::optional<int64_t> min = read_bound(text.substr(0, comma));
+  return {min ? min : std::optional<int64_t>(0), read_bound(text.substr(comma + 1))};
+}
+
+bool is_plain_name(const LabelExpr& e) {
+  return e.kind == LabelExpr::Kind::Name;
+}
+
+// Whether the expression is built from names, `&` and `|` only.
+bool names_only(const LabelExpr& e) {
+  if (e.kind == LabelExpr::Kind::Name) return true;
+  if (e.kind != LabelExpr::Kind::And && e.kind != LabelExpr::Kind::Or) return false;
+  for (const LabelExpr& operand : e.operands) {
+    if (!names_only(operand)) return false;
+  }
+  return true;
+}
+
+void append_names(const LabelExpr& e, std::vector<std::string>& out) {
+  if (e.kind == LabelExpr::Kind::Name) out.push_back(e.name);
+  for (const LabelExpr& operand : e.operands) append_names(operand, out);
+}
+
+PathSelector read_selector(std::string_view text, std::optional<int64_t>& count) {
+  std::string upper;
+  for (char c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    upper += c;
+  }
+  const bool shortest = upper.find("SHORTEST") != std::string::npos;
+  size_t digit = upper.find_first_of("0123456789");
+  if (digit != std::string::npos) {
+    size_t end = upper.find_first_not_of("0123456789", digit);
+    count = read_bound(std::string_view(upper).substr(digit, end - digit));
+  }
+  if (upper.compare(0, 3, "ALL") == 0) return shortest ? PathSelector::AllShortest : PathSelector::All;
+  if (upper.compare(0, 3, "ANY") == 0) {
+    if (shortest) count = 1;
+    return shortest ? PathSelector::ShortestK : PathSelector::AnyPaths;
+  }
+  return upper.find("GROUPS") != std::string::npos ? PathSelector::ShortestKGroups
+                                                   : PathSelector::ShortestK;
 }
 
 }  // namespace
@@ -76,27 +136,84 @@ Result<PatternPart> TreeBuilder::build_pattern_part(NodeRef node, int depth) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
       part.variable = name_of(c);
+    } else if (c.rule() == Rule::path_selector) {
+      part.selector = read_selector(c.text(), part.selector_count);
+    } else if (c.rule() == Rule::shortest_path) {
+      NodeRef element = c.child(Rule::pattern_element);
+      if (!element.valid()) return fail("Shortest path missing pattern");
+      part.selector = starts_with_keyword(text_, c.start(), "ALLSHORTESTPATHS")
+                          ? PathSelector::AllShortestPaths
+                          : PathSelector::ShortestPath;
+      QV_TRY(bool built, build_pattern_element(element, depth, part));
+      has_element = built;
     } else if (c.rule() == Rule::pattern_element) {
-      has_element = true;
-      NodeRef first = c.first_child();
-      if (!first.valid()) return fail("Pattern element missing node");
-      QV_TRY(NodePattern start, build_node_pattern(first, depth));
-      part.start = std::move(start);
-      std::optional<RelationshipPattern> pending;
-      for (NodeRef e = first.next_sibling(c); e.valid(); e = e.next_sibling(c)) {
-        if (e.rule() == Rule::relationship_pattern) {
-          QV_TRY(RelationshipPattern rel, build_relationship_pattern(e, depth));
-          pending = std::move(rel);
-        } else if (e.rule() == Rule::node_pattern && pending) {
-          QV_TRY(NodePattern next, build_node_pattern(e, depth));
-          part.chain.push_back({std::move(*pending), std::move(next)});
-          pending.reset();
-        }
-      }
+      QV_TRY(bool built, build_pattern_element(c, depth, part));
+      has_element = built;
     }
   }
   if (!has_element) return fail("Pattern part missing element");
   return part;
+}
+
+// Nodes, relationships and (extended language) quantified groups in order. A
+// group takes the node written right after it, or an anonymous one.
+Result<bool> TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart& part) {
+  NodeRef first = element.first_child();
+  if (!first.valid()) return fail("Pattern element missing node");
+  std::optional<RelationshipPattern> pending;
+  std::optional<QuantifiedPath> pending_group;
+  NodeRef rest = first;
+  if (first.rule() == Rule::node_pattern) {
+    QV_TRY(NodePattern start, build_node_pattern(first, depth));
+    part.start = std::move(start);
+    rest = first.next_sibling(element);
+  }
+  for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
+    if (e.rule() == Rule::relationship_pattern) {
+      QV_TRY(RelationshipPattern rel, build_relationship_pattern(e, depth));
+      pending = std::move(rel);
+    } else if (e.rule() == Rule::quantified_path) {
+      if (pending_group) {
+        part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
+      }
+      QV_TRY(QuantifiedPath group, build_quantified_path(e, depth + 1));
+      pending_group = std::move(group);
+    } else if (e.rule() == Rule::node_pattern && pending) {
+      QV_TRY(NodePattern next, build_node_pattern(e, depth));
+      part.chain.push_back({std::move(*pending), std::move(next), std::nullopt});
+      pending.reset();
+    } else if (e.rule() == Rule::node_pattern && pending_group) {
+      QV_TRY(NodePattern next, build_node_pattern(e, depth));
+      part.chain.push_back({{}, std::move(next), Box<QuantifiedPath>(std::move(*pending_group))});
+      pending_group.reset();
+    }
+  }
+  if (pending_group) {
+    part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
+  }
+  return true;
+}
+
+Result<QuantifiedPath> TreeBuilder::build_quantified_path(NodeRef node, int depth) {
+  QuantifiedPath group;
+  for (NodeRef c : children(node)) {
+    if (c.rule() == Rule::pattern_element) {
+      QV_TRY(bool built, build_pattern_element(c, depth, group.path));
+      (void)built;
+    } else if (c.rule() == Rule::where_clause) {
+      QV_TRY(Expr where, build_where(c, depth));
+      group.where_clause = std::move(where);
+    } else if (c.rule() == Rule::path_quantifier) {
+      group.quantifier = read_quantifier(c.text());
+    }
+  }
+  return group;
+}
+
+Result<Expr> TreeBuilder::build_where(NodeRef where_clause, int depth) {
+  NodeRef e = where_clause.first_child();
+  if (!e.valid()) return fail("Empty WHERE");
+  return build_expression(e, depth);
 }
 
 Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
@@ -106,12 +223,27 @@ Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
       pattern.variable = name_of(c);
     } else if (c.rule() == Rule::node_labels) {
       pattern.labels.clear();
+      std::vector<LabelExpr> parts;
       for (NodeRef l : children(c)) {
         if (l.rule() == Rule::label_name) pattern.labels.push_back(name_of(l));
+        if (l.rule() == Rule::label_expression) parts.push_back(build_label_expr(l));
       }
+      if (parts.empty()) continue;
+      // A colon list of plain names reads exactly as in the subset.
+      if (std::all_of(parts.begin(), parts.end(), is_plain_name)) {
+        for (LabelExpr& part : parts) pattern.labels.push_back(std::move(part.name));
+        continue;
+      }
+      LabelExpr whole = parts.size() == 1 ? std::move(parts.front())
+                                          : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
+      if (names_only(whole)) append_names(whole, pattern.labels);
+      pattern.label_expr = std::move(whole);
     } else if (c.rule() == Rule::properties) {
       QV_TRY(MapOrParam props, build_properties(c, depth));
       pattern.properties = std::move(props);
+    } else if (c.rule() == Rule::where_clause) {
+      QV_TRY(Expr where, build_where(c, depth + 1));
+      pattern.where_clause = std::move(where);
     }
   }
   return pattern;
@@ -129,8 +261,25 @@ Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node
         rel.types.clear();
         for (NodeRef t : children(c)) {
           if (t.rule() == Rule::rel_type_name) rel.types.push_back(name_of(t));
+          if (t.rule() != Rule::label_expression) continue;
+          LabelExpr e = build_label_expr(t);
+          // `:A|B` reads exactly as in the subset.
+          const bool plain_alternatives =
+              e.kind == LabelExpr::Kind::Name ||
+              (e.kind == LabelExpr::Kind::Or &&
+               std::all_of(e.operands.begin(), e.operands.end(), is_plain_name));
+          if (names_only(e)) append_names(e, rel.types);
+          if (!plain_alternatives) rel.type_expr = std::move(e);
         }
         break;
+      case Rule::path_quantifier:
+        rel.range = read_quantifier(c.text());
+        break;
+      case Rule::where_clause: {
+        QV_TRY(Expr where, build_where(c, depth + 1));
+        rel.where_clause = std::move(where);
+        break;
+      }
       case Rule::range_literal:
         rel.range = read_range(c.text());
         break;

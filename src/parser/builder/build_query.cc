@@ -260,6 +260,10 @@ Result<ReadingClause> TreeBuilder::build_reading_clause(NodeRef node, int depth)
       QV_TRY(CallClause call, build_call_clause(clause, depth));
       return ReadingClause{std::move(call)};
     }
+    case Rule::call_subquery:
+      return build_call_subquery(clause, depth);
+    case Rule::load_csv_clause:
+      return build_load_csv(clause, depth);
     default:
       return fail(with_rule("Unknown reading clause: ", clause));
   }
@@ -267,6 +271,12 @@ Result<ReadingClause> TreeBuilder::build_reading_clause(NodeRef node, int depth)
 
 Result<CallClause> TreeBuilder::build_call_clause(NodeRef node, int depth) {
   CallClause call;
+  // `YIELD *` (extended language) leaves no node of its own: a YIELD without
+  // items.
+  NodeRef invocation = node.child(Rule::explicit_procedure_invocation);
+  if (!invocation.valid()) invocation = node.child(Rule::procedure_name);
+  call.yield_all = invocation.valid() && !node.child(Rule::yield_items).valid() &&
+                   keyword_follows(invocation.end(), "YIELD");
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::explicit_procedure_invocation) {
       for (NodeRef p : children(c)) {
@@ -277,6 +287,13 @@ Result<CallClause> TreeBuilder::build_call_clause(NodeRef node, int depth) {
           call.args.push_back(std::move(arg));
         }
       }
+    } else if (c.rule() == Rule::procedure_name) {
+      // The extended language's call without parentheses.
+      call.procedure = std::string(c.text());
+      call.implicit_arguments = true;
+    } else if (c.rule() == Rule::where_clause) {
+      QV_TRY(Expr where, build_where(c, depth));
+      call.where_clause = std::move(where);
     } else if (c.rule() == Rule::yield_items) {
       for (NodeRef item : children(c)) {
         if (item.rule() != Rule::yield_item) continue;
@@ -336,6 +353,8 @@ Result<UpdatingClause> TreeBuilder::build_updating_clause(NodeRef node, int dept
       }
       return UpdatingClause{std::move(remove)};
     }
+    case Rule::foreach_clause:
+      return build_foreach(clause, depth);
     case Rule::delete_clause: {
       UpdatingClause::Delete del;
       del.detach = starts_with_keyword(text_, clause.start(), "DETACH");
@@ -372,11 +391,7 @@ Result<std::vector<SetItem>> TreeBuilder::build_set_clause(NodeRef node, int dep
       items.push_back(SetItem{SetItem::Property{std::move(target), std::move(value)}});
     } else if (first.rule() == Rule::variable) {
       if (second.rule() == Rule::node_labels) {
-        std::vector<std::string> labels;
-        for (NodeRef l : children(second)) {
-          if (l.rule() == Rule::label_name) labels.push_back(name_of(l));
-        }
-        items.push_back(SetItem{SetItem::Labels{name_of(first), std::move(labels)}});
+        items.push_back(SetItem{SetItem::Labels{name_of(first), label_names(second)}});
       } else {
         QV_TRY(Expr value, build_expression(second, depth));
         items.push_back(SetItem{SetItem::Assign{name_of(first), std::move(value)}});
@@ -398,11 +413,7 @@ Result<RemoveItem> TreeBuilder::build_remove_item(NodeRef node) {
   if (first.rule() == Rule::variable) {
     std::vector<std::string> labels;
     NodeRef second = first.next_sibling(node);
-    if (second.valid() && second.rule() == Rule::node_labels) {
-      for (NodeRef l : children(second)) {
-        if (l.rule() == Rule::label_name) labels.push_back(name_of(l));
-      }
-    }
+    if (second.valid() && second.rule() == Rule::node_labels) labels = label_names(second);
     return RemoveItem{RemoveItem::Labels{name_of(first), std::move(labels)}};
   }
   return fail("Unknown REMOVE item");

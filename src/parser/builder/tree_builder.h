@@ -57,6 +57,7 @@ class TreeBuilder {
   // Patterns.
   Result<Pattern> build_pattern(NodeRef node, int depth);
   Result<PatternPart> build_pattern_part(NodeRef node, int depth);
+  Result<bool> build_pattern_element(NodeRef element, int depth, PatternPart& part);
   Result<NodePattern> build_node_pattern(NodeRef node, int depth);
   Result<RelationshipPattern> build_relationship_pattern(NodeRef node, int depth);
   Result<MapOrParam> build_properties(NodeRef node, int depth);
@@ -71,6 +72,27 @@ class TreeBuilder {
 
   // A name as written, without enclosing backticks.
   static std::string name_of(NodeRef node);
+
+  // The extended language (build_subquery.cc, build_label.cc,
+  // build_extended_expression.cc).
+  Result<ReadingClause> build_call_subquery(NodeRef node, int depth);
+  Result<ReadingClause> build_load_csv(NodeRef node, int depth);
+  Result<UpdatingClause> build_foreach(NodeRef node, int depth);
+  Result<Expr> build_exists_or_count(NodeRef node, int depth, bool count);
+  Result<Expr> build_collect(NodeRef node, int depth);
+  Result<Expr> build_pattern_predicate(NodeRef node, int depth);
+  Result<Expr> build_pattern_comprehension(NodeRef node, int depth);
+  Result<Expr> build_map_projection(NodeRef node, int depth);
+  Result<Expr> build_reduce(NodeRef node, int depth);
+  Result<Expr> build_shortest_path_expr(NodeRef node, int depth);
+  Result<Expr> build_type_predicate(NodeRef predicate, Expr operand);
+  Result<Expr> build_label_check(NodeRef check, Expr target);
+  Result<QuantifiedPath> build_quantified_path(NodeRef node, int depth);
+  Result<Expr> build_where(NodeRef where_clause, int depth);
+  // A label (or type) expression, from a label_expression node.
+  static LabelExpr build_label_expr(NodeRef node);
+  // The names of a node_labels node, in either language's shape.
+  static std::vector<std::string> label_names(NodeRef node_labels);
 
  private:
   Result<Expr> build_literal(NodeRef node, int depth);

@@ -47,27 +47,53 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
     validate_node_pattern(part.start);
     const NodePattern* left = &part.start;
     for (const PatternLink& link : part.chain) {
-      validate_relationship(link.relationship, *left, link.node);
+      if (link.group) {
+        validate_group(**link.group);
+      } else {
+        const RelationshipPattern& relationship = link.relationship;
+        validate_relationship(relationship, *left, link.node);
+        // Names under `!` or `%` give no types to check above.
+        if (relationship.type_expr && relationship.types.empty()) {
+          validate_label_names(*relationship.type_expr, true);
+        }
+        if (relationship.where_clause) validate_expr(*relationship.where_clause);
+      }
       validate_node_pattern(link.node);
       left = &link.node;
     }
   }
 }
 
+// A label expression's node may carry any one of its labels, so a property
+// is unknown only when none of them declares it.
 void SemanticValidator::validate_node_pattern(const NodePattern& node) {
-  for (const std::string& label : node.labels) {
-    if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
+  if (node.label_expr) {
+    validate_label_names(*node.label_expr, false);
+  } else {
+    for (const std::string& label : node.labels) {
+      if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
+    }
   }
   const PropertyMap* properties = inline_map(node.properties);
-  if (properties == nullptr || node.labels.empty()) return;
-  for (const MapEntry& entry : *properties) {
-    for (const std::string& label : node.labels) {
-      const Schema::NodeLabel* declared = schema_.find_node(label);
-      if (declared && !declares(declared->properties, entry.key)) {
-        errors_.push_back(concat({"Unknown property '", entry.key, "' for node label :", label}));
+  if (properties != nullptr && !node.labels.empty()) {
+    for (const MapEntry& entry : *properties) {
+      if (node.label_expr &&
+          std::any_of(node.labels.begin(), node.labels.end(), [&](const std::string& label) {
+            const Schema::NodeLabel* declared = schema_.find_node(label);
+            return declared && declares(declared->properties, entry.key);
+          })) {
+        continue;
+      }
+      for (const std::string& label : node.labels) {
+        const Schema::NodeLabel* declared = schema_.find_node(label);
+        if (declared && !declares(declared->properties, entry.key)) {
+          errors_.push_back(
+              concat({"Unknown property '", entry.key, "' for node label :", label}));
+        }
       }
     }
   }
+  if (node.where_clause) validate_expr(*node.where_clause);
 }
 
 void SemanticValidator::validate_relationship(const RelationshipPattern& relationship,
@@ -125,6 +151,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
   known->for_each([&](std::string_view label) {
     if (const Schema::NodeLabel* node = schema_.find_node(label)) {
       for (const std::string& key : keys) {
+        if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(node->properties, key)) {
           errors_.push_back(concat(
               {"Unknown property '", key, "' on variable '", variable, "' with label :", label}));
@@ -132,6 +159,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
       }
     } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
       for (const std::string& key : keys) {
+        if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(rel->properties, key)) {
           errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
                                     "' with relationship type :", label}));
@@ -157,6 +185,7 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
                  [this](const UpdatingClause::Delete& del) {
                    for (const Expr& expr : del.exprs) validate_expr(expr);
                  },
+                 [this](const UpdatingClause::Foreach& foreach) { validate_foreach(foreach); },
              },
              clause.clause);
 }

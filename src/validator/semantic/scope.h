@@ -20,10 +20,17 @@ namespace quorvane {
 // The node labels or relationship types known for one variable, in the order
 // first seen: the list written where the variable was first bound (kept as
 // written), then every label merged in later that was not yet known.
+//
+// A variable bound by a label expression such as `(n:A|B)` (extended
+// language) may carry any of its labels: `any_of` then holds, and a property
+// is known when any of them declares it.
 class KnownLabels {
  public:
   KnownLabels() = default;
-  explicit KnownLabels(const std::vector<std::string>* written) : written_(written) {}
+  explicit KnownLabels(const std::vector<std::string>* written, bool any_of = false)
+      : written_(written), any_of_(any_of) {}
+
+  bool any_of() const { return any_of_; }
 
   bool empty() const { return (written_ == nullptr || written_->empty()) && merged_.empty(); }
 
@@ -49,6 +56,7 @@ class KnownLabels {
 
  private:
   const std::vector<std::string>* written_ = nullptr;
+  bool any_of_ = false;
   std::vector<std::string_view> merged_;
 };
 

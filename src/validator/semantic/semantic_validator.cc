@@ -67,6 +67,11 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
             for (const YieldItem& item : call.yield_items) {
               scope_.bind(item.variable, KnownLabels());
             }
+            if (call.yield_all) scope_open_ = true;
+          },
+          [this](const ReadingClause::Subquery& call) { collect_call_subquery_bindings(call); },
+          [this](const ReadingClause::LoadCsv& load) {
+            scope_.bind(load.variable, KnownLabels());
           },
       },
       clause.clause);
@@ -83,26 +88,33 @@ void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) 
 void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts) {
   for (const PatternPart& part : parts) {
     if (part.variable) scope_.bind(*part.variable, KnownLabels());
-    collect_node_bindings(part.start);
-    for (const PatternLink& link : part.chain) {
-      if (link.relationship.variable) {
-        merge_binding(*link.relationship.variable, link.relationship.types);
-      }
-      collect_node_bindings(link.node);
+    collect_part_bindings(part);
+  }
+}
+
+// The variables of a quantified group stay visible after the pattern.
+void SemanticValidator::collect_part_bindings(const PatternPart& part) {
+  collect_node_bindings(part.start);
+  for (const PatternLink& link : part.chain) {
+    if (link.group) collect_part_bindings((*link.group)->path);
+    if (link.relationship.variable) {
+      merge_binding(*link.relationship.variable, link.relationship.types,
+                    link.relationship.type_expr.has_value());
     }
+    collect_node_bindings(link.node);
   }
 }
 
 void SemanticValidator::collect_node_bindings(const NodePattern& node) {
-  if (node.variable) merge_binding(*node.variable, node.labels);
+  if (node.variable) merge_binding(*node.variable, node.labels, node.label_expr.has_value());
 }
 
 void SemanticValidator::merge_binding(const std::string& variable,
-                                      const std::vector<std::string>& labels) {
+                                      const std::vector<std::string>& labels, bool any_of) {
   if (KnownLabels* known = scope_.find(variable)) {
     known->merge(labels);
   } else {
-    scope_.push(variable, KnownLabels(&labels));
+    scope_.push(variable, KnownLabels(&labels, any_of));
   }
 }
 
@@ -112,8 +124,18 @@ void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
     if (match->where_clause) validate_expr(*match->where_clause);
   } else if (const auto* unwind = std::get_if<ReadingClause::Unwind>(&clause.clause)) {
     validate_expr(unwind->expr);
+  } else if (const auto* call = std::get_if<CallClause>(&clause.clause)) {
+    // The subset leaves an in-query CALL unchecked; the extended language
+    // checks its arguments and its WHERE.
+    if (language_ == Language::Extended) {
+      for (const Expr& arg : call->args) validate_expr(arg);
+      if (call->where_clause) validate_expr(*call->where_clause);
+    }
+  } else if (const auto* subquery = std::get_if<ReadingClause::Subquery>(&clause.clause)) {
+    validate_call_subquery(*subquery);
+  } else if (const auto* load = std::get_if<ReadingClause::LoadCsv>(&clause.clause)) {
+    validate_expr(load->source);
   }
-  // An in-query CALL's arguments are not checked.
 }
 
 void SemanticValidator::validate_with_clause(const WithClause& with) {
@@ -132,6 +154,7 @@ void SemanticValidator::validate_with_clause(const WithClause& with) {
   if (with.where_clause) validate_expr(*with.where_clause);
   scope_.swap(projection_);
   projection_.clear();
+  scope_open_ = false;
 }
 
 void SemanticValidator::validate_return_clause(const ReturnClause& clause) {
@@ -195,9 +218,7 @@ void SemanticValidator::validate_expr(const Expr& expr) {
           validate_expr(*node.list);
           validate_with_iteration_variable(node.variable, node.predicate, node.projection);
         } else if constexpr (std::is_same_v<T, Expr::Variable>) {
-          if (!scope_.contains(node.name)) {
-            errors_.push_back("Variable '" + node.name + "' is not bound in this scope");
-          }
+          if (!scope_.contains(node.name)) report_unbound(node.name);
         } else if constexpr (std::is_same_v<T, Expr::Property>) {
           if (const Expr::Variable* variable = as_variable(*node.target)) {
             validate_property_access(variable->name, std::span(&node.key, 1));
@@ -223,13 +244,32 @@ void SemanticValidator::validate_expr(const Expr& expr) {
             validate_expr(alternative.then);
           }
           if (node.else_expr) validate_expr(**node.else_expr);
+        } else if constexpr (std::is_same_v<T, Expr::Exists>) {
+          // The subset deliberately leaves an EXISTS subquery unchecked.
+          if (language_ == Language::Extended) validate_subquery_expr(*node.subquery);
+        } else if constexpr (std::is_same_v<T, Expr::CountSubquery> ||
+                             std::is_same_v<T, Expr::CollectSubquery>) {
+          validate_subquery_expr(*node.subquery);
+        } else if constexpr (std::is_same_v<T, Expr::PatternPredicate> ||
+                             std::is_same_v<T, Expr::ShortestPath>) {
+          validate_local_pattern(*node.pattern, nullptr, nullptr);
+        } else if constexpr (std::is_same_v<T, Expr::PatternComprehension>) {
+          validate_local_pattern(*node.pattern, node.predicate ? node.predicate->get() : nullptr,
+                                 node.projection.get());
+        } else if constexpr (std::is_same_v<T, Expr::LabelCheck>) {
+          validate_label_check(node);
+        } else if constexpr (std::is_same_v<T, Expr::MapProjection>) {
+          validate_map_projection(node);
+        } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
+          validate_reduce(node);
+        } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
+          validate_expr(*node.operand);
         } else {
-          // Literals, parameters and count(*) hold no variable; an EXISTS
-          // subquery is deliberately left unchecked.
+          // Literals, parameters and count(*) hold no variable.
           static_assert(std::is_same_v<T, Expr::Integer> || std::is_same_v<T, Expr::Float> ||
                         std::is_same_v<T, Expr::String> || std::is_same_v<T, Expr::Boolean> ||
                         std::is_same_v<T, Expr::Null> || std::is_same_v<T, Expr::Parameter> ||
-                        std::is_same_v<T, Expr::CountStar> || std::is_same_v<T, Expr::Exists>);
+                        std::is_same_v<T, Expr::CountStar>);
         }
       },
       expr.node);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "parser/language.h"
 #include "schema/schema.h"
 #include "validator/semantic/scope.h"
 
@@ -23,7 +24,8 @@ namespace quorvane {
 
 class SemanticValidator {
  public:
-  explicit SemanticValidator(const Schema& schema) : schema_(schema) {}
+  SemanticValidator(const Schema& schema, Language language)
+      : schema_(schema), language_(language) {}
 
   // Checks a whole query, appending every finding. A standalone procedure
   // call is not checked.
@@ -41,7 +43,8 @@ class SemanticValidator {
   void collect_updating_bindings(const UpdatingClause& clause);
   void collect_pattern_bindings(std::span<const PatternPart> parts);
   void collect_node_bindings(const NodePattern& node);
-  void merge_binding(const std::string& variable, const std::vector<std::string>& labels);
+  void merge_binding(const std::string& variable, const std::vector<std::string>& labels,
+                     bool any_of = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
@@ -67,10 +70,32 @@ class SemanticValidator {
   void validate_remove_item(const RemoveItem& item);
   void report_unknown_label(std::string_view prefix, std::string_view label);
 
+  // The extended language (extended_checks.cc).
+  void report_unbound(std::string_view name);
+  void collect_part_bindings(const PatternPart& part);
+  void validate_subquery_expr(const ExistsSubquery& subquery);
+  void validate_nested_query(const RegularQuery& query, const Scope& start);
+  void validate_local_pattern(const PatternPart& part, const Expr* predicate,
+                              const Expr* projection);
+  void validate_group(const QuantifiedPath& group);
+  void validate_label_names(const LabelExpr& labels, bool relationship);
+  void validate_label_check(const Expr::LabelCheck& check);
+  void validate_map_projection(const Expr::MapProjection& projection);
+  void validate_reduce(const Expr::Reduce& reduce);
+  void collect_call_subquery_bindings(const ReadingClause::Subquery& call);
+  void validate_call_subquery(const ReadingClause::Subquery& call);
+  void validate_foreach(const UpdatingClause::Foreach& foreach);
+  bool any_label_declares(const KnownLabels& known, std::string_view key) const;
+
   const Schema& schema_;
+  const Language language_;
   std::vector<std::string> errors_;
   Scope scope_;
   Scope projection_;  // reused by every WITH and RETURN that projects
+  // Set after CALL ... YIELD * (extended language): the scope then holds
+  // names nobody wrote down, so no variable is reported as unbound until the
+  // next projection.
+  bool scope_open_ = false;
 };
 
 }  // namespace quorvane

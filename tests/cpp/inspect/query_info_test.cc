@@ -48,9 +48,9 @@ ReadingClause match(Pattern pattern, std::optional<Expr> where = std::nullopt) {
 
 TEST(InspectTree, SortsByBytesAndDropsRepeats) {
   Pattern pattern;
-  pattern.push_back(PatternPart{std::nullopt, node({"beta"}), {}});
-  pattern.push_back(PatternPart{std::nullopt, node({"Alpha", "Zed"}), {}});
-  pattern.push_back(PatternPart{std::nullopt, node({"Alpha"}), {}});
+  pattern.push_back(PatternPart{std::nullopt, node({"beta"}), {}, PathSelector::All, std::nullopt});
+  pattern.push_back(PatternPart{std::nullopt, node({"Alpha", "Zed"}), {}, PathSelector::All, std::nullopt});
+  pattern.push_back(PatternPart{std::nullopt, node({"Alpha"}), {}, PathSelector::All, std::nullopt});
   std::vector<ReadingClause> reading;
   reading.push_back(match(std::move(pattern)));
   std::vector<Expr> items;
@@ -72,8 +72,8 @@ TEST(InspectTree, NodeMapKeysCountButRelationshipMapsAndMapLiteralKeysDoNot) {
   RelationshipPattern rel;
   rel.types = {"KNOWS", "LIKES"};
   rel.properties = MapOrParam{MapOrParam::Map{std::move(rel_props)}};
-  PatternPart part{std::nullopt, node({"A"}, std::move(node_props)), {}};
-  part.chain.push_back(PatternLink{std::move(rel), node({"B"})});
+  PatternPart part{std::nullopt, node({"A"}, std::move(node_props)), {}, PathSelector::All, std::nullopt};
+  part.chain.push_back(PatternLink{std::move(rel), node({"B"}), std::nullopt});
   Pattern pattern;
   pattern.push_back(std::move(part));
 
@@ -93,7 +93,7 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
   // EXISTS holding a whole query: labels and types stay inside it.
   std::vector<ReadingClause> inner_reading;
   Pattern inner_pattern;
-  inner_pattern.push_back(PatternPart{std::nullopt, node({"Hidden"}, {}), {}});
+  inner_pattern.push_back(PatternPart{std::nullopt, node({"Hidden"}, {}), {}, PathSelector::All, std::nullopt});
   inner_reading.push_back(match(std::move(inner_pattern), prop(var("h"), "inner_prop")));
   CypherQuery inner = single(std::move(inner_reading), std::nullopt);
   Expr exists_query =
@@ -101,12 +101,12 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 
   // EXISTS holding a pattern: nothing at all.
   Pattern exists_pattern;
-  exists_pattern.push_back(PatternPart{std::nullopt, node({"AlsoHidden"}), {}});
+  exists_pattern.push_back(PatternPart{std::nullopt, node({"AlsoHidden"}), {}, PathSelector::All, std::nullopt});
   Expr exists_pattern_expr =
       Expr::Exists{Box<ExistsSubquery>(ExistsSubquery{std::move(exists_pattern)})};
 
   Pattern outer;
-  outer.push_back(PatternPart{std::nullopt, node({"Outer"}), {}});
+  outer.push_back(PatternPart{std::nullopt, node({"Outer"}), {}, PathSelector::All, std::nullopt});
   std::vector<ReadingClause> reading;
   reading.push_back(match(
       std::move(outer),
@@ -120,9 +120,9 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 TEST(InspectTree, UpdatingClausesOtherThanCreateAndMergeContributeNothing) {
   std::vector<UpdatingClause> updating;
   Pattern created;
-  created.push_back(PatternPart{std::nullopt, node({"Created"}), {}});
+  created.push_back(PatternPart{std::nullopt, node({"Created"}), {}, PathSelector::All, std::nullopt});
   updating.push_back(UpdatingClause{UpdatingClause::Create{std::move(created)}});
-  UpdatingClause::Merge merge{PatternPart{std::nullopt, node({"Merged"}), {}}, {}, {}};
+  UpdatingClause::Merge merge{PatternPart{std::nullopt, node({"Merged"}), {}, PathSelector::All, std::nullopt}, {}, {}};
   merge.on_create.push_back(
       {SetItem{SetItem::Property{PropertyExpr{"m", {"on_create_key"}}, Expr::Integer{1}}}});
   updating.push_back(UpdatingClause{std::move(merge)});
@@ -138,13 +138,13 @@ TEST(InspectTree, MultiPartSkipsWithButWalksEveryPartAndUnionBranch) {
   MultiPartQuery multi;
   QueryPart part;
   Pattern p1;
-  p1.push_back(PatternPart{std::nullopt, node({"First"}), {}});
+  p1.push_back(PatternPart{std::nullopt, node({"First"}), {}, PathSelector::All, std::nullopt});
   part.reading_clauses.push_back(match(std::move(p1)));
   part.with_clause.items.push_back(ReturnItem{prop(var("n"), "with_key"), std::string("k")});
   part.with_clause.where_clause = prop(var("n"), "with_where");
   multi.parts.push_back(std::move(part));
   Pattern p2;
-  p2.push_back(PatternPart{std::nullopt, node({"Second"}), {}});
+  p2.push_back(PatternPart{std::nullopt, node({"Second"}), {}, PathSelector::All, std::nullopt});
   multi.reading_clauses.push_back(match(std::move(p2)));
   std::vector<Expr> items;
   items.push_back(prop(var("n"), "returned"));
@@ -163,7 +163,7 @@ TEST(InspectTree, MultiPartSkipsWithButWalksEveryPartAndUnionBranch) {
 }
 
 TEST(InspectTree, StandaloneCallNamesNothing) {
-  QueryInfo info = inspect_tree(CypherQuery{CallClause{"db.labels", {}, {}}});
+  QueryInfo info = inspect_tree(CypherQuery{CallClause{"db.labels", {}, {}, false, std::nullopt, false}});
   EXPECT_TRUE(info.is_valid);
   EXPECT_THAT(info.labels_used, IsEmpty());
   EXPECT_THAT(info.rel_types_used, IsEmpty());

@@ -19,9 +19,9 @@ bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) 
   return true;
 }
 
-void expect_same_match(const std::string& text) {
-  MatchResult fast = match_cypher(text, true);
-  MatchResult plain = match_cypher(text, false);
+void expect_same_match(const std::string& text, Language language = Language::Subset) {
+  MatchResult fast = match_cypher(text, language, true);
+  MatchResult plain = match_cypher(text, language, false);
   ASSERT_EQ(fast.ok, plain.ok) << text;
   if (fast.ok) {
     EXPECT_TRUE(same_nodes(fast.nodes, plain.nodes)) << text;
@@ -50,6 +50,25 @@ TEST(ClauseMemo, ManyClausesAndUpdates) {
   expect_same_match(
       "MATCH (a) WITH a MATCH (b) SET b.x = 1 WITH b RETURN b UNION MATCH (c) RETURN c");
   expect_same_match("MATCH (a) WHERE a.x = 1 CREATE (b) SET b.");
+}
+
+// Subqueries nest whole queries (and their remembered clauses) inside
+// clauses and expressions.
+TEST(ClauseMemo, ExtendedQueriesAndAllTheirPrefixes) {
+  const std::vector<std::string> queries = {
+      "MATCH (a) CALL { WITH a MATCH (a)-->(b) CREATE (c) RETURN b } MATCH (d) CREATE (e) RETURN b",
+      "MATCH (a) WHERE EXISTS { MATCH (a)-->(b) WITH b MATCH (c) RETURN c } CREATE (x) WITH x "
+      "RETURN COUNT { MATCH (y) CREATE (z) } AS n",
+      "UNWIND [1] AS r FOREACH (x IN [r] | CREATE (a) SET a.v = x) WITH r MATCH (n) RETURN n",
+      "MATCH (a) OPTIONAL CALL (a) { MATCH (a)-->(b) RETURN b UNION MATCH (a)<--(b) RETURN b } "
+      "RETURN COLLECT { MATCH (q) RETURN q } AS qs",
+  };
+  for (const std::string& query : queries) {
+    for (size_t n = 0; n <= query.size(); ++n) {
+      expect_same_match(query.substr(0, n), Language::Extended);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
 }
 
 }  // namespace

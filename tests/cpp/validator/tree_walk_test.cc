@@ -27,12 +27,12 @@ Expr prop(std::string variable, std::string key) {
 }
 
 NodePattern node(std::string variable, std::vector<std::string> labels) {
-  return NodePattern{std::move(variable), std::move(labels), std::nullopt};
+  return NodePattern{std::move(variable), std::move(labels), std::nullopt, std::nullopt, std::nullopt};
 }
 
 ReadingClause match(NodePattern start) {
   return ReadingClause{
-      ReadingClause::Match{false, Pattern{PatternPart{std::nullopt, start, {}}}, std::nullopt}};
+      ReadingClause::Match{false, Pattern{PatternPart{std::nullopt, start, {}, PathSelector::All, std::nullopt}}, std::nullopt}};
 }
 
 ReturnClause returning(std::vector<Expr> exprs) {
@@ -44,7 +44,7 @@ ReturnClause returning(std::vector<Expr> exprs) {
 
 std::vector<std::string> walk(const CypherQuery& query) {
   const Schema schema = testing::small_movie_schema();
-  SemanticValidator validator(schema);
+  SemanticValidator validator(schema, Language::Subset);
   validator.validate_query(query);
   return validator.take_errors();
 }
@@ -54,7 +54,7 @@ CypherQuery single(SinglePartQuery part) {
 }
 
 TEST(TreeWalkTest, StandaloneCallIsNotChecked) {
-  CallClause call{"db.thing", {}, {}};
+  CallClause call{"db.thing", {}, {}, false, std::nullopt, false};
   call.args.push_back(var("nowhere"));
   call.args.push_back(prop("p", "nme"));
   EXPECT_THAT(walk(CypherQuery(call)), IsEmpty());
@@ -105,7 +105,7 @@ TEST(TreeWalkTest, RepeatedLabelOnFirstBindingIsKeptAsWritten) {
 
 TEST(TreeWalkTest, ValidatorCanBeReadWithoutTakingTheMessages) {
   const Schema schema;
-  SemanticValidator validator(schema);
+  SemanticValidator validator(schema, Language::Subset);
   SinglePartQuery part;
   part.return_clause = returning({});
   part.return_clause->items.items.push_back(ReturnItem{var("a"), std::nullopt});

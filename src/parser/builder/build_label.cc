@@ -1,0 +1,72 @@
+// Label and type expressions of the extended language.
+#include <string>
+
+#include "parser/builder/tree_builder.h"
+
+namespace quorvane {
+
+namespace {
+
+// Merges a single operand into its parent: (A) stays A.
+LabelExpr combine(LabelExpr::Kind kind, std::vector<LabelExpr> operands) {
+  if (operands.size() == 1) return std::move(operands.front());
+  LabelExpr e;
+  e.kind = kind;
+  e.operands = std::move(operands);
+  return e;
+}
+
+void collect_names(NodeRef node, std::vector<std::string>& out) {
+  for (NodeRef c : children(node)) {
+    if (c.rule() == Rule::label_name || c.rule() == Rule::rel_type_name) {
+      out.push_back(TreeBuilder::name_of(c));
+    } else {
+      collect_names(c, out);
+    }
+  }
+}
+
+}  // namespace
+
+LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
+  switch (node.rule()) {
+    case Rule::label_expression:
+    case Rule::label_conjunction: {
+      std::vector<LabelExpr> operands;
+      for (NodeRef c : children(node)) operands.push_back(build_label_expr(c));
+      return combine(
+          node.rule() == Rule::label_expression ? LabelExpr::Kind::Or : LabelExpr::Kind::And,
+          std::move(operands));
+    }
+    case Rule::label_negation: {
+      NodeRef atom = node.child(Rule::label_atom);
+      LabelExpr result = atom.valid() ? build_label_expr(atom) : LabelExpr{};
+      // One "!" per negation, all written before the atom.
+      const std::string_view prefix =
+          node.text().substr(0, atom.valid() ? atom.start() - node.start() : 0);
+      for (char c : prefix) {
+        if (c != '!') continue;
+        LabelExpr negated;
+        negated.kind = LabelExpr::Kind::Not;
+        negated.operands.push_back(std::move(result));
+        result = std::move(negated);
+      }
+      return result;
+    }
+    case Rule::label_atom: {
+      NodeRef inner = node.first_child();
+      if (!inner.valid()) return LabelExpr{LabelExpr::Kind::Wildcard, {}, {}};
+      return build_label_expr(inner);
+    }
+    default:  // label_name or rel_type_name
+      return LabelExpr{LabelExpr::Kind::Name, name_of(node), {}};
+  }
+}
+
+std::vector<std::string> TreeBuilder::label_names(NodeRef node_labels) {
+  std::vector<std::string> names;
+  collect_names(node_labels, names);
+  return names;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,251 @@
+// The checks of the extended language: scopes of subqueries, local pattern
+// variables, label expressions, map projections, reduce, CALL { } and
+// FOREACH. Part of SemanticValidator.
+//
+// Every construct here sees the variables around it. What it binds itself
+// stays inside, except what a CALL { } subquery returns and the variables of
+// quantified groups, which stay visible after their pattern.
+#include <algorithm>
+#include <variant>
+
+#include "validator/semantic/closest_match.h"
+#include "validator/semantic/semantic_validator.h"
+
+namespace quorvane {
+
+namespace {
+
+// Keeps the scope (and the projection scratch) of the caller intact while a
+// nested construct binds what it likes.
+class ScopeGuard {
+ public:
+  ScopeGuard(Scope& scope, Scope& projection, bool& open)
+      : scope_(scope), projection_(projection), open_(open), saved_(scope), saved_open_(open) {
+    saved_projection_.swap(projection_);
+  }
+  ~ScopeGuard() {
+    scope_.swap(saved_);
+    projection_.swap(saved_projection_);
+    open_ = saved_open_;
+  }
+  ScopeGuard(const ScopeGuard&) = delete;
+  ScopeGuard& operator=(const ScopeGuard&) = delete;
+
+ private:
+  Scope& scope_;
+  Scope& projection_;
+  bool& open_;
+  Scope saved_;
+  Scope saved_projection_;
+  bool saved_open_;
+};
+
+const ReturnClause* final_return(const SingleQuery& query) {
+  if (const auto* single = std::get_if<SinglePartQuery>(&query)) {
+    return single->return_clause ? &*single->return_clause : nullptr;
+  }
+  const auto& multi = std::get<MultiPartQuery>(query);
+  return multi.return_clause ? &*multi.return_clause : nullptr;
+}
+
+// Whether a subquery starts with an importing WITH.
+bool starts_with_with(const SingleQuery& query) {
+  const auto* multi = std::get_if<MultiPartQuery>(&query);
+  return multi && !multi->parts.empty() && multi->parts.front().reading_clauses.empty() &&
+         multi->parts.front().updating_clauses.empty();
+}
+
+}  // namespace
+
+void SemanticValidator::report_unbound(std::string_view name) {
+  if (scope_open_) return;
+  errors_.push_back("Variable '" + std::string(name) + "' is not bound in this scope");
+}
+
+bool SemanticValidator::any_label_declares(const KnownLabels& known, std::string_view key) const {
+  bool found = false;
+  known.for_each([&](std::string_view label) {
+    if (const Schema::NodeLabel* node = schema_.find_node(label)) {
+      found = found || std::find(node->properties.begin(), node->properties.end(), key) !=
+                           node->properties.end();
+    } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
+      found = found || std::find(rel->properties.begin(), rel->properties.end(), key) !=
+                           rel->properties.end();
+    }
+  });
+  return found;
+}
+
+// EXISTS { }, COUNT { } and COLLECT { }: the outer variables are visible,
+// nothing bound inside leaks out.
+void SemanticValidator::validate_subquery_expr(const ExistsSubquery& subquery) {
+  if (const auto* pattern = std::get_if<Pattern>(&subquery.value)) {
+    ScopeGuard guard(scope_, projection_, scope_open_);
+    collect_pattern_bindings(*pattern);
+    validate_pattern(*pattern);
+    return;
+  }
+  const Scope outer = scope_;
+  ScopeGuard guard(scope_, projection_, scope_open_);
+  validate_nested_query(std::get<RegularQuery>(subquery.value), outer);
+}
+
+// Each branch of a UNION starts from `start`.
+void SemanticValidator::validate_nested_query(const RegularQuery& query, const Scope& start) {
+  const bool open = scope_open_;
+  scope_ = start;
+  validate_single_query(query.first);
+  for (const UnionPart& branch : query.unions) {
+    scope_ = start;
+    scope_open_ = open;
+    validate_single_query(branch.query);
+  }
+}
+
+// A pattern used as an expression: its new variables (and the path name of
+// a comprehension) exist only inside it.
+void SemanticValidator::validate_local_pattern(const PatternPart& part, const Expr* predicate,
+                                               const Expr* projection) {
+  ScopeGuard guard(scope_, projection_, scope_open_);
+  collect_pattern_bindings(std::span(&part, 1));
+  validate_pattern(std::span(&part, 1));
+  if (predicate) validate_expr(*predicate);
+  if (projection) validate_expr(*projection);
+}
+
+void SemanticValidator::validate_group(const QuantifiedPath& group) {
+  validate_pattern(std::span(&group.path, 1));
+  if (group.where_clause) validate_expr(*group.where_clause);
+}
+
+// Every name in a label or type expression must be declared, whatever the
+// operators around it.
+void SemanticValidator::validate_label_names(const LabelExpr& labels, bool relationship) {
+  if (labels.kind == LabelExpr::Kind::Name) {
+    if (relationship) {
+      if (schema_.find_rel(labels.name) == nullptr) {
+        std::optional<std::string_view> match =
+            closest_match(labels.name, schema_.relationships(),
+                          [](const auto& entry) -> std::string_view { return entry.name; });
+        errors_.push_back("Unknown relationship type: :" + labels.name +
+                          (match ? ", did you mean :" + std::string(*match) + "?" : ""));
+      }
+    } else if (!schema_.has_node_label(labels.name)) {
+      report_unknown_label("Unknown node label: :", labels.name);
+    }
+    return;
+  }
+  for (const LabelExpr& operand : labels.operands) validate_label_names(operand, relationship);
+}
+
+// `x:T` may also test a relationship's type, so a name the schema declares
+// as a relationship type is not reported.
+void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
+  validate_expr(*check.target);
+  std::vector<const LabelExpr*> pending{check.labels.get()};
+  while (!pending.empty()) {
+    const LabelExpr* e = pending.back();
+    pending.pop_back();
+    if (e->kind == LabelExpr::Kind::Name) {
+      if (!schema_.has_node_label(e->name) && schema_.find_rel(e->name) == nullptr) {
+        report_unknown_label("Unknown node label: :", e->name);
+      }
+    }
+    for (const LabelExpr& operand : e->operands) pending.push_back(&operand);
+  }
+}
+
+void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection) {
+  if (!scope_.contains(projection.variable)) report_unbound(projection.variable);
+  using Kind = Expr::MapProjectionItem::Kind;
+  for (const Expr::MapProjectionItem& item : projection.items) {
+    switch (item.kind) {
+      case Kind::Property:
+        validate_property_access(projection.variable, std::span(&item.name, 1));
+        break;
+      case Kind::Entry:
+        if (item.value) validate_expr(**item.value);
+        break;
+      case Kind::Variable:
+        if (!scope_.contains(item.name)) report_unbound(item.name);
+        break;
+      case Kind::AllProperties:
+        break;
+    }
+  }
+}
+
+void SemanticValidator::validate_reduce(const Expr::Reduce& reduce) {
+  validate_expr(*reduce.init);
+  validate_expr(*reduce.list);
+  ScopeGuard guard(scope_, projection_, scope_open_);
+  scope_.bind(reduce.accumulator, KnownLabels());
+  scope_.bind(reduce.variable, KnownLabels());
+  validate_expr(*reduce.expression);
+}
+
+// The columns a CALL { } returns join the outer scope; what they are known
+// to be comes from the body, once it has been checked.
+void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subquery& call) {
+  const ReturnClause* returned = final_return(call.query->first);
+  if (returned == nullptr) return;
+  if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
+  for (const ReturnItem& item : returned->items.items) {
+    const Expr::Variable* variable = item.expr.as<Expr::Variable>();
+    if (item.alias) {
+      scope_.bind(*item.alias, KnownLabels());
+    } else if (variable) {
+      scope_.bind(variable->name, KnownLabels());
+    }
+  }
+}
+
+// The body sees only what it imports: the scope list, or the outer scope
+// through a leading WITH.
+void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& call) {
+  Scope imported;
+  if (call.has_scope && !call.import_all) {
+    for (const std::string& name : call.scope) {
+      if (const KnownLabels* known = scope_.find(name)) {
+        imported.bind(name, *known);
+      } else {
+        report_unbound(name);
+      }
+    }
+  }
+  const Scope outer = scope_;
+  std::vector<std::pair<std::string_view, KnownLabels>> returned;
+  {
+    ScopeGuard guard(scope_, projection_, scope_open_);
+    auto check_branch = [&](const SingleQuery& branch) {
+      const bool import_outer = call.import_all || (!call.has_scope && starts_with_with(branch));
+      scope_ = import_outer ? outer : imported;
+      if (!call.import_all) scope_open_ = false;
+      validate_single_query(branch);
+    };
+    check_branch(call.query->first);
+    if (const ReturnClause* clause = final_return(call.query->first)) {
+      for (const ReturnItem& item : clause->items.items) {
+        const Expr::Variable* variable = item.expr.as<Expr::Variable>();
+        if (!item.alias && variable == nullptr) continue;
+        const KnownLabels* known = variable ? scope_.find(variable->name) : nullptr;
+        returned.emplace_back(item.alias ? std::string_view(*item.alias)
+                                         : std::string_view(variable->name),
+                              known ? *known : KnownLabels());
+      }
+    }
+    for (const UnionPart& branch : call.query->unions) check_branch(branch.query);
+  }
+  for (auto& [name, known] : returned) scope_.bind(name, std::move(known));
+  if (call.batch_rows) validate_expr(*call.batch_rows);
+}
+
+void SemanticValidator::validate_foreach(const UpdatingClause::Foreach& foreach) {
+  validate_expr(foreach.list);
+  ScopeGuard guard(scope_, projection_, scope_open_);
+  scope_.bind(foreach.variable, KnownLabels());
+  for (const UpdatingClause& clause : foreach.clauses) collect_updating_bindings(clause);
+  for (const UpdatingClause& clause : foreach.clauses) validate_updating_clause(clause);
+}
+
+}  // namespace quorvane

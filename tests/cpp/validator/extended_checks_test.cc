@@ -1,0 +1,166 @@
+// Validation in the extended language: schema facts inside every new
+// construct, label expressions, and the scopes of subqueries and local
+// variables.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace quorvane {
+namespace {
+
+using testing::small_movie_schema;
+using testing::unbound;
+using Findings = std::vector<std::string>;
+
+Findings extended(std::string_view query) {
+  const ValidationResult result =
+      CypherValidator(small_movie_schema(), Language::Extended).validate(query);
+  EXPECT_TRUE(result.syntax_errors.empty())
+      << query << "\n" << (result.syntax_errors.empty() ? "" : result.syntax_errors.front());
+  return result.semantic_errors;
+}
+
+const std::string kUnknownMovei = "Unknown node label: :Movei, did you mean :Movie?";
+const std::string kUnknownActed = "Unknown relationship type: :ACTED, did you mean :ACTED_IN?";
+
+TEST(ExtendedChecks, SchemaFactsInsideEveryConstruct) {
+  const std::vector<std::string> label_queries = {
+      "MATCH (p:Person) WHERE EXISTS { (p)-[:ACTED_IN]->(:Movei) } RETURN p",
+      "MATCH (p:Person) WHERE EXISTS { MATCH (p)-[:ACTED_IN]->(m:Movei) RETURN m } RETURN p",
+      "MATCH (p:Person) RETURN COUNT { (p)-[:ACTED_IN]->(:Movei) } AS n",
+      "MATCH (p:Person) RETURN COLLECT { MATCH (p)-[:ACTED_IN]->(m:Movei) RETURN m } AS ms",
+      "MATCH (p:Person) WHERE (p)-[:ACTED_IN]->(:Movei) RETURN p",
+      "MATCH (p:Person) RETURN [(p)-[:ACTED_IN]->(m:Movei) | m] AS ms",
+      "MATCH (p:Person) RETURN shortestPath((p)-[*]-(:Movei)) AS path",
+      "MATCH ((p:Person)-[:ACTED_IN]->(m:Movei)){1,2} RETURN 1 AS one",
+      "CALL { MATCH (m:Movei) RETURN m } RETURN m",
+      "MATCH (p:Person) FOREACH (x IN [1] | CREATE (:Movei))",
+      "MATCH (n:Person|Movei) RETURN n",
+      "MATCH (n:!Movei) RETURN n",
+      "MATCH (n) WHERE n:Movei RETURN n",
+      "MATCH (n) WHERE n IS Movei RETURN n",
+      "MATCH (n:Person WHERE EXISTS { (n)-->(:Movei) }) RETURN n",
+  };
+  for (const std::string& q : label_queries) {
+    EXPECT_EQ(extended(q), Findings{kUnknownMovei}) << q;
+  }
+  const std::vector<std::string> type_queries = {
+      "MATCH (p:Person) WHERE EXISTS { (p)-[:ACTED]->() } RETURN p",
+      "MATCH (p:Person) WHERE NOT (p)-[:ACTED]->() RETURN p",
+      "MATCH (p:Person) RETURN [(p)-[:ACTED]->(m) | m] AS ms",
+      "MATCH (p:Person)-[:ACTED]->+(m) RETURN p",
+      "MATCH (p:Person)-[:!ACTED]->(m) RETURN p",
+      "MATCH (x) ((p:Person)-[:ACTED]->(m)){1,3} (y) RETURN x",
+  };
+  for (const std::string& q : type_queries) {
+    EXPECT_EQ(extended(q), Findings{kUnknownActed}) << q;
+  }
+  // Property keys, through variables and in maps, and relationship ends.
+  EXPECT_EQ(extended("MATCH (p:Person) WHERE EXISTS { MATCH (p) WHERE p.nme = 'x' } RETURN p"),
+            Findings{"Unknown property 'nme' on variable 'p' with label :Person"});
+  EXPECT_EQ(extended("MATCH (p:Person) RETURN p{.name, .nme} AS m"),
+            Findings{"Unknown property 'nme' on variable 'p' with label :Person"});
+  EXPECT_EQ(extended("MATCH (p) RETURN COUNT { (p)-[:ACTED_IN]->(:Movie {name: 'x'}) } AS n"),
+            Findings{"Unknown property 'name' for node label :Movie"});
+  EXPECT_EQ(extended("MATCH (m) WHERE (m:Movie)-[:ACTED_IN]->(:Movie) RETURN m"),
+            (Findings{"Relationship :ACTED_IN expects source label :Person, but node has "
+                      "label(s): :Movie"}));
+  EXPECT_EQ(extended("MATCH (n:Person WHERE n.agee > 3) RETURN n"),
+            Findings{"Unknown property 'agee' on variable 'n' with label :Person"});
+  EXPECT_EQ(extended("UNWIND [1] AS x CALL (x) { MATCH (p:Person) RETURN p.nme AS n } RETURN n"),
+            Findings{"Unknown property 'nme' on variable 'p' with label :Person"});
+}
+
+TEST(ExtendedChecks, LabelExpressionsNeverClaimMoreThanTheSchemaProves) {
+  // Any of the alternatives may declare a property.
+  EXPECT_EQ(extended("MATCH (n:Person|Movie {title: 'x'}) RETURN n.name, n.title"), Findings{});
+  EXPECT_EQ(extended("MATCH (n:Person&Movie) RETURN n.age"), Findings{});
+  EXPECT_EQ(extended("MATCH (n:Person|Movie {rating: 1}) RETURN n"),
+            (Findings{"Unknown property 'rating' for node label :Person",
+                      "Unknown property 'rating' for node label :Movie"}));
+  EXPECT_EQ(extended("MATCH (n:Person|Movie) RETURN n.rating"),
+            (Findings{"Unknown property 'rating' on variable 'n' with label :Person",
+                      "Unknown property 'rating' on variable 'n' with label :Movie"}));
+  // Negations and wildcards give no facts at all.
+  EXPECT_EQ(extended("MATCH (n:!Movie)-[:ACTED_IN]->(m:%) RETURN n.anything, m.whatever"),
+            Findings{});
+  // An endpoint passes when any label fits.
+  EXPECT_EQ(extended("MATCH (n:Person|Movie)-[:ACTED_IN]->(m:Movie) RETURN n"), Findings{});
+  // A colon list keeps the subset's reading: every label must declare it.
+  EXPECT_EQ(extended("MATCH (n:Person:Movie) RETURN n.title"),
+            Findings{"Unknown property 'title' on variable 'n' with label :Person"});
+  // A label check may name a relationship type.
+  EXPECT_EQ(extended("MATCH ()-[r]->() WHERE r:ACTED_IN RETURN r"), Findings{});
+}
+
+TEST(ExtendedChecks, SubqueryExpressionsSeeOutsideButKeepTheirOwn) {
+  EXPECT_EQ(extended("MATCH (a:Person) WHERE EXISTS { (a)-->(b) } RETURN b"), Findings{unbound("b")});
+  EXPECT_EQ(extended("MATCH (a:Person) WHERE COUNT { MATCH (a)-->(b) RETURN b } > 1 RETURN b"),
+            Findings{unbound("b")});
+  EXPECT_EQ(extended("MATCH (a) RETURN COLLECT { MATCH (a)-->(b) RETURN b.x } AS xs, a"),
+            Findings{});
+  EXPECT_EQ(extended("MATCH (a) WHERE EXISTS { MATCH (c) WHERE c = z } RETURN a"),
+            Findings{unbound("z")});
+  // Each UNION branch inside starts from the outer scope.
+  EXPECT_EQ(extended("MATCH (a) WHERE EXISTS { MATCH (a)-->(b) RETURN b UNION MATCH (a)<--(b) "
+                     "RETURN b } RETURN a"),
+            Findings{});
+  // Variables of pattern predicates, comprehensions, reduce and FOREACH are
+  // local to them.
+  EXPECT_EQ(extended("MATCH (a) WHERE (a)-[r]->(b) RETURN r"), Findings{unbound("r")});
+  EXPECT_EQ(extended("MATCH (a) RETURN [p = (a)-->(b) | [p, b]] AS x, p"), Findings{unbound("p")});
+  EXPECT_EQ(extended("RETURN reduce(s = 0, x IN [1, 2] | s + x) AS t, s"), Findings{unbound("s")});
+  EXPECT_EQ(extended("MATCH (n) FOREACH (x IN [1] | SET n.v = x CREATE (m:Person)) RETURN x, m"),
+            (Findings{unbound("x"), unbound("m")}));
+  EXPECT_EQ(extended("MATCH (n) RETURN n{.name, other} AS m"), Findings{unbound("other")});
+  EXPECT_EQ(extended("RETURN q{.name} AS m"), Findings{unbound("q")});
+}
+
+TEST(ExtendedChecks, CallSubqueriesSeeOnlyWhatTheyImport) {
+  EXPECT_EQ(extended("MATCH (a:Person) CALL { RETURN a AS x } RETURN x"), Findings{unbound("a")});
+  EXPECT_EQ(extended("MATCH (a:Person) CALL { WITH a RETURN a.name AS x } RETURN x"), Findings{});
+  EXPECT_EQ(extended("MATCH (a:Person), (b) CALL (a) { RETURN a.name AS x, b AS y } RETURN x, y"),
+            Findings{unbound("b")});
+  EXPECT_EQ(extended("MATCH (a:Person) CALL (*) { RETURN a.name AS x } RETURN x, a"), Findings{});
+  EXPECT_EQ(extended("CALL (nobody) { RETURN 1 AS x } RETURN x"), Findings{unbound("nobody")});
+  // What the subquery returns joins the outer scope, with the labels known
+  // inside; nothing else does.
+  EXPECT_EQ(extended("CALL { MATCH (p:Person)-->(m) RETURN p } RETURN p.nme, m"),
+            (Findings{"Unknown property 'nme' on variable 'p' with label :Person", unbound("m")}));
+  EXPECT_EQ(extended("CALL { MATCH (p:Person) RETURN p AS q UNION MATCH (q:Person) RETURN q } "
+                     "RETURN q"),
+            Findings{});
+  EXPECT_EQ(extended("UNWIND [1] AS row CALL (row) { CREATE (:Person {name: row}) } "
+                     "IN TRANSACTIONS OF 10 ROWS"),
+            Findings{});
+}
+
+TEST(ExtendedChecks, OtherBindings) {
+  EXPECT_EQ(extended("LOAD CSV WITH HEADERS FROM 'file:///p.csv' AS row "
+                     "CREATE (:Person {name: row.name})"),
+            Findings{});
+  EXPECT_EQ(extended("LOAD CSV FROM $url AS row RETURN line"), Findings{unbound("line")});
+  // Quantified-path variables stay visible after the pattern.
+  EXPECT_EQ(extended("MATCH ((a:Person)-[r:ACTED_IN]->(m:Movie)){1,3} RETURN a, r, m"), Findings{});
+  // After YIELD * any name may have been bound.
+  EXPECT_EQ(extended("CALL db.labels() YIELD * RETURN label"), Findings{});
+  EXPECT_EQ(extended("CALL db.labels() YIELD * WITH label AS l RETURN label"),
+            Findings{unbound("label")});
+  EXPECT_EQ(extended("CALL db.index.fulltext.queryNodes('x', nope) YIELD node RETURN node"),
+            Findings{unbound("nope")});
+}
+
+TEST(ExtendedChecks, SubsetFindingsAreUnchanged) {
+  // The subset leaves EXISTS subqueries unchecked; the extended language
+  // does not, and otherwise reports the same.
+  const std::string query = "MATCH (p:Persn) WHERE EXISTS { (p)-->(:Movei) } RETURN p.name";
+  EXPECT_EQ(testing::findings(query), Findings{"Unknown node label: :Persn, did you mean :Person?"});
+  EXPECT_EQ(extended(query),
+            (Findings{"Unknown node label: :Persn, did you mean :Person?", kUnknownMovei}));
+}
+
+}  // namespace
+}  // namespace quorvane
