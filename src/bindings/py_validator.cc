@@ -246,11 +246,7 @@ PyMethodDef kValidatorMethods[] = {
 };
 
 PyType_Slot kValidatorSlots[] = {
-    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n"
-                        "Validates Cypher queries against ``schema``. ``language`` selects the\n"
-                        "Cypher that queries are read as: ``\"subset\"`` (the default) or\n"
-                        "``\"extended\"`` (subqueries, pattern predicates and comprehensions,\n"
-                        "label expressions, map projections, quantified paths and more).")},
+    {Py_tp_doc, as_slot("CypherValidator(schema, *, language='subset')\n--\n\n")},
     {Py_tp_new, as_slot(validator_new)},
     {Py_tp_dealloc, as_slot(dealloc_wrapped<CypherValidator>)},
     {Py_tp_repr, as_slot(validator_repr)},

@@ -159,7 +159,7 @@ class AllNames {
 
   void relationship(const RelationshipPattern& rel) {
     if (rel.type_expr) {
-      label_expr(*rel.type_expr, out_.rel_types);
+      label_expr(**rel.type_expr, out_.rel_types);
     } else {
       for (const std::string& type : rel.types) out_.rel_types->push_back(type);
     }
@@ -169,7 +169,7 @@ class AllNames {
 
   void node(const NodePattern& node) {
     if (node.label_expr) {
-      label_expr(*node.label_expr, out_.labels);
+      label_expr(**node.label_expr, out_.labels);
     } else {
       for (const std::string& label : node.labels) out_.labels->push_back(label);
     }
@@ -270,8 +270,8 @@ class AllNames {
             }
           } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
             expr(*node.init);
-            expr(*node.list);
-            expr(*node.expression);
+            expr(*node.iteration->list);
+            optional_expr(node.iteration->projection);
           } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
             expr(*node.operand);
           }

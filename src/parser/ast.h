@@ -195,13 +195,13 @@ struct Expr {
     std::string variable;
     std::vector<MapProjectionItem> items;
   };
-  // `reduce(acc = init, x IN list | expression)`.
+  // `reduce(acc = init, x IN list | expression)`: the iteration is held as
+  // the comprehension `[x IN list | expression]`, whose projection is always
+  // set.
   struct Reduce {
     std::string accumulator;
     Box<Expr> init;
-    std::string variable;
-    Box<Expr> list;
-    Box<Expr> expression;
+    Box<ListComprehension> iteration;
   };
   // `shortestPath(pattern)` or `allShortestPaths(pattern)` as an expression.
   struct ShortestPath {
@@ -282,8 +282,9 @@ struct NodePattern {
   std::optional<std::string> variable;
   std::vector<std::string> labels;
   std::optional<MapOrParam> properties;
-  std::optional<LabelExpr> label_expr;
-  std::optional<Expr> where_clause;  // `(n:A WHERE n.x > 1)`
+  // Boxed: rare, and kept out of the way of the common node's size.
+  std::optional<Box<LabelExpr>> label_expr;
+  std::optional<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
 };
 
 enum class Direction { Outgoing, Incoming, Undirected };
@@ -302,8 +303,8 @@ struct RelationshipPattern {
   std::optional<MapOrParam> properties;
   Direction direction = Direction::Undirected;
   std::optional<RangeBounds> range;  // absent without '*' or a quantifier
-  std::optional<LabelExpr> type_expr;
-  std::optional<Expr> where_clause;
+  std::optional<Box<LabelExpr>> type_expr;
+  std::optional<Box<Expr>> where_clause;
 };
 
 struct QuantifiedPath;

@@ -496,26 +496,24 @@ class Matcher {
     return -1;
   }
 
-  bool extended_reserved_here() const {
-    for (std::string_view w : kExtendedReserved) {
-      if (text_.size() - pos_ < w.size()) continue;
-      bool match = true;
-      for (size_t k = 0; k < w.size(); ++k) {
-        if (upper(text_[pos_ + k]) != w[k]) {
-          match = false;
-          break;
-        }
+  // Which entries of kKeywords the extended language keeps reserved. The
+  // lookup goes through keyword_at, so the extended language sees the same
+  // words at the same places as the subset does.
+  static bool extended_reserved(int keyword) {
+    static const std::array<bool, kKeywords.size()> reserved = [] {
+      std::array<bool, kKeywords.size()> table{};
+      for (size_t i = 0; i < kKeywords.size(); ++i) {
+        table[i] = std::find(kExtendedReserved.begin(), kExtendedReserved.end(), kKeywords[i]) !=
+                   kExtendedReserved.end();
       }
-      if (!match) continue;
-      const size_t after = pos_ + w.size();
-      return after >= text_.size() || !is_word_char(static_cast<unsigned char>(text_[after]));
-    }
-    return false;
+      return table;
+    }();
+    return keyword >= 0 && reserved[static_cast<size_t>(keyword)];
   }
 
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
-    if (test == KeywordTest::kExtended) return extended_reserved_here();
+    if (test == KeywordTest::kExtended) return extended_reserved(keyword_at());
     int k = keyword_at();
     if (k < 0) return false;
     if (test == KeywordTest::kVariable) {
@@ -1098,8 +1096,21 @@ class Matcher {
   // `rel` reads relationship type names instead of labels. In a list
   // comprehension's WHERE (`in_expression` at the blocked depth) a `|` ends
   // the predicate instead: it starts the projection.
+  //
+  // On the quick pass a lone name (the usual case) is read straight into the
+  // expression's node: the full ladder would accept exactly the same text,
+  // and only the failure pass, whose record must be exact, needs the ladder.
   bool label_expression(bool rel, bool in_expression) {
     return rule(R::label_expression, [&] {
+      if constexpr (!kRecordFailures) {
+        const Mark m = mark();
+        if (rel ? rel_type_name() : label_name()) {
+          const size_t after = skip_ignorable(text_, pos_);
+          const char next = after < text_.size() ? text_[after] : '\0';
+          if (next != '|' && next != '&') return true;
+        }
+        reset(m);
+      }
       const bool or_allowed = !in_expression || label_or_blocked_depth_ != depth_;
       auto conjunction = [&] { return label_conjunction(rel); };
       if (!or_allowed) return conjunction();
@@ -1336,8 +1347,8 @@ class Matcher {
         return literal() || parameter() || case_expression() || count_subquery() ||
                collect_subquery() || list_comprehension() || pattern_comprehension() ||
                quantifier_expression() || reduce_expression() || shortest_path() ||
-               exists_subquery() || count_star() || function_invocation() || map_projection() ||
-               variable() || pattern_predicate() || parenthesized_expr();
+               exists_subquery() || count_star() || function_invocation() ||
+               map_projection_or_variable() || pattern_predicate() || parenthesized_expr();
       });
     }
     return rule(R::atom, [&] {
@@ -1460,6 +1471,17 @@ class Matcher {
     return rule_if(R::label_check, next_is(":"), [&] {
       return plus(group(L(":"), [&] { return label_expression(false, true); }));
     });
+  }
+
+  // A variable, or a map projection when a brace follows it. Reading the
+  // variable first keeps the common case (a plain variable) to one match.
+  bool map_projection_or_variable() {
+    const Mark m = mark();
+    if (!variable()) return false;
+    const size_t after = skip_ignorable(text_, pos_);
+    if (after >= text_.size() || text_[after] != '{') return true;
+    reset(m);
+    return map_projection() || variable();
   }
 
   // COUNT, COLLECT and EXISTS before a brace always start a subquery.

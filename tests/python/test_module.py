@@ -106,7 +106,7 @@ class ClassConventionsTest(unittest.TestCase):
     def test_class_docs_and_signatures(self):
         self.assertEqual(_quorvane.Schema.__text_signature__, "(nodes, relationships)")
         self.assertEqual(_quorvane.Schema.__doc__, "")
-        self.assertEqual(_quorvane.CypherValidator.__text_signature__, "(schema)")
+        self.assertEqual(_quorvane.CypherValidator.__text_signature__, "(schema, *, language='subset')")
         self.assertEqual(_quorvane.CypherValidator.__doc__, "")
 
     def test_method_docs_and_signatures(self):
@@ -177,13 +177,16 @@ class ClassConventionsTest(unittest.TestCase):
 
     def test_parse_query_doc(self):
         f = _quorvane.parse_query
-        self.assertEqual(f.__text_signature__, "(query)")
+        self.assertEqual(f.__text_signature__, "(query, *, language='subset')")
         self.assertEqual(f.__module__, "_quorvane")
         self.assertEqual(
             f.__doc__,
             "Parse a Cypher query and return structural information without requiring a "
-            'schema.\n\nExample::\n\n    info = parse_query("MATCH (p:Person)-[:ACTED_IN]->'
-            '(m:Movie) RETURN p.name")\n    info.is_valid        # True\n'
+            'schema. ``language`` selects the Cypher the query is read as: ``"subset"`` (the '
+            'default) or ``"extended"``, which also lists the names used inside subqueries, '
+            "predicates and every other clause.\n\nExample::\n\n"
+            '    info = parse_query("MATCH (p:Person)-[:ACTED_IN]->(m:Movie) RETURN p.name")\n'
+            '    info.is_valid        # True\n'
             '    info.labels_used     # ["Movie", "Person"]\n'
             '    info.rel_types_used  # ["ACTED_IN"]\n'
             '    info.properties_used # ["name"]',

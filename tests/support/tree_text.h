@@ -313,12 +313,12 @@ class TreeText {
     close();
   }
 
-  void label_expr(const std::optional<LabelExpr>& e) {
+  void label_expr(const std::optional<Box<LabelExpr>>& e) {
     if (!e) {
       out_ += " -";
       return;
     }
-    label_expr(*e);
+    label_expr(**e);
   }
   void label_expr(const LabelExpr& e) {
     open("labels");
@@ -463,9 +463,9 @@ class TreeText {
           } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
             name(n.accumulator);
             expr(*n.init);
-            name(n.variable);
-            expr(*n.list);
-            expr(*n.expression);
+            name(n.iteration->variable);
+            expr(*n.iteration->list);
+            opt_expr(n.iteration->projection);
           } else if constexpr (std::is_same_v<T, Expr::ShortestPath>) {
             flag(n.all);
             pattern_part(*n.pattern);

@@ -118,9 +118,10 @@ Result<Expr> TreeBuilder::build_reduce(NodeRef node, int depth) {
   QV_TRY(Expr built_init, build_expression(init, depth + 1));
   QV_TRY(Expr built_list, build_expression(list, depth + 1));
   QV_TRY(Expr built_expression, build_expression(expression, depth + 1));
+  Expr::ListComprehension loop{name_of(variable), Box<Expr>(std::move(built_list)), std::nullopt,
+                               Box<Expr>(std::move(built_expression))};
   return Expr(Expr::Reduce{name_of(accumulator), Box<Expr>(std::move(built_init)),
-                           name_of(variable), Box<Expr>(std::move(built_list)),
-                           Box<Expr>(std::move(built_expression))});
+                           Box<Expr::ListComprehension>(std::move(loop))});
 }
 
 Result<Expr> TreeBuilder::build_shortest_path_expr(NodeRef node, int depth) {

@@ -226,7 +226,20 @@ Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
       std::vector<LabelExpr> parts;
       for (NodeRef l : children(c)) {
         if (l.rule() == Rule::label_name) pattern.labels.push_back(name_of(l));
-        if (l.rule() == Rule::label_expression) parts.push_back(build_label_expr(l));
+        if (l.rule() != Rule::label_expression) continue;
+        // A lone name needs no expression.
+        NodeRef only = l.only_child();
+        if (parts.empty() && only.valid() && only.rule() == Rule::label_name) {
+          pattern.labels.push_back(name_of(only));
+          continue;
+        }
+        if (parts.empty()) {
+          for (std::string& name : pattern.labels) {
+            parts.push_back(LabelExpr{LabelExpr::Kind::Name, std::move(name), {}});
+          }
+          pattern.labels.clear();
+        }
+        parts.push_back(build_label_expr(l));
       }
       if (parts.empty()) continue;
       // A colon list of plain names reads exactly as in the subset.
@@ -237,13 +250,13 @@ Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
       LabelExpr whole = parts.size() == 1 ? std::move(parts.front())
                                           : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
       if (names_only(whole)) append_names(whole, pattern.labels);
-      pattern.label_expr = std::move(whole);
+      pattern.label_expr = Box<LabelExpr>(std::move(whole));
     } else if (c.rule() == Rule::properties) {
       QV_TRY(MapOrParam props, build_properties(c, depth));
       pattern.properties = std::move(props);
     } else if (c.rule() == Rule::where_clause) {
       QV_TRY(Expr where, build_where(c, depth + 1));
-      pattern.where_clause = std::move(where);
+      pattern.where_clause = Box<Expr>(std::move(where));
     }
   }
   return pattern;
@@ -262,6 +275,10 @@ Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node
         for (NodeRef t : children(c)) {
           if (t.rule() == Rule::rel_type_name) rel.types.push_back(name_of(t));
           if (t.rule() != Rule::label_expression) continue;
+          if (NodeRef only = t.only_child(); only.valid() && only.rule() == Rule::rel_type_name) {
+            rel.types.push_back(name_of(only));
+            continue;
+          }
           LabelExpr e = build_label_expr(t);
           // `:A|B` reads exactly as in the subset.
           const bool plain_alternatives =
@@ -269,7 +286,7 @@ Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node
               (e.kind == LabelExpr::Kind::Or &&
                std::all_of(e.operands.begin(), e.operands.end(), is_plain_name));
           if (names_only(e)) append_names(e, rel.types);
-          if (!plain_alternatives) rel.type_expr = std::move(e);
+          if (!plain_alternatives) rel.type_expr = Box<LabelExpr>(std::move(e));
         }
         break;
       case Rule::path_quantifier:
@@ -277,7 +294,7 @@ Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node
         break;
       case Rule::where_clause: {
         QV_TRY(Expr where, build_where(c, depth + 1));
-        rel.where_clause = std::move(where);
+        rel.where_clause = Box<Expr>(std::move(where));
         break;
       }
       case Rule::range_literal:

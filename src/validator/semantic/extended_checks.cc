@@ -177,11 +177,11 @@ void SemanticValidator::validate_map_projection(const Expr::MapProjection& proje
 
 void SemanticValidator::validate_reduce(const Expr::Reduce& reduce) {
   validate_expr(*reduce.init);
-  validate_expr(*reduce.list);
+  validate_expr(*reduce.iteration->list);
   ScopeGuard guard(scope_, projection_, scope_open_);
   scope_.bind(reduce.accumulator, KnownLabels());
-  scope_.bind(reduce.variable, KnownLabels());
-  validate_expr(*reduce.expression);
+  scope_.bind(reduce.iteration->variable, KnownLabels());
+  if (reduce.iteration->projection) validate_expr(**reduce.iteration->projection);
 }
 
 // The columns a CALL { } returns join the outer scope; what they are known

@@ -54,9 +54,9 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
         validate_relationship(relationship, *left, link.node);
         // Names under `!` or `%` give no types to check above.
         if (relationship.type_expr && relationship.types.empty()) {
-          validate_label_names(*relationship.type_expr, true);
+          validate_label_names(**relationship.type_expr, true);
         }
-        if (relationship.where_clause) validate_expr(*relationship.where_clause);
+        if (relationship.where_clause) validate_expr(**relationship.where_clause);
       }
       validate_node_pattern(link.node);
       left = &link.node;
@@ -68,7 +68,7 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
 // is unknown only when none of them declares it.
 void SemanticValidator::validate_node_pattern(const NodePattern& node) {
   if (node.label_expr) {
-    validate_label_names(*node.label_expr, false);
+    validate_label_names(**node.label_expr, false);
   } else {
     for (const std::string& label : node.labels) {
       if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
@@ -93,7 +93,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
       }
     }
   }
-  if (node.where_clause) validate_expr(*node.where_clause);
+  if (node.where_clause) validate_expr(**node.where_clause);
 }
 
 void SemanticValidator::validate_relationship(const RelationshipPattern& relationship,

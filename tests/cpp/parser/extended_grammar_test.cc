@@ -212,15 +212,15 @@ TEST(ExtendedTree, LabelExpressions) {
   // A|B: any of both names; the expression is kept.
   EXPECT_EQ(pattern[0].start.labels, (std::vector<std::string>{"A", "B"}));
   ASSERT_TRUE(pattern[0].start.label_expr.has_value());
-  EXPECT_EQ(pattern[0].start.label_expr->kind, LabelExpr::Kind::Or);
+  EXPECT_EQ(pattern[0].start.label_expr.value()->kind, LabelExpr::Kind::Or);
   // A colon list reads as in the subset.
   EXPECT_EQ(pattern[1].start.labels, (std::vector<std::string>{"A", "B"}));
   EXPECT_FALSE(pattern[1].start.label_expr.has_value());
   // A negation gives no labels to rely on.
   EXPECT_TRUE(pattern[2].start.labels.empty());
   ASSERT_TRUE(pattern[2].start.label_expr.has_value());
-  EXPECT_EQ(pattern[2].start.label_expr->kind, LabelExpr::Kind::And);
-  EXPECT_EQ(pattern[2].start.label_expr->operands[0].kind, LabelExpr::Kind::Not);
+  EXPECT_EQ(pattern[2].start.label_expr.value()->kind, LabelExpr::Kind::And);
+  EXPECT_EQ(pattern[2].start.label_expr.value()->operands[0].kind, LabelExpr::Kind::Not);
   EXPECT_EQ(pattern[3].start.labels, (std::vector<std::string>{"C"}));
 
   Expr check = extended_expr("n:A|B");
@@ -284,9 +284,11 @@ TEST(ExtendedTree, MapProjectionReduceAndComprehension) {
   const auto* reduce = reduced.as<Expr::Reduce>();
   ASSERT_NE(reduce, nullptr);
   EXPECT_EQ(reduce->accumulator, "s");
-  EXPECT_EQ(reduce->variable, "x");
-  ASSERT_NE(reduce->list->as<Expr::Variable>(), nullptr);
-  ASSERT_NE(reduce->expression->as<Expr::Add>(), nullptr);
+  EXPECT_EQ(reduce->iteration->variable, "x");
+  ASSERT_NE(reduce->iteration->list->as<Expr::Variable>(), nullptr);
+  EXPECT_FALSE(reduce->iteration->predicate.has_value());
+  ASSERT_TRUE(reduce->iteration->projection.has_value());
+  ASSERT_NE((*reduce->iteration->projection)->as<Expr::Add>(), nullptr);
 
   Expr comprehension = extended_expr("[p = (a)-[:R]->(b) WHERE b.x > 1 | b.y]");
   const auto* pc = comprehension.as<Expr::PatternComprehension>();
