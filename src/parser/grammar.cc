@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <unordered_map>
 
 #include "parser/lexical.h"
@@ -84,9 +85,9 @@ enum class KeywordTest { kNone, kAll, kVariable, kExtended };
 template <bool kRecordFailures, bool kExtended>
 class Matcher {
  public:
-  Matcher(std::string_view text, bool remember_clauses)
+  Matcher(std::string_view text, bool remember)
       : text_(text),
-        remember_clauses_(remember_clauses),
+        remember_(remember),
         work_budget_(kWorkBase + kWorkPerByte * text.size()) {
     nodes_.resize(text.size() / 2 + 64);
     expected_.resize(16);
@@ -180,6 +181,47 @@ class Matcher {
     return ok;
   }
 
+  // A level of the operator ladder (or_expr down to postfix_expr). When it
+  // holds a single operand and nothing else, its node would only repeat its
+  // child's, so none is added: a plain `n` gets the nodes of its atom, not
+  // eleven more above them. Otherwise the node is put in front of its
+  // children once they have matched. The tree builder reads either shape.
+  template <class Body>
+  QV_ALWAYS_INLINE bool ladder_rule(Rule r, Body&& body) {
+    if (aborted_) return false;
+    if (++work_ > work_budget_) {
+      abort_match("query too complex to match (backtracking limit reached)");
+      return false;
+    }
+    const size_t start = pos_;
+    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
+    const size_t node = node_count_;
+    const bool ok = body();
+    if (ok) {
+      const bool lone_operand = node_count_ > node && nodes_[node].next == node_count_ &&
+                                nodes_[node].start == start && nodes_[node].end == pos_;
+      if (!atomic_ && !lone_operand) {
+        insert_node(node, {r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_), 0});
+      }
+    } else {
+      node_count_ = node;
+      track(r, start, expected_len);
+    }
+    return ok;
+  }
+
+  // Puts `added` at index `at`, in front of the nodes from there on, which
+  // become its subtree.
+  void insert_node(size_t at, RuleNode added) {
+    push_node(added);
+    for (size_t i = node_count_ - 1; i > at; --i) {
+      nodes_[i] = nodes_[i - 1];
+      ++nodes_[i].next;
+    }
+    added.next = static_cast<uint32_t>(node_count_);
+    nodes_[at] = added;
+  }
+
   // A rule whose definition starts with a literal: when the first character
   // rules the literal out, the body would fail without invoking anything, so
   // only the bookkeeping of a failed invocation is done.
@@ -216,16 +258,21 @@ class Matcher {
   // rules it appended the first time (every cut-back inside the clause stops
   // at lengths taken inside the clause), which is what the replay does.
   struct MemoEntry {
+    bool ok;
     size_t end;
     size_t max_tracked;
     size_t node_base;
     std::vector<RuleNode> nodes;
     std::vector<Rule> appended;  // expected rules added at max_tracked
+    // The deepest nesting-limit check made inside, relative to the depth at
+    // the start (kNoCheck when none was made).
+    int deepest_check;
   };
+  static constexpr int kNoCheck = -(1 << 20);
 
   template <class Body>
   bool memo_rule(Rule r, Body&& body) {
-    if (!remember_clauses_) return rule(r, body);
+    if (!remember_) return rule(r, body);
     if (aborted_) return false;
     const uint64_t key = (static_cast<uint64_t>(pos_) << 8) | static_cast<uint8_t>(r);
     if (!memo_.empty()) {
@@ -234,24 +281,80 @@ class Matcher {
         return true;
       }
     }
+    MemoEntry entry;
+    if (!remembered_call(r, body, entry) || aborted_) return entry.ok;
+    memo_.emplace(key, std::move(entry));
+    return true;
+  }
+
+  // Runs one rule invocation and fills `entry` with what replaying it takes:
+  // outcome, end, nodes, and the failure-record updates (see above).
+  template <class Body>
+  bool remembered_call(Rule r, Body& body, MemoEntry& entry) {
     const size_t outer_max = max_tracked_;
     const size_t furthest_before = furthest_;
     const size_t expected_before = expected_count_;
     const size_t node_base = node_count_;
+    const int outer_deepest = deepest_check_;
     max_tracked_ = 0;
+    deepest_check_ = -1;
     const bool ok = rule(r, body);
     const size_t inner_max = max_tracked_;
     max_tracked_ = std::max(outer_max, inner_max);
-    if (!ok || aborted_) return ok;
-
-    MemoEntry entry{pos_, inner_max, node_base, {}, {}};
-    entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
+    entry.deepest_check = deepest_check_ < 0 ? kNoCheck : deepest_check_ - depth_;
+    deepest_check_ = std::max(outer_deepest, deepest_check_);
+    entry.ok = ok;
+    entry.end = pos_;
+    entry.max_tracked = inner_max;
+    entry.node_base = node_base;
+    if (ok) entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
     if (kRecordFailures && furthest_ == inner_max) {
       const size_t base = furthest_before == inner_max ? expected_before : 0;
       entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
     }
-    memo_.emplace(key, std::move(entry));
-    return true;
+    return ok;
+  }
+
+  // Expressions nest, and some alternatives read the same bracketed text
+  // again after a sibling alternative failed on it: `[x IN list WHERE ...]`
+  // is first tried as a list literal, `x[a..b]` as a subscript, and in the
+  // extended language `({a: 1})` as a pattern predicate. Every level of
+  // nesting would double the work. So an atom or postfix operator that
+  // starts with a bracket is remembered per position, successes and failures
+  // alike, and replayed exactly as the clauses above are. What such a rule
+  // matches depends only on its position, on how far below the current depth
+  // a `|` ends a label expression (both make up the key), and on the nesting
+  // limit: an entry is replayed only where every nesting check made inside it
+  // still passes, and matched anew otherwise (which then stops at the limit).
+  //
+  // Once a remembered rule has matched, the entries strictly inside its text
+  // are dropped: text inside is reached again only through the enclosing
+  // rule, whose own entry now stands for it. That keeps the stored nodes
+  // within the size of the tree.
+  template <class Body>
+  bool bracket_memo_rule(Rule r, Body&& body) {
+    if (!remember_) return rule(r, body);
+    if (aborted_) return false;
+    // Only a `|`-blocked depth below this one can be reached inside.
+    const int blocked = label_or_blocked_depth_ > depth_ ? label_or_blocked_depth_ - depth_ : 0;
+    const uint64_t key = (static_cast<uint64_t>(pos_) << 32) |
+                         (static_cast<uint64_t>(static_cast<uint8_t>(r)) << 24) |
+                         static_cast<uint64_t>(blocked);
+    auto it = bracket_memo_.find(key);
+    if (it != bracket_memo_.end() && depth_ + it->second.deepest_check < kMaxNestingDepth) {
+      replay(it->second);
+      return it->second.ok;
+    }
+    const size_t start = pos_;
+    MemoEntry entry;
+    const bool ok = remembered_call(r, body, entry);
+    if (aborted_) return false;
+    if (ok && pos_ > start + 1) {
+      bracket_memo_.erase(bracket_memo_.lower_bound(static_cast<uint64_t>(start + 1) << 32),
+                          bracket_memo_.lower_bound(static_cast<uint64_t>(pos_) << 32));
+    }
+    bracket_memo_.insert_or_assign(key, std::move(entry));
+    return ok;
   }
 
   void replay(const MemoEntry& entry) {
@@ -262,9 +365,30 @@ class Matcher {
     }
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
-    if (kRecordFailures && furthest_ == entry.max_tracked) {
-      for (Rule r : entry.appended) append_expected(r);
+    if (kRecordFailures && furthest_ == entry.max_tracked) append_block(entry.appended);
+  }
+
+  // Appends what a replayed rule added to the record. Only invocations that
+  // start at the furthest position cut the record back or count what their
+  // body added, they do so at their own start, and no invocation starts in
+  // the middle of a replay: what they see of a block is its rules and
+  // whether it holds none, one or several. A block of several rules is
+  // therefore appended with each rule once (twice when there is only one).
+  // The same failure inside a failed construct may be replayed at every level
+  // of nesting, and appending blocks whole would double the record per level.
+  void append_block(const std::vector<Rule>& block) {
+    if (block.size() < 2) {
+      for (Rule r : block) append_expected(r);
+      return;
     }
+    std::array<bool, 256> seen{};
+    const size_t before = expected_count_;
+    for (Rule r : block) {
+      if (seen[static_cast<uint8_t>(r)]) continue;
+      seen[static_cast<uint8_t>(r)] = true;
+      append_expected(r);
+    }
+    if (expected_count_ - before == 1) append_expected(block.front());
   }
 
   // An atomic rule's node is a leaf, so it is only added once the rule has
@@ -324,7 +448,9 @@ class Matcher {
   QV_ALWAYS_INLINE void skip() {
     if (atomic_ || pos_ >= text_.size()) return;
     const char c = text_[pos_];
-    if (is_skippable_space(c) || c == '/') pos_ = skip_ignorable(text_, pos_);
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
+      pos_ = skip_ignorable(text_, pos_);
+    }
   }
 
   // Sequence: elements joined by skips; on failure everything is given back.
@@ -370,7 +496,10 @@ class Matcher {
   }
 
   QV_ALWAYS_INLINE bool lit(std::string_view s) {
-    if (text_.compare(pos_, s.size(), s) != 0 || text_.size() - pos_ < s.size()) return false;
+    if (text_.size() - pos_ < s.size() || text_[pos_] != s[0]) return false;
+    for (size_t i = 1; i < s.size(); ++i) {
+      if (text_[pos_ + i] != s[i]) return false;
+    }
     pos_ += s.size();
     return true;
   }
@@ -811,6 +940,7 @@ class Matcher {
   template <class F>
   bool nested(F&& f) {
     if (aborted_) return false;
+    if (depth_ > deepest_check_) deepest_check_ = depth_;
     if (depth_ >= kMaxNestingDepth) {
       abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
       return false;
@@ -1213,6 +1343,7 @@ class Matcher {
 
   bool expression() {
     if (aborted_) return false;
+    if (depth_ > deepest_check_) deepest_check_ = depth_;
     if (depth_ >= kMaxNestingDepth) {
       abort_match("query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")");
       return false;
@@ -1224,28 +1355,43 @@ class Matcher {
   }
 
   bool or_expr() {
-    return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+    return ladder_rule(R::or_expr,
+                       [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
   bool xor_expr() {
-    return rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+    return ladder_rule(R::xor_expr,
+                       [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
   bool and_expr() {
-    return rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+    return ladder_rule(R::and_expr,
+                       [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
   bool not_expr() {
-    return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+    return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+  }
+
+  // On the first pass a failed invocation leaves nothing behind but its work
+  // count, so one that the next character rules out is not made.
+  QV_ALWAYS_INLINE bool ruled_out(bool can_start) {
+    if (kRecordFailures || can_start) return false;
+    ++work_;
+    return true;
   }
 
   bool or_kw() {
+    if (ruled_out(next_is("O"))) return false;
     return atomic_rule(R::or_kw, [&] { return word("OR"); });
   }
   bool xor_kw() {
+    if (ruled_out(next_is("X"))) return false;
     return atomic_rule(R::xor_kw, [&] { return word("XOR"); });
   }
   bool and_kw() {
+    if (ruled_out(next_is("A"))) return false;
     return atomic_rule(R::and_kw, [&] { return word("AND"); });
   }
   bool not_kw() {
+    if (ruled_out(next_is("N"))) return false;
     return atomic_rule(R::not_kw, [&] { return word("NOT"); });
   }
 
@@ -1254,7 +1400,7 @@ class Matcher {
   // The extended language adds type predicates and `IS label` checks, which
   // take no right operand either.
   bool comparison_expr() {
-    return rule(R::comparison_expr, [&] {
+    return ladder_rule(R::comparison_expr, [&] {
       return seq(Q(add_sub_expr), many([&] {
                    const Mark m = mark();
                    bool null_test = false;
@@ -1272,6 +1418,7 @@ class Matcher {
   }
 
   bool comparison_op(bool& null_test) {
+    if (ruled_out(next_is("<>=ISEC"))) return false;
     return rule(R::comparison_op, [&] {
       if (lit("<=") || lit(">=") || lit("<>") || lit("<") || lit(">") || lit("=~") || lit("=")) {
         return true;
@@ -1288,7 +1435,7 @@ class Matcher {
 
   // The extended language adds string concatenation `||` at this level.
   bool add_sub_expr() {
-    return rule(R::add_sub_expr, [&] {
+    return ladder_rule(R::add_sub_expr, [&] {
       return seq(Q(mul_div_expr), many(group(
                                       [&] {
                                         if constexpr (kExtended) {
@@ -1300,32 +1447,32 @@ class Matcher {
     });
   }
   bool mul_div_expr() {
-    return rule(R::mul_div_expr, [&] {
+    return ladder_rule(R::mul_div_expr, [&] {
       return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
     });
   }
   bool mod_expr() {
-    return rule(R::mod_expr,
+    return ladder_rule(R::mod_expr,
                 [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
   }
   bool power_expr() {
-    return rule(R::power_expr,
+    return ladder_rule(R::power_expr,
                 [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
   }
   bool unary_expr() {
-    return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+    return ladder_rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return rule(R::postfix_expr, [&] {
+      return ladder_rule(R::postfix_expr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return ladder_rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
-    return rule(R::postfix_op,
-                [&] { return property_lookup() || subscript_op() || list_slice_op(); });
+    auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
+    return cur() == '[' ? bracket_memo_rule(R::postfix_op, body) : rule(R::postfix_op, body);
   }
   bool property_lookup() {
     return rule_if(R::property_lookup, next_is("."),
@@ -1342,20 +1489,24 @@ class Matcher {
   }
 
   bool atom() {
-    if constexpr (kExtended) {
-      return rule(R::atom, [&] {
-        return literal() || parameter() || case_expression() || count_subquery() ||
-               collect_subquery() || list_comprehension() || pattern_comprehension() ||
-               quantifier_expression() || reduce_expression() || shortest_path() ||
-               exists_subquery() || count_star() || function_invocation() ||
-               map_projection_or_variable() || pattern_predicate() || parenthesized_expr();
-      });
+    const unsigned char c = cur();
+    if (c == '[' || c == '(' || c == '{') {
+      return bracket_memo_rule(R::atom, [&] { return atom_body(); });
     }
-    return rule(R::atom, [&] {
-      return literal() || parameter() || case_expression() || list_comprehension() ||
-             quantifier_expression() || exists_subquery() || count_star() ||
-             function_invocation() || variable() || parenthesized_expr();
-    });
+    return rule(R::atom, [&] { return atom_body(); });
+  }
+
+  bool atom_body() {
+    if constexpr (kExtended) {
+      return literal() || parameter() || case_expression() || count_subquery() ||
+             collect_subquery() || list_comprehension() || pattern_comprehension() ||
+             quantifier_expression() || reduce_expression() || shortest_path() ||
+             exists_subquery() || count_star() || function_invocation() ||
+             map_projection_or_variable() || pattern_predicate() || parenthesized_expr();
+    }
+    return literal() || parameter() || case_expression() || list_comprehension() ||
+           quantifier_expression() || exists_subquery() || count_star() || function_invocation() ||
+           variable() || parenthesized_expr();
   }
 
   bool parenthesized_expr() {
@@ -1368,7 +1519,30 @@ class Matcher {
                    [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
   }
 
+  // Whether a `(` follows the names and dots from here on (backticked
+  // names included), ignoring what can be skipped. A function name ends
+  // inside that run only where the next character would not let `(` follow,
+  // so without it function_invocation cannot match.
+  bool parenthesis_after_names() const {
+    size_t p = pos_;
+    while (p < text_.size()) {
+      const unsigned char c = static_cast<unsigned char>(text_[p]);
+      if (is_word_char(c) || c == '.') {
+        ++p;
+      } else if (c == '`') {
+        const size_t close = text_.find('`', p + 1);
+        if (close == std::string_view::npos) return false;
+        p = close + 1;
+      } else {
+        break;
+      }
+    }
+    p = skip_ignorable(text_, p);
+    return p < text_.size() && text_[p] == '(';
+  }
+
   bool function_invocation() {
+    if (ruled_out(parenthesis_after_names())) return false;
     return rule(R::function_invocation, [&] {
       return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
     });
@@ -1600,11 +1774,12 @@ class Matcher {
 #undef Q
 
   std::string_view text_;
-  const bool remember_clauses_;
+  const bool remember_;
   size_t pos_ = 0;
   bool atomic_ = false;
   std::vector<RuleNode> nodes_;
   std::unordered_map<uint64_t, MemoEntry> memo_;
+  std::map<uint64_t, MemoEntry> bracket_memo_;
   size_t max_tracked_ = 0;
   size_t node_count_ = 0;
 
@@ -1613,6 +1788,7 @@ class Matcher {
   size_t expected_count_ = 0;
 
   int depth_ = 0;
+  int deepest_check_ = -1;  // the deepest nesting-limit check so far
   int label_or_blocked_depth_ = -1;
   uint64_t work_ = 0;
   uint64_t work_budget_;
@@ -1626,19 +1802,19 @@ class Matcher {
 namespace {
 
 template <bool kExtended>
-MatchResult match_in(std::string_view text, bool remember_clauses) {
-  MatchResult quick = Matcher<false, kExtended>(text, remember_clauses).run();
+MatchResult match_in(std::string_view text, bool remember) {
+  MatchResult quick = Matcher<false, kExtended>(text, remember).run();
   // Limits stop both kinds of match at the same point, so only an ordinary
   // failure needs the second run.
   if (quick.ok || !quick.failure.limit_note.empty()) return quick;
-  return Matcher<true, kExtended>(text, remember_clauses).run();
+  return Matcher<true, kExtended>(text, remember).run();
 }
 
 }  // namespace
 
-MatchResult match_cypher(std::string_view text, Language language, bool remember_clauses) {
-  return language == Language::Extended ? match_in<true>(text, remember_clauses)
-                                        : match_in<false>(text, remember_clauses);
+MatchResult match_cypher(std::string_view text, Language language, bool remember) {
+  return language == Language::Extended ? match_in<true>(text, remember)
+                                        : match_in<false>(text, remember);
 }
 
 }  // namespace quorvane

@@ -36,10 +36,11 @@ struct MatchResult {
 };
 
 // Matches the whole text against the start rule `cypher` of the language's
-// grammar. Remembering matched clauses is an optimisation that never changes
-// the result; it can be switched off to check exactly that.
+// grammar. Remembering matched clauses and bracketed expressions (so that no
+// text is matched again and again) is an optimisation that never changes the
+// result; it can be switched off to check exactly that.
 MatchResult match_cypher(std::string_view text, Language language = Language::Subset,
-                         bool remember_clauses = true);
+                         bool remember = true);
 
 // True for the characters that may continue a plain name.
 inline bool is_word_char(unsigned char c) {

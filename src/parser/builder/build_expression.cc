@@ -1,9 +1,10 @@
 // Expressions and literals.
 //
-// Every precedence level yields its own rule node even when it holds a single
-// operand, so a plain `n` sits under thirteen nodes. build_expression walks
-// such single-operand levels (and parentheses) in a loop rather than by
-// recursion: building recurses only where the tree really nests.
+// A precedence level has a rule node of its own only where it holds more than
+// a lone operand (the matcher leaves the others out), so the child of any
+// level may belong to any lower level. build_expression walks single-operand
+// levels (and parentheses) in a loop rather than by recursion: building
+// recurses only where the tree really nests.
 #include <charconv>
 #include <string>
 
@@ -132,19 +133,23 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
                           chain_empty_message(node.rule()));
       }
       case Rule::not_expr: {
+        // NOT keywords, then the operand (of any lower level).
         int nots = 0;
-        NodeRef comparison;
+        NodeRef operand;
         for (NodeRef c : children(node)) {
-          if (c.rule() == Rule::not_kw) ++nots;
-          if (c.rule() == Rule::comparison_expr && !comparison.valid()) comparison = c;
+          if (c.rule() == Rule::not_kw) {
+            ++nots;
+          } else if (!operand.valid()) {
+            operand = c;
+          }
         }
-        if (!comparison.valid()) return fail("NOT missing comparison_expr");
+        if (!operand.valid()) return fail("NOT missing comparison_expr");
         if (nots == 0) {
-          node = comparison;
+          node = operand;
           continue;
         }
-        if (depth + nots > kMaxTreeDepth) return too_deep(comparison);
-        QV_TRY(Expr result, build_comparison_expr(comparison, depth + nots));
+        if (depth + nots > kMaxTreeDepth) return too_deep(operand);
+        QV_TRY(Expr result, build_expression(operand, depth + nots));
         for (int i = 0; i < nots; ++i) result = unary<Expr::Not>(std::move(result));
         return result;
       }
@@ -157,13 +162,13 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
         return build_comparison_expr(node, depth);
       }
       case Rule::unary_expr: {
-        NodeRef postfix = node.child(Rule::postfix_expr);
+        NodeRef postfix = node.first_child();
         if (!postfix.valid()) return fail("Unary missing postfix");
         if (node.text().empty() || node.text().front() != '-') {
           node = postfix;
           continue;
         }
-        QV_TRY(Expr operand, build_postfix_expr(postfix, depth + 1));
+        QV_TRY(Expr operand, build_expression(postfix, depth + 1));
         return unary<Expr::Negate>(std::move(operand));
       }
       case Rule::postfix_expr: {

@@ -1,5 +1,5 @@
-// Remembering matched clauses must never change a match: same tree, same
-// failure position, same expected rules.
+// Remembering matched clauses and bracketed expressions must never change a
+// match: same tree, same failure position, same expected rules.
 #include <gtest/gtest.h>
 
 #include "golden_reader.h"
@@ -34,10 +34,12 @@ void expect_same_match(const std::string& text, Language language = Language::Su
 TEST(ClauseMemo, GoldenQueriesAndAllTheirPrefixes) {
   auto cases = testing::read_golden_cases(QUORVANE_DATA_DIR "/syntax_cases.jsonl");
   ASSERT_FALSE(cases.empty());
-  for (const auto& c : cases) {
-    for (size_t n = 0; n <= c.query.size(); ++n) {
-      expect_same_match(c.query.substr(0, n));
-      if (::testing::Test::HasFailure()) return;
+  for (Language language : {Language::Subset, Language::Extended}) {
+    for (const auto& c : cases) {
+      for (size_t n = 0; n <= c.query.size(); ++n) {
+        expect_same_match(c.query.substr(0, n), language);
+        if (::testing::Test::HasFailure()) return;
+      }
     }
   }
 }
@@ -68,6 +70,50 @@ TEST(ClauseMemo, ExtendedQueriesAndAllTheirPrefixes) {
       expect_same_match(query.substr(0, n), Language::Extended);
       if (::testing::Test::HasFailure()) return;
     }
+  }
+}
+
+// Bracketed atoms and subscripts are remembered with their failures too, and
+// replayed at other nesting depths and inside `|`-blocked predicates. Every
+// prefix ends the match somewhere inside the nesting, where the same failure
+// is replayed at several levels.
+TEST(ExpressionMemo, NestedBracketsAndAllTheirPrefixes) {
+  auto nest = [](std::string inner, const std::string& open, const std::string& close,
+                 int levels) {
+    for (int i = 0; i < levels; ++i) inner = open + inner + close;
+    return inner;
+  };
+  const std::vector<std::string> subset = {
+      "RETURN " + nest("x", "[x IN ", " WHERE x > 0 | x]", 5),
+      "RETURN " + nest("x", "[x IN ", "]", 4) + ", " + nest("1", "[", ", 2]", 3),
+      "WITH [1] AS x RETURN " + nest("1", "x[x[", "..2]..]", 3),
+      "WITH [1] AS x RETURN " + nest("0", "x[", "]", 4) + " + " +
+          nest("x", "[x IN ", " | x[0..]]", 3),
+      "MATCH (n) WHERE " + nest("n.a", "any(x IN [", "] WHERE x IS NULL)", 3) + " RETURN n",
+      "RETURN " + nest("1", "({a: [(", ")]})", 3) + " AS m",
+      "RETURN [x IN [1] WHERE [y IN [x] WHERE (y = x)] | [x[0], x[1..2], {a: [x]}]] AS z",
+  };
+  const std::vector<std::string> extended = {
+      "RETURN " + nest("1", "({a: ", "})", 5),
+      "MATCH (n) RETURN " + nest("n", "[x IN [", "] WHERE x:A&B | x:C|D]", 3),
+      "MATCH (n) RETURN [(n)-->(m {v: " + nest("1", "({a: ", "})", 3) + "}) WHERE m:A&B | m]",
+      "RETURN " + nest("[1]", "COUNT { MATCH (a) WHERE a.x IN ", " RETURN a }", 2),
+      "MATCH (n) RETURN " + nest("n", "[x IN [", "] WHERE x IS :: INTEGER | [(x)-->(y) | y]]", 2),
+  };
+  for (const std::string& query : subset) {
+    for (size_t n = 0; n <= query.size(); ++n) {
+      expect_same_match(query.substr(0, n));
+      expect_same_match(query.substr(0, n), Language::Extended);
+      if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_TRUE(match_cypher(query, Language::Subset).ok) << query;
+  }
+  for (const std::string& query : extended) {
+    for (size_t n = 0; n <= query.size(); ++n) {
+      expect_same_match(query.substr(0, n), Language::Extended);
+      if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_TRUE(match_cypher(query, Language::Extended).ok) << query;
   }
 }
 
