@@ -131,8 +131,10 @@ def main():
         bench = [line for line in f.read().splitlines() if line.strip()]
     with open(os.path.join(REPO, "tests", "data", "syntax_cases.jsonl"), encoding="utf-8") as f:
         golden = [json.loads(line) for line in f if line.strip()]
-    # Every case with unusual characters, and every fifteenth of the rest.
-    unusual = lambda q: any(c in q for c in "\r\t`\\") or any(ord(c) > 127 for c in q)
+    # Every case with unusual characters, and every twenty-fifth of the rest.
+    def unusual(q):
+        return any(c in q for c in "\r\t`\\") or any(ord(c) > 127 for c in q)
+
     picked = [c["query"] for i, c in enumerate(golden) if unusual(c["query"]) or i % 25 == 0]
 
     queries = [("bench_%02d" % i, q) for i, q in enumerate(bench, 1)]

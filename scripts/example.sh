@@ -5,13 +5,24 @@
 # e.g. `bash scripts/example.sh --format json`.
 #
 # The exit status is the checker's: 1, because the example has mistakes.
+#
+# On a fresh Debian machine it first installs what the module's build needs
+# (CMake, a C++ compiler; CPython 3.13 with its headers where Debian has it)
+# when run as root; otherwise it says what is missing and exits with status 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/need.sh
 build_dir=${BUILD_DIR:-build}
+
+need_build_tools
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then need_python313; fi
 
 configure() {  # a new build directory, or one configured before python/ existed
   if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+    # Only the module: the test suites and benchmarks (and GoogleTest) are
+    # scripts/test.sh's business, which turns them on in the same directory.
+    cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
+      -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF
   elif [ ! -f "$build_dir/python/main.sh" ]; then
     cmake -S . -B "$build_dir"
   fi

@@ -15,6 +15,9 @@
 # runs resume from; the checked-in seeds in fuzz/corpus/ are only read.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/need.sh
+need_build_tools
+need_debs clang libclang-rt-dev
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-45}

@@ -16,6 +16,9 @@
 # SANITIZE_BUILD_TYPE (default RelWithDebInfo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/need.sh
+need_build_tools
+need_debs libgtest-dev libgmock-dev
 
 steps=${SANITIZE_STEPS:-asan tsan python}
 build_type=${SANITIZE_BUILD_TYPE:-RelWithDebInfo}

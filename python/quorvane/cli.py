@@ -214,7 +214,7 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
     results = validate_all(validator, [st.text for _, st in jobs], progress)
 
     with_errors = syntax_count = semantic_count = 0
-    for (name, statement), result in zip(jobs, results):
+    for (name, statement), result in zip(jobs, results, strict=True):
         is_valid = result.is_valid
         if args.format == "json":
             record = {
@@ -475,9 +475,9 @@ def main(
         # The reader went away (for example `quorvane check ... | head`): the
         # output is incomplete, so the run did not succeed. Point stdout at
         # /dev/null so that the interpreter's final flush stays quiet.
-        if out is sys.__stdout__:
+        if sys.__stdout__ is not None and out is sys.__stdout__:
             devnull = os.open(os.devnull, os.O_WRONLY)
-            os.dup2(devnull, out.fileno())
+            os.dup2(devnull, sys.__stdout__.fileno())
         return EXIT_FINDINGS
     except KeyboardInterrupt:
         err.write("\nquorvane: interrupted\n")

@@ -1548,9 +1548,18 @@ class Matcher {
     });
   }
 
+  // In the extended language the operand cannot start with WHEN: otherwise
+  // `CASE WHEN (x > 1) THEN ...` would read `WHEN (x > 1)` as a call of a
+  // function named WHEN and fail.
   bool case_expression() {
     return rule_if(R::case_expression, next_is("C"), [&] {
-      return seq(I("CASE"), opt(Q(expression)),
+      auto operand = [&] {
+        if constexpr (kExtended) {
+          if (word_here("WHEN")) return false;
+        }
+        return expression();
+      };
+      return seq(I("CASE"), opt(operand),
                  some(group(I("WHEN"), Q(expression), I("THEN"), Q(expression))),
                  opt(group(I("ELSE"), Q(expression))), I("END"));
     });

@@ -2,6 +2,8 @@
 
 The package under test is the one in python/ of this tree, put first on the
 path here; the _quorvane module comes from PYTHONPATH (a build directory).
+With QUORVANE_TEST_INSTALLED=1 both come from the installed package instead
+(see support.py), and python/ is left off the path.
 """
 
 import contextlib
@@ -12,11 +14,13 @@ import subprocess
 import sys
 import tempfile
 
+import support
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 
 PACKAGE_ROOT = os.path.join(REPO, "python")
-if PACKAGE_ROOT not in sys.path:
+if not support.INSTALLED and PACKAGE_ROOT not in sys.path:
     sys.path.insert(0, PACKAGE_ROOT)
 
 import quorvane  # noqa: E402
@@ -24,6 +28,7 @@ import quorvane  # noqa: E402
 import _quorvane  # noqa: E402
 from quorvane.cli import main  # noqa: E402
 
+support.check_origin(quorvane)
 
 # The path entries that make both the package and the module importable.
 PYTHONPATH = os.pathsep.join(

@@ -1,9 +1,16 @@
-"""Shared fixtures for the _quorvane tests."""
+"""Shared fixtures for the _quorvane tests.
+
+The _quorvane module comes from PYTHONPATH (a build directory), or, with
+QUORVANE_TEST_INSTALLED=1 in the environment, from the package installed in
+the running interpreter's environment: then a module found anywhere else is an
+error, so that such a run cannot pass by testing a build tree instead.
+"""
 
 import json
 import os
 import subprocess
 import sys
+import sysconfig
 import textwrap
 
 import _quorvane
@@ -11,6 +18,26 @@ import _quorvane
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 BENCH_DATA = os.path.join(REPO, "bench", "data")
+
+# Whether the tests run against the installed package rather than a build.
+INSTALLED = os.environ.get("QUORVANE_TEST_INSTALLED") == "1"
+
+
+def check_origin(module):
+    """With QUORVANE_TEST_INSTALLED=1, refuses a module that does not come from
+    the interpreter's site-packages."""
+    if not INSTALLED:
+        return
+    path = os.path.realpath(module.__file__)
+    roots = {os.path.realpath(sysconfig.get_paths()[k]) for k in ("platlib", "purelib")}
+    if not any(os.path.commonpath([path, root]) == root for root in roots):
+        raise ImportError(
+            f"QUORVANE_TEST_INSTALLED=1, but {module.__name__} comes from {path}, "
+            f"not from the installed package in {' or '.join(sorted(roots))}"
+        )
+
+
+check_origin(_quorvane)
 
 MOVIE_NODES = {
     "Person": ["name", "born"],

@@ -28,7 +28,7 @@ class BatchResultsTest(unittest.TestCase):
         queries += self.queries
         results = self.v.validate_batch(queries)
         self.assertEqual(len(results), len(queries))
-        for query, result in zip(queries, results):
+        for query, result in zip(queries, results, strict=True):
             self.assertIs(type(result), _quorvane.ValidationResult)
             self.assertEqual(support.as_tuple(result), support.as_tuple(self.v.validate(query)),
                              query)
@@ -44,7 +44,7 @@ class BatchResultsTest(unittest.TestCase):
             queries.append("RETURN " + "[" * depth + "]" * depth)
             queries.append("RETURN " + " + ".join(["1"] * (depth * 2)))
         results = self.v.validate_batch(queries * 4)
-        for query, result in zip(queries * 4, results):
+        for query, result in zip(queries * 4, results, strict=True):
             self.assertEqual(support.as_tuple(result), support.as_tuple(self.v.validate(query)))
 
     def test_failed_conversion_validates_nothing(self):
@@ -128,7 +128,7 @@ class ConcurrencyTest(unittest.TestCase):
                 for round_ in range(5):
                     chunk = self.queries[seed % 7:] + self.queries[: seed % 7]
                     got = self.v.validate_batch(chunk)
-                    for q, r in zip(chunk, got):
+                    for q, r in zip(chunk, got, strict=True):
                         if support.as_tuple(r) != expected[q]:
                             errors.append((seed, q))
                     q = self.queries[(seed + round_) % len(self.queries)]

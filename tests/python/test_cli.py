@@ -111,6 +111,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         path = self.write("q.cypher", ";\n".join(queries * 50))
         validator = quorvane.CypherValidator(quorvane.load_schema(self.schema), language="extended")
         status, out, _ = run_cli("check", "--schema", self.schema, "--format", "json", path)
+        self.assertEqual(status, 1)
         records = [json.loads(line) for line in out.splitlines()]
         self.assertEqual(len(records), 200)
         for record in records:
@@ -239,11 +240,11 @@ class LanguageOptionTest(ps.TempDirTestCase, unittest.TestCase):
 
 
 class ExampleTest(unittest.TestCase):
-    EXPECTED = [
+    EXPECTED = (
         ":16:1: error: Unknown node label: :Movei, did you mean :Movie?",
         ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie",
         ":35:18: error: expected where_clause, range_literal, or properties",
-    ]
+    )
 
     def test_the_example_shows_its_three_mistakes(self):
         status, out, err = run_cli("check", "--example")

@@ -538,7 +538,7 @@ class MemoryTest(unittest.TestCase):
             return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
 
     def run_calls(self, gen, count):
-        kinds = TYPES + ["bogus"]
+        kinds = [*TYPES, "bogus"]
         for i in range(count):
             try:
                 gen.generate(kinds[i % 14])

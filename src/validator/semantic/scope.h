@@ -10,12 +10,19 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace quorvane {
+
+// What a variable certainly holds, when a pattern bound it (extended
+// language): a single node, a single relationship or a path. Anything else
+// (a value, a list, a variable-length relationship, a group variable) is
+// Unknown.
+enum class VariableKind : uint8_t { Unknown, Node, Relationship, Path };
 
 // The node labels or relationship types known for one variable, in the order
 // first seen: the list written where the variable was first bound (kept as
@@ -31,6 +38,12 @@ class KnownLabels {
       : written_(written), any_of_(any_of) {}
 
   bool any_of() const { return any_of_; }
+
+  VariableKind kind() const { return kind_; }
+  KnownLabels& set_kind(VariableKind kind) {
+    kind_ = kind;
+    return *this;
+  }
 
   bool empty() const { return (written_ == nullptr || written_->empty()) && merged_.empty(); }
 
@@ -57,6 +70,7 @@ class KnownLabels {
  private:
   const std::vector<std::string>* written_ = nullptr;
   bool any_of_ = false;
+  VariableKind kind_ = VariableKind::Unknown;
   std::vector<std::string_view> merged_;
 };
 

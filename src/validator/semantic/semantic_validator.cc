@@ -4,6 +4,8 @@
 #include <variant>
 
 #include "validator/semantic/overloaded.h"
+#include "validator/semantic/projection_rules.h"
+#include "validator/semantic/query_shape_rules.h"
 
 namespace quorvane {
 
@@ -18,6 +20,7 @@ const Expr::Variable* as_variable(const Expr& expr) {
 void SemanticValidator::validate_query(const CypherQuery& query) {
   const RegularQuery* regular = std::get_if<RegularQuery>(&query);
   if (regular == nullptr) return;
+  if (language_ == Language::Extended) check_query_shape(*regular, QueryForm::Query, errors_);
   validate_single_query(regular->first);
   for (const UnionPart& branch : regular->unions) {
     // No variable crosses a UNION: each branch starts from an empty scope.
@@ -54,6 +57,7 @@ void SemanticValidator::validate_part(const std::vector<ReadingClause>& reading,
   for (const UpdatingClause& clause : updating) collect_updating_bindings(clause);
   for (const ReadingClause& clause : reading) validate_reading_clause(clause);
   for (const UpdatingClause& clause : updating) validate_updating_clause(clause);
+  if (language_ == Language::Extended) check_clause_aggregates(reading, updating, errors_);
 }
 
 void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
@@ -87,34 +91,46 @@ void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) 
 
 void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts) {
   for (const PatternPart& part : parts) {
-    if (part.variable) scope_.bind(*part.variable, KnownLabels());
+    if (part.variable) {
+      check_kind(*part.variable, VariableKind::Path);
+      scope_.bind(*part.variable, KnownLabels().set_kind(VariableKind::Path));
+    }
     collect_part_bindings(part);
   }
 }
 
-// The variables of a quantified group stay visible after the pattern.
-void SemanticValidator::collect_part_bindings(const PatternPart& part) {
-  collect_node_bindings(part.start);
+// The variables of a quantified group stay visible after the pattern, as
+// lists: of no single kind.
+void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grouped) {
+  const VariableKind node_kind = grouped ? VariableKind::Unknown : VariableKind::Node;
+  collect_node_bindings(part.start, node_kind);
   for (const PatternLink& link : part.chain) {
-    if (link.group) collect_part_bindings((*link.group)->path);
+    if (link.group) collect_part_bindings((*link.group)->path, true);
     if (link.relationship.variable) {
+      const bool single = !grouped && !link.relationship.range;
       merge_binding(*link.relationship.variable, link.relationship.types,
-                    link.relationship.type_expr.has_value());
+                    link.relationship.type_expr.has_value(),
+                    single ? VariableKind::Relationship : VariableKind::Unknown);
     }
-    collect_node_bindings(link.node);
+    collect_node_bindings(link.node, node_kind);
   }
 }
 
-void SemanticValidator::collect_node_bindings(const NodePattern& node) {
-  if (node.variable) merge_binding(*node.variable, node.labels, node.label_expr.has_value());
+void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableKind kind) {
+  if (node.variable) {
+    merge_binding(*node.variable, node.labels, node.label_expr.has_value(), kind);
+  }
 }
 
 void SemanticValidator::merge_binding(const std::string& variable,
-                                      const std::vector<std::string>& labels, bool any_of) {
+                                      const std::vector<std::string>& labels, bool any_of,
+                                      VariableKind kind) {
   if (KnownLabels* known = scope_.find(variable)) {
+    check_kind(variable, kind);
     known->merge(labels);
+    if (known->kind() == VariableKind::Unknown) known->set_kind(kind);
   } else {
-    scope_.push(variable, KnownLabels(&labels, any_of));
+    scope_.push(variable, KnownLabels(&labels, any_of).set_kind(kind));
   }
 }
 
@@ -132,6 +148,9 @@ void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
       if (call->where_clause) validate_expr(*call->where_clause);
     }
   } else if (const auto* subquery = std::get_if<ReadingClause::Subquery>(&clause.clause)) {
+    if (language_ == Language::Extended) {
+      check_query_shape(*subquery->query, QueryForm::CallBody, errors_);
+    }
     validate_call_subquery(*subquery);
   } else if (const auto* load = std::get_if<ReadingClause::LoadCsv>(&clause.clause)) {
     validate_expr(load->source);
@@ -139,6 +158,11 @@ void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
 }
 
 void SemanticValidator::validate_with_clause(const WithClause& with) {
+  if (language_ == Language::Extended) {
+    check_projection({"WITH", with.distinct, with.items, with.order_by, with.skip, with.limit,
+                      &with.where_clause},
+                     scope_, errors_);
+  }
   for (const ReturnItem& item : with.items) validate_expr(item.expr);
   // The tree gives WITH * an empty item list; it carries the whole scope on.
   if (with.items.empty()) {
@@ -158,6 +182,11 @@ void SemanticValidator::validate_with_clause(const WithClause& with) {
 }
 
 void SemanticValidator::validate_return_clause(const ReturnClause& clause) {
+  if (language_ == Language::Extended) {
+    check_projection({"RETURN", clause.distinct, clause.items.items, clause.order_by, clause.skip,
+                      clause.limit, nullptr},
+                     scope_, errors_);
+  }
   for (const ReturnItem& item : clause.items.items) validate_expr(item.expr);
   if (!clause.order_by && !clause.skip && !clause.limit) return;
   // The RETURN ends its query part, so its aliases may go straight into the
@@ -203,6 +232,7 @@ void SemanticValidator::validate_tail(const std::optional<std::vector<SortItem>>
 }
 
 void SemanticValidator::validate_expr(const Expr& expr) {
+  if (language_ == Language::Extended) check_expression_rules(expr);
   std::visit(
       [this](const auto& node) {
         using T = std::decay_t<decltype(node)>;
@@ -275,16 +305,29 @@ void SemanticValidator::validate_expr(const Expr& expr) {
       expr.node);
 }
 
-// An iteration variable that is already bound is used as it is; otherwise it
-// is bound, knowing no labels, only while the inner expressions are checked.
+// An iteration variable is bound, knowing no labels, only while the inner
+// expressions are checked. The subset uses a name that is already bound as
+// it is; the extended language hides it, as reduce does.
 void SemanticValidator::validate_with_iteration_variable(
     std::string_view variable, const std::optional<Box<Expr>>& predicate,
     const std::optional<Box<Expr>>& projection) {
   const bool bind_here = !scope_.contains(variable);
   if (bind_here) scope_.push(variable, KnownLabels());
+  // In the extended language the name holds a list element inside, whatever
+  // it held outside; the subset keeps what it knew.
+  std::optional<KnownLabels> outer;
+  if (!bind_here && language_ == Language::Extended) {
+    KnownLabels* known = scope_.find(variable);
+    outer = *known;
+    *known = KnownLabels();
+  }
   if (predicate) validate_expr(**predicate);
   if (projection) validate_expr(**projection);
-  if (bind_here) scope_.pop_last();
+  if (bind_here) {
+    scope_.pop_last();
+  } else if (outer) {
+    *scope_.find(variable) = std::move(*outer);
+  }
 }
 
 }  // namespace quorvane

@@ -42,9 +42,9 @@ class SemanticValidator {
   void collect_reading_bindings(const ReadingClause& clause);
   void collect_updating_bindings(const UpdatingClause& clause);
   void collect_pattern_bindings(std::span<const PatternPart> parts);
-  void collect_node_bindings(const NodePattern& node);
+  void collect_node_bindings(const NodePattern& node, VariableKind kind);
   void merge_binding(const std::string& variable, const std::vector<std::string>& labels,
-                     bool any_of = false);
+                     bool any_of, VariableKind kind);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
@@ -80,7 +80,7 @@ class SemanticValidator {
 
   // The extended language (extended_checks.cc).
   void report_unbound(std::string_view name);
-  void collect_part_bindings(const PatternPart& part);
+  void collect_part_bindings(const PatternPart& part, bool grouped = false);
   void validate_subquery_expr(const ExistsSubquery& subquery);
   void validate_nested_query(const RegularQuery& query, const Scope& start);
   void validate_local_pattern(const PatternPart& part, const Expr* predicate,
@@ -94,6 +94,12 @@ class SemanticValidator {
   void validate_call_subquery(const ReadingClause::Subquery& call);
   void validate_foreach(const UpdatingClause::Foreach& foreach);
   bool any_label_declares(const KnownLabels& known, std::string_view key) const;
+
+  // The rules a database enforces before running a query (extended language
+  // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,
+  // projection_rules.cc and query_shape_rules.cc.
+  void check_expression_rules(const Expr& expr);
+  void check_kind(std::string_view variable, VariableKind kind);
 
   const Schema& schema_;
   const Language language_;

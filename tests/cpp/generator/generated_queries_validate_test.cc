@@ -67,9 +67,9 @@ Schema labels_only() {
 
 // Runs every query type many times and returns a description of each query
 // whose findings differ from `allowed` (empty: the query must be valid).
-std::vector<std::string> misfits(const Schema& schema,
-                                 const std::vector<std::string>& allowed = {}) {
-  const CypherValidator validator(schema);
+std::vector<std::string> misfits(const Schema& schema, const std::vector<std::string>& allowed = {},
+                                 Language language = Language::Subset) {
+  const CypherValidator validator(schema, language);
   std::vector<std::string> problems;
   int checked = 0;
   for (uint64_t seed : kSeeds) {
@@ -127,6 +127,19 @@ TEST(GeneratedQueriesValidate, LabelsWithoutRelationshipTypes) {
 // does not declare; that is the only finding allowed.
 TEST(GeneratedQueriesValidate, EmptySchemaOnlyLacksTheFallbackLabel) {
   const std::vector<std::string> problems = misfits(Schema{}, {"Unknown node label: :Node"});
+  EXPECT_TRUE(problems.empty()) << joined(problems);
+}
+
+// The extended language adds the rules a database enforces before it runs a
+// query; every generated query is one a database accepts, so none of them
+// may fire.
+TEST(GeneratedQueriesValidate, ExtendedLanguageAcceptsEveryGeneratedQuery) {
+  for (const Schema& schema : {ordinary(), awkward(), labels_without_properties(), labels_only()}) {
+    const std::vector<std::string> problems = misfits(schema, {}, Language::Extended);
+    EXPECT_TRUE(problems.empty()) << joined(problems);
+  }
+  const std::vector<std::string> problems =
+      misfits(Schema{}, {"Unknown node label: :Node"}, Language::Extended);
   EXPECT_TRUE(problems.empty()) << joined(problems);
 }
 

@@ -110,7 +110,12 @@ TEST(ExtendedChecks, SubqueryExpressionsSeeOutsideButKeepTheirOwn) {
             Findings{});
   // Variables of pattern predicates, comprehensions, reduce and FOREACH are
   // local to them.
-  EXPECT_EQ(extended("MATCH (a) WHERE (a)-[r]->(b) RETURN r"), Findings{unbound("r")});
+  // (A pattern predicate may not introduce them in the first place.)
+  EXPECT_EQ(extended("MATCH (a) WHERE (a)-[r]->(b) RETURN r"),
+            (Findings{"Pattern predicate (a)-[r]->(b) introduces the new variables 'r', 'b'; a "
+                      "pattern predicate can only use variables bound before it: bind them in "
+                      "EXISTS { MATCH (a)-[r]->(b) } instead",
+                      unbound("r")}));
   EXPECT_EQ(extended("MATCH (a) RETURN [p = (a)-->(b) | [p, b]] AS x, p"), Findings{unbound("p")});
   EXPECT_EQ(extended("RETURN reduce(s = 0, x IN [1, 2] | s + x) AS t, s"), Findings{unbound("s")});
   EXPECT_EQ(extended("MATCH (n) FOREACH (x IN [1] | SET n.v = x CREATE (m:Person)) RETURN x, m"),

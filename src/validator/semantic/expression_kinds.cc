@@ -1,0 +1,259 @@
+#include "validator/semantic/expression_kinds.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "validator/semantic/expression_text.h"
+
+namespace quorvane {
+
+namespace {
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) {
+             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+           };
+           return lower(x) == lower(y);
+         });
+}
+
+template <size_t N>
+bool one_of(std::string_view name, const std::array<std::string_view, N>& names) {
+  return std::any_of(names.begin(), names.end(), [&](std::string_view candidate) {
+    return equals_ignoring_case(name, candidate);
+  });
+}
+
+std::string quoted(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '\'';
+  out += name;
+  out += '\'';
+  return out;
+}
+
+// What a value certainly is, when it is certainly not a path: the words for
+// it, and what size() would measure on it (empty when size() does not apply).
+struct NotAPath {
+  std::string_view what;
+  std::string_view sized;
+};
+
+VariableKind variable_kind(const Expr& expr, const Scope& scope) {
+  const Expr::Variable* variable = expr.as<Expr::Variable>();
+  if (variable == nullptr) return VariableKind::Unknown;
+  const KnownLabels* known = scope.find(variable->name);
+  return known ? known->kind() : VariableKind::Unknown;
+}
+
+std::optional<NotAPath> not_a_path(const Expr& expr, const Scope& scope) {
+  return std::visit(
+      [&](const auto& node) -> std::optional<NotAPath> {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<T, Expr::String>) {
+          return NotAPath{"a string", "a string"};
+        } else if constexpr (std::is_same_v<T, Expr::List> ||
+                             std::is_same_v<T, Expr::ListComprehension> ||
+                             std::is_same_v<T, Expr::PatternComprehension> ||
+                             std::is_same_v<T, Expr::CollectSubquery>) {
+          return NotAPath{"a list", "a list"};
+        } else if constexpr (std::is_same_v<T, Expr::Integer> || std::is_same_v<T, Expr::Float> ||
+                             std::is_same_v<T, Expr::CountSubquery>) {
+          return NotAPath{"a number", ""};
+        } else if constexpr (std::is_same_v<T, Expr::Map> ||
+                             std::is_same_v<T, Expr::MapProjection>) {
+          return NotAPath{"a map", ""};
+        } else if constexpr (std::is_same_v<T, Expr::Boolean> || std::is_same_v<T, Expr::Not> ||
+                             std::is_same_v<T, Expr::And> || std::is_same_v<T, Expr::Or> ||
+                             std::is_same_v<T, Expr::Xor> || std::is_same_v<T, Expr::Equal> ||
+                             std::is_same_v<T, Expr::NotEqual> ||
+                             std::is_same_v<T, Expr::LessThan> ||
+                             std::is_same_v<T, Expr::LessOrEqual> ||
+                             std::is_same_v<T, Expr::GreaterThan> ||
+                             std::is_same_v<T, Expr::GreaterOrEqual> ||
+                             std::is_same_v<T, Expr::RegexMatch> ||
+                             std::is_same_v<T, Expr::IsNull> ||
+                             std::is_same_v<T, Expr::IsNotNull> || std::is_same_v<T, Expr::In> ||
+                             std::is_same_v<T, Expr::StartsWith> ||
+                             std::is_same_v<T, Expr::EndsWith> ||
+                             std::is_same_v<T, Expr::Contains> || std::is_same_v<T, Expr::Exists> ||
+                             std::is_same_v<T, Expr::LabelCheck> ||
+                             std::is_same_v<T, Expr::TypePredicate>) {
+          return NotAPath{"a boolean", ""};
+        } else if constexpr (std::is_same_v<T, Expr::Property>) {
+          // A property of a map may be anything; of a node or relationship it
+          // is a stored value, never a path.
+          const VariableKind owner = variable_kind(*node.target, scope);
+          if (owner == VariableKind::Node || owner == VariableKind::Relationship) {
+            return NotAPath{"a property value", "a string or list"};
+          }
+          return std::nullopt;
+        } else if constexpr (std::is_same_v<T, Expr::Variable>) {
+          const VariableKind kind = variable_kind(expr, scope);
+          if (kind == VariableKind::Node || kind == VariableKind::Relationship) {
+            return NotAPath{kind_description(kind), ""};
+          }
+          return std::nullopt;
+        } else {
+          return std::nullopt;
+        }
+      },
+      expr.node);
+}
+
+void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const Scope& scope,
+                         std::vector<std::string>& errors) {
+  static constexpr std::array<std::string_view, 3> kPathFunctions = {"length", "nodes",
+                                                                     "relationships"};
+  if (call.args.size() != 1 || !one_of(call.name, kPathFunctions)) return;
+  const Expr& arg = call.args.front();
+  const std::optional<NotAPath> found = not_a_path(arg, scope);
+  if (!found) return;
+  const std::string arg_text = expression_text(arg);
+  std::string message =
+      expression_text(expr) + " needs a path, but " + arg_text + " is " + std::string(found->what);
+  if (equals_ignoring_case(call.name, "length") && !found->sized.empty()) {
+    message += "; use size(" + arg_text + ") for the length of " + std::string(found->sized);
+  }
+  errors.push_back(std::move(message));
+}
+
+void check_pattern_operand(const Expr& operand, std::vector<std::string>& errors) {
+  if (const auto* pattern = operand.as<Expr::PatternPredicate>()) {
+    errors.push_back(pattern_value_message(*pattern));
+  }
+}
+
+// The variables a pattern predicate writes that the scope does not hold, in
+// order, each once. Quantified groups are left out: their variables are
+// lists local to the pattern.
+void check_new_variables(const Expr::PatternPredicate& predicate, const Scope& scope,
+                         std::vector<std::string>& errors) {
+  std::vector<std::string_view> fresh;
+  const auto note = [&](const std::optional<std::string>& variable) {
+    if (variable && !scope.contains(*variable) &&
+        std::find(fresh.begin(), fresh.end(), *variable) == fresh.end()) {
+      fresh.push_back(*variable);
+    }
+  };
+  const PatternPart& part = *predicate.pattern;
+  note(part.start.variable);
+  for (const PatternLink& link : part.chain) {
+    if (!link.group) note(link.relationship.variable);
+    note(link.node.variable);
+  }
+  if (fresh.empty()) return;
+  std::string names;
+  for (std::string_view name : fresh) names += (names.empty() ? "" : ", ") + quoted(name);
+  const std::string text = pattern_text(part);
+  errors.push_back("Pattern predicate " + text + " introduces the new variable" +
+                   (fresh.size() > 1 ? "s " : " ") + names +
+                   "; a pattern predicate can only use variables bound before it: bind " +
+                   (fresh.size() > 1 ? "them" : "it") + " in EXISTS { MATCH " + text +
+                   " } instead");
+}
+
+}  // namespace
+
+bool is_aggregating_function(std::string_view name) {
+  static constexpr std::array<std::string_view, 10> kAggregates = {
+      "count",          "sum",           "avg", "min", "max", "collect", "stdev", "stdevp",
+      "percentilecont", "percentiledisc"};
+  return one_of(name, kAggregates);
+}
+
+bool is_aggregate(const Expr& expr) {
+  if (expr.as<Expr::CountStar>() != nullptr) return true;
+  const auto* call = expr.as<Expr::FunctionCall>();
+  return call != nullptr && is_aggregating_function(call->name);
+}
+
+const Expr* find_aggregate(const Expr& expr) {
+  if (is_aggregate(expr)) return &expr;
+  const Expr* found = nullptr;
+  any_child(expr, [&](const Expr& child) {
+    found = find_aggregate(child);
+    return found != nullptr;
+  });
+  return found;
+}
+
+bool binds_variables(const Expr& expr) {
+  if (expr.as<Expr::ListComprehension>() || expr.as<Expr::All>() || expr.as<Expr::Any>() ||
+      expr.as<Expr::None>() || expr.as<Expr::Single>() || expr.as<Expr::Reduce>() ||
+      expr.as<Expr::PatternComprehension>() || expr.as<Expr::PatternPredicate>() ||
+      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
+      expr.as<Expr::CollectSubquery>()) {
+    return true;
+  }
+  return any_child(expr, [](const Expr& child) { return binds_variables(child); });
+}
+
+std::string_view kind_description(VariableKind kind) {
+  switch (kind) {
+    case VariableKind::Node:
+      return "a node";
+    case VariableKind::Relationship:
+      return "a relationship";
+    case VariableKind::Path:
+      return "a path";
+    case VariableKind::Unknown:
+      break;
+  }
+  return "";
+}
+
+void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open,
+                           std::vector<std::string>& errors) {
+  std::visit(
+      [&](const auto& node) {
+        using T = std::decay_t<decltype(node)>;
+        if constexpr (std::is_same_v<T, Expr::FunctionCall>) {
+          check_path_function(expr, node, scope, errors);
+          static constexpr std::array<std::string_view, 3> kValueFunctions = {"size", "count",
+                                                                              "collect"};
+          if (one_of(node.name, kValueFunctions)) {
+            for (const Expr& arg : node.args) check_pattern_operand(arg, errors);
+          }
+          if (is_aggregating_function(node.name)) {
+            for (const Expr& arg : node.args) {
+              if (const Expr* inner = find_aggregate(arg)) {
+                errors.push_back("Aggregate " + expression_text(*inner) + " is nested inside " +
+                                 expression_text(expr) +
+                                 "; aggregates cannot be nested: compute the inner one in a "
+                                 "preceding WITH and aggregate its alias");
+              }
+            }
+          }
+        } else if constexpr (std::is_same_v<T, Expr::Add> || std::is_same_v<T, Expr::Subtract> ||
+                             std::is_same_v<T, Expr::Multiply> || std::is_same_v<T, Expr::Divide> ||
+                             std::is_same_v<T, Expr::Modulo> || std::is_same_v<T, Expr::Power> ||
+                             std::is_same_v<T, Expr::Concatenate>) {
+          check_pattern_operand(*node.left, errors);
+          check_pattern_operand(*node.right, errors);
+        } else if constexpr (std::is_same_v<T, Expr::Negate>) {
+          check_pattern_operand(*node.operand, errors);
+        } else if constexpr (std::is_same_v<T, Expr::PatternPredicate>) {
+          if (!scope_open) check_new_variables(node, scope, errors);
+        }
+      },
+      expr.node);
+}
+
+std::string pattern_value_message(const Expr::PatternPredicate& pattern) {
+  const std::string text = pattern_text(*pattern.pattern);
+  return "Pattern " + text +
+         " is used as a value; a pattern expression is only a condition: " + "write COUNT { " +
+         text + " } to count its matches or EXISTS { " + text + " } to test for one";
+}
+
+std::string kind_conflict_message(std::string_view variable, VariableKind bound,
+                                  VariableKind reused) {
+  return "Variable " + quoted(variable) + " is " + std::string(kind_description(bound)) +
+         " and cannot be reused as " + std::string(kind_description(reused));
+}
+
+}  // namespace quorvane

@@ -1,0 +1,402 @@
+#include "validator/semantic/projection_rules.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "validator/semantic/expression_kinds.h"
+#include "validator/semantic/expression_text.h"
+#include "validator/semantic/overloaded.h"
+
+namespace quorvane {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& part : parts) out += (out.empty() ? "" : ", ") + part;
+  return out;
+}
+
+// Each outermost aggregate in `expr`, in reading order.
+template <class F>
+void for_each_aggregate(const Expr& expr, F&& f) {
+  if (is_aggregate(expr)) {
+    f(expr);
+    return;
+  }
+  any_child(expr, [&](const Expr& child) {
+    for_each_aggregate(child, f);
+    return false;
+  });
+}
+
+void report_aggregates_in(const Expr& expr, std::string_view place,
+                          std::vector<std::string>& errors) {
+  for_each_aggregate(expr, [&](const Expr& aggregate) {
+    errors.push_back("Aggregating function " + expression_text(aggregate) + " is not allowed in " +
+                     std::string(place) +
+                     (place == "WHERE"
+                          ? "; compute it in a WITH item with an alias and filter on the alias"
+                          : "; compute it in a preceding WITH and use its alias"));
+  });
+}
+
+void report_aggregates_in(const std::optional<Expr>& expr, std::string_view place,
+                          std::vector<std::string>& errors) {
+  if (expr) report_aggregates_in(*expr, place, errors);
+}
+
+void report_aggregates_in(const std::optional<Box<Expr>>& expr, std::string_view place,
+                          std::vector<std::string>& errors) {
+  if (expr) report_aggregates_in(**expr, place, errors);
+}
+
+void report_aggregates_in(const PropertyMap& map, std::string_view place,
+                          std::vector<std::string>& errors) {
+  for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, errors);
+}
+
+void report_aggregates_in(const std::optional<MapOrParam>& properties, std::string_view place,
+                          std::vector<std::string>& errors) {
+  if (!properties) return;
+  if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
+    report_aggregates_in(map->entries, place, errors);
+  }
+}
+
+void report_aggregates_in(const PatternPart& part, std::string_view place,
+                          std::vector<std::string>& errors) {
+  const auto node = [&](const NodePattern& n) {
+    report_aggregates_in(n.properties, place, errors);
+    report_aggregates_in(n.where_clause, place, errors);
+  };
+  node(part.start);
+  for (const PatternLink& link : part.chain) {
+    if (link.group) {
+      report_aggregates_in((*link.group)->path, place, errors);
+      report_aggregates_in((*link.group)->where_clause, place, errors);
+    } else {
+      report_aggregates_in(link.relationship.properties, place, errors);
+      report_aggregates_in(link.relationship.where_clause, place, errors);
+    }
+    node(link.node);
+  }
+}
+
+void report_aggregates_in(const std::vector<SetItem>& items, std::string_view place,
+                          std::vector<std::string>& errors) {
+  for (const SetItem& item : items) {
+    std::visit(
+        Overloaded{
+            [&](const SetItem::Property& p) { report_aggregates_in(p.value, place, errors); },
+            [&](const SetItem::Assign& a) { report_aggregates_in(a.value, place, errors); },
+            [&](const SetItem::AddAssign& a) { report_aggregates_in(a.value, place, errors); },
+            [](const SetItem::Labels&) {},
+        },
+        item.item);
+  }
+}
+
+void report_aggregates_in(const UpdatingClause& clause, std::vector<std::string>& errors) {
+  std::visit(
+      Overloaded{
+          [&](const UpdatingClause::Create& create) {
+            for (const PatternPart& part : create.pattern) {
+              report_aggregates_in(part, "CREATE", errors);
+            }
+          },
+          [&](const UpdatingClause::Merge& merge) {
+            report_aggregates_in(merge.pattern_part, "MERGE", errors);
+            for (const auto& items : merge.on_match) {
+              report_aggregates_in(items, "SET", errors);
+            }
+            for (const auto& items : merge.on_create) {
+              report_aggregates_in(items, "SET", errors);
+            }
+          },
+          [&](const UpdatingClause::Set& set) { report_aggregates_in(set.items, "SET", errors); },
+          [](const UpdatingClause::Remove&) {},
+          [&](const UpdatingClause::Delete& del) {
+            for (const Expr& expr : del.exprs) report_aggregates_in(expr, "DELETE", errors);
+          },
+          [&](const UpdatingClause::Foreach& foreach) {
+            report_aggregates_in(foreach.list, "FOREACH", errors);
+            for (const UpdatingClause& inner : foreach.clauses) {
+              report_aggregates_in(inner, errors);
+            }
+          },
+      },
+      clause.clause);
+}
+
+void report_aggregates_in(const ReadingClause& clause, std::vector<std::string>& errors) {
+  std::visit(Overloaded{
+                 [&](const ReadingClause::Match& match) {
+                   for (const PatternPart& part : match.pattern) {
+                     report_aggregates_in(part, "MATCH", errors);
+                   }
+                   report_aggregates_in(match.where_clause, "WHERE", errors);
+                 },
+                 [&](const ReadingClause::Unwind& unwind) {
+                   report_aggregates_in(unwind.expr, "UNWIND", errors);
+                 },
+                 [&](const CallClause& call) {
+                   for (const Expr& arg : call.args) report_aggregates_in(arg, "CALL", errors);
+                   report_aggregates_in(call.where_clause, "WHERE", errors);
+                 },
+                 [](const ReadingClause::Subquery&) {},
+                 [&](const ReadingClause::LoadCsv& load) {
+                   report_aggregates_in(load.source, "LOAD CSV", errors);
+                 },
+             },
+             clause.clause);
+}
+
+// What a projection offers to expressions after it: the text of every item
+// and the names it binds.
+// Texts are made only for items of the same kind as the expression
+// compared, and at most once each.
+class Projected {
+ public:
+  explicit Projected(const std::vector<ReturnItem>& items) : items_(items), texts_(items.size()) {
+    for (const ReturnItem& item : items) {
+      if (item.alias) {
+        names_.push_back(*item.alias);
+      } else if (const auto* variable = item.expr.as<Expr::Variable>()) {
+        names_.push_back(variable->name);
+      }
+    }
+  }
+
+  // Whether `expr` is written exactly as one of the items.
+  bool is_item(const Expr& expr) const {
+    std::optional<std::string> text;
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (items_[i].expr.kind() != expr.kind()) continue;
+      if (const auto* a = expr.as<Expr::Variable>()) {
+        if (a->name == items_[i].expr.as<Expr::Variable>()->name) return true;
+        continue;
+      }
+      if (!texts_[i]) texts_[i] = expression_text(items_[i].expr);
+      if (!text) text = expression_text(expr);
+      if (*texts_[i] == *text) return true;
+    }
+    return false;
+  }
+
+  bool names(std::string_view name) const {
+    return std::find(names_.begin(), names_.end(), name) != names_.end();
+  }
+
+ private:
+  const std::vector<ReturnItem>& items_;
+  mutable std::vector<std::optional<std::string>> texts_;
+  std::vector<std::string_view> names_;
+};
+
+// Variables that `expr` reads from the scope before the projection without
+// going through a projected item; aggregates are skipped (they are allowed
+// in the ORDER BY of an aggregating projection and reported elsewhere in
+// any other place). Constructs with scopes of their own are not entered,
+// except that an iteration variable shadows a dropped one.
+void collect_dropped(const Expr& expr, const Projected& projected, const Scope& before,
+                     std::vector<std::string_view>& locals, std::vector<std::string>& dropped) {
+  if (is_aggregate(expr) || projected.is_item(expr)) return;
+  const auto note = [&](const std::string& name) {
+    if (!projected.names(name) && before.contains(name) &&
+        std::find(locals.begin(), locals.end(), name) == locals.end() &&
+        std::find(dropped.begin(), dropped.end(), name) == dropped.end()) {
+      dropped.push_back(name);
+    }
+  };
+  if (const auto* variable = expr.as<Expr::Variable>()) {
+    note(variable->name);
+    return;
+  }
+  if (const auto* projection = expr.as<Expr::MapProjection>()) note(projection->variable);
+  if (expr.as<Expr::PatternPredicate>() || expr.as<Expr::PatternComprehension>() ||
+      expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
+      expr.as<Expr::CollectSubquery>()) {
+    return;
+  }
+  const size_t depth = locals.size();
+  if (const auto* comprehension = expr.as<Expr::ListComprehension>()) {
+    locals.push_back(comprehension->variable);
+  } else if (const auto* reduce = expr.as<Expr::Reduce>()) {
+    locals.push_back(reduce->accumulator);
+    locals.push_back(reduce->iteration->variable);
+  } else {
+    for (const Expr::Quantifier* q :
+         {static_cast<const Expr::Quantifier*>(expr.as<Expr::All>()),
+          static_cast<const Expr::Quantifier*>(expr.as<Expr::Any>()),
+          static_cast<const Expr::Quantifier*>(expr.as<Expr::None>()),
+          static_cast<const Expr::Quantifier*>(expr.as<Expr::Single>())}) {
+      if (q != nullptr) locals.push_back(q->variable);
+    }
+  }
+  any_child(expr, [&](const Expr& child) {
+    collect_dropped(child, projected, before, locals, dropped);
+    return false;
+  });
+  locals.resize(depth);
+}
+
+bool mentions_variable(const Expr& expr) {
+  return expr.as<Expr::Variable>() != nullptr || expr.as<Expr::MapProjection>() != nullptr ||
+         any_child(expr, [](const Expr& child) { return mentions_variable(child); });
+}
+
+bool all_variables_bound(const Expr& expr, const Scope& scope) {
+  if (const auto* variable = expr.as<Expr::Variable>()) return scope.contains(variable->name);
+  return !any_child(expr, [&](const Expr& child) { return !all_variables_bound(child, scope); });
+}
+
+// The grouping keys of an aggregating projection: the text of every item
+// without an aggregate.
+class GroupingKeys {
+ public:
+  explicit GroupingKeys(const std::vector<ReturnItem>& items) {
+    for (const ReturnItem& item : items) {
+      if (find_aggregate(item.expr) == nullptr) {
+        texts_.push_back(expression_text(item.expr));
+        kinds_.push_back(item.expr.kind());
+      }
+    }
+  }
+
+  bool is_key(const Expr& expr) const {
+    if (std::find(kinds_.begin(), kinds_.end(), expr.kind()) == kinds_.end()) return false;
+    return std::find(texts_.begin(), texts_.end(), expression_text(expr)) != texts_.end();
+  }
+
+  bool holds_key(const Expr& expr) const {
+    return is_key(expr) || any_child(expr, [&](const Expr& child) { return holds_key(child); });
+  }
+
+  // The largest parts of an aggregating item that read variables outside
+  // every grouping key and every aggregate.
+  void collect_loose(const Expr& expr, std::vector<const Expr*>& loose) const {
+    if (is_aggregate(expr) || is_key(expr)) return;
+    if (find_aggregate(expr) == nullptr && !holds_key(expr)) {
+      if (mentions_variable(expr)) loose.push_back(&expr);
+      return;
+    }
+    any_child(expr, [&](const Expr& child) {
+      collect_loose(child, loose);
+      return false;
+    });
+  }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<size_t> kinds_;
+};
+
+// An item that is one aggregate (the usual case) mixes nothing.
+bool mixes(const ReturnItem& item) {
+  return !is_aggregate(item.expr) && find_aggregate(item.expr) != nullptr &&
+         !binds_variables(item.expr);
+}
+
+void check_grouping(const Projection& projection, const Scope& before,
+                    std::vector<std::string>& errors) {
+  if (std::none_of(projection.items.begin(), projection.items.end(), mixes)) return;
+  const GroupingKeys keys(projection.items);
+  for (const ReturnItem& item : projection.items) {
+    if (!mixes(item)) continue;
+    std::vector<const Expr*> loose;
+    keys.collect_loose(item.expr, loose);
+    std::vector<std::string> texts;
+    for (const Expr* part : loose) {
+      if (all_variables_bound(*part, before)) texts.push_back(expression_text(*part));
+    }
+    if (texts.empty()) continue;
+    const bool one = texts.size() == 1;
+    errors.push_back(std::string(projection.keyword) + " item " + expression_text(item.expr) +
+                     " mixes an aggregate with " + joined(texts) +
+                     (one ? ", which is not a grouping key; make it an item of its own or "
+                            "aggregate it"
+                          : ", which are not grouping keys; make them items of their own or "
+                            "aggregate them"));
+  }
+}
+
+void check_dropped(const Projection& projection, bool aggregating, const Scope& before,
+                   std::vector<std::string>& errors) {
+  if (!projection.order_by && !(projection.where && *projection.where)) return;
+  const Projected projected(projection.items);
+  // Each dropped variable once per place.
+  const auto report = [&](const std::vector<std::string>& dropped, std::string_view place) {
+    if (dropped.empty()) return;
+    std::vector<std::string> columns;
+    for (const ReturnItem& item : projection.items) columns.push_back(column_name(item));
+    const std::string after = std::string("a ") + std::string(projection.keyword) +
+                              (aggregating ? " that aggregates" : " DISTINCT");
+    const std::string offered = projection.keyword == "RETURN" ? "returned" : "projected";
+    for (const std::string& name : dropped) {
+      errors.push_back("Variable '" + name + "' is not available in " + std::string(place) +
+                       " after " + after + "; only the " + offered + " items (" + joined(columns) +
+                       ") can be used");
+    }
+  };
+  std::vector<std::string_view> locals;
+  if (projection.order_by) {
+    std::vector<std::string> dropped;
+    for (const SortItem& item : *projection.order_by) {
+      collect_dropped(item.expr, projected, before, locals, dropped);
+    }
+    report(dropped, "ORDER BY");
+  }
+  if (projection.where && *projection.where) {
+    std::vector<std::string> dropped;
+    collect_dropped(**projection.where, projected, before, locals, dropped);
+    report(dropped, "WHERE");
+  }
+}
+
+}  // namespace
+
+void check_projection(const Projection& projection, const Scope& before,
+                      std::vector<std::string>& errors) {
+  bool aggregating = false;
+  for (const ReturnItem& item : projection.items) {
+    if (const auto* pattern = item.expr.as<Expr::PatternPredicate>()) {
+      errors.push_back(pattern_value_message(*pattern));
+    }
+    if (projection.keyword == "WITH" && !item.alias && item.expr.as<Expr::Variable>() == nullptr) {
+      const std::string text = expression_text(item.expr);
+      const auto* property = item.expr.as<Expr::Property>();
+      errors.push_back("WITH item " + text + " needs an alias: " +
+                       (property ? "write " + text + " AS " + name_text(property->key)
+                                 : "add AS and a name after it"));
+    }
+    aggregating = aggregating || find_aggregate(item.expr) != nullptr;
+  }
+  if (aggregating) check_grouping(projection, before, errors);
+  if (projection.order_by && !aggregating) {
+    for (const SortItem& item : *projection.order_by) {
+      for_each_aggregate(item.expr, [&](const Expr& aggregate) {
+        const std::string text = expression_text(aggregate);
+        errors.push_back("ORDER BY " + text + " aggregates, but the " +
+                         std::string(projection.keyword) + " it sorts does not; add " + text +
+                         " to the " + std::string(projection.keyword) +
+                         " items with an alias and order by the alias");
+      });
+    }
+  }
+  if ((aggregating || projection.distinct) && !projection.items.empty()) {
+    check_dropped(projection, aggregating, before, errors);
+  }
+  if (projection.where) report_aggregates_in(*projection.where, "WHERE", errors);
+  report_aggregates_in(projection.skip, "SKIP", errors);
+  report_aggregates_in(projection.limit, "LIMIT", errors);
+}
+
+void check_clause_aggregates(const std::vector<ReadingClause>& reading,
+                             const std::vector<UpdatingClause>& updating,
+                             std::vector<std::string>& errors) {
+  for (const ReadingClause& clause : reading) report_aggregates_in(clause, errors);
+  for (const UpdatingClause& clause : updating) report_aggregates_in(clause, errors);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,42 @@
+// Rules of the extended language about projections and aggregation: where
+// an aggregate may stand, what the ORDER BY and WHERE of a DISTINCT or
+// aggregating projection may use, implicit grouping keys, and names for WITH
+// items. Findings are appended in the order the clause is read.
+#ifndef QUORVANE_VALIDATOR_SEMANTIC_PROJECTION_RULES_H_
+#define QUORVANE_VALIDATOR_SEMANTIC_PROJECTION_RULES_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/ast.h"
+#include "validator/semantic/scope.h"
+
+namespace quorvane {
+
+// A WITH or RETURN, seen through what both have.
+struct Projection {
+  std::string_view keyword;  // "WITH" or "RETURN"
+  bool distinct;
+  const std::vector<ReturnItem>& items;  // empty for *
+  const std::optional<std::vector<SortItem>>& order_by;
+  const std::optional<Expr>& skip;
+  const std::optional<Expr>& limit;
+  const std::optional<Expr>* where;  // WITH only
+};
+
+// Checks a projection; `before` is the scope the projection reads from.
+void check_projection(const Projection& projection, const Scope& before,
+                      std::vector<std::string>& errors);
+
+// Reports aggregates in the reading and updating clauses of a query part,
+// where none is allowed (WHERE, patterns, SET, CREATE, MERGE, UNWIND, DELETE,
+// FOREACH, procedure arguments, LOAD CSV).
+void check_clause_aggregates(const std::vector<ReadingClause>& reading,
+                             const std::vector<UpdatingClause>& updating,
+                             std::vector<std::string>& errors);
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_SEMANTIC_PROJECTION_RULES_H_

@@ -1,0 +1,106 @@
+// The text the validator quotes for expressions and patterns: the shape it
+// gives each construct, and that reading the text back gives the same text.
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include "parser/parse.h"
+#include "validator/semantic/expression_text.h"
+
+namespace quorvane {
+namespace {
+
+// The expression of `RETURN <text>` in the extended language, printed.
+std::string printed(std::string_view text) {
+  Result<CypherQuery> tree = parse("RETURN " + std::string(text), Language::Extended);
+  EXPECT_TRUE(tree.ok()) << text << "\n" << (tree.ok() ? "" : tree.error().message);
+  if (!tree.ok()) return "";
+  const auto& query = std::get<RegularQuery>(tree.value());
+  const auto& single = std::get<SinglePartQuery>(query.first);
+  return expression_text(single.return_clause->items.items.front().expr);
+}
+
+void expect_stable(std::string_view text, std::string_view expected) {
+  const std::string once = printed(text);
+  EXPECT_EQ(once, expected) << "from " << text;
+  EXPECT_EQ(printed(once), once) << "reprinting " << once;
+}
+
+TEST(ExpressionText, SpacingAndCaseAreNormalised) {
+  expect_stable("a.name+ 1", "a.name + 1");
+  expect_stable("NOT  a   or b xor c and d", "NOT a OR b XOR c AND d");
+  expect_stable("x is not null", "x IS NOT NULL");
+  expect_stable("a starts with 'x' and b ends with \"y\" or c contains 'z'",
+                "a STARTS WITH 'x' AND b ENDS WITH 'y' OR c CONTAINS 'z'");
+  expect_stable("Count( DISTINCT n )", "Count(DISTINCT n)");
+  expect_stable("COUNT(*)", "count(*)");
+}
+
+TEST(ExpressionText, ParenthesesOnlyWherePrecedenceNeedsThem) {
+  expect_stable("(a + b) * c", "(a + b) * c");
+  expect_stable("a + (b * c)", "a + b * c");
+  expect_stable("a - (b - c)", "a - (b - c)");
+  expect_stable("(a - b) - c", "a - b - c");
+  expect_stable("-(a + b)", "-(a + b)");
+  expect_stable("(a OR b) AND c", "(a OR b) AND c");
+  expect_stable("NOT (a = b)", "NOT a = b");
+  expect_stable("(a + b).x", "(a + b).x");
+  expect_stable("(a = b) IS NULL", "(a = b) IS NULL");
+  expect_stable("a ^ (b ^ c)", "a ^ (b ^ c)");
+}
+
+TEST(ExpressionText, Literals) {
+  expect_stable("[1, -2, 2.5, 1e3, true, null, \"it's\", {a: 1, `b c`: [2]}]",
+                "[1, -2, 2.5, 1000.0, true, null, \"it's\", {a: 1, `b c`: [2]}]");
+  expect_stable("\"say \\\"hi\\\"\"", "'say \\\"hi\\\"'");
+  expect_stable("$param", "$param");
+  expect_stable("'say \\'hi\\''", "'say \\'hi\\''");
+}
+
+TEST(ExpressionText, NamesThatNeedBackticks) {
+  expect_stable("`my var`.`first name`", "`my var`.`first name`");
+  EXPECT_EQ(name_text("2fast"), "`2fast`");
+  EXPECT_EQ(name_text(""), "``");
+  EXPECT_EQ(name_text("n\xC3\xA9"), "n\xC3\xA9");
+  EXPECT_EQ(name_text("_x1"), "_x1");
+}
+
+TEST(ExpressionText, CompoundExpressions) {
+  expect_stable("case x when 1 then 'a' else 'b' end", "CASE x WHEN 1 THEN 'a' ELSE 'b' END");
+  expect_stable("case when a then b end", "CASE WHEN a THEN b END");
+  expect_stable("[x in xs where x > 1 | x * 2]", "[x IN xs WHERE x > 1 | x * 2]");
+  expect_stable("[x in xs]", "[x IN xs]");
+  expect_stable("all(x in xs where x > 1)", "all(x IN xs WHERE x > 1)");
+  expect_stable("single(x in xs where x)", "single(x IN xs WHERE x)");
+  expect_stable("reduce(s = 0, x in xs | s + x)", "reduce(s = 0, x IN xs | s + x)");
+  expect_stable("xs[1..2]", "xs[1..2]");
+  expect_stable("xs[..2]", "xs[..2]");
+  expect_stable("xs[0]", "xs[0]");
+  expect_stable("n{.name, .*, total: 1, other}", "n{.name, .*, total: 1, other}");
+  expect_stable("n:A:B", "n:A:B");
+  expect_stable("n:A|(B&!C)", "n:A|B&!C");
+  expect_stable("n:(A|B)&C", "n:(A|B)&C");
+  expect_stable("x IS :: INTEGER", "x IS :: INTEGER");
+  expect_stable("x IS NOT :: STRING", "x IS NOT :: STRING");
+  expect_stable("a || b", "a || b");
+}
+
+TEST(ExpressionText, PatternsAndSubqueries) {
+  expect_stable("(a)-->()", "(a)-->()");
+  expect_stable("(a:Person {name: 'x'})<-[r:ACTED_IN|DIRECTED*1..3]-(:Movie)",
+                "(a:Person {name: 'x'})<-[r:ACTED_IN|DIRECTED*1..3]-(:Movie)");
+  expect_stable("(a)-[*]-(b)", "(a)-[*]-(b)");
+  expect_stable("(a)-[*2]->(b)", "(a)-[*2]->(b)");
+  expect_stable("(a)-[:R*..4 {w: 1}]->(b)", "(a)-[:R*..4 {w: 1}]->(b)");
+  expect_stable("[(a)-->(b) WHERE b.x > 1 | b.x]", "[(a)-->(b) WHERE b.x > 1 | b.x]");
+  expect_stable("[p = (a)-->(b) | p]", "[p = (a)-->(b) | p]");
+  expect_stable("shortestPath((a)-[*]-(b))", "shortestPath((a)-[*]-(b))");
+  expect_stable("EXISTS { (a)-->(b) }", "EXISTS { (a)-->(b) }");
+  expect_stable("COUNT { (a)-->(), (b) }", "COUNT { (a)-->(), (b) }");
+  // A query inside braces is not reproduced.
+  EXPECT_EQ(printed("COLLECT { MATCH (a) RETURN a }"), "COLLECT { ... }");
+}
+
+}  // namespace
+}  // namespace quorvane
