@@ -1118,7 +1118,8 @@ class Matcher {
   bool skip_clause() {
     if constexpr (kExtended) {
       return rule_if(R::skip_clause, next_is("SO"), [&] {
-        return seq([&] { return word("SKIP") || word("OFFSET"); }, Q(expression));
+        // SKIP reads exactly as in the subset (no word boundary needed).
+        return seq([&] { return ilit("SKIP") || word("OFFSET"); }, Q(expression));
       });
     }
     return rule_if(R::skip_clause, next_is("S"), [&] { return seq(I("SKIP"), Q(expression)); });
@@ -1548,20 +1549,20 @@ class Matcher {
     });
   }
 
-  // In the extended language the operand cannot start with WHEN: otherwise
-  // `CASE WHEN (x > 1) THEN ...` would read `WHEN (x > 1)` as a call of a
-  // function named WHEN and fail.
+  // The extended language also reads a CASE whose first WHEN is followed by
+  // a parenthesis (`CASE WHEN (x > 1) THEN ...`): the subset's reading takes
+  // `WHEN (x > 1)` for a call of a function named WHEN and fails, so when it
+  // does, the text is read again without an operand. Whatever the subset's
+  // reading accepts is kept as it is.
   bool case_expression() {
     return rule_if(R::case_expression, next_is("C"), [&] {
-      auto operand = [&] {
-        if constexpr (kExtended) {
-          if (word_here("WHEN")) return false;
-        }
-        return expression();
+      auto alternatives = [&] {
+        return seq(some(group(I("WHEN"), Q(expression), I("THEN"), Q(expression))),
+                   opt(group(I("ELSE"), Q(expression))), I("END"));
       };
-      return seq(I("CASE"), opt(operand),
-                 some(group(I("WHEN"), Q(expression), I("THEN"), Q(expression))),
-                 opt(group(I("ELSE"), Q(expression))), I("END"));
+      if (seq(I("CASE"), opt(Q(expression)), alternatives)) return true;
+      if constexpr (kExtended) return seq(I("CASE"), alternatives);
+      return false;
     });
   }
 

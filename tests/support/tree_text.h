@@ -4,6 +4,7 @@
 #define QUORVANE_TESTS_SUPPORT_TREE_TEXT_H_
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 
@@ -486,6 +487,22 @@ class TreeText {
 
 inline std::string tree_text(const CypherQuery& query) {
   return TreeText().query(query);
+}
+
+// Whether a tree text holds a pattern predicate. The one place where the
+// languages read the same text differently on purpose: `(a)--(b)` and
+// `(a)-[r]-(b)` are subtractions in the subset and patterns in the extended
+// language.
+inline bool has_pattern_predicate(std::string_view text) {
+  constexpr size_t kPatternPredicate = 47;
+  static_assert(std::is_same_v<std::variant_alternative_t<kPatternPredicate, Expr::Variant>,
+                               Expr::PatternPredicate>);
+  for (size_t at = text.find(" (e47"); at != std::string_view::npos;
+       at = text.find(" (e47", at + 1)) {
+    const size_t next = at + 5;
+    if (next >= text.size() || text[next] < '0' || text[next] > '9') return true;
+  }
+  return false;
 }
 
 }  // namespace quorvane::testing

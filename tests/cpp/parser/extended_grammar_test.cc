@@ -109,6 +109,7 @@ TEST(ExtendedGrammar, AcceptsWhatTheSubsetRejects) {
       "MATCH (n) RETURN n ORDER BY n.x OFFSET 1 LIMIT 2",
       "RETURN 'a' || 'b' || 'c' AS s",
       "MATCH (a) RETURN CASE WHEN (a)-->() THEN 1 ELSE 0 END AS has",
+      "RETURN CASE WHEN(x) WHEN 1 THEN 2 END AS subset_reading",
       "RETURN CASE WHEN (1 > 0) THEN 'yes' WHEN(2 > 1) THEN 'no' END AS s",
       // Names that the subset reserves.
       "MATCH (order:Order) RETURN order.total AS total",
