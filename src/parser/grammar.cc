@@ -152,15 +152,22 @@ class Matcher {
     abort_note_ = std::move(note);
   }
 
-  // Runs one rule invocation: opens its node (in normal mode), runs the
-  // body, and keeps the failure record.
-  template <class Body>
-  QV_ALWAYS_INLINE bool rule(Rule r, Body&& body) {
+  // Counts one rule invocation against the work budget; false once the
+  // match has been stopped.
+  QV_ALWAYS_INLINE bool charge_work() {
     if (aborted_) return false;
     if (++work_ > work_budget_) {
       abort_match("query too complex to match (backtracking limit reached)");
       return false;
     }
+    return true;
+  }
+
+  // Runs one rule invocation: opens its node (in normal mode), runs the
+  // body, and keeps the failure record.
+  template <class Body>
+  QV_ALWAYS_INLINE bool rule(Rule r, Body&& body) {
+    if (!charge_work()) return false;
     const size_t start = pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
     const bool opens = !atomic_;
@@ -188,11 +195,7 @@ class Matcher {
   // children once they have matched. The tree builder reads either shape.
   template <class Body>
   QV_ALWAYS_INLINE bool ladder_rule(Rule r, Body&& body) {
-    if (aborted_) return false;
-    if (++work_ > work_budget_) {
-      abort_match("query too complex to match (backtracking limit reached)");
-      return false;
-    }
+    if (!charge_work()) return false;
     const size_t start = pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
     const size_t node = node_count_;
@@ -395,11 +398,7 @@ class Matcher {
   // matched.
   template <class Body>
   QV_ALWAYS_INLINE bool atomic_rule(Rule r, Body&& body) {
-    if (aborted_) return false;
-    if (++work_ > work_budget_) {
-      abort_match("query too complex to match (backtracking limit reached)");
-      return false;
-    }
+    if (!charge_work()) return false;
     const size_t start = pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
     const bool saved = atomic_;

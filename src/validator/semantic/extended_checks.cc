@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <variant>
 
-#include "validator/semantic/closest_match.h"
 #include "validator/semantic/semantic_validator.h"
 
 namespace quorvane {
@@ -123,13 +122,7 @@ void SemanticValidator::validate_group(const QuantifiedPath& group) {
 void SemanticValidator::validate_label_names(const LabelExpr& labels, bool relationship) {
   if (labels.kind == LabelExpr::Kind::Name) {
     if (relationship) {
-      if (schema_.find_rel(labels.name) == nullptr) {
-        std::optional<std::string_view> match =
-            closest_match(labels.name, schema_.relationships(),
-                          [](const auto& entry) -> std::string_view { return entry.name; });
-        errors_.push_back("Unknown relationship type: :" + labels.name +
-                          (match ? ", did you mean :" + std::string(*match) + "?" : ""));
-      }
+      if (schema_.find_rel(labels.name) == nullptr) report_unknown_rel_type(labels.name);
     } else if (!schema_.has_node_label(labels.name)) {
       report_unknown_label("Unknown node label: :", labels.name);
     }

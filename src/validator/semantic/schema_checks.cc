@@ -361,6 +361,11 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
   }
 }
 
+void SemanticValidator::report_unknown_rel_type(std::string_view type) {
+  errors_.push_back(
+      concat({"Unknown relationship type: :", type, suggestion(type, schema_.relationships())}));
+}
+
 void SemanticValidator::report_unknown_label(std::string_view prefix, std::string_view label) {
   errors_.push_back(concat({prefix, label, suggestion(label, schema_.nodes())}));
 }

@@ -77,6 +77,7 @@ class SemanticValidator {
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);
   void report_unknown_label(std::string_view prefix, std::string_view label);
+  void report_unknown_rel_type(std::string_view type);
 
   // The extended language (extended_checks.cc).
   void report_unbound(std::string_view name);
