@@ -275,7 +275,8 @@ class Matcher {
 
   template <class Body>
   bool memo_rule(Rule r, Body&& body) {
-    if (!remember_) return rule(r, body);
+    // The first pass reads clauses once (clauses_in_one_pass).
+    if (!remember_ || !kRecordFailures) return rule(r, body);
     if (aborted_) return false;
     const uint64_t key = (static_cast<uint64_t>(pos_) << 8) | static_cast<uint8_t>(r);
     if (!memo_.empty()) {
@@ -870,12 +871,76 @@ class Matcher {
   }
 
   bool single_query() {
-    const bool ok =
-        rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
+    bool ok;
+    if (!kRecordFailures && remember_ && skip_ignorable(text_, pos_) == pos_) {
+      ok = rule(R::single_query, [&] { return clauses_in_one_pass(); });
+    } else {
+      ok = rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
+    }
     // Clauses never occur outside a single query, and no single query is
     // matched twice at one position, so what was remembered is spent.
     memo_.clear();
     return ok;
+  }
+
+  // The first pass reads a single query's clauses once, front to back, and
+  // only then knows whether it was a multi_part_query (some WITH) or a
+  // single_part_query. The tree is the one the two rules give:
+  //   multi:  (R* U* WITH)+ R* U* RETURN?
+  //   single: R+ U* RETURN? | U+ RETURN? | RETURN
+  // When the first R* U* is followed by no WITH, multi fails and single reads
+  // the same clauses (each matches the same way wherever it is tried at one
+  // position); when a later R* U* is followed by no WITH, multi's tail reads
+  // them again. Both rules skip between elements at the same places, so the
+  // ends agree too, given the query does not start at skippable text (every
+  // caller skips before it; single_query checks). The failure pass keeps the two rules, whose
+  // failures the record must see.
+  bool clauses_in_one_pass() {
+    const size_t start = pos_;
+    const size_t node = node_count_;
+    push_node({R::single_part_query, static_cast<uint32_t>(start), 0, 0});
+    bool saw_with = false;
+    for (;;) {
+      if (saw_with) skip();
+      const size_t reading = count_repeats([&] { return reading_clause(); });
+      skip();
+      const size_t updating = count_repeats([&] { return updating_clause(); });
+      skip();
+      const Mark before_with = mark();
+      if (with_clause()) {
+        saw_with = true;
+        continue;
+      }
+      reset(before_with);
+      const bool returned = return_clause();
+      if (aborted_ || (!saw_with && reading == 0 && updating == 0 && !returned)) {
+        node_count_ = node;
+        pos_ = start;
+        return false;
+      }
+      break;
+    }
+    RuleNode& added = nodes_[node];
+    added.rule = saw_with ? R::multi_part_query : R::single_part_query;
+    added.end = static_cast<uint32_t>(pos_);
+    added.next = static_cast<uint32_t>(node_count_);
+    return true;
+  }
+
+  // Like star(f), counting the repetitions.
+  template <class F>
+  size_t count_repeats(F&& f) {
+    if (!f()) return 0;
+    size_t count = 1;
+    for (;;) {
+      const Mark m = mark();
+      skip();
+      if (!f()) {
+        reset(m);
+        return count;
+      }
+      ++count;
+    }
   }
 
   bool single_part_query() {

@@ -52,6 +52,24 @@ TEST(ClauseMemo, ManyClausesAndUpdates) {
   expect_same_match(
       "MATCH (a) WITH a MATCH (b) SET b.x = 1 WITH b RETURN b UNION MATCH (c) RETURN c");
   expect_same_match("MATCH (a) WHERE a.x = 1 CREATE (b) SET b.");
+  // The first pass reads clauses once and decides single or multi part
+  // afterwards: WITH after updates, a query ending in WITH, no clause before
+  // the first WITH, comments and spaces where the rules skip.
+  for (const char* query : {
+           "CREATE (a) WITH a CREATE (b) RETURN b",
+           "MATCH (a) WITH a",
+           "WITH 1 AS x RETURN x",
+           "WITH 1 AS x WITH x AS y UNWIND [y] AS z",
+           "CREATE (a) /* c */ SET a.x = 1 // end\n",
+           "MATCH (a)\n WITH a /* c */ MATCH (b) \n CREATE (c) \t",
+           "RETURN 1 ",
+           "CREATE (a) ",
+           "MATCH (a) WITH a RETURN a UNION  MATCH (b) WITH b CREATE (c)",
+           "MATCH (a) RETURN a RETURN b",
+       }) {
+    expect_same_match(query);
+    expect_same_match(query, Language::Extended);
+  }
 }
 
 // Subqueries nest whole queries (and their remembered clauses) inside
