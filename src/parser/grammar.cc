@@ -893,8 +893,8 @@ class Matcher {
   // position); when a later R* U* is followed by no WITH, multi's tail reads
   // them again. Both rules skip between elements at the same places, so the
   // ends agree too, given the query does not start at skippable text (every
-  // caller skips before it; single_query checks). The failure pass keeps the two rules, whose
-  // failures the record must see.
+  // caller skips before it; single_query checks). The failure pass keeps the
+  // two rules, whose failures the record must see.
   bool clauses_in_one_pass() {
     const size_t start = pos_;
     const size_t node = node_count_;
