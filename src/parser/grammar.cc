@@ -90,7 +90,7 @@ class Matcher {
         remember_(remember),
         work_budget_(kWorkBase + kWorkPerByte * text.size()) {
     nodes_.resize(text.size() / 2 + 64);
-    expected_.resize(16);
+    if (kRecordFailures) expected_.resize(16);
   }
 
   MatchResult run() {
@@ -418,7 +418,8 @@ class Matcher {
   }
 
   QV_ALWAYS_INLINE void append_expected(Rule r) {
-    if (expected_count_ == expected_.size()) expected_.resize(2 * expected_.size());
+    if (expected_count_ == expected_.size())
+      expected_.resize(std::max<size_t>(16, 2 * expected_.size()));
     expected_[expected_count_++] = r;
   }
 

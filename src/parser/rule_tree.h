@@ -16,6 +16,11 @@
 namespace quorvane {
 
 struct RuleNode {
+  // Left unset: the matcher sizes its node storage ahead of use, and filling
+  // it would cost more than matching a short query.
+  RuleNode() {}
+  RuleNode(Rule r, uint32_t s, uint32_t e, uint32_t n) : rule(r), start(s), end(e), next(n) {}
+
   Rule rule;
   uint32_t start;
   uint32_t end;
