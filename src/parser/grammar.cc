@@ -120,6 +120,12 @@ class Matcher {
     size_t nodes;
   };
 
+  // An operand matched from `start`, whose nodes begin at index `node`.
+  struct Operand {
+    size_t start;
+    size_t node;
+  };
+
   // ---------------------------------------------------------------- engine
 
   Mark mark() const { return {pos_, node_count_}; }
@@ -193,12 +199,15 @@ class Matcher {
   // child's, so none is added: a plain `n` gets the nodes of its atom, not
   // eleven more above them. Otherwise the node is put in front of its
   // children once they have matched. The tree builder reads either shape.
+  //
+  // `first`, when given, is the level's first operand, already matched (see
+  // operand_then_ladder); the body then reads only what follows it.
   template <class Body>
-  QV_ALWAYS_INLINE bool ladder_rule(Rule r, Body&& body) {
+  QV_ALWAYS_INLINE bool ladder_rule(Rule r, const Operand* first, Body&& body) {
     if (!charge_work()) return false;
-    const size_t start = pos_;
+    const size_t start = first != nullptr ? first->start : pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const size_t node = node_count_;
+    const size_t node = first != nullptr ? first->node : node_count_;
     const bool ok = body();
     if (ok) {
       const bool lone_operand = node_count_ > node && nodes_[node].next == node_count_ &&
@@ -1415,25 +1424,100 @@ class Matcher {
       return false;
     }
     ++depth_;
-    bool ok = rule(R::expression, [&] { return or_expr(); });
+    bool ok = rule(R::expression, [&] { return operand_then_ladder(); });
     --depth_;
     return ok;
   }
 
-  bool or_expr() {
-    return ladder_rule(R::or_expr,
-                       [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+  // The first pass reads an expression's first operand (a unary_expr) before
+  // the ladder: most expressions are that operand alone, and the ten levels
+  // above it would each add no node. Only when an operator may follow does
+  // the ladder run, from that operand upwards. The tree is the one the full
+  // ladder gives: it starts every level with the same unary_expr at the same
+  // position, provided no NOT comes first (not_expr reads it) and the
+  // expression does not start at skippable text (its levels skip before
+  // their first operand; every caller skips before an expression). A matched
+  // unary_expr always ends past the text its postfix_expr skipped, and has
+  // one top node spanning all of it, so with nothing to skip and no operator
+  // next every level above it would hold that lone operand.
+  bool operand_then_ladder() {
+    if (kRecordFailures || !remember_ || atomic_ || word_here("NOT") ||
+        skip_ignorable(text_, pos_) != pos_) {
+      return or_expr();
+    }
+    const Operand first{pos_, node_count_};
+    if (!unary_expr()) return false;
+    if (skip_ignorable(text_, pos_) == pos_ && !operator_may_follow()) return true;
+    return or_expr(&first);
   }
-  bool xor_expr() {
-    return ladder_rule(R::xor_expr,
-                       [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+
+  // Whether the text here may start an operator of a level above unary_expr
+  // (a superset: letters are tested as prefixes, without word boundaries).
+  bool operator_may_follow() const {
+    switch (upper(static_cast<char>(cur()))) {
+      case '^':
+      case '%':
+      case '*':
+      case '/':
+      case '+':
+      case '-':
+      case '|':
+      case '<':
+      case '>':
+      case '=':
+      case ':':
+      case 'I':
+        return true;
+      case 'A':
+        return prefix_here("AND");
+      case 'O':
+        return prefix_here("OR");
+      case 'X':
+        return prefix_here("XOR");
+      case 'S':
+        return prefix_here("STARTS");
+      case 'E':
+        return prefix_here("ENDS");
+      case 'C':
+        return prefix_here("CONTAINS");
+      default:
+        return false;
+    }
   }
-  bool and_expr() {
-    return ladder_rule(R::and_expr,
-                       [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+
+  // Whether `s` (upper case) starts here, in any case.
+  bool prefix_here(std::string_view s) const {
+    if (text_.size() - pos_ < s.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+      if (upper(text_[pos_ + i]) != s[i]) return false;
+    }
+    return true;
   }
-  bool not_expr() {
-    return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+
+  // The ladder levels take their first operand already matched when `first`
+  // is given (operand_then_ladder).
+  bool or_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::or_expr, first, [&] {
+      return seq([&] { return xor_expr(first); }, many(group(Q(or_kw), Q(xor_expr))));
+    });
+  }
+  bool xor_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::xor_expr, first, [&] {
+      return seq([&] { return and_expr(first); }, many(group(Q(xor_kw), Q(and_expr))));
+    });
+  }
+  bool and_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::and_expr, first, [&] {
+      return seq([&] { return not_expr(first); }, many(group(Q(and_kw), Q(not_expr))));
+    });
+  }
+  bool not_expr(const Operand* first = nullptr) {
+    // A given first operand was read where no NOT stands.
+    if (first != nullptr) {
+      return ladder_rule(R::not_expr, first, [&] { return comparison_expr(first); });
+    }
+    return ladder_rule(R::not_expr, nullptr,
+                       [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
   }
 
   // On the first pass a failed invocation leaves nothing behind but its work
@@ -1465,9 +1549,9 @@ class Matcher {
   // take no right operand.
   // The extended language adds type predicates and `IS label` checks, which
   // take no right operand either.
-  bool comparison_expr() {
-    return ladder_rule(R::comparison_expr, [&] {
-      return seq(Q(add_sub_expr), many([&] {
+  bool comparison_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::comparison_expr, first, [&] {
+      return seq([&] { return add_sub_expr(first); }, many([&] {
                    const Mark m = mark();
                    bool null_test = false;
                    if (!comparison_op(null_test)) {
@@ -1500,41 +1584,45 @@ class Matcher {
   }
 
   // The extended language adds string concatenation `||` at this level.
-  bool add_sub_expr() {
-    return ladder_rule(R::add_sub_expr, [&] {
-      return seq(Q(mul_div_expr), many(group(
-                                      [&] {
-                                        if constexpr (kExtended) {
-                                          if (lit("||")) return true;
-                                        }
-                                        return lit("+") || lit("-");
-                                      },
-                                      Q(mul_div_expr))));
+  bool add_sub_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::add_sub_expr, first, [&] {
+      return seq([&] { return mul_div_expr(first); }, many(group(
+                                                          [&] {
+                                                            if constexpr (kExtended) {
+                                                              if (lit("||")) return true;
+                                                            }
+                                                            return lit("+") || lit("-");
+                                                          },
+                                                          Q(mul_div_expr))));
     });
   }
-  bool mul_div_expr() {
-    return ladder_rule(R::mul_div_expr, [&] {
-      return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
+  bool mul_div_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::mul_div_expr, first, [&] {
+      return seq([&] { return mod_expr(first); },
+                 many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
     });
   }
-  bool mod_expr() {
-    return ladder_rule(R::mod_expr,
-                [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
+  bool mod_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::mod_expr, first, [&] {
+      return seq([&] { return power_expr(first); }, many(group(L("%"), Q(power_expr))));
+    });
   }
-  bool power_expr() {
-    return ladder_rule(R::power_expr,
-                [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
+  bool power_expr(const Operand* first = nullptr) {
+    return ladder_rule(R::power_expr, first, [&] {
+      return seq([&] { return first != nullptr || unary_expr(); },
+                 many(group(L("^"), Q(unary_expr))));
+    });
   }
   bool unary_expr() {
-    return ladder_rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+    return ladder_rule(R::unary_expr, nullptr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return ladder_rule(R::postfix_expr, [&] {
+      return ladder_rule(R::postfix_expr, nullptr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return ladder_rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return ladder_rule(R::postfix_expr, nullptr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
@@ -1877,6 +1965,11 @@ MatchResult match_in(std::string_view text, bool remember) {
 }
 
 }  // namespace
+
+MatchResult match_first_pass(std::string_view text, Language language, bool remember) {
+  return language == Language::Extended ? Matcher<false, true>(text, remember).run()
+                                        : Matcher<false, false>(text, remember).run();
+}
 
 MatchResult match_cypher(std::string_view text, Language language, bool remember) {
   return language == Language::Extended ? match_in<true>(text, remember)
