@@ -454,6 +454,14 @@ class Matcher {
     append_expected(r);
   }
 
+  // Whether skip() would move, ignoring atomic mode.
+  QV_ALWAYS_INLINE bool at_skippable() const {
+    if (pos_ >= text_.size()) return false;
+    const char c = text_[pos_];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return true;
+    return c == '/' && skip_ignorable(text_, pos_) != pos_;
+  }
+
   // Skippable text between elements; never in atomic mode.
   QV_ALWAYS_INLINE void skip() {
     if (atomic_ || pos_ >= text_.size()) return;
@@ -882,7 +890,7 @@ class Matcher {
 
   bool single_query() {
     bool ok;
-    if (!kRecordFailures && remember_ && skip_ignorable(text_, pos_) == pos_) {
+    if (!kRecordFailures && remember_ && !at_skippable()) {
       ok = rule(R::single_query, [&] { return clauses_in_one_pass(); });
     } else {
       ok = rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
@@ -1439,15 +1447,16 @@ class Matcher {
   // their first operand; every caller skips before an expression). A matched
   // unary_expr always ends past the text its postfix_expr skipped, and has
   // one top node spanning all of it, so with nothing to skip and no operator
-  // next every level above it would hold that lone operand.
+  // next every level above it would hold that lone operand. (Right operands
+  // are read through the ladder: an operator usually follows them too, and
+  // the shortcut measured slower there.)
   bool operand_then_ladder() {
-    if (kRecordFailures || !remember_ || atomic_ || word_here("NOT") ||
-        skip_ignorable(text_, pos_) != pos_) {
+    if (kRecordFailures || !remember_ || atomic_ || word_here("NOT") || at_skippable()) {
       return or_expr();
     }
     const Operand first{pos_, node_count_};
     if (!unary_expr()) return false;
-    if (skip_ignorable(text_, pos_) == pos_ && !operator_may_follow()) return true;
+    if (!at_skippable() && !operator_may_follow()) return true;
     return or_expr(&first);
   }
 
