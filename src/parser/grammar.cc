@@ -465,7 +465,12 @@ class Matcher {
   // Skippable text between elements; never in atomic mode.
   QV_ALWAYS_INLINE void skip() {
     if (atomic_ || pos_ >= text_.size()) return;
-    const char c = text_[pos_];
+    char c = text_[pos_];
+    // Most gaps are one space before a word or a bracket.
+    if (c == ' ') {
+      if (++pos_ == text_.size()) return;
+      c = text_[pos_];
+    }
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
       pos_ = skip_ignorable(text_, pos_);
     }
