@@ -154,6 +154,7 @@ class Matcher {
   void abort_match(std::string note) {
     if (aborted_) return;
     aborted_ = true;
+    work_budget_ = 0;  // every later charge_work fails
     abort_pos_ = pos_;
     abort_note_ = std::move(note);
   }
@@ -161,7 +162,6 @@ class Matcher {
   // Counts one rule invocation against the work budget; false once the
   // match has been stopped.
   QV_ALWAYS_INLINE bool charge_work() {
-    if (aborted_) return false;
     if (++work_ > work_budget_) {
       abort_match("query too complex to match (backtracking limit reached)");
       return false;
@@ -618,7 +618,7 @@ class Matcher {
     if (first < 'A' || first > 'Z') return -1;
     // The list is alphabetical, so the words sharing a first letter are
     // contiguous and keep their relative order.
-    static const std::array<std::pair<uint8_t, uint8_t>, 26> by_letter = [] {
+    static constexpr std::array<std::pair<uint8_t, uint8_t>, 26> by_letter = [] {
       std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
       for (size_t i = kKeywords.size(); i-- > 0;) {
         auto& range = ranges[kKeywords[i][0] - 'A'];
@@ -628,9 +628,17 @@ class Matcher {
       return ranges;
     }();
     const auto [begin, end] = by_letter[first - 'A'];
+    if (begin == end) return -1;
+    // The word here: a keyword longer than it cannot match, and one that
+    // matches is reserved only when it is the whole word.
+    size_t length = 1;
+    while (pos_ + length < text_.size() &&
+           is_word_char(static_cast<unsigned char>(text_[pos_ + length]))) {
+      ++length;
+    }
     for (size_t i = begin; i < end; ++i) {
       std::string_view w = kKeywords[i];
-      if (text_.size() - pos_ < w.size()) continue;
+      if (w.size() > length) continue;
       bool match = true;
       for (size_t k = 1; k < w.size(); ++k) {
         if (upper(text_[pos_ + k]) != w[k]) {
@@ -639,11 +647,7 @@ class Matcher {
         }
       }
       if (!match) continue;
-      size_t after = pos_ + w.size();
-      if (after < text_.size() && is_word_char(static_cast<unsigned char>(text_[after]))) {
-        return -1;
-      }
-      return static_cast<int>(i);
+      return w.size() == length ? static_cast<int>(i) : -1;
     }
     return -1;
   }
