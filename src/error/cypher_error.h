@@ -42,6 +42,10 @@ class Result {
   Result(const T& value) : state_(std::in_place_index<0>, value) {}
   Result(CypherError&& error) : state_(std::in_place_index<1>, std::move(error)) {}
   Result(const CypherError& error) : state_(std::in_place_index<1>, error) {}
+  // The value built in place from `args`.
+  template <class... Args>
+  explicit Result(std::in_place_t, Args&&... args)
+      : state_(std::in_place_index<0>, std::forward<Args>(args)...) {}
 
   bool ok() const { return state_.index() == 0; }
   explicit operator bool() const { return ok(); }
