@@ -135,7 +135,7 @@ bool TreeBuilder::build_pattern_part(NodeRef node, int depth, PatternPart& part)
   bool has_element = false;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      part.variable = name_of(c);
+      part.variable.emplace(name_text(c));
     } else if (c.rule() == Rule::path_selector) {
       part.selector = read_selector(c.text(), part.selector_count);
     } else if (c.rule() == Rule::shortest_path) {
@@ -249,17 +249,17 @@ Result<Expr> TreeBuilder::build_where(NodeRef where_clause, int depth) {
 bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& pattern) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      pattern.variable = name_of(c);
+      pattern.variable.emplace(name_text(c));
     } else if (c.rule() == Rule::node_labels) {
       pattern.labels.clear();
       std::vector<LabelExpr> parts;
       for (NodeRef l : children(c)) {
-        if (l.rule() == Rule::label_name) pattern.labels.push_back(name_of(l));
+        if (l.rule() == Rule::label_name) pattern.labels.emplace_back(name_text(l));
         if (l.rule() != Rule::label_expression) continue;
         // A lone name needs no expression.
         NodeRef only = l.only_child();
         if (parts.empty() && only.valid() && only.rule() == Rule::label_name) {
-          pattern.labels.push_back(name_of(only));
+          pattern.labels.emplace_back(name_text(only));
           continue;
         }
         if (parts.empty()) {
@@ -296,15 +296,15 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
   for (NodeRef c : children(node)) {
     switch (c.rule()) {
       case Rule::variable:
-        rel.variable = name_of(c);
+        rel.variable.emplace(name_text(c));
         break;
       case Rule::rel_types:
         rel.types.clear();
         for (NodeRef t : children(c)) {
-          if (t.rule() == Rule::rel_type_name) rel.types.push_back(name_of(t));
+          if (t.rule() == Rule::rel_type_name) rel.types.emplace_back(name_text(t));
           if (t.rule() != Rule::label_expression) continue;
           if (NodeRef only = t.only_child(); only.valid() && only.rule() == Rule::rel_type_name) {
-            rel.types.push_back(name_of(only));
+            rel.types.emplace_back(name_text(only));
             continue;
           }
           LabelExpr e = build_label_expr(t);

@@ -20,14 +20,6 @@ std::string with_rule(const char* prefix, NodeRef node) {
 
 }  // namespace
 
-std::string TreeBuilder::name_of(NodeRef node) {
-  std::string_view text = node.text();
-  if (text.size() >= 2 && text.front() == '`' && text.back() == '`') {
-    text = text.substr(1, text.size() - 2);
-  }
-  return std::string(text);
-}
-
 bool TreeBuilder::keyword_follows(size_t pos, std::string_view upper) const {
   return starts_with_keyword(text_, skip_ignorable(text_, pos), upper);
 }
@@ -180,7 +172,7 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
           ReturnItem& ri = body.items.emplace_back(std::move(expr).value(), std::nullopt);
           for (NodeRef a = e.next_sibling(item); a.valid(); a = a.next_sibling(item)) {
             if (a.rule() == Rule::variable) {
-              ri.alias = name_of(a);
+              ri.alias.emplace(name_text(a));
               break;
             }
           }

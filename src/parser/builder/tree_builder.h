@@ -92,7 +92,15 @@ class TreeBuilder {
   Result<PropertyExpr> build_property_expression(NodeRef node);
 
   // A name as written, without enclosing backticks.
-  static std::string name_of(NodeRef node);
+  static std::string name_of(NodeRef node) { return std::string(name_text(node)); }
+  // The same as a view, for constructing a name where it is stored.
+  static std::string_view name_text(NodeRef node) {
+    std::string_view text = node.text();
+    if (text.size() >= 2 && text.front() == '`' && text.back() == '`') {
+      text = text.substr(1, text.size() - 2);
+    }
+    return text;
+  }
 
   // The extended language (build_subquery.cc, build_label.cc,
   // build_extended_expression.cc).
