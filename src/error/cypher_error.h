@@ -36,8 +36,16 @@ struct CypherError {
 template <class T>
 class Result {
  public:
-  Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-  Result(CypherError error) : state_(std::in_place_index<1>, std::move(error)) {}
+  // By reference rather than by value: a by-value parameter costs a second
+  // move of what are often large tree nodes.
+  Result(T&& value) : state_(std::in_place_index<0>, std::move(value)) {}
+  Result(const T& value) : state_(std::in_place_index<0>, value) {}
+  Result(CypherError&& error) : state_(std::in_place_index<1>, std::move(error)) {}
+  Result(const CypherError& error) : state_(std::in_place_index<1>, error) {}
+  // The value built in place from `args`.
+  template <class... Args>
+  explicit Result(std::in_place_t, Args&&... args)
+      : state_(std::in_place_index<0>, std::forward<Args>(args)...) {}
 
   bool ok() const { return state_.index() == 0; }
   explicit operator bool() const { return ok(); }

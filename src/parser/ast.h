@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -26,7 +27,10 @@ namespace quorvane {
 template <class T>
 class Box {
  public:
-  Box(T value) : ptr_(new T(std::move(value))) {}
+  // By reference: building a tree boxes large nodes often, and a by-value
+  // parameter would move each one twice.
+  Box(T&& value) : ptr_(new T(std::move(value))) {}
+  Box(const T& value) : ptr_(new T(value)) {}
   Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
   Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
   Box& operator=(const Box& other) {
@@ -230,8 +234,11 @@ struct Expr {
                                PatternComprehension, LabelCheck, MapProjection, Reduce,
                                ShortestPath, TypePredicate, Concatenate>;
 
+  // Forwarding rather than by value, which would move each node twice; an
+  // Expr itself is copied or moved by the implicit constructors.
   template <class T>
-  Expr(T node) : node(std::move(node)) {}
+  requires(!std::is_same_v<std::remove_cvref_t<T>, Expr>) Expr(T&& node)
+      : node(std::forward<T>(node)) {}
 
   template <class T>
   const T* as() const {

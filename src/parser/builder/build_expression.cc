@@ -526,8 +526,11 @@ Result<Expr> TreeBuilder::build_literal(NodeRef node, int depth) {
       return Expr(std::move(list));
     }
     case Rule::map_literal: {
-      QV_TRY(PropertyMap map, build_map_literal(inner, depth));
-      return Expr(Expr::Map{std::move(map)});
+      Result<Expr> map(std::in_place, Expr::Map{});
+      if (!build_map_literal(inner, depth, std::get<Expr::Map>(map->node).entries)) {
+        map = take_error();
+      }
+      return map;
     }
     default:
       return fail("Unknown literal: " + std::string(rule_name(inner.rule())));

@@ -44,8 +44,7 @@ std::string normalized_type(std::string_view text) {
 // A path with at least one relationship, as its own one-part pattern.
 Result<Expr> TreeBuilder::build_pattern_predicate(NodeRef node, int depth) {
   PatternPart part;
-  QV_TRY(bool built, build_pattern_element(node, depth + 1, part));
-  (void)built;
+  if (!build_pattern_element(node, depth + 1, part)) return take_error();
   return Expr(Expr::PatternPredicate{Box<PatternPart>(std::move(part))});
 }
 
@@ -58,8 +57,7 @@ Result<Expr> TreeBuilder::build_pattern_comprehension(NodeRef node, int depth) {
       path_variable = name_of(c);
     } else if (c.rule() == Rule::pattern_predicate) {
       PatternPart built;
-      QV_TRY(bool ok, build_pattern_element(c, depth + 1, built));
-      (void)ok;
+      if (!build_pattern_element(c, depth + 1, built)) return take_error();
       part = std::move(built);
     } else if (c.rule() == Rule::expression) {
       expressions.push_back(c);
@@ -128,8 +126,7 @@ Result<Expr> TreeBuilder::build_shortest_path_expr(NodeRef node, int depth) {
   NodeRef element = node.child(Rule::pattern_element);
   if (!element.valid()) return fail("Shortest path missing pattern");
   PatternPart part;
-  QV_TRY(bool built, build_pattern_element(element, depth + 1, part));
-  (void)built;
+  if (!build_pattern_element(element, depth + 1, part)) return take_error();
   const bool all = starts_with_keyword(text_, node.start(), "ALLSHORTESTPATHS");
   part.selector = all ? PathSelector::AllShortestPaths : PathSelector::ShortestPath;
   return Expr(Expr::ShortestPath{all, Box<PatternPart>(std::move(part))});

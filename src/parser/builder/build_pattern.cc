@@ -120,70 +120,101 @@ PathSelector read_selector(std::string_view text, std::optional<int64_t>& count)
 
 }  // namespace
 
-Result<Pattern> TreeBuilder::build_pattern(NodeRef node, int depth) {
-  Pattern pattern;
+bool TreeBuilder::build_pattern(NodeRef node, int depth, Pattern& pattern) {
+  size_t count = 0;
+  for (NodeRef c : children(node)) count += c.rule() == Rule::pattern_part;
+  pattern.reserve(count);
   for (NodeRef c : children(node)) {
     if (c.rule() != Rule::pattern_part) continue;
-    QV_TRY(PatternPart part, build_pattern_part(c, depth));
-    pattern.push_back(std::move(part));
+    if (!build_pattern_part(c, depth, pattern.emplace_back())) return false;
   }
-  return pattern;
+  return true;
 }
 
-Result<PatternPart> TreeBuilder::build_pattern_part(NodeRef node, int depth) {
-  PatternPart part;
+bool TreeBuilder::build_pattern_part(NodeRef node, int depth, PatternPart& part) {
   bool has_element = false;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      part.variable = name_of(c);
+      part.variable.emplace(name_text(c));
     } else if (c.rule() == Rule::path_selector) {
       part.selector = read_selector(c.text(), part.selector_count);
     } else if (c.rule() == Rule::shortest_path) {
       NodeRef element = c.child(Rule::pattern_element);
-      if (!element.valid()) return fail("Shortest path missing pattern");
+      if (!element.valid()) return failed(fail("Shortest path missing pattern"));
       part.selector = starts_with_keyword(text_, c.start(), "ALLSHORTESTPATHS")
                           ? PathSelector::AllShortestPaths
                           : PathSelector::ShortestPath;
-      QV_TRY(bool built, build_pattern_element(element, depth, part));
-      has_element = built;
+      if (!build_pattern_element(element, depth, part)) return false;
+      has_element = true;
     } else if (c.rule() == Rule::pattern_element) {
-      QV_TRY(bool built, build_pattern_element(c, depth, part));
-      has_element = built;
+      if (!build_pattern_element(c, depth, part)) return false;
+      has_element = true;
     }
   }
-  if (!has_element) return fail("Pattern part missing element");
-  return part;
+  if (!has_element) return failed(fail("Pattern part missing element"));
+  return true;
 }
 
 // Nodes, relationships and (extended language) quantified groups in order. A
 // group takes the node written right after it, or an anonymous one.
-Result<bool> TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart& part) {
+bool TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart& part) {
   NodeRef first = element.first_child();
-  if (!first.valid()) return fail("Pattern element missing node");
-  std::optional<RelationshipPattern> pending;
-  std::optional<QuantifiedPath> pending_group;
+  if (!first.valid()) return failed(fail("Pattern element missing node"));
   NodeRef rest = first;
   if (first.rule() == Rule::node_pattern) {
-    QV_TRY(NodePattern start, build_node_pattern(first, depth));
-    part.start = std::move(start);
+    part.start = NodePattern();
+    if (!build_node_pattern(first, depth, part.start)) return false;
     rest = first.next_sibling(element);
   }
+  size_t relationships = 0;
+  bool has_group = false;
+  for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
+    relationships += e.rule() == Rule::relationship_pattern;
+    has_group |= e.rule() == Rule::quantified_path;
+  }
+  if (!has_group) {
+    // Without groups each relationship is built straight into the step it
+    // opens; the step is dropped again if no node follows it.
+    part.chain.reserve(part.chain.size() + relationships);
+    bool pending = false;
+    for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
+      if (e.rule() == Rule::relationship_pattern) {
+        if (pending) {
+          part.chain.back().relationship = RelationshipPattern();
+        } else {
+          part.chain.emplace_back();
+          pending = true;
+        }
+        if (!build_relationship_pattern(e, depth, part.chain.back().relationship)) return false;
+      } else if (e.rule() == Rule::node_pattern && pending) {
+        if (!build_node_pattern(e, depth, part.chain.back().node)) return false;
+        pending = false;
+      }
+    }
+    if (pending) part.chain.pop_back();
+    return true;
+  }
+  std::optional<RelationshipPattern> pending;
+  std::optional<QuantifiedPath> pending_group;
   for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
     if (e.rule() == Rule::relationship_pattern) {
-      QV_TRY(RelationshipPattern rel, build_relationship_pattern(e, depth));
-      pending = std::move(rel);
+      pending.emplace();
+      if (!build_relationship_pattern(e, depth, *pending)) return false;
     } else if (e.rule() == Rule::quantified_path) {
       if (pending_group) {
         part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
       }
-      QV_TRY(QuantifiedPath group, build_quantified_path(e, depth + 1));
-      pending_group = std::move(group);
+      auto group = build_quantified_path(e, depth + 1);
+      if (!group.ok()) return failed(std::move(group).error());
+      pending_group = std::move(group).value();
     } else if (e.rule() == Rule::node_pattern && pending) {
-      QV_TRY(NodePattern next, build_node_pattern(e, depth));
+      NodePattern next;
+      if (!build_node_pattern(e, depth, next)) return false;
       part.chain.push_back({std::move(*pending), std::move(next), std::nullopt});
       pending.reset();
     } else if (e.rule() == Rule::node_pattern && pending_group) {
-      QV_TRY(NodePattern next, build_node_pattern(e, depth));
+      NodePattern next;
+      if (!build_node_pattern(e, depth, next)) return false;
       part.chain.push_back({{}, std::move(next), Box<QuantifiedPath>(std::move(*pending_group))});
       pending_group.reset();
     }
@@ -198,8 +229,7 @@ Result<QuantifiedPath> TreeBuilder::build_quantified_path(NodeRef node, int dept
   QuantifiedPath group;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::pattern_element) {
-      QV_TRY(bool built, build_pattern_element(c, depth, group.path));
-      (void)built;
+      if (!build_pattern_element(c, depth, group.path)) return take_error();
     } else if (c.rule() == Rule::where_clause) {
       QV_TRY(Expr where, build_where(c, depth));
       group.where_clause = std::move(where);
@@ -216,21 +246,20 @@ Result<Expr> TreeBuilder::build_where(NodeRef where_clause, int depth) {
   return build_expression(e, depth);
 }
 
-Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
-  NodePattern pattern;
+bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& pattern) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      pattern.variable = name_of(c);
+      pattern.variable.emplace(name_text(c));
     } else if (c.rule() == Rule::node_labels) {
       pattern.labels.clear();
       std::vector<LabelExpr> parts;
       for (NodeRef l : children(c)) {
-        if (l.rule() == Rule::label_name) pattern.labels.push_back(name_of(l));
+        if (l.rule() == Rule::label_name) pattern.labels.emplace_back(name_text(l));
         if (l.rule() != Rule::label_expression) continue;
         // A lone name needs no expression.
         NodeRef only = l.only_child();
         if (parts.empty() && only.valid() && only.rule() == Rule::label_name) {
-          pattern.labels.push_back(name_of(only));
+          pattern.labels.emplace_back(name_text(only));
           continue;
         }
         if (parts.empty()) {
@@ -252,31 +281,30 @@ Result<NodePattern> TreeBuilder::build_node_pattern(NodeRef node, int depth) {
       if (names_only(whole)) append_names(whole, pattern.labels);
       pattern.label_expr = Box<LabelExpr>(std::move(whole));
     } else if (c.rule() == Rule::properties) {
-      QV_TRY(MapOrParam props, build_properties(c, depth));
-      pattern.properties = std::move(props);
+      if (!build_properties(c, depth, pattern.properties.emplace())) return false;
     } else if (c.rule() == Rule::where_clause) {
-      QV_TRY(Expr where, build_where(c, depth + 1));
-      pattern.where_clause = Box<Expr>(std::move(where));
+      auto where = build_where(c, depth + 1);
+      if (!where.ok()) return failed(std::move(where).error());
+      pattern.where_clause = Box<Expr>(std::move(where).value());
     }
   }
-  return pattern;
+  return true;
 }
 
-Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node, int depth) {
-  RelationshipPattern rel;
+bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, RelationshipPattern& rel) {
   rel.direction = read_direction(node.text());
   for (NodeRef c : children(node)) {
     switch (c.rule()) {
       case Rule::variable:
-        rel.variable = name_of(c);
+        rel.variable.emplace(name_text(c));
         break;
       case Rule::rel_types:
         rel.types.clear();
         for (NodeRef t : children(c)) {
-          if (t.rule() == Rule::rel_type_name) rel.types.push_back(name_of(t));
+          if (t.rule() == Rule::rel_type_name) rel.types.emplace_back(name_text(t));
           if (t.rule() != Rule::label_expression) continue;
           if (NodeRef only = t.only_child(); only.valid() && only.rule() == Rule::rel_type_name) {
-            rel.types.push_back(name_of(only));
+            rel.types.emplace_back(name_text(only));
             continue;
           }
           LabelExpr e = build_label_expr(t);
@@ -293,52 +321,50 @@ Result<RelationshipPattern> TreeBuilder::build_relationship_pattern(NodeRef node
         rel.range = read_quantifier(c.text());
         break;
       case Rule::where_clause: {
-        QV_TRY(Expr where, build_where(c, depth + 1));
-        rel.where_clause = Box<Expr>(std::move(where));
+        auto where = build_where(c, depth + 1);
+        if (!where.ok()) return failed(std::move(where).error());
+        rel.where_clause = Box<Expr>(std::move(where).value());
         break;
       }
       case Rule::range_literal:
         rel.range = read_range(c.text());
         break;
-      case Rule::properties: {
-        QV_TRY(MapOrParam props, build_properties(c, depth));
-        rel.properties = std::move(props);
+      case Rule::properties:
+        if (!build_properties(c, depth, rel.properties.emplace())) return false;
         break;
-      }
       default:
         break;
     }
   }
-  return rel;
+  return true;
 }
 
-Result<MapOrParam> TreeBuilder::build_properties(NodeRef node, int depth) {
+bool TreeBuilder::build_properties(NodeRef node, int depth, MapOrParam& out) {
   NodeRef inner = node.first_child();
-  if (!inner.valid()) return fail("Empty properties");
+  if (!inner.valid()) return failed(fail("Empty properties"));
   if (inner.rule() == Rule::map_literal) {
-    QV_TRY(PropertyMap map, build_map_literal(inner, depth));
-    return MapOrParam{MapOrParam::Map{std::move(map)}};
+    return build_map_literal(inner, depth, out.value.emplace<MapOrParam::Map>().entries);
   }
   if (inner.rule() == Rule::parameter) {
     std::string_view name = inner.text();
     while (!name.empty() && name.front() == '$') name.remove_prefix(1);
-    return MapOrParam{MapOrParam::Parameter{std::string(name)}};
+    out.value.emplace<MapOrParam::Parameter>(std::string(name));
+    return true;
   }
-  return fail("Unknown properties type");
+  return failed(fail("Unknown properties type"));
 }
 
-Result<PropertyMap> TreeBuilder::build_map_literal(NodeRef node, int depth) {
-  PropertyMap map;
+bool TreeBuilder::build_map_literal(NodeRef node, int depth, PropertyMap& map) {
   // Positions by key, kept only once a map grows past a handful of keys, so
   // a huge literal stays linear.
   std::unordered_map<std::string, size_t> index;
   for (NodeRef pair : children(node)) {
     if (pair.rule() != Rule::property_key_value_pair) continue;
     NodeRef key = pair.first_child();
-    if (!key.valid()) return fail("Map missing key");
+    if (!key.valid()) return failed(fail("Map missing key"));
     NodeRef value_node = key.next_sibling(pair);
-    if (!value_node.valid()) return fail("Map missing value");
-    QV_TRY(Expr value, build_expression(value_node, depth + 1));
+    if (!value_node.valid()) return failed(fail("Map missing value"));
+    QV_TRY_BOOL(Expr value, build_expression(value_node, depth + 1));
     std::string name = name_of(key);
     size_t existing = map.size();
     if (index.empty()) {
@@ -358,7 +384,7 @@ Result<PropertyMap> TreeBuilder::build_map_literal(NodeRef node, int depth) {
       for (size_t i = 0; i < map.size(); ++i) index.emplace(map[i].key, i);
     }
   }
-  return map;
+  return true;
 }
 
 }  // namespace quorvane

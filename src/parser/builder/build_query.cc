@@ -20,14 +20,6 @@ std::string with_rule(const char* prefix, NodeRef node) {
 
 }  // namespace
 
-std::string TreeBuilder::name_of(NodeRef node) {
-  std::string_view text = node.text();
-  if (text.size() >= 2 && text.front() == '`' && text.back() == '`') {
-    text = text.substr(1, text.size() - 2);
-  }
-  return std::string(text);
-}
-
 bool TreeBuilder::keyword_follows(size_t pos, std::string_view upper) const {
   return starts_with_keyword(text_, skip_ignorable(text_, pos), upper);
 }
@@ -50,171 +42,170 @@ Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {
     return CypherQuery(std::in_place_index<1>, std::move(call));
   }
   if (body.rule() == Rule::regular_query) {
-    QV_TRY(RegularQuery query, build_regular_query(body, 1));
-    return CypherQuery(std::in_place_index<0>, std::move(query));
+    // One returned object on every path lets it be built in place.
+    Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
+    if (!build_regular_query(body, 1, std::get<0>(*query))) query = take_error();
+    return query;
   }
   return fail(with_rule("Unknown statement type: ", body));
 }
 
-Result<RegularQuery> TreeBuilder::build_regular_query(NodeRef node, int depth) {
+bool TreeBuilder::build_regular_query(NodeRef node, int depth, RegularQuery& out) {
   NodeRef first = node.first_child();
-  if (!first.valid()) return fail("Missing single_query");
-  QV_TRY(SingleQuery first_query, build_single_query(first, depth));
-  RegularQuery query{std::move(first_query), {}};
+  if (!first.valid()) return failed(fail("Missing single_query"));
+  if (!build_single_query(first, depth, out.first)) return false;
   for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() != Rule::union_clause) continue;
     const bool all = keyword_follows(c.start() + 5, "ALL");
     NodeRef single = c.child(Rule::single_query);
-    if (!single.valid()) return fail("Missing union single_query");
-    QV_TRY(SingleQuery branch, build_single_query(single, depth));
-    query.unions.push_back({all, std::move(branch)});
+    if (!single.valid()) return failed(fail("Missing union single_query"));
+    UnionPart& branch = out.unions.emplace_back();
+    branch.all = all;
+    if (!build_single_query(single, depth, branch.query)) return false;
   }
-  return query;
+  return true;
 }
 
-Result<SingleQuery> TreeBuilder::build_single_query(NodeRef node, int depth) {
+bool TreeBuilder::build_single_query(NodeRef node, int depth, SingleQuery& out) {
   NodeRef inner = node.first_child();
-  if (!inner.valid()) return fail("Empty single_query");
+  if (!inner.valid()) return failed(fail("Empty single_query"));
   if (inner.rule() == Rule::single_part_query) {
-    SinglePartQuery part;
+    SinglePartQuery& part = out.emplace<0>();
     for (NodeRef c : children(inner)) {
       if (c.rule() == Rule::reading_clause) {
-        QV_TRY(ReadingClause clause, build_reading_clause(c, depth));
-        part.reading_clauses.push_back(std::move(clause));
+        // ReadingClause has no usable default constructor: Match's member
+        // initializers are not yet seen where the variant is declared.
+        ReadingClause& clause = part.reading_clauses.emplace_back(ReadingClause::Match{});
+        if (!build_reading_clause(c, depth, clause)) return false;
       } else if (c.rule() == Rule::updating_clause) {
-        QV_TRY(UpdatingClause clause, build_updating_clause(c, depth));
-        part.updating_clauses.push_back(std::move(clause));
+        if (!build_updating_clause(c, depth, part.updating_clauses.emplace_back())) return false;
       } else if (c.rule() == Rule::return_clause) {
-        QV_TRY(ReturnClause clause, build_return_clause(c, depth));
-        part.return_clause = std::move(clause);
+        if (!build_return_clause(c, depth, part.return_clause.emplace())) return false;
       }
     }
-    return SingleQuery(std::in_place_index<0>, std::move(part));
+    return true;
   }
   if (inner.rule() == Rule::multi_part_query) {
-    MultiPartQuery query;
+    MultiPartQuery& query = out.emplace<1>();
     std::vector<ReadingClause> reading;
     std::vector<UpdatingClause> updating;
     for (NodeRef c : children(inner)) {
       switch (c.rule()) {
         case Rule::reading_clause: {
-          QV_TRY(ReadingClause clause, build_reading_clause(c, depth));
-          reading.push_back(std::move(clause));
+          ReadingClause& clause = reading.emplace_back(ReadingClause::Match{});
+          if (!build_reading_clause(c, depth, clause)) return false;
           break;
         }
-        case Rule::updating_clause: {
-          QV_TRY(UpdatingClause clause, build_updating_clause(c, depth));
-          updating.push_back(std::move(clause));
+        case Rule::updating_clause:
+          if (!build_updating_clause(c, depth, updating.emplace_back())) return false;
           break;
-        }
         case Rule::with_clause: {
-          QV_TRY(WithClause with, build_with_clause(c, depth));
-          query.parts.push_back({std::move(reading), std::move(updating), std::move(with)});
+          QueryPart& part = query.parts.emplace_back();
+          part.reading_clauses = std::move(reading);
+          part.updating_clauses = std::move(updating);
           reading.clear();
           updating.clear();
+          if (!build_with_clause(c, depth, part.with_clause)) return false;
           break;
         }
-        case Rule::return_clause: {
-          QV_TRY(ReturnClause clause, build_return_clause(c, depth));
-          query.return_clause = std::move(clause);
+        case Rule::return_clause:
+          if (!build_return_clause(c, depth, query.return_clause.emplace())) return false;
           break;
-        }
         default:
           break;
       }
     }
     query.reading_clauses = std::move(reading);
     query.updating_clauses = std::move(updating);
-    return SingleQuery(std::in_place_index<1>, std::move(query));
+    return true;
   }
-  return fail(with_rule("Unknown single_query: ", inner));
+  return failed(fail(with_rule("Unknown single_query: ", inner)));
 }
 
-Result<WithClause> TreeBuilder::build_with_clause(NodeRef node, int depth) {
-  WithClause with;
+bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
   with.distinct = keyword_follows(node.start() + 4, "DISTINCT");
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::return_body) {
-      QV_TRY(ReturnBody body, build_return_body(c, depth));
-      with.items = std::move(body.items);
-      with.order_by = std::move(body.order_by);
-      with.skip = std::move(body.skip);
-      with.limit = std::move(body.limit);
+      if (!build_return_body(c, depth, {with.items, with.order_by, with.skip, with.limit})) {
+        return false;
+      }
     } else if (c.rule() == Rule::where_clause) {
       NodeRef e = c.first_child();
-      if (!e.valid()) return fail("WHERE missing expr");
-      QV_TRY(Expr where, build_expression(e, depth));
-      with.where_clause = std::move(where);
+      if (!e.valid()) return failed(fail("WHERE missing expr"));
+      QV_SET(with.where_clause, build_expression(e, depth));
     }
   }
-  return with;
+  return true;
 }
 
-Result<ReturnClause> TreeBuilder::build_return_clause(NodeRef node, int depth) {
-  ReturnClause ret;
+bool TreeBuilder::build_return_clause(NodeRef node, int depth, ReturnClause& ret) {
   ret.distinct = keyword_follows(node.start() + 6, "DISTINCT");
   for (NodeRef c : children(node)) {
     if (c.rule() != Rule::return_body) continue;
-    QV_TRY(ReturnBody body, build_return_body(c, depth));
-    ret.items = ReturnItems{false, std::move(body.items)};
-    ret.order_by = std::move(body.order_by);
-    ret.skip = std::move(body.skip);
-    ret.limit = std::move(body.limit);
+    ret.items.all = false;
+    if (!build_return_body(c, depth, {ret.items.items, ret.order_by, ret.skip, ret.limit})) {
+      return false;
+    }
   }
-  return ret;
+  return true;
 }
 
-Result<ReturnBody> TreeBuilder::build_return_body(NodeRef node, int depth) {
-  ReturnBody body;
+bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& body) {
+  // Each body replaces whatever an earlier one set.
+  body.items.clear();
+  body.order_by.reset();
+  body.skip.reset();
+  body.limit.reset();
   for (NodeRef c : children(node)) {
     switch (c.rule()) {
       case Rule::return_items: {
         if (!c.has_children()) break;  // "*"
+        size_t count = 0;
+        for (NodeRef item : children(c)) count += item.rule() == Rule::return_item;
+        body.items.reserve(count);
         for (NodeRef item : children(c)) {
           if (item.rule() != Rule::return_item) continue;
           NodeRef e = item.first_child();
-          if (!e.valid()) return fail("Return item missing expr");
-          QV_TRY(Expr expr, build_expression(e, depth));
-          ReturnItem ri{std::move(expr), std::nullopt};
+          if (!e.valid()) return failed(fail("Return item missing expr"));
+          auto expr = build_expression(e, depth);
+          if (!expr.ok()) return failed(std::move(expr).error());
+          ReturnItem& ri = body.items.emplace_back(std::move(expr).value(), std::nullopt);
           for (NodeRef a = e.next_sibling(item); a.valid(); a = a.next_sibling(item)) {
             if (a.rule() == Rule::variable) {
-              ri.alias = name_of(a);
+              ri.alias.emplace(name_text(a));
               break;
             }
           }
-          body.items.push_back(std::move(ri));
         }
         break;
       }
       case Rule::order_clause: {
-        std::vector<SortItem> sort;
+        std::vector<SortItem>& sort = body.order_by.emplace();
         for (NodeRef s : children(c)) {
           if (s.rule() != Rule::sort_item) continue;
-          QV_TRY(SortItem item, build_sort_item(s, depth));
-          sort.push_back(std::move(item));
+          auto item = build_sort_item(s, depth);
+          if (!item.ok()) return failed(std::move(item).error());
+          sort.push_back(std::move(item).value());
         }
-        body.order_by = std::move(sort);
         break;
       }
       case Rule::skip_clause: {
         NodeRef e = c.first_child();
-        if (!e.valid()) return fail("SKIP missing expr");
-        QV_TRY(Expr skip, build_expression(e, depth));
-        body.skip = std::move(skip);
+        if (!e.valid()) return failed(fail("SKIP missing expr"));
+        QV_SET(body.skip, build_expression(e, depth));
         break;
       }
       case Rule::limit_clause: {
         NodeRef e = c.first_child();
-        if (!e.valid()) return fail("LIMIT missing expr");
-        QV_TRY(Expr limit, build_expression(e, depth));
-        body.limit = std::move(limit);
+        if (!e.valid()) return failed(fail("LIMIT missing expr"));
+        QV_SET(body.limit, build_expression(e, depth));
         break;
       }
       default:
         break;
     }
   }
-  return body;
+  return true;
 }
 
 Result<SortItem> TreeBuilder::build_sort_item(NodeRef node, int depth) {
@@ -225,47 +216,53 @@ Result<SortItem> TreeBuilder::build_sort_item(NodeRef node, int depth) {
   return SortItem{std::move(expr), keyword_follows(e.end(), "DESC")};
 }
 
-Result<ReadingClause> TreeBuilder::build_reading_clause(NodeRef node, int depth) {
+bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& out) {
   NodeRef clause = node.first_child();
-  if (!clause.valid()) return fail("Empty reading_clause");
+  if (!clause.valid()) return failed(fail("Empty reading_clause"));
   switch (clause.rule()) {
     case Rule::match_clause: {
-      ReadingClause::Match match;
+      ReadingClause::Match& match =
+          out.clause.emplace<ReadingClause::Match>(ReadingClause::Match{});
       match.optional = starts_with_keyword(text_, clause.start(), "OPTIONAL");
       bool has_pattern = false;
       for (NodeRef c : children(clause)) {
         if (c.rule() == Rule::pattern) {
-          QV_TRY(Pattern pattern, build_pattern(c, depth));
-          match.pattern = std::move(pattern);
+          match.pattern.clear();
+          if (!build_pattern(c, depth, match.pattern)) return false;
           has_pattern = true;
         } else if (c.rule() == Rule::where_clause) {
           NodeRef e = c.first_child();
-          if (!e.valid()) return fail("Empty WHERE");
-          QV_TRY(Expr where, build_expression(e, depth));
-          match.where_clause = std::move(where);
+          if (!e.valid()) return failed(fail("Empty WHERE"));
+          QV_SET(match.where_clause, build_expression(e, depth));
         }
       }
-      if (!has_pattern) return fail("MATCH missing pattern");
-      return ReadingClause{std::move(match)};
+      if (!has_pattern) return failed(fail("MATCH missing pattern"));
+      return true;
     }
     case Rule::unwind_clause: {
       NodeRef e = clause.first_child();
-      if (!e.valid()) return fail("UNWIND missing expr");
-      QV_TRY(Expr expr, build_expression(e, depth));
+      if (!e.valid()) return failed(fail("UNWIND missing expr"));
+      auto expr = build_expression(e, depth);
+      if (!expr.ok()) return failed(std::move(expr).error());
       NodeRef var = e.next_sibling(clause);
-      if (!var.valid()) return fail("UNWIND missing variable");
-      return ReadingClause{ReadingClause::Unwind{std::move(expr), name_of(var)}};
+      if (!var.valid()) return failed(fail("UNWIND missing variable"));
+      out.clause.emplace<ReadingClause::Unwind>(std::move(expr).value(), name_of(var));
+      return true;
     }
     case Rule::in_query_call: {
-      QV_TRY(CallClause call, build_call_clause(clause, depth));
-      return ReadingClause{std::move(call)};
+      auto call = build_call_clause(clause, depth);
+      if (!call.ok()) return failed(std::move(call).error());
+      out.clause.emplace<CallClause>(std::move(call).value());
+      return true;
     }
     case Rule::call_subquery:
-      return build_call_subquery(clause, depth);
+      QV_SET(out, build_call_subquery(clause, depth));
+      return true;
     case Rule::load_csv_clause:
-      return build_load_csv(clause, depth);
+      QV_SET(out, build_load_csv(clause, depth));
+      return true;
     default:
-      return fail(with_rule("Unknown reading clause: ", clause));
+      return failed(fail(with_rule("Unknown reading clause: ", clause)));
   }
 }
 
@@ -309,64 +306,68 @@ Result<CallClause> TreeBuilder::build_call_clause(NodeRef node, int depth) {
   return call;
 }
 
-Result<UpdatingClause> TreeBuilder::build_updating_clause(NodeRef node, int depth) {
+bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause& out) {
   NodeRef clause = node.first_child();
-  if (!clause.valid()) return fail("Empty updating_clause");
+  if (!clause.valid()) return failed(fail("Empty updating_clause"));
   switch (clause.rule()) {
     case Rule::create_clause: {
       NodeRef p = clause.first_child();
-      if (!p.valid()) return fail("CREATE missing pattern");
-      QV_TRY(Pattern pattern, build_pattern(p, depth));
-      return UpdatingClause{UpdatingClause::Create{std::move(pattern)}};
+      if (!p.valid()) return failed(fail("CREATE missing pattern"));
+      return build_pattern(p, depth, out.clause.emplace<UpdatingClause::Create>().pattern);
     }
     case Rule::merge_clause: {
-      std::optional<PatternPart> part;
-      std::vector<std::vector<SetItem>> on_match;
-      std::vector<std::vector<SetItem>> on_create;
+      UpdatingClause::Merge& merge = out.clause.emplace<UpdatingClause::Merge>();
+      bool has_part = false;
       for (NodeRef c : children(clause)) {
         if (c.rule() == Rule::pattern_part) {
-          QV_TRY(PatternPart built, build_pattern_part(c, depth));
-          part = std::move(built);
+          merge.pattern_part = PatternPart();
+          if (!build_pattern_part(c, depth, merge.pattern_part)) return false;
+          has_part = true;
         } else if (c.rule() == Rule::on_match_or_create) {
           const bool is_match = keyword_follows(c.start() + 2, "MATCH");
           for (NodeRef s : children(c)) {
             if (s.rule() != Rule::set_clause) continue;
-            QV_TRY(std::vector<SetItem> items, build_set_clause(s, depth));
-            (is_match ? on_match : on_create).push_back(std::move(items));
+            auto items = build_set_clause(s, depth);
+            if (!items.ok()) return failed(std::move(items).error());
+            (is_match ? merge.on_match : merge.on_create).push_back(std::move(items).value());
           }
         }
       }
-      if (!part) return fail("MERGE missing pattern_part");
-      return UpdatingClause{
-          UpdatingClause::Merge{std::move(*part), std::move(on_match), std::move(on_create)}};
+      if (!has_part) return failed(fail("MERGE missing pattern_part"));
+      return true;
     }
     case Rule::set_clause: {
-      QV_TRY(std::vector<SetItem> items, build_set_clause(clause, depth));
-      return UpdatingClause{UpdatingClause::Set{std::move(items)}};
+      auto items = build_set_clause(clause, depth);
+      if (!items.ok()) return failed(std::move(items).error());
+      out.clause.emplace<UpdatingClause::Set>(std::move(items).value());
+      return true;
     }
     case Rule::remove_clause: {
-      UpdatingClause::Remove remove;
+      UpdatingClause::Remove& remove = out.clause.emplace<UpdatingClause::Remove>();
       for (NodeRef c : children(clause)) {
         if (c.rule() != Rule::remove_item) continue;
-        QV_TRY(RemoveItem item, build_remove_item(c));
-        remove.items.push_back(std::move(item));
+        auto item = build_remove_item(c);
+        if (!item.ok()) return failed(std::move(item).error());
+        remove.items.push_back(std::move(item).value());
       }
-      return UpdatingClause{std::move(remove)};
+      return true;
     }
     case Rule::foreach_clause:
-      return build_foreach(clause, depth);
+      QV_SET(out, build_foreach(clause, depth));
+      return true;
     case Rule::delete_clause: {
-      UpdatingClause::Delete del;
+      UpdatingClause::Delete& del = out.clause.emplace<UpdatingClause::Delete>();
       del.detach = starts_with_keyword(text_, clause.start(), "DETACH");
       for (NodeRef c : children(clause)) {
         if (c.rule() != Rule::expression) continue;
-        QV_TRY(Expr expr, build_expression(c, depth));
-        del.exprs.push_back(std::move(expr));
+        auto expr = build_expression(c, depth);
+        if (!expr.ok()) return failed(std::move(expr).error());
+        del.exprs.push_back(std::move(expr).value());
       }
-      return UpdatingClause{std::move(del)};
+      return true;
     }
     default:
-      return fail(with_rule("Unknown updating clause: ", clause));
+      return failed(fail(with_rule("Unknown updating clause: ", clause)));
   }
 }
 

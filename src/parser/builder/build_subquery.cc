@@ -35,8 +35,8 @@ Result<ReadingClause> TreeBuilder::build_call_subquery(NodeRef node, int depth) 
         }
         break;
       case Rule::regular_query: {
-        QV_TRY(RegularQuery query, build_regular_query(c, depth + 1));
-        *call.query = std::move(query);
+        *call.query = RegularQuery();
+        if (!build_regular_query(c, depth + 1, *call.query)) return take_error();
         has_query = true;
         break;
       }
@@ -95,8 +95,9 @@ Result<UpdatingClause> TreeBuilder::build_foreach(NodeRef node, int depth) {
       QV_TRY(Expr list, build_expression(c, depth + 1));
       foreach.list = std::move(list);
     } else if (c.rule() == Rule::updating_clause) {
-      QV_TRY(UpdatingClause clause, build_updating_clause(c, depth + 1));
-      foreach.clauses.push_back(std::move(clause));
+      if (!build_updating_clause(c, depth + 1, foreach.clauses.emplace_back())) {
+        return take_error();
+      }
     }
   }
   return UpdatingClause{std::move(foreach)};
@@ -111,11 +112,11 @@ Result<Expr> TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool co
   std::optional<Expr> where;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::regular_query) {
-      QV_TRY(RegularQuery query, build_regular_query(c, depth + 1));
+      RegularQuery query;
+      if (!build_regular_query(c, depth + 1, query)) return take_error();
       subquery = ExistsSubquery{std::move(query)};
     } else if (c.rule() == Rule::pattern) {
-      QV_TRY(Pattern built, build_pattern(c, depth + 1));
-      pattern = std::move(built);
+      if (!build_pattern(c, depth + 1, pattern.emplace())) return take_error();
     } else if (c.rule() == Rule::where_clause) {
       QV_TRY(Expr built, build_where(c, depth + 2));
       where = std::move(built);
@@ -139,7 +140,8 @@ Result<Expr> TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool co
 Result<Expr> TreeBuilder::build_collect(NodeRef node, int depth) {
   NodeRef query = node.child(Rule::regular_query);
   if (!query.valid()) return fail("Empty COLLECT subquery");
-  QV_TRY(RegularQuery built, build_regular_query(query, depth + 1));
+  RegularQuery built;
+  if (!build_regular_query(query, depth + 1, built)) return take_error();
   return Expr(Expr::CollectSubquery{Box<ExistsSubquery>(ExistsSubquery{std::move(built)})});
 }
 

@@ -27,41 +27,62 @@
     return std::move(QV_CONCAT(qv_result_, __LINE__)).error(); \
   decl = std::move(QV_CONCAT(qv_result_, __LINE__)).value()
 
+// QV_TRY inside a builder that returns bool: records the error and returns
+// false.
+#define QV_TRY_BOOL(decl, call)                                        \
+  auto QV_CONCAT(qv_result_, __LINE__) = (call);                       \
+  if (!QV_CONCAT(qv_result_, __LINE__).ok())                           \
+    return failed(std::move(QV_CONCAT(qv_result_, __LINE__)).error()); \
+  decl = std::move(QV_CONCAT(qv_result_, __LINE__)).value()
+
+// The same, assigning the value to `target`.
+#define QV_SET(target, call)                                          \
+  do {                                                                \
+    auto qv_result = (call);                                          \
+    if (!qv_result.ok()) return failed(std::move(qv_result).error()); \
+    target = std::move(qv_result).value();                            \
+  } while (0)
+
 namespace quorvane {
 
+// The parts of a WITH or RETURN clause that a return_body fills.
 struct ReturnBody {
-  std::vector<ReturnItem> items;
-  std::optional<std::vector<SortItem>> order_by;
-  std::optional<Expr> skip;
-  std::optional<Expr> limit;
+  std::vector<ReturnItem>& items;
+  std::optional<std::vector<SortItem>>& order_by;
+  std::optional<Expr>& skip;
+  std::optional<Expr>& limit;
 };
 
 class TreeBuilder {
  public:
   explicit TreeBuilder(std::string_view text) : text_(text) {}
 
+  // The builders that return bool write into a node their caller placed
+  // where it belongs, which spares moving large nodes up the call chain. They
+  // return false on failure, after recording the error for take_error().
+
   // Queries and clauses.
   Result<CypherQuery> build_query(NodeRef cypher);
-  Result<RegularQuery> build_regular_query(NodeRef node, int depth);
-  Result<SingleQuery> build_single_query(NodeRef node, int depth);
-  Result<ReadingClause> build_reading_clause(NodeRef node, int depth);
-  Result<UpdatingClause> build_updating_clause(NodeRef node, int depth);
+  bool build_regular_query(NodeRef node, int depth, RegularQuery& out);
+  bool build_single_query(NodeRef node, int depth, SingleQuery& out);
+  bool build_reading_clause(NodeRef node, int depth, ReadingClause& out);
+  bool build_updating_clause(NodeRef node, int depth, UpdatingClause& out);
   Result<std::vector<SetItem>> build_set_clause(NodeRef node, int depth);
   Result<CallClause> build_call_clause(NodeRef node, int depth);
-  Result<WithClause> build_with_clause(NodeRef node, int depth);
-  Result<ReturnClause> build_return_clause(NodeRef node, int depth);
-  Result<ReturnBody> build_return_body(NodeRef node, int depth);
+  bool build_with_clause(NodeRef node, int depth, WithClause& out);
+  bool build_return_clause(NodeRef node, int depth, ReturnClause& out);
+  bool build_return_body(NodeRef node, int depth, const ReturnBody& body);
   Result<SortItem> build_sort_item(NodeRef node, int depth);
   Result<RemoveItem> build_remove_item(NodeRef node);
 
   // Patterns.
-  Result<Pattern> build_pattern(NodeRef node, int depth);
-  Result<PatternPart> build_pattern_part(NodeRef node, int depth);
-  Result<bool> build_pattern_element(NodeRef element, int depth, PatternPart& part);
-  Result<NodePattern> build_node_pattern(NodeRef node, int depth);
-  Result<RelationshipPattern> build_relationship_pattern(NodeRef node, int depth);
-  Result<MapOrParam> build_properties(NodeRef node, int depth);
-  Result<PropertyMap> build_map_literal(NodeRef node, int depth);
+  bool build_pattern(NodeRef node, int depth, Pattern& out);
+  bool build_pattern_part(NodeRef node, int depth, PatternPart& out);
+  bool build_pattern_element(NodeRef element, int depth, PatternPart& part);
+  bool build_node_pattern(NodeRef node, int depth, NodePattern& out);
+  bool build_relationship_pattern(NodeRef node, int depth, RelationshipPattern& out);
+  bool build_properties(NodeRef node, int depth, MapOrParam& out);
+  bool build_map_literal(NodeRef node, int depth, PropertyMap& out);
 
   // Expressions; `depth` is where the built node will sit (the root is 1).
   Result<Expr> build_expression(NodeRef node, int depth);
@@ -71,7 +92,15 @@ class TreeBuilder {
   Result<PropertyExpr> build_property_expression(NodeRef node);
 
   // A name as written, without enclosing backticks.
-  static std::string name_of(NodeRef node);
+  static std::string name_of(NodeRef node) { return std::string(name_text(node)); }
+  // The same as a view, for constructing a name where it is stored.
+  static std::string_view name_text(NodeRef node) {
+    std::string_view text = node.text();
+    if (text.size() >= 2 && text.front() == '`' && text.back() == '`') {
+      text = text.substr(1, text.size() - 2);
+    }
+    return text;
+  }
 
   // The extended language (build_subquery.cc, build_label.cc,
   // build_extended_expression.cc).
@@ -102,8 +131,15 @@ class TreeBuilder {
   // skipped.
   bool keyword_follows(size_t pos, std::string_view upper) const;
   CypherError too_deep(NodeRef at) const;
+  // Records the first failure of a builder that returns bool.
+  bool failed(CypherError error) {
+    error_ = std::move(error);
+    return false;
+  }
+  CypherError take_error() { return std::move(*error_); }
 
   std::string_view text_;
+  std::optional<CypherError> error_;
 };
 
 }  // namespace quorvane

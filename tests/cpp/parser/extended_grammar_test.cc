@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/tree_text.h"
 #include "parse_test_util.h"
 #include "parser/parse.h"
 
@@ -306,6 +307,28 @@ TEST(ExtendedTree, MapProjectionReduceAndComprehension) {
   const auto* predicate = path.as<Expr::PatternPredicate>();
   ASSERT_NE(predicate, nullptr);
   EXPECT_EQ(predicate->pattern->chain[0].relationship.direction, Direction::Incoming);
+}
+
+// A path holding a group is built step by step; one without is built in
+// place. Plain steps must come out the same either way.
+TEST(ExtendedTree, StepsBesideAGroupReadAsWithout) {
+  auto grouped = parse_extended(
+      "MATCH p = (a:A {k: 1})-[r:R*1..2 {w: $w}]->(b:B) ((x)-[:S]->(y)){1,2} (c:C)"
+      "<-[:T|U]-(d {v: [1, 2]}) RETURN p");
+  ASSERT_TRUE(grouped.ok()) << grouped.error().message;
+  auto& part = std::get<ReadingClause::Match>(
+                   std::get<SinglePartQuery>(std::get<RegularQuery>(grouped.value()).first)
+                       .reading_clauses[0]
+                       .clause)
+                   .pattern[0];
+  ASSERT_EQ(part.chain.size(), 3u);
+  ASSERT_TRUE(part.chain[1].group.has_value());
+  // Without the group, the node after it follows the first step directly.
+  part.chain.erase(part.chain.begin() + 1);
+  auto plain = parse_extended(
+      "MATCH p = (a:A {k: 1})-[r:R*1..2 {w: $w}]->(b:B)<-[:T|U]-(d {v: [1, 2]}) RETURN p");
+  ASSERT_TRUE(plain.ok()) << plain.error().message;
+  EXPECT_EQ(testing::tree_text(grouped.value()), testing::tree_text(plain.value()));
 }
 
 TEST(ExtendedTree, QuantifiedPathsAndSelectors) {
