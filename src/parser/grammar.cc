@@ -222,6 +222,48 @@ class Matcher {
     return ok;
   }
 
+  // postfix_expr as a ladder level whose node is placed before its body
+  // runs: it usually stays (a property lookup, or the space it skips after
+  // its atom, makes it more than its atom), and placing it first saves
+  // moving the nodes below it. When it does hold a lone operand, its place is
+  // given back; the tree is the one ladder_rule gives.
+  template <class Body>
+  QV_ALWAYS_INLINE bool ladder_rule_placed_first(Rule r, Body&& body) {
+    if (!charge_work()) return false;
+    const size_t start = pos_;
+    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
+    const bool opens = !atomic_;
+    const size_t node = node_count_;
+    if (opens) push_node({r, static_cast<uint32_t>(start), 0, 0});
+    const bool ok = body();
+    if (ok) {
+      if (opens) {
+        const size_t child = node + 1;
+        const bool lone_operand = node_count_ > child && nodes_[child].next == node_count_ &&
+                                  nodes_[child].start == start && nodes_[child].end == pos_;
+        if (lone_operand) {
+          remove_node(node);
+        } else {
+          nodes_[node].end = static_cast<uint32_t>(pos_);
+          nodes_[node].next = static_cast<uint32_t>(node_count_);
+        }
+      }
+    } else {
+      node_count_ = node;
+      track(r, start, expected_len);
+    }
+    return ok;
+  }
+
+  // Takes out the node at index `at`, which heads all the nodes after it.
+  void remove_node(size_t at) {
+    for (size_t i = at; i + 1 < node_count_; ++i) {
+      nodes_[i] = nodes_[i + 1];
+      --nodes_[i].next;
+    }
+    --node_count_;
+  }
+
   // Puts `added` at index `at`, in front of the nodes from there on, which
   // become its subtree.
   void insert_node(size_t at, RuleNode added) {
@@ -1636,11 +1678,12 @@ class Matcher {
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return ladder_rule(R::postfix_expr, nullptr, [&] {
+      return ladder_rule_placed_first(R::postfix_expr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return ladder_rule(R::postfix_expr, nullptr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return ladder_rule_placed_first(R::postfix_expr,
+                                    [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
