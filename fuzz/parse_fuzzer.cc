@@ -2,15 +2,18 @@
 // six-line syntax error pointing inside the text; a success must give a tree
 // that copies, inspects the same way as a fresh parse, and survives
 // surrounding whitespace. Whatever the subset accepts, the extended language
-// accepts with the same tree.
+// accepts with the same tree. The matcher's optimisations (remembered
+// clauses and brackets, the first pass's shortcuts) change no match.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "../tests/support/tree_text.h"
 #include "fuzz_checks.h"
 #include "inspect/query_info.h"
+#include "parser/grammar.h"
 #include "parser/parse.h"
 
 using namespace quorvane;
@@ -43,12 +46,46 @@ Result<CypherQuery> check_language(std::string_view input, Language language) {
   return parsed;
 }
 
+bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].rule != b[i].rule || a[i].start != b[i].start || a[i].end != b[i].end ||
+        a[i].next != b[i].next) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Without the optimisations, text that nests brackets re-matches them at
+// every level and may reach the work limit; such inputs are not compared.
+void check_optimisations(std::string_view input, Language language) {
+  const MatchResult first_plain = match_first_pass(input, language, false);
+  if (!first_plain.failure.limit_note.empty()) return;
+  const MatchResult first = match_first_pass(input, language, true);
+  QV_FUZZ_CHECK(first.ok == first_plain.ok);
+  if (first.ok) QV_FUZZ_CHECK(same_nodes(first.nodes, first_plain.nodes));
+  const MatchResult plain = match_cypher(input, language, false);
+  if (!plain.failure.limit_note.empty()) return;
+  const MatchResult full = match_cypher(input, language, true);
+  QV_FUZZ_CHECK(full.ok == plain.ok);
+  if (full.ok) {
+    QV_FUZZ_CHECK(same_nodes(full.nodes, plain.nodes));
+  } else {
+    QV_FUZZ_CHECK(full.failure.position == plain.failure.position);
+    QV_FUZZ_CHECK(full.failure.expected == plain.failure.expected);
+    QV_FUZZ_CHECK(full.failure.limit_note.empty());
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const Result<CypherQuery> subset = check_language(input, Language::Subset);
   const Result<CypherQuery> extended = check_language(input, Language::Extended);
+  check_optimisations(input, Language::Subset);
+  check_optimisations(input, Language::Extended);
   if (subset.ok()) {
     QV_FUZZ_CHECK_MSG(extended.ok(), extended.ok() ? "" : extended.error().message);
     const std::string extended_text = testing::tree_text(extended.value());

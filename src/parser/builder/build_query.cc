@@ -75,7 +75,8 @@ bool TreeBuilder::build_single_query(NodeRef node, int depth, SingleQuery& out) 
       if (c.rule() == Rule::reading_clause) {
         // ReadingClause has no usable default constructor: Match's member
         // initializers are not yet seen where the variant is declared.
-        ReadingClause& clause = part.reading_clauses.emplace_back(ReadingClause::Match{});
+        ReadingClause& clause =
+            part.reading_clauses.emplace_back(ReadingClause{ReadingClause::Match{}});
         if (!build_reading_clause(c, depth, clause)) return false;
       } else if (c.rule() == Rule::updating_clause) {
         if (!build_updating_clause(c, depth, part.updating_clauses.emplace_back())) return false;
@@ -92,7 +93,7 @@ bool TreeBuilder::build_single_query(NodeRef node, int depth, SingleQuery& out) 
     for (NodeRef c : children(inner)) {
       switch (c.rule()) {
         case Rule::reading_clause: {
-          ReadingClause& clause = reading.emplace_back(ReadingClause::Match{});
+          ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
           if (!build_reading_clause(c, depth, clause)) return false;
           break;
         }
@@ -169,7 +170,8 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
           if (!e.valid()) return failed(fail("Return item missing expr"));
           auto expr = build_expression(e, depth);
           if (!expr.ok()) return failed(std::move(expr).error());
-          ReturnItem& ri = body.items.emplace_back(std::move(expr).value(), std::nullopt);
+          ReturnItem& ri =
+              body.items.emplace_back(ReturnItem{std::move(expr).value(), std::nullopt});
           for (NodeRef a = e.next_sibling(item); a.valid(); a = a.next_sibling(item)) {
             if (a.rule() == Rule::variable) {
               ri.alias.emplace(name_text(a));
@@ -246,7 +248,8 @@ bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& o
       if (!expr.ok()) return failed(std::move(expr).error());
       NodeRef var = e.next_sibling(clause);
       if (!var.valid()) return failed(fail("UNWIND missing variable"));
-      out.clause.emplace<ReadingClause::Unwind>(std::move(expr).value(), name_of(var));
+      out.clause.emplace<ReadingClause::Unwind>(
+          ReadingClause::Unwind{std::move(expr).value(), name_of(var)});
       return true;
     }
     case Rule::in_query_call: {
@@ -339,7 +342,7 @@ bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause&
     case Rule::set_clause: {
       auto items = build_set_clause(clause, depth);
       if (!items.ok()) return failed(std::move(items).error());
-      out.clause.emplace<UpdatingClause::Set>(std::move(items).value());
+      out.clause.emplace<UpdatingClause::Set>(UpdatingClause::Set{std::move(items).value()});
       return true;
     }
     case Rule::remove_clause: {
