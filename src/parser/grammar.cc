@@ -1027,6 +1027,7 @@ class Matcher {
   }
 
   bool reading_clause() {
+    if (ruled_out(next_is(kExtended ? "OMUCL" : "OMUC"))) return false;
     return memo_rule(R::reading_clause, [&] {
       if constexpr (kExtended) {
         return match_clause() || unwind_clause() || call_subquery() || in_query_call() ||
@@ -1151,6 +1152,7 @@ class Matcher {
   }
 
   bool updating_clause() {
+    if (ruled_out(next_is(kExtended ? "CMSRDF" : "CMSRD"))) return false;
     return memo_rule(R::updating_clause, [&] {
       if constexpr (kExtended) {
         if (foreach_clause()) return true;
@@ -1686,6 +1688,7 @@ class Matcher {
                                     [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
+    if (ruled_out(next_is(".["))) return false;
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
     return cur() == '[' ? bracket_memo_rule(R::postfix_op, body) : rule(R::postfix_op, body);
   }
