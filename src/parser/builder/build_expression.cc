@@ -316,7 +316,7 @@ bool TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped, const char* 
     const char op = text_[skip_ignorable(text_, previous.end())];
     Expr* right = nullptr;
     with_chain_operator(node.rule(), op, [&]<class Op>() {
-      right = chain.place(Op{{chain.take(), empty_box()}}).right.get();
+      right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
     });
     if (!build_expression(c, operand_depth, *right)) return false;
     previous = c;
@@ -356,9 +356,9 @@ bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
     // IS NULL and IS NOT NULL take no right operand.
     if (starts_upper(text, "IS")) {
       if (keyword_follows(op.start() + 2, "NOT")) {
-        chain.place(Expr::IsNotNull{{chain.take()}});
+        chain.place<Expr::IsNotNull>(Expr::IsNotNull{{chain.take()}});
       } else {
-        chain.place(Expr::IsNull{{chain.take()}});
+        chain.place<Expr::IsNull>(Expr::IsNull{{chain.take()}});
       }
       continue;
     }
@@ -372,7 +372,7 @@ bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
     }
     Expr* right = nullptr;
     with_comparison(kind, [&]<class Op>() {
-      right = chain.place(Op{{chain.take(), empty_box()}}).right.get();
+      right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
     });
     if (!build_expression(c, operand_depth, *right)) return false;
     c = c.next_sibling(node);
@@ -406,11 +406,11 @@ bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
     if (op.rule() == Rule::property_lookup) {
       NodeRef key = op.first_child();
       if (!key.valid()) return failed(fail("Property lookup missing key"));
-      chain.place(Expr::Property{chain.take(), std::string(name_text(key))});
+      chain.place<Expr::Property>(chain.take(), TextCopy{name_text(key)});
     } else if (op.rule() == Rule::subscript_op) {
       NodeRef index_node = op.first_child();
       if (!index_node.valid()) return failed(fail("Subscript missing index"));
-      Expr& index = *chain.place(Expr::Index{chain.take(), empty_box()}).index;
+      Expr& index = *chain.place<Expr::Index>(chain.take(), empty_box()).index;
       if (!build_expression(index_node, inner_depth, index)) return false;
     } else if (op.rule() == Rule::list_slice_op) {
       // A bound written right after "[" is `from`; one after ".." is `to`.
@@ -418,7 +418,7 @@ bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
       NodeRef second = first.valid() ? first.next_sibling(op) : NodeRef();
       const bool starts_with_dots =
           text_.compare(skip_ignorable(text_, op.start() + 1), 2, "..") == 0;
-      Expr::Slice& slice = chain.place(Expr::Slice{chain.take(), std::nullopt, std::nullopt});
+      Expr::Slice& slice = chain.place<Expr::Slice>(chain.take(), std::nullopt, std::nullopt);
       if (first.valid()) {
         Box<Expr>& bound = (starts_with_dots ? slice.to : slice.from).emplace(empty_box());
         if (!build_expression(first, inner_depth, *bound)) return false;
@@ -519,11 +519,11 @@ bool TreeBuilder::build_atom(NodeRef node, int depth, Expr& out) {
     case Rule::parameter: {
       std::string_view name = inner.text();
       while (!name.empty() && name.front() == '$') name.remove_prefix(1);
-      out.node.emplace<Expr::Parameter>(std::string(name));
+      out.node.emplace<Expr::Parameter>(TextCopy{name});
       return true;
     }
     case Rule::variable:
-      out.node.emplace<Expr::Variable>(std::string(name_text(inner)));
+      out.node.emplace<Expr::Variable>(TextCopy{name_text(inner)});
       return true;
     default:
       return failed(fail("Unknown atom: " + std::string(rule_name(inner.rule()))));
@@ -591,7 +591,7 @@ bool TreeBuilder::build_literal(NodeRef node, int depth, Expr& out) {
       out.node.emplace<Expr::Float>(Expr::Float{read_float(text)});
       return true;
     case Rule::string_literal:
-      out.node.emplace<Expr::String>(std::string(text.substr(1, text.size() - 2)));
+      out.node.emplace<Expr::String>(TextCopy{text.substr(1, text.size() - 2)});
       return true;
     case Rule::boolean_literal:
       out.node.emplace<Expr::Boolean>(Expr::Boolean{equals_upper(text, "TRUE")});

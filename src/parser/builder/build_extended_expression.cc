@@ -137,7 +137,7 @@ bool TreeBuilder::build_type_predicate(NodeRef predicate, OperatorChain& chain) 
   // IS NOT :: and IS NOT TYPED negate; `::` alone never does.
   const bool negated = starts_with_keyword(text_, predicate.start(), "IS") &&
                        keyword_follows(predicate.start() + 2, "NOT");
-  chain.place(Expr::TypePredicate{chain.take(), normalized_type(type.text()), negated});
+  chain.place<Expr::TypePredicate>(chain.take(), normalized_type(type.text()), negated);
   return true;
 }
 
@@ -150,7 +150,7 @@ bool TreeBuilder::build_label_check(NodeRef check, OperatorChain& chain) {
   if (parts.empty()) return failed(fail("Label check missing labels"));
   LabelExpr labels = parts.size() == 1 ? std::move(parts.front())
                                        : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
-  chain.place(Expr::LabelCheck{chain.take(), Box<LabelExpr>(std::move(labels))});
+  chain.place<Expr::LabelCheck>(chain.take(), Box<LabelExpr>(std::move(labels)));
   return true;
 }
 

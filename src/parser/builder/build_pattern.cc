@@ -371,7 +371,7 @@ bool TreeBuilder::build_map_literal(NodeRef node, int depth, PropertyMap& map) {
       continue;
     }
     if (!index.empty()) index.emplace(name, map.size());
-    MapEntry& entry = map.emplace_back(std::string(name), Expr::Null{});
+    MapEntry& entry = map.emplace_back(TextCopy{name}, Expr::Null{});
     if (!build_expression(value_node, depth + 1, entry.value)) return false;
     if (map.size() == 16) {
       for (size_t i = 0; i < map.size(); ++i) index.emplace(map[i].key, i);

@@ -19,6 +19,13 @@
 
 namespace quorvane {
 
+// Converts to a copy of `text`. A member initialized from one is built where
+// it is stored, where a temporary std::string would be built and then moved.
+struct TextCopy {
+  std::string_view text;
+  operator std::string() const { return std::string(text); }
+};
+
 // An expression node holding a placeholder, for a builder to overwrite.
 inline Box<Expr> empty_box() {
   return Box<Expr>(std::in_place, Expr::Null{});
@@ -35,12 +42,12 @@ class OperatorChain {
   Expr& first() { return *value_; }
   // The value so far, for the next operator to hold.
   Box<Expr> take() { return std::move(value_); }
-  // Places the next operator, which holds the value so far.
-  template <class Op>
-  Op& place(Op&& node) {
-    if (--remaining_ == 0) return out_.node.emplace<Op>(std::move(node));
-    value_ = Box<Expr>(std::in_place, std::move(node));
-    return *std::get_if<Op>(&value_->node);
+  // Places the next operator, constructed from `args`, one of which holds
+  // the value so far.
+  template <class Op, class... Args>
+  Op& place(Args&&... args) {
+    Expr& dest = --remaining_ == 0 ? out_ : *(value_ = empty_box());
+    return dest.node.emplace<Op>(std::forward<Args>(args)...);
   }
   // Moves the value to the destination when fewer operators were placed
   // than announced.
