@@ -31,6 +31,17 @@ class Box {
   // parameter would move each one twice.
   Box(T&& value) : ptr_(new T(std::move(value))) {}
   Box(const T& value) : ptr_(new T(value)) {}
+  // The value constructed in place from `args`: one allocation, no move.
+  // Aggregates take braces: not every compiler in use reads parenthesised
+  // aggregate initialisation yet.
+  template <class... Args>
+  explicit Box(std::in_place_t, Args&&... args) {
+    if constexpr (std::is_aggregate_v<T>) {
+      ptr_ = new T{std::forward<Args>(args)...};
+    } else {
+      ptr_ = new T(std::forward<Args>(args)...);
+    }
+  }
   Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
   Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
   Box& operator=(const Box& other) {

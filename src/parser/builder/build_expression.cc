@@ -20,22 +20,27 @@ CypherError fail(std::string message) {
   return CypherError::parse(std::move(message));
 }
 
-template <class Op>
-Expr binary(Expr left, Expr right) {
-  return Expr(Op{{Box<Expr>(std::move(left)), Box<Expr>(std::move(right))}});
-}
-
-template <class Op>
-Expr unary(Expr operand) {
-  return Expr(Op{{Box<Expr>(std::move(operand))}});
-}
-
 std::string upper_text(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
   return out;
+}
+
+// Whether `text` starts with `upper` in any letter case.
+bool starts_upper(std::string_view text, std::string_view upper) {
+  if (text.size() < upper.size()) return false;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
+
+bool equals_upper(std::string_view text, std::string_view upper) {
+  return text.size() == upper.size() && starts_upper(text, upper);
 }
 
 int64_t read_integer(std::string_view text) {
@@ -59,15 +64,6 @@ double read_float(std::string_view text) {
   if (ec != std::errc()) return 0.0;
   (void)end;
   return value;
-}
-
-// Operand children of a chain node, leaving out its keyword-operator nodes.
-std::vector<NodeRef> operands(NodeRef node, Rule skipped) {
-  std::vector<NodeRef> out;
-  for (NodeRef c : children(node)) {
-    if (c.rule() != skipped) out.push_back(c);
-  }
-  return out;
 }
 
 // The keyword-operator rule between the operands of a chain, if any.
@@ -103,15 +99,110 @@ const char* chain_empty_message(Rule chain) {
   }
 }
 
+// Calls `f.operator()<Op>()` with the node type of a chain operator; `op` is
+// the operator's character where the chain rule allows more than one.
+template <class F>
+void with_chain_operator(Rule chain, char op, F&& f) {
+  switch (chain) {
+    case Rule::or_expr:
+      return f.template operator()<Expr::Or>();
+    case Rule::xor_expr:
+      return f.template operator()<Expr::Xor>();
+    case Rule::and_expr:
+      return f.template operator()<Expr::And>();
+    case Rule::mod_expr:
+      return f.template operator()<Expr::Modulo>();
+    case Rule::power_expr:
+      return f.template operator()<Expr::Power>();
+    default:
+      break;
+  }
+  switch (op) {
+    case '-':
+      return f.template operator()<Expr::Subtract>();
+    case '|':
+      return f.template operator()<Expr::Concatenate>();
+    case '+':
+      return f.template operator()<Expr::Add>();
+    case '/':
+      return f.template operator()<Expr::Divide>();
+    default:
+      return f.template operator()<Expr::Multiply>();
+  }
+}
+
+// The binary comparison operators, in the order they are tested.
+enum class Comparison {
+  Equal,
+  NotEqual,
+  LessThan,
+  LessOrEqual,
+  GreaterThan,
+  GreaterOrEqual,
+  RegexMatch,
+  In,
+  StartsWith,
+  EndsWith,
+  Contains,
+  Unknown
+};
+
+Comparison comparison_of(std::string_view op) {
+  if (op == "=") return Comparison::Equal;
+  if (op == "<>") return Comparison::NotEqual;
+  if (op == "<") return Comparison::LessThan;
+  if (op == "<=") return Comparison::LessOrEqual;
+  if (op == ">") return Comparison::GreaterThan;
+  if (op == ">=") return Comparison::GreaterOrEqual;
+  if (op == "=~") return Comparison::RegexMatch;
+  if (equals_upper(op, "IN")) return Comparison::In;
+  if (starts_upper(op, "STARTS")) return Comparison::StartsWith;
+  if (starts_upper(op, "ENDS")) return Comparison::EndsWith;
+  if (equals_upper(op, "CONTAINS")) return Comparison::Contains;
+  return Comparison::Unknown;
+}
+
+// Calls `f.operator()<Op>()` with the node type of a binary comparison.
+template <class F>
+void with_comparison(Comparison kind, F&& f) {
+  switch (kind) {
+    case Comparison::Equal:
+      return f.template operator()<Expr::Equal>();
+    case Comparison::NotEqual:
+      return f.template operator()<Expr::NotEqual>();
+    case Comparison::LessThan:
+      return f.template operator()<Expr::LessThan>();
+    case Comparison::LessOrEqual:
+      return f.template operator()<Expr::LessOrEqual>();
+    case Comparison::GreaterThan:
+      return f.template operator()<Expr::GreaterThan>();
+    case Comparison::GreaterOrEqual:
+      return f.template operator()<Expr::GreaterOrEqual>();
+    case Comparison::RegexMatch:
+      return f.template operator()<Expr::RegexMatch>();
+    case Comparison::In:
+      return f.template operator()<Expr::In>();
+    case Comparison::StartsWith:
+      return f.template operator()<Expr::StartsWith>();
+    case Comparison::EndsWith:
+      return f.template operator()<Expr::EndsWith>();
+    default:
+      return f.template operator()<Expr::Contains>();
+  }
+}
+
 }  // namespace
 
-Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
+bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
+  // Where the node now being built goes: operators with a single operand
+  // are placed first and the loop goes on inside them.
+  Expr* dest = &out;
   for (;;) {
-    if (depth > kMaxTreeDepth) return too_deep(node);
+    if (depth > kMaxTreeDepth) return failed(too_deep(node));
     switch (node.rule()) {
       case Rule::expression: {
         NodeRef c = node.first_child();
-        if (!c.valid()) return fail("Empty expression");
+        if (!c.valid()) return failed(fail("Empty expression"));
         node = c;
         continue;
       }
@@ -130,7 +221,7 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
           continue;
         }
         return fold_chain(node, depth, chain_operator_rule(node.rule()),
-                          chain_empty_message(node.rule()));
+                          chain_empty_message(node.rule()), *dest);
       }
       case Rule::not_expr: {
         // NOT keywords, then the operand (of any lower level).
@@ -143,15 +234,15 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
             operand = c;
           }
         }
-        if (!operand.valid()) return fail("NOT missing comparison_expr");
-        if (nots == 0) {
-          node = operand;
-          continue;
+        if (!operand.valid()) return failed(fail("NOT missing comparison_expr"));
+        node = operand;
+        if (nots == 0) continue;
+        if (depth + nots > kMaxTreeDepth) return failed(too_deep(operand));
+        for (int i = 0; i < nots; ++i) {
+          dest = &*dest->node.emplace<Expr::Not>(Expr::Not{{empty_box()}}).operand;
         }
-        if (depth + nots > kMaxTreeDepth) return too_deep(operand);
-        QV_TRY(Expr result, build_expression(operand, depth + nots));
-        for (int i = 0; i < nots; ++i) result = unary<Expr::Not>(std::move(result));
-        return result;
+        depth += nots;
+        continue;
       }
       case Rule::comparison_expr: {
         NodeRef only = node.only_child();
@@ -159,17 +250,17 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
           node = only;
           continue;
         }
-        return build_comparison_expr(node, depth);
+        return build_comparison_expr(node, depth, *dest);
       }
       case Rule::unary_expr: {
         NodeRef postfix = node.first_child();
-        if (!postfix.valid()) return fail("Unary missing postfix");
-        if (node.text().empty() || node.text().front() != '-') {
-          node = postfix;
-          continue;
-        }
-        QV_TRY(Expr operand, build_expression(postfix, depth + 1));
-        return unary<Expr::Negate>(std::move(operand));
+        if (!postfix.valid()) return failed(fail("Unary missing postfix"));
+        const bool negated = !node.text().empty() && node.text().front() == '-';
+        node = postfix;
+        if (!negated) continue;
+        dest = &*dest->node.emplace<Expr::Negate>(Expr::Negate{{empty_box()}}).operand;
+        ++depth;
+        continue;
       }
       case Rule::postfix_expr: {
         NodeRef only = node.only_child();
@@ -177,76 +268,65 @@ Result<Expr> TreeBuilder::build_expression(NodeRef node, int depth) {
           node = only;
           continue;
         }
-        return build_postfix_expr(node, depth);
+        return build_postfix_expr(node, depth, *dest);
       }
       case Rule::atom: {
         // Parentheses leave no node of their own: continue with the inside.
         NodeRef inner = node.first_child();
         if (inner.valid() && inner.rule() == Rule::parenthesized_expr) {
           NodeRef e = inner.first_child();
-          if (!e.valid()) return fail("Empty paren expr");
+          if (!e.valid()) return failed(fail("Empty paren expr"));
           node = e;
           continue;
         }
-        return build_atom(node, depth);
+        return build_atom(node, depth, *dest);
       }
       default:
-        return fail("Unexpected rule in expression: " + std::string(rule_name(node.rule())));
+        return failed(
+            fail("Unexpected rule in expression: " + std::string(rule_name(node.rule()))));
     }
   }
 }
 
 // Folds a chain of operands to the left: a OR b OR c is Or(Or(a, b), c).
-Result<Expr> TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped,
-                                     const char* empty_message) {
-  std::vector<NodeRef> parts = operands(node, skipped);
-  if (parts.empty()) return fail(empty_message);
-  if (parts.size() == 1) return build_expression(parts[0], depth);
+bool TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped, const char* empty_message,
+                             Expr& out) {
+  int count = 0;
+  NodeRef first;
+  for (NodeRef c : children(node)) {
+    if (c.rule() == skipped) continue;
+    if (count++ == 0) first = c;
+  }
+  if (count == 0) return failed(fail(empty_message));
+  if (count == 1) return build_expression(first, depth, out);
   // The chain nests one level per operator; operands sit below all of them.
-  const int operand_depth = depth + static_cast<int>(parts.size()) - 1;
-  if (operand_depth > kMaxTreeDepth) return too_deep(parts[kMaxTreeDepth - depth]);
-  QV_TRY(Expr result, build_expression(parts[0], operand_depth));
-  for (size_t i = 1; i < parts.size(); ++i) {
-    QV_TRY(Expr right, build_expression(parts[i], operand_depth));
-    switch (node.rule()) {
-      case Rule::or_expr:
-        result = binary<Expr::Or>(std::move(result), std::move(right));
-        break;
-      case Rule::xor_expr:
-        result = binary<Expr::Xor>(std::move(result), std::move(right));
-        break;
-      case Rule::and_expr:
-        result = binary<Expr::And>(std::move(result), std::move(right));
-        break;
-      case Rule::mod_expr:
-        result = binary<Expr::Modulo>(std::move(result), std::move(right));
-        break;
-      case Rule::power_expr:
-        result = binary<Expr::Power>(std::move(result), std::move(right));
-        break;
-      default: {
-        // "+"/"-" or "*"/"/": the operator stands between the two operands.
-        const char op = text_[skip_ignorable(text_, parts[i - 1].end())];
-        if (op == '-') {
-          result = binary<Expr::Subtract>(std::move(result), std::move(right));
-        } else if (op == '|') {
-          result = binary<Expr::Concatenate>(std::move(result), std::move(right));
-        } else if (op == '+') {
-          result = binary<Expr::Add>(std::move(result), std::move(right));
-        } else if (op == '/') {
-          result = binary<Expr::Divide>(std::move(result), std::move(right));
-        } else {
-          result = binary<Expr::Multiply>(std::move(result), std::move(right));
-        }
-      }
+  const int operand_depth = depth + count - 1;
+  if (operand_depth > kMaxTreeDepth) {
+    int n = kMaxTreeDepth - depth;
+    for (NodeRef c : children(node)) {
+      if (c.rule() != skipped && n-- == 0) return failed(too_deep(c));
     }
   }
-  return result;
+  OperatorChain chain(out, count - 1);
+  if (!build_expression(first, operand_depth, chain.first())) return false;
+  NodeRef previous = first;
+  for (NodeRef c : children(node)) {
+    if (c.rule() == skipped || c.index() <= first.index()) continue;
+    // "+"/"-" or "*"/"/": the operator stands between the two operands.
+    const char op = text_[skip_ignorable(text_, previous.end())];
+    Expr* right = nullptr;
+    with_chain_operator(node.rule(), op, [&]<class Op>() {
+      right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
+    });
+    if (!build_expression(c, operand_depth, *right)) return false;
+    previous = c;
+  }
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_comparison_expr(NodeRef node, int depth) {
+bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
   NodeRef first = node.first_child();
-  if (!first.valid()) return fail("Empty comparison_expr");
+  if (!first.valid()) return failed(fail("Empty comparison_expr"));
   // Type predicates and IS-label checks (extended language) take no right
   // operand, like IS NULL.
   auto is_operator = [](Rule r) {
@@ -254,301 +334,301 @@ Result<Expr> TreeBuilder::build_comparison_expr(NodeRef node, int depth) {
   };
   int ops = 0;
   for (NodeRef c : children(node)) ops += is_operator(c.rule());
-  if (ops == 0) return build_expression(first, depth);
+  if (ops == 0) return build_expression(first, depth, out);
   const int operand_depth = depth + ops;
-  if (operand_depth > kMaxTreeDepth) return too_deep(first);
+  if (operand_depth > kMaxTreeDepth) return failed(too_deep(first));
 
-  QV_TRY(Expr result, build_expression(first, operand_depth));
+  OperatorChain chain(out, ops);
+  if (!build_expression(first, operand_depth, chain.first())) return false;
   NodeRef c = first.next_sibling(node);
   while (c.valid() && is_operator(c.rule())) {
     const NodeRef op = c;
-    if (op.rule() != Rule::comparison_op) {
-      c = c.next_sibling(node);
-      if (op.rule() == Rule::type_predicate) {
-        QV_TRY(Expr built, build_type_predicate(op, std::move(result)));
-        result = std::move(built);
+    c = c.next_sibling(node);
+    if (op.rule() == Rule::type_predicate) {
+      if (!build_type_predicate(op, chain)) return false;
+      continue;
+    }
+    if (op.rule() == Rule::label_check) {
+      if (!build_label_check(op, chain)) return false;
+      continue;
+    }
+    const std::string_view text = op.text();
+    // IS NULL and IS NOT NULL take no right operand.
+    if (starts_upper(text, "IS")) {
+      if (keyword_follows(op.start() + 2, "NOT")) {
+        chain.place<Expr::IsNotNull>(Expr::IsNotNull{{chain.take()}});
       } else {
-        QV_TRY(Expr built, build_label_check(op, std::move(result)));
-        result = std::move(built);
+        chain.place<Expr::IsNull>(Expr::IsNull{{chain.take()}});
       }
       continue;
     }
-    const std::string upper = upper_text(op.text());
-    c = c.next_sibling(node);
-    // IS NULL and IS NOT NULL take no right operand.
-    if (upper.compare(0, 2, "IS") == 0) {
-      const bool negated = keyword_follows(op.start() + 2, "NOT");
-      result = negated ? unary<Expr::IsNotNull>(std::move(result))
-                       : unary<Expr::IsNull>(std::move(result));
-      continue;
-    }
     if (!c.valid()) break;
-    QV_TRY(Expr right, build_expression(c, operand_depth));
-    c = c.next_sibling(node);
-    if (upper == "=") {
-      result = binary<Expr::Equal>(std::move(result), std::move(right));
-    } else if (upper == "<>") {
-      result = binary<Expr::NotEqual>(std::move(result), std::move(right));
-    } else if (upper == "<") {
-      result = binary<Expr::LessThan>(std::move(result), std::move(right));
-    } else if (upper == "<=") {
-      result = binary<Expr::LessOrEqual>(std::move(result), std::move(right));
-    } else if (upper == ">") {
-      result = binary<Expr::GreaterThan>(std::move(result), std::move(right));
-    } else if (upper == ">=") {
-      result = binary<Expr::GreaterOrEqual>(std::move(result), std::move(right));
-    } else if (upper == "=~") {
-      result = binary<Expr::RegexMatch>(std::move(result), std::move(right));
-    } else if (upper == "IN") {
-      result = binary<Expr::In>(std::move(result), std::move(right));
-    } else if (upper.size() > 5 && upper.compare(0, 6, "STARTS") == 0) {
-      result = binary<Expr::StartsWith>(std::move(result), std::move(right));
-    } else if (upper.size() > 3 && upper.compare(0, 4, "ENDS") == 0) {
-      result = binary<Expr::EndsWith>(std::move(result), std::move(right));
-    } else if (upper == "CONTAINS") {
-      result = binary<Expr::Contains>(std::move(result), std::move(right));
-    } else {
-      return fail("Unknown comparison op: " + upper);
+    const Comparison kind = comparison_of(text);
+    if (kind == Comparison::Unknown) {
+      // The right operand's failure, if any, comes first.
+      Expr right(Expr::Null{});
+      if (!build_expression(c, operand_depth, right)) return false;
+      return failed(fail("Unknown comparison op: " + upper_text(text)));
     }
+    Expr* right = nullptr;
+    with_comparison(kind, [&]<class Op>() {
+      right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
+    });
+    if (!build_expression(c, operand_depth, *right)) return false;
+    c = c.next_sibling(node);
   }
-  return result;
+  chain.finish();
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_postfix_expr(NodeRef node, int depth) {
+bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
   NodeRef atom = node.first_child();
-  if (!atom.valid()) return fail("Postfix missing atom");
+  if (!atom.valid()) return failed(fail("Postfix missing atom"));
   int ops = 0;
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     ops += c.rule() == Rule::postfix_op || c.rule() == Rule::label_check;
   }
-  if (ops == 0) return build_expression(atom, depth);
+  if (ops == 0) return build_expression(atom, depth, out);
   // Each operator wraps what came before: the atom sits below all of them.
   const int inner_depth = depth + ops;
-  if (inner_depth > kMaxTreeDepth) return too_deep(atom);
+  if (inner_depth > kMaxTreeDepth) return failed(too_deep(atom));
 
-  QV_TRY(Expr result, build_expression(atom, inner_depth));
+  OperatorChain chain(out, ops);
+  if (!build_expression(atom, inner_depth, chain.first())) return false;
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() == Rule::label_check) {
-      QV_TRY(Expr built, build_label_check(c, std::move(result)));
-      result = std::move(built);
+      if (!build_label_check(c, chain)) return false;
       continue;
     }
     if (c.rule() != Rule::postfix_op) continue;
     NodeRef op = c.first_child();
-    if (!op.valid()) return fail("Empty postfix_op");
+    if (!op.valid()) return failed(fail("Empty postfix_op"));
     if (op.rule() == Rule::property_lookup) {
       NodeRef key = op.first_child();
-      if (!key.valid()) return fail("Property lookup missing key");
-      result = Expr(Expr::Property{Box<Expr>(std::move(result)), name_of(key)});
+      if (!key.valid()) return failed(fail("Property lookup missing key"));
+      chain.place<Expr::Property>(chain.take(), TextCopy{name_text(key)});
     } else if (op.rule() == Rule::subscript_op) {
       NodeRef index_node = op.first_child();
-      if (!index_node.valid()) return fail("Subscript missing index");
-      QV_TRY(Expr index, build_expression(index_node, inner_depth));
-      result = Expr(Expr::Index{Box<Expr>(std::move(result)), Box<Expr>(std::move(index))});
+      if (!index_node.valid()) return failed(fail("Subscript missing index"));
+      Expr& index = *chain.place<Expr::Index>(chain.take(), empty_box()).index;
+      if (!build_expression(index_node, inner_depth, index)) return false;
     } else if (op.rule() == Rule::list_slice_op) {
       // A bound written right after "[" is `from`; one after ".." is `to`.
       NodeRef first = op.first_child();
       NodeRef second = first.valid() ? first.next_sibling(op) : NodeRef();
       const bool starts_with_dots =
           text_.compare(skip_ignorable(text_, op.start() + 1), 2, "..") == 0;
-      std::optional<Box<Expr>> from;
-      std::optional<Box<Expr>> to;
+      Expr::Slice& slice = chain.place<Expr::Slice>(chain.take(), std::nullopt, std::nullopt);
       if (first.valid()) {
-        QV_TRY(Expr bound, build_expression(first, inner_depth));
-        (starts_with_dots ? to : from) = Box<Expr>(std::move(bound));
+        Box<Expr>& bound = (starts_with_dots ? slice.to : slice.from).emplace(empty_box());
+        if (!build_expression(first, inner_depth, *bound)) return false;
       }
       if (second.valid()) {
-        QV_TRY(Expr bound, build_expression(second, inner_depth));
-        to = Box<Expr>(std::move(bound));
+        if (!build_expression(second, inner_depth, *slice.to.emplace(empty_box()))) return false;
       }
-      result = Expr(Expr::Slice{Box<Expr>(std::move(result)), std::move(from), std::move(to)});
     }
   }
-  return result;
+  chain.finish();
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_atom(NodeRef node, int depth) {
+bool TreeBuilder::build_atom(NodeRef node, int depth, Expr& out) {
   NodeRef inner = node.first_child();
-  if (!inner.valid()) return fail("Empty atom");
+  if (!inner.valid()) return failed(fail("Empty atom"));
   switch (inner.rule()) {
     case Rule::parenthesized_expr: {
       NodeRef e = inner.first_child();
-      if (!e.valid()) return fail("Empty paren expr");
-      return build_expression(e, depth);
+      if (!e.valid()) return failed(fail("Empty paren expr"));
+      return build_expression(e, depth, out);
     }
     case Rule::count_star:
-      return Expr(Expr::CountStar{});
+      out.node.emplace<Expr::CountStar>();
+      return true;
     case Rule::function_invocation: {
       NodeRef name = inner.first_child();
-      if (!name.valid()) return fail("Function missing name");
-      Expr::FunctionCall call;
-      call.name = std::string(name.text());
+      if (!name.valid()) return failed(fail("Function missing name"));
+      Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
+      call.name.assign(name.text());
       // DISTINCT, when written, comes right after the opening parenthesis.
       const size_t paren = skip_ignorable(text_, name.end());
       call.distinct = keyword_follows(paren + 1, "DISTINCT");
+      size_t count = 0;
+      for (NodeRef c = name.next_sibling(inner); c.valid(); c = c.next_sibling(inner)) ++count;
+      call.args.reserve(count);
       for (NodeRef c = name.next_sibling(inner); c.valid(); c = c.next_sibling(inner)) {
-        QV_TRY(Expr arg, build_expression(c, depth + 1));
-        call.args.push_back(std::move(arg));
+        if (!build_expression(c, depth + 1, call.args.emplace_back(Expr::Null{}))) return false;
       }
-      return Expr(std::move(call));
+      return true;
     }
     case Rule::case_expression: {
-      Expr::Case result;
-      std::optional<Expr> pending_when;
+      Expr::Case& result = out.node.emplace<Expr::Case>();
+      // A WHEN is built into a new alternative, which its THEN completes.
+      bool pending_when = false;
       size_t previous_end = inner.start() + 4;  // after CASE
       for (NodeRef c : children(inner)) {
         const size_t keyword_pos = skip_ignorable(text_, previous_end);
         previous_end = c.end();
-        QV_TRY(Expr e, build_expression(c, depth + 1));
+        Expr* dest;
+        Expr scratch(Expr::Null{});
         if (starts_with_keyword(text_, keyword_pos, "WHEN")) {
-          pending_when = std::move(e);
+          if (!pending_when)
+            result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
+          pending_when = true;
+          dest = &result.alternatives.back().when;
         } else if (starts_with_keyword(text_, keyword_pos, "THEN")) {
-          if (pending_when) {
-            result.alternatives.push_back({std::move(*pending_when), std::move(e)});
-            pending_when.reset();
-          }
+          // A THEN without a WHEN is dropped.
+          dest = pending_when ? &result.alternatives.back().then : &scratch;
+          pending_when = false;
         } else if (starts_with_keyword(text_, keyword_pos, "ELSE")) {
-          result.else_expr = Box<Expr>(std::move(e));
+          dest = &*result.else_expr.emplace(empty_box());
         } else {
-          result.operand = Box<Expr>(std::move(e));
+          dest = &*result.operand.emplace(empty_box());
         }
+        if (!build_expression(c, depth + 1, *dest)) return false;
       }
-      return Expr(std::move(result));
+      if (pending_when) result.alternatives.pop_back();
+      return true;
     }
     case Rule::list_comprehension:
-      return build_iteration(inner, depth, true, 0);
+      return build_iteration(inner, depth, true, 0, out);
     case Rule::quantifier_expression: {
-      const std::string upper = upper_text(inner.text().substr(0, 4));
-      const size_t kind = upper.compare(0, 3, "ALL") == 0    ? 0
-                          : upper.compare(0, 3, "ANY") == 0  ? 1
-                          : upper.compare(0, 4, "NONE") == 0 ? 2
-                                                             : 3;
-      return build_iteration(inner, depth, false, kind);
+      const std::string_view text = inner.text();
+      const size_t kind = starts_upper(text, "ALL")    ? 0
+                          : starts_upper(text, "ANY")  ? 1
+                          : starts_upper(text, "NONE") ? 2
+                                                       : 3;
+      return build_iteration(inner, depth, false, kind, out);
     }
     case Rule::exists_subquery:
-      return build_exists_or_count(inner, depth, false);
+      return build_exists_or_count(inner, depth, false, out);
     case Rule::count_subquery:
-      return build_exists_or_count(inner, depth, true);
+      return build_exists_or_count(inner, depth, true, out);
     case Rule::collect_subquery:
-      return build_collect(inner, depth);
+      return build_collect(inner, depth, out);
     case Rule::pattern_predicate:
-      return build_pattern_predicate(inner, depth);
+      return build_pattern_predicate(inner, depth, out);
     case Rule::pattern_comprehension:
-      return build_pattern_comprehension(inner, depth);
+      return build_pattern_comprehension(inner, depth, out);
     case Rule::map_projection:
-      return build_map_projection(inner, depth);
+      return build_map_projection(inner, depth, out);
     case Rule::reduce_expression:
-      return build_reduce(inner, depth);
+      return build_reduce(inner, depth, out);
     case Rule::shortest_path:
-      return build_shortest_path_expr(inner, depth);
+      return build_shortest_path_expr(inner, depth, out);
     case Rule::literal:
-      return build_literal(inner, depth);
+      return build_literal(inner, depth, out);
     case Rule::parameter: {
       std::string_view name = inner.text();
       while (!name.empty() && name.front() == '$') name.remove_prefix(1);
-      return Expr(Expr::Parameter{std::string(name)});
+      out.node.emplace<Expr::Parameter>(Expr::Parameter{TextCopy{name}});
+      return true;
     }
     case Rule::variable:
-      return Expr(Expr::Variable{name_of(inner)});
+      out.node.emplace<Expr::Variable>(Expr::Variable{TextCopy{name_text(inner)}});
+      return true;
     default:
-      return fail("Unknown atom: " + std::string(rule_name(inner.rule())));
+      return failed(fail("Unknown atom: " + std::string(rule_name(inner.rule()))));
   }
 }
 
-Result<Expr> TreeBuilder::build_iteration(NodeRef node, int depth, bool comprehension,
-                                          size_t kind) {
-  std::string variable;
-  Expr list = Expr(Expr::Null{});
-  std::optional<Box<Expr>> predicate;
-  std::optional<Box<Expr>> projection;
+bool TreeBuilder::build_iteration(NodeRef node, int depth, bool comprehension, size_t kind,
+                                  Expr& out) {
+  // Without a list the iteration runs over null.
+  Expr::ListComprehension* loop = nullptr;
+  Expr::Quantifier* quantifier = nullptr;
+  if (comprehension) {
+    loop = &out.node.emplace<Expr::ListComprehension>(
+        Expr::ListComprehension{{}, empty_box(), std::nullopt, std::nullopt});
+  } else {
+    Expr::Quantifier q{{}, empty_box(), std::nullopt};
+    switch (kind) {
+      case 0:
+        quantifier = &out.node.emplace<Expr::All>(Expr::All{std::move(q)});
+        break;
+      case 1:
+        quantifier = &out.node.emplace<Expr::Any>(Expr::Any{std::move(q)});
+        break;
+      case 2:
+        quantifier = &out.node.emplace<Expr::None>(Expr::None{std::move(q)});
+        break;
+      default:
+        quantifier = &out.node.emplace<Expr::Single>(Expr::Single{std::move(q)});
+        break;
+    }
+  }
+  std::string& variable = loop ? loop->variable : quantifier->variable;
+  Box<Expr>& list = loop ? loop->list : quantifier->list;
+  std::optional<Box<Expr>>& predicate = loop ? loop->predicate : quantifier->predicate;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::filter_expression) {
       for (NodeRef f : children(c)) {
         if (f.rule() == Rule::id_in_coll) {
           NodeRef var = f.first_child();
           if (var.valid()) {
-            variable = name_of(var);
+            variable.assign(name_text(var));
             NodeRef coll = var.next_sibling(f);
-            if (coll.valid()) {
-              QV_TRY(Expr built, build_expression(coll, depth + 1));
-              list = std::move(built);
-            }
+            if (coll.valid() && !build_expression(coll, depth + 1, *list)) return false;
           }
         } else if (f.rule() == Rule::expression) {
-          QV_TRY(Expr built, build_expression(f, depth + 1));
-          predicate = Box<Expr>(std::move(built));
+          if (!build_expression(f, depth + 1, *predicate.emplace(empty_box()))) return false;
         }
       }
     } else if (comprehension && c.rule() == Rule::expression) {
-      QV_TRY(Expr built, build_expression(c, depth + 1));
-      projection = Box<Expr>(std::move(built));
+      if (!build_expression(c, depth + 1, *loop->projection.emplace(empty_box()))) return false;
     }
   }
-  if (comprehension) {
-    return Expr(Expr::ListComprehension{std::move(variable), Box<Expr>(std::move(list)),
-                                        std::move(predicate), std::move(projection)});
-  }
-  Expr::Quantifier q{std::move(variable), Box<Expr>(std::move(list)), std::move(predicate)};
-  switch (kind) {
-    case 0:
-      return Expr(Expr::All{std::move(q)});
-    case 1:
-      return Expr(Expr::Any{std::move(q)});
-    case 2:
-      return Expr(Expr::None{std::move(q)});
-    default:
-      return Expr(Expr::Single{std::move(q)});
-  }
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_literal(NodeRef node, int depth) {
+bool TreeBuilder::build_literal(NodeRef node, int depth, Expr& out) {
   NodeRef inner = node.first_child();
-  if (!inner.valid()) return fail("Empty literal");
+  if (!inner.valid()) return failed(fail("Empty literal"));
   std::string_view text = inner.text();
   switch (inner.rule()) {
     case Rule::integer_literal:
-      return Expr(Expr::Integer{read_integer(text)});
+      out.node.emplace<Expr::Integer>(Expr::Integer{read_integer(text)});
+      return true;
     case Rule::float_literal:
-      return Expr(Expr::Float{read_float(text)});
+      out.node.emplace<Expr::Float>(Expr::Float{read_float(text)});
+      return true;
     case Rule::string_literal:
-      return Expr(Expr::String{std::string(text.substr(1, text.size() - 2))});
+      out.node.emplace<Expr::String>(Expr::String{TextCopy{text.substr(1, text.size() - 2)}});
+      return true;
     case Rule::boolean_literal:
-      return Expr(Expr::Boolean{upper_text(text) == "TRUE"});
+      out.node.emplace<Expr::Boolean>(Expr::Boolean{equals_upper(text, "TRUE")});
+      return true;
     case Rule::null_literal:
-      return Expr(Expr::Null{});
+      out.node.emplace<Expr::Null>();
+      return true;
     case Rule::list_literal: {
-      Expr::List list;
+      std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
+      size_t count = 0;
+      for (NodeRef c : children(inner)) count += c.rule() == Rule::expression;
+      items.reserve(count);
       for (NodeRef c : children(inner)) {
         if (c.rule() != Rule::expression) continue;
-        QV_TRY(Expr item, build_expression(c, depth + 1));
-        list.items.push_back(std::move(item));
+        if (!build_expression(c, depth + 1, items.emplace_back(Expr::Null{}))) return false;
       }
-      return Expr(std::move(list));
+      return true;
     }
-    case Rule::map_literal: {
-      Result<Expr> map(std::in_place, Expr::Map{});
-      if (!build_map_literal(inner, depth, std::get<Expr::Map>(map->node).entries)) {
-        map = take_error();
-      }
-      return map;
-    }
+    case Rule::map_literal:
+      return build_map_literal(inner, depth, out.node.emplace<Expr::Map>().entries);
     default:
-      return fail("Unknown literal: " + std::string(rule_name(inner.rule())));
+      return failed(fail("Unknown literal: " + std::string(rule_name(inner.rule()))));
   }
 }
 
-Result<PropertyExpr> TreeBuilder::build_property_expression(NodeRef node) {
-  PropertyExpr target;
+bool TreeBuilder::build_property_expression(NodeRef node, PropertyExpr& target) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      target.variable = name_of(c);
+      target.variable.assign(name_text(c));
     } else if (c.rule() == Rule::property_lookup) {
       NodeRef key = c.first_child();
-      if (!key.valid()) return fail("Property lookup missing key");
-      target.keys.push_back(name_of(key));
+      if (!key.valid()) return failed(fail("Property lookup missing key"));
+      target.keys.emplace_back(name_text(key));
     }
   }
-  return target;
+  return true;
 }
 
 }  // namespace quorvane

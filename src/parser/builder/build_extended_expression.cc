@@ -42,13 +42,13 @@ std::string normalized_type(std::string_view text) {
 }  // namespace
 
 // A path with at least one relationship, as its own one-part pattern.
-Result<Expr> TreeBuilder::build_pattern_predicate(NodeRef node, int depth) {
-  PatternPart part;
-  if (!build_pattern_element(node, depth + 1, part)) return take_error();
-  return Expr(Expr::PatternPredicate{Box<PatternPart>(std::move(part))});
+bool TreeBuilder::build_pattern_predicate(NodeRef node, int depth, Expr& out) {
+  Expr::PatternPredicate& predicate = out.node.emplace<Expr::PatternPredicate>(
+      Expr::PatternPredicate{Box<PatternPart>(std::in_place)});
+  return build_pattern_element(node, depth + 1, *predicate.pattern);
 }
 
-Result<Expr> TreeBuilder::build_pattern_comprehension(NodeRef node, int depth) {
+bool TreeBuilder::build_pattern_comprehension(NodeRef node, int depth, Expr& out) {
   std::optional<std::string> path_variable;
   std::optional<PatternPart> part;
   std::vector<NodeRef> expressions;
@@ -56,30 +56,27 @@ Result<Expr> TreeBuilder::build_pattern_comprehension(NodeRef node, int depth) {
     if (c.rule() == Rule::variable) {
       path_variable = name_of(c);
     } else if (c.rule() == Rule::pattern_predicate) {
-      PatternPart built;
-      if (!build_pattern_element(c, depth + 1, built)) return take_error();
-      part = std::move(built);
+      if (!build_pattern_element(c, depth + 1, part.emplace())) return false;
     } else if (c.rule() == Rule::expression) {
       expressions.push_back(c);
     }
   }
-  if (!part || expressions.empty()) return fail("Incomplete pattern comprehension");
+  if (!part || expressions.empty()) return failed(fail("Incomplete pattern comprehension"));
   part->variable = std::move(path_variable);
-  std::optional<Box<Expr>> predicate;
-  if (expressions.size() == 2) {
-    QV_TRY(Expr built, build_expression(expressions[0], depth + 1));
-    predicate = Box<Expr>(std::move(built));
+  Expr::PatternComprehension& comprehension = out.node.emplace<Expr::PatternComprehension>(
+      Expr::PatternComprehension{Box<PatternPart>(std::move(*part)), std::nullopt, empty_box()});
+  if (expressions.size() == 2 &&
+      !build_expression(expressions[0], depth + 1, *comprehension.predicate.emplace(empty_box()))) {
+    return false;
   }
-  QV_TRY(Expr projection, build_expression(expressions.back(), depth + 1));
-  return Expr(Expr::PatternComprehension{Box<PatternPart>(std::move(*part)), std::move(predicate),
-                                         Box<Expr>(std::move(projection))});
+  return build_expression(expressions.back(), depth + 1, *comprehension.projection);
 }
 
-Result<Expr> TreeBuilder::build_map_projection(NodeRef node, int depth) {
-  Expr::MapProjection projection;
+bool TreeBuilder::build_map_projection(NodeRef node, int depth, Expr& out) {
+  Expr::MapProjection& projection = out.node.emplace<Expr::MapProjection>();
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      projection.variable = name_of(c);
+      projection.variable.assign(name_text(c));
       continue;
     }
     if (c.rule() != Rule::map_projection_item) continue;
@@ -90,21 +87,22 @@ Result<Expr> TreeBuilder::build_map_projection(NodeRef node, int depth) {
     } else if (first.rule() == Rule::variable) {
       projection.items.push_back({Kind::Variable, name_of(first), std::nullopt});
     } else if (NodeRef value = first.next_sibling(c); value.valid()) {
-      QV_TRY(Expr built, build_expression(value, depth + 1));
-      projection.items.push_back({Kind::Entry, name_of(first), Box<Expr>(std::move(built))});
+      Expr::MapProjectionItem& item = projection.items.emplace_back(
+          Expr::MapProjectionItem{Kind::Entry, name_of(first), empty_box()});
+      if (!build_expression(value, depth + 1, **item.value)) return false;
     } else {
       projection.items.push_back({Kind::Property, name_of(first), std::nullopt});
     }
   }
-  return Expr(std::move(projection));
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_reduce(NodeRef node, int depth) {
+bool TreeBuilder::build_reduce(NodeRef node, int depth, Expr& out) {
   NodeRef accumulator = node.child(Rule::variable);
   NodeRef init = node.child(Rule::expression);
   NodeRef iteration = node.child(Rule::id_in_coll);
   if (!accumulator.valid() || !init.valid() || !iteration.valid()) {
-    return fail("Incomplete reduce");
+    return failed(fail("Incomplete reduce"));
   }
   NodeRef expression;
   for (NodeRef c = iteration.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
@@ -112,46 +110,48 @@ Result<Expr> TreeBuilder::build_reduce(NodeRef node, int depth) {
   }
   NodeRef variable = iteration.child(Rule::variable);
   NodeRef list = variable.valid() ? variable.next_sibling(iteration) : NodeRef();
-  if (!expression.valid() || !list.valid()) return fail("Incomplete reduce");
-  QV_TRY(Expr built_init, build_expression(init, depth + 1));
-  QV_TRY(Expr built_list, build_expression(list, depth + 1));
-  QV_TRY(Expr built_expression, build_expression(expression, depth + 1));
-  Expr::ListComprehension loop{name_of(variable), Box<Expr>(std::move(built_list)), std::nullopt,
-                               Box<Expr>(std::move(built_expression))};
-  return Expr(Expr::Reduce{name_of(accumulator), Box<Expr>(std::move(built_init)),
-                           Box<Expr::ListComprehension>(std::move(loop))});
+  if (!expression.valid() || !list.valid()) return failed(fail("Incomplete reduce"));
+  Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(
+      Expr::Reduce{name_of(accumulator), empty_box(),
+                   Box<Expr::ListComprehension>(std::in_place, name_of(variable), empty_box(),
+                                                std::nullopt, empty_box())});
+  return build_expression(init, depth + 1, *reduce.init) &&
+         build_expression(list, depth + 1, *reduce.iteration->list) &&
+         build_expression(expression, depth + 1, **reduce.iteration->projection);
 }
 
-Result<Expr> TreeBuilder::build_shortest_path_expr(NodeRef node, int depth) {
+bool TreeBuilder::build_shortest_path_expr(NodeRef node, int depth, Expr& out) {
   NodeRef element = node.child(Rule::pattern_element);
-  if (!element.valid()) return fail("Shortest path missing pattern");
-  PatternPart part;
-  if (!build_pattern_element(element, depth + 1, part)) return take_error();
+  if (!element.valid()) return failed(fail("Shortest path missing pattern"));
   const bool all = starts_with_keyword(text_, node.start(), "ALLSHORTESTPATHS");
-  part.selector = all ? PathSelector::AllShortestPaths : PathSelector::ShortestPath;
-  return Expr(Expr::ShortestPath{all, Box<PatternPart>(std::move(part))});
+  Expr::ShortestPath& path = out.node.emplace<Expr::ShortestPath>(
+      Expr::ShortestPath{all, Box<PatternPart>(std::in_place)});
+  if (!build_pattern_element(element, depth + 1, *path.pattern)) return false;
+  path.pattern->selector = all ? PathSelector::AllShortestPaths : PathSelector::ShortestPath;
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_type_predicate(NodeRef predicate, Expr operand) {
+bool TreeBuilder::build_type_predicate(NodeRef predicate, OperatorChain& chain) {
   NodeRef type = predicate.child(Rule::type_name);
-  if (!type.valid()) return fail("Type predicate missing type");
+  if (!type.valid()) return failed(fail("Type predicate missing type"));
   // IS NOT :: and IS NOT TYPED negate; `::` alone never does.
   const bool negated = starts_with_keyword(text_, predicate.start(), "IS") &&
                        keyword_follows(predicate.start() + 2, "NOT");
-  return Expr(Expr::TypePredicate{Box<Expr>(std::move(operand)), normalized_type(type.text()),
-                                  negated});
+  chain.place<Expr::TypePredicate>(chain.take(), normalized_type(type.text()), negated);
+  return true;
 }
 
 // `:A:B` is the conjunction of its parts, as in node patterns.
-Result<Expr> TreeBuilder::build_label_check(NodeRef check, Expr target) {
+bool TreeBuilder::build_label_check(NodeRef check, OperatorChain& chain) {
   std::vector<LabelExpr> parts;
   for (NodeRef c : children(check)) {
     if (c.rule() == Rule::label_expression) parts.push_back(build_label_expr(c));
   }
-  if (parts.empty()) return fail("Label check missing labels");
+  if (parts.empty()) return failed(fail("Label check missing labels"));
   LabelExpr labels = parts.size() == 1 ? std::move(parts.front())
                                        : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
-  return Expr(Expr::LabelCheck{Box<Expr>(std::move(target)), Box<LabelExpr>(std::move(labels))});
+  chain.place<Expr::LabelCheck>(chain.take(), Box<LabelExpr>(std::move(labels)));
+  return true;
 }
 
 }  // namespace quorvane

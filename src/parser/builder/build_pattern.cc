@@ -204,9 +204,7 @@ bool TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart&
       if (pending_group) {
         part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
       }
-      auto group = build_quantified_path(e, depth + 1);
-      if (!group.ok()) return failed(std::move(group).error());
-      pending_group = std::move(group).value();
+      if (!build_quantified_path(e, depth + 1, pending_group.emplace())) return false;
     } else if (e.rule() == Rule::node_pattern && pending) {
       NodePattern next;
       if (!build_node_pattern(e, depth, next)) return false;
@@ -225,25 +223,23 @@ bool TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart&
   return true;
 }
 
-Result<QuantifiedPath> TreeBuilder::build_quantified_path(NodeRef node, int depth) {
-  QuantifiedPath group;
+bool TreeBuilder::build_quantified_path(NodeRef node, int depth, QuantifiedPath& group) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::pattern_element) {
-      if (!build_pattern_element(c, depth, group.path)) return take_error();
+      if (!build_pattern_element(c, depth, group.path)) return false;
     } else if (c.rule() == Rule::where_clause) {
-      QV_TRY(Expr where, build_where(c, depth));
-      group.where_clause = std::move(where);
+      if (!build_where(c, depth, group.where_clause.emplace(Expr::Null{}))) return false;
     } else if (c.rule() == Rule::path_quantifier) {
       group.quantifier = read_quantifier(c.text());
     }
   }
-  return group;
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_where(NodeRef where_clause, int depth) {
+bool TreeBuilder::build_where(NodeRef where_clause, int depth, Expr& out) {
   NodeRef e = where_clause.first_child();
-  if (!e.valid()) return fail("Empty WHERE");
-  return build_expression(e, depth);
+  if (!e.valid()) return failed(fail("Empty WHERE"));
+  return build_expression(e, depth, out);
 }
 
 bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& pattern) {
@@ -283,9 +279,7 @@ bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& patte
     } else if (c.rule() == Rule::properties) {
       if (!build_properties(c, depth, pattern.properties.emplace())) return false;
     } else if (c.rule() == Rule::where_clause) {
-      auto where = build_where(c, depth + 1);
-      if (!where.ok()) return failed(std::move(where).error());
-      pattern.where_clause = Box<Expr>(std::move(where).value());
+      if (!build_where(c, depth + 1, *pattern.where_clause.emplace(empty_box()))) return false;
     }
   }
   return true;
@@ -321,9 +315,7 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
         rel.range = read_quantifier(c.text());
         break;
       case Rule::where_clause: {
-        auto where = build_where(c, depth + 1);
-        if (!where.ok()) return failed(std::move(where).error());
-        rel.where_clause = Box<Expr>(std::move(where).value());
+        if (!build_where(c, depth + 1, *rel.where_clause.emplace(empty_box()))) return false;
         break;
       }
       case Rule::range_literal:
@@ -364,22 +356,23 @@ bool TreeBuilder::build_map_literal(NodeRef node, int depth, PropertyMap& map) {
     if (!key.valid()) return failed(fail("Map missing key"));
     NodeRef value_node = key.next_sibling(pair);
     if (!value_node.valid()) return failed(fail("Map missing value"));
-    QV_TRY_BOOL(Expr value, build_expression(value_node, depth + 1));
-    std::string name = name_of(key);
+    const std::string_view name = name_text(key);
     size_t existing = map.size();
     if (index.empty()) {
       for (size_t i = 0; i < map.size(); ++i) {
         if (map[i].key == name) existing = i;
       }
-    } else if (auto it = index.find(name); it != index.end()) {
+    } else if (auto it = index.find(std::string(name)); it != index.end()) {
       existing = it->second;
     }
+    // A repeated key's value is replaced where it stands.
     if (existing < map.size()) {
-      map[existing].value = std::move(value);
+      if (!build_expression(value_node, depth + 1, map[existing].value)) return false;
       continue;
     }
     if (!index.empty()) index.emplace(name, map.size());
-    map.push_back({std::move(name), std::move(value)});
+    MapEntry& entry = map.emplace_back(MapEntry{TextCopy{name}, Expr::Null{}});
+    if (!build_expression(value_node, depth + 1, entry.value)) return false;
     if (map.size() == 16) {
       for (size_t i = 0; i < map.size(); ++i) index.emplace(map[i].key, i);
     }

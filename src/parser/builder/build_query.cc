@@ -38,8 +38,9 @@ Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {
   NodeRef body = statement.first_child();
   if (!body.valid()) return fail("Empty statement");
   if (body.rule() == Rule::standalone_call) {
-    QV_TRY(CallClause call, build_call_clause(body, 1));
-    return CypherQuery(std::in_place_index<1>, std::move(call));
+    Result<CypherQuery> query(std::in_place, std::in_place_index<1>);
+    if (!build_call_clause(body, 1, std::get<1>(*query))) query = take_error();
+    return query;
   }
   if (body.rule() == Rule::regular_query) {
     // One returned object on every path lets it be built in place.
@@ -54,12 +55,6 @@ bool TreeBuilder::build_regular_query(NodeRef node, int depth, RegularQuery& out
   NodeRef first = node.first_child();
   if (!first.valid()) return failed(fail("Missing single_query"));
   if (!build_single_query(first, depth, out.first)) return false;
-  // A long UNION chain would otherwise leave up to half its storage unused.
-  size_t branches = 0;
-  for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
-    branches += c.rule() == Rule::union_clause;
-  }
-  out.unions.reserve(branches);
   for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() != Rule::union_clause) continue;
     const bool all = keyword_follows(c.start() + 5, "ALL");
@@ -139,7 +134,7 @@ bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
     } else if (c.rule() == Rule::where_clause) {
       NodeRef e = c.first_child();
       if (!e.valid()) return failed(fail("WHERE missing expr"));
-      QV_SET(with.where_clause, build_expression(e, depth));
+      if (!build_expression(e, depth, with.where_clause.emplace(Expr::Null{}))) return false;
     }
   }
   return true;
@@ -174,10 +169,8 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
           if (item.rule() != Rule::return_item) continue;
           NodeRef e = item.first_child();
           if (!e.valid()) return failed(fail("Return item missing expr"));
-          auto expr = build_expression(e, depth);
-          if (!expr.ok()) return failed(std::move(expr).error());
-          ReturnItem& ri =
-              body.items.emplace_back(ReturnItem{std::move(expr).value(), std::nullopt});
+          ReturnItem& ri = body.items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
+          if (!build_expression(e, depth, ri.expr)) return false;
           for (NodeRef a = e.next_sibling(item); a.valid(); a = a.next_sibling(item)) {
             if (a.rule() == Rule::variable) {
               ri.alias.emplace(name_text(a));
@@ -191,22 +184,21 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
         std::vector<SortItem>& sort = body.order_by.emplace();
         for (NodeRef s : children(c)) {
           if (s.rule() != Rule::sort_item) continue;
-          auto item = build_sort_item(s, depth);
-          if (!item.ok()) return failed(std::move(item).error());
-          sort.push_back(std::move(item).value());
+          if (!build_sort_item(s, depth, sort.emplace_back(SortItem{Expr::Null{}, false})))
+            return false;
         }
         break;
       }
       case Rule::skip_clause: {
         NodeRef e = c.first_child();
         if (!e.valid()) return failed(fail("SKIP missing expr"));
-        QV_SET(body.skip, build_expression(e, depth));
+        if (!build_expression(e, depth, body.skip.emplace(Expr::Null{}))) return false;
         break;
       }
       case Rule::limit_clause: {
         NodeRef e = c.first_child();
         if (!e.valid()) return failed(fail("LIMIT missing expr"));
-        QV_SET(body.limit, build_expression(e, depth));
+        if (!build_expression(e, depth, body.limit.emplace(Expr::Null{}))) return false;
         break;
       }
       default:
@@ -216,12 +208,13 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
   return true;
 }
 
-Result<SortItem> TreeBuilder::build_sort_item(NodeRef node, int depth) {
+bool TreeBuilder::build_sort_item(NodeRef node, int depth, SortItem& out) {
   NodeRef e = node.first_child();
-  if (!e.valid()) return fail("Sort item missing expr");
-  QV_TRY(Expr expr, build_expression(e, depth));
+  if (!e.valid()) return failed(fail("Sort item missing expr"));
+  if (!build_expression(e, depth, out.expr)) return false;
   // DESC also covers DESCENDING.
-  return SortItem{std::move(expr), keyword_follows(e.end(), "DESC")};
+  out.descending = keyword_follows(e.end(), "DESC");
+  return true;
 }
 
 bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& out) {
@@ -241,7 +234,7 @@ bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& o
         } else if (c.rule() == Rule::where_clause) {
           NodeRef e = c.first_child();
           if (!e.valid()) return failed(fail("Empty WHERE"));
-          QV_SET(match.where_clause, build_expression(e, depth));
+          if (!build_expression(e, depth, match.where_clause.emplace(Expr::Null{}))) return false;
         }
       }
       if (!has_pattern) return failed(fail("MATCH missing pattern"));
@@ -250,33 +243,27 @@ bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& o
     case Rule::unwind_clause: {
       NodeRef e = clause.first_child();
       if (!e.valid()) return failed(fail("UNWIND missing expr"));
-      auto expr = build_expression(e, depth);
-      if (!expr.ok()) return failed(std::move(expr).error());
+      ReadingClause::Unwind& unwind = out.clause.emplace<ReadingClause::Unwind>(
+          ReadingClause::Unwind{Expr::Null{}, std::string()});
+      if (!build_expression(e, depth, unwind.expr)) return false;
       NodeRef var = e.next_sibling(clause);
       if (!var.valid()) return failed(fail("UNWIND missing variable"));
-      out.clause.emplace<ReadingClause::Unwind>(
-          ReadingClause::Unwind{std::move(expr).value(), name_of(var)});
+      unwind.variable.assign(name_text(var));
       return true;
     }
     case Rule::in_query_call: {
-      auto call = build_call_clause(clause, depth);
-      if (!call.ok()) return failed(std::move(call).error());
-      out.clause.emplace<CallClause>(std::move(call).value());
-      return true;
+      return build_call_clause(clause, depth, out.clause.emplace<CallClause>());
     }
     case Rule::call_subquery:
-      QV_SET(out, build_call_subquery(clause, depth));
-      return true;
+      return build_call_subquery(clause, depth, out);
     case Rule::load_csv_clause:
-      QV_SET(out, build_load_csv(clause, depth));
-      return true;
+      return build_load_csv(clause, depth, out);
     default:
       return failed(fail(with_rule("Unknown reading clause: ", clause)));
   }
 }
 
-Result<CallClause> TreeBuilder::build_call_clause(NodeRef node, int depth) {
-  CallClause call;
+bool TreeBuilder::build_call_clause(NodeRef node, int depth, CallClause& call) {
   // `YIELD *` (extended language) leaves no node of its own: a YIELD without
   // items.
   NodeRef invocation = node.child(Rule::explicit_procedure_invocation);
@@ -287,32 +274,29 @@ Result<CallClause> TreeBuilder::build_call_clause(NodeRef node, int depth) {
     if (c.rule() == Rule::explicit_procedure_invocation) {
       for (NodeRef p : children(c)) {
         if (p.rule() == Rule::procedure_name) {
-          call.procedure = std::string(p.text());
+          call.procedure.assign(p.text());
         } else if (p.rule() == Rule::expression) {
-          QV_TRY(Expr arg, build_expression(p, depth));
-          call.args.push_back(std::move(arg));
+          if (!build_expression(p, depth, call.args.emplace_back(Expr::Null{}))) return false;
         }
       }
     } else if (c.rule() == Rule::procedure_name) {
       // The extended language's call without parentheses.
-      call.procedure = std::string(c.text());
+      call.procedure.assign(c.text());
       call.implicit_arguments = true;
     } else if (c.rule() == Rule::where_clause) {
-      QV_TRY(Expr where, build_where(c, depth));
-      call.where_clause = std::move(where);
+      if (!build_where(c, depth, call.where_clause.emplace(Expr::Null{}))) return false;
     } else if (c.rule() == Rule::yield_items) {
       for (NodeRef item : children(c)) {
         if (item.rule() != Rule::yield_item) continue;
-        YieldItem yield;
+        YieldItem& yield = call.yield_items.emplace_back();
         for (NodeRef part : children(item)) {
-          if (part.rule() == Rule::procedure_result_field) yield.field = name_of(part);
-          if (part.rule() == Rule::variable) yield.variable = name_of(part);
+          if (part.rule() == Rule::procedure_result_field) yield.field.emplace(name_text(part));
+          if (part.rule() == Rule::variable) yield.variable.assign(name_text(part));
         }
-        call.yield_items.push_back(std::move(yield));
       }
     }
   }
-  return call;
+  return true;
 }
 
 bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause& out) {
@@ -336,9 +320,9 @@ bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause&
           const bool is_match = keyword_follows(c.start() + 2, "MATCH");
           for (NodeRef s : children(c)) {
             if (s.rule() != Rule::set_clause) continue;
-            auto items = build_set_clause(s, depth);
-            if (!items.ok()) return failed(std::move(items).error());
-            (is_match ? merge.on_match : merge.on_create).push_back(std::move(items).value());
+            std::vector<SetItem>& items =
+                (is_match ? merge.on_match : merge.on_create).emplace_back();
+            if (!build_set_clause(s, depth, items)) return false;
           }
         }
       }
@@ -346,32 +330,24 @@ bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause&
       return true;
     }
     case Rule::set_clause: {
-      auto items = build_set_clause(clause, depth);
-      if (!items.ok()) return failed(std::move(items).error());
-      out.clause.emplace<UpdatingClause::Set>(UpdatingClause::Set{std::move(items).value()});
-      return true;
+      return build_set_clause(clause, depth, out.clause.emplace<UpdatingClause::Set>().items);
     }
     case Rule::remove_clause: {
       UpdatingClause::Remove& remove = out.clause.emplace<UpdatingClause::Remove>();
       for (NodeRef c : children(clause)) {
         if (c.rule() != Rule::remove_item) continue;
-        auto item = build_remove_item(c);
-        if (!item.ok()) return failed(std::move(item).error());
-        remove.items.push_back(std::move(item).value());
+        if (!build_remove_item(c, remove.items.emplace_back())) return false;
       }
       return true;
     }
     case Rule::foreach_clause:
-      QV_SET(out, build_foreach(clause, depth));
-      return true;
+      return build_foreach(clause, depth, out);
     case Rule::delete_clause: {
       UpdatingClause::Delete& del = out.clause.emplace<UpdatingClause::Delete>();
       del.detach = starts_with_keyword(text_, clause.start(), "DETACH");
       for (NodeRef c : children(clause)) {
         if (c.rule() != Rule::expression) continue;
-        auto expr = build_expression(c, depth);
-        if (!expr.ok()) return failed(std::move(expr).error());
-        del.exprs.push_back(std::move(expr).value());
+        if (!build_expression(c, depth, del.exprs.emplace_back(Expr::Null{}))) return false;
       }
       return true;
     }
@@ -380,8 +356,7 @@ bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause&
   }
 }
 
-Result<std::vector<SetItem>> TreeBuilder::build_set_clause(NodeRef node, int depth) {
-  std::vector<SetItem> items;
+bool TreeBuilder::build_set_clause(NodeRef node, int depth, std::vector<SetItem>& items) {
   for (NodeRef item : children(node)) {
     if (item.rule() != Rule::set_item) continue;
     NodeRef first = item.first_child();
@@ -390,43 +365,46 @@ Result<std::vector<SetItem>> TreeBuilder::build_set_clause(NodeRef node, int dep
     if (first.valid() && second.valid() && first.rule() == Rule::variable &&
         second.rule() != Rule::node_labels &&
         text_.substr(skip_ignorable(text_, first.end()), 2) == "+=") {
-      QV_TRY(Expr value, build_expression(second, depth));
-      items.push_back(SetItem{SetItem::AddAssign{name_of(first), std::move(value)}});
+      SetItem& set = items.emplace_back(SetItem{SetItem::AddAssign{name_of(first), Expr::Null{}}});
+      Expr& value = std::get<SetItem::AddAssign>(set.item).value;
+      if (!build_expression(second, depth, value)) return false;
       continue;
     }
-    if (!second.valid()) return fail("Invalid SET item");
+    if (!second.valid()) return failed(fail("Invalid SET item"));
     if (first.rule() == Rule::property_expression) {
-      QV_TRY(PropertyExpr target, build_property_expression(first));
-      QV_TRY(Expr value, build_expression(second, depth));
-      items.push_back(SetItem{SetItem::Property{std::move(target), std::move(value)}});
+      SetItem& set = items.emplace_back(SetItem{SetItem::Property{{}, Expr::Null{}}});
+      SetItem::Property& property = std::get<SetItem::Property>(set.item);
+      if (!build_property_expression(first, property.target)) return false;
+      if (!build_expression(second, depth, property.value)) return false;
     } else if (first.rule() == Rule::variable) {
       if (second.rule() == Rule::node_labels) {
-        items.push_back(SetItem{SetItem::Labels{name_of(first), label_names(second)}});
+        items.emplace_back(SetItem{SetItem::Labels{name_of(first), label_names(second)}});
       } else {
-        QV_TRY(Expr value, build_expression(second, depth));
-        items.push_back(SetItem{SetItem::Assign{name_of(first), std::move(value)}});
+        SetItem& set = items.emplace_back(SetItem{SetItem::Assign{name_of(first), Expr::Null{}}});
+        Expr& value = std::get<SetItem::Assign>(set.item).value;
+        if (!build_expression(second, depth, value)) return false;
       }
     } else {
-      return fail("Unknown SET item");
+      return failed(fail("Unknown SET item"));
     }
   }
-  return items;
+  return true;
 }
 
-Result<RemoveItem> TreeBuilder::build_remove_item(NodeRef node) {
+bool TreeBuilder::build_remove_item(NodeRef node, RemoveItem& out) {
   NodeRef first = node.first_child();
-  if (!first.valid()) return fail("Empty remove_item");
+  if (!first.valid()) return failed(fail("Empty remove_item"));
   if (first.rule() == Rule::property_expression) {
-    QV_TRY(PropertyExpr target, build_property_expression(first));
-    return RemoveItem{RemoveItem::Property{std::move(target)}};
+    return build_property_expression(first, out.item.emplace<RemoveItem::Property>().target);
   }
   if (first.rule() == Rule::variable) {
-    std::vector<std::string> labels;
+    RemoveItem::Labels& labels = out.item.emplace<RemoveItem::Labels>();
+    labels.variable.assign(name_text(first));
     NodeRef second = first.next_sibling(node);
-    if (second.valid() && second.rule() == Rule::node_labels) labels = label_names(second);
-    return RemoveItem{RemoveItem::Labels{name_of(first), std::move(labels)}};
+    if (second.valid() && second.rule() == Rule::node_labels) labels.labels = label_names(second);
+    return true;
   }
-  return fail("Unknown REMOVE item");
+  return failed(fail("Unknown REMOVE item"));
 }
 
 }  // namespace quorvane

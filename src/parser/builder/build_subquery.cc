@@ -21,8 +21,9 @@ std::string unquoted(std::string_view literal) {
 
 }  // namespace
 
-Result<ReadingClause> TreeBuilder::build_call_subquery(NodeRef node, int depth) {
-  ReadingClause::Subquery call{false, false, false, {}, RegularQuery{}, false, std::nullopt};
+bool TreeBuilder::build_call_subquery(NodeRef node, int depth, ReadingClause& out) {
+  ReadingClause::Subquery& call = out.clause.emplace<ReadingClause::Subquery>(
+      ReadingClause::Subquery{false, false, false, {}, RegularQuery{}, false, std::nullopt});
   call.optional = starts_with_keyword(text_, node.start(), "OPTIONAL");
   bool has_query = false;
   for (NodeRef c : children(node)) {
@@ -31,12 +32,12 @@ Result<ReadingClause> TreeBuilder::build_call_subquery(NodeRef node, int depth) 
         call.has_scope = true;
         call.import_all = c.text().find('*') != std::string_view::npos;
         for (NodeRef v : children(c)) {
-          if (v.rule() == Rule::variable) call.scope.push_back(name_of(v));
+          if (v.rule() == Rule::variable) call.scope.emplace_back(name_text(v));
         }
         break;
       case Rule::regular_query: {
         *call.query = RegularQuery();
-        if (!build_regular_query(c, depth + 1, *call.query)) return take_error();
+        if (!build_regular_query(c, depth + 1, *call.query)) return false;
         has_query = true;
         break;
       }
@@ -52,8 +53,7 @@ Result<ReadingClause> TreeBuilder::build_call_subquery(NodeRef node, int depth) 
           const char a = static_cast<char>(before[word_end - 1] | 0x20);
           const char b = static_cast<char>(before[word_end] | 0x20);
           if (a != 'o' || b != 'f') continue;
-          QV_TRY(Expr rows, build_expression(e, depth + 1));
-          call.batch_rows = std::move(rows);
+          if (!build_expression(e, depth + 1, call.batch_rows.emplace(Expr::Null{}))) return false;
         }
         break;
       }
@@ -61,65 +61,63 @@ Result<ReadingClause> TreeBuilder::build_call_subquery(NodeRef node, int depth) 
         break;
     }
   }
-  if (!has_query) return fail("CALL missing subquery");
-  return ReadingClause{std::move(call)};
+  if (!has_query) return failed(fail("CALL missing subquery"));
+  return true;
 }
 
-Result<ReadingClause> TreeBuilder::build_load_csv(NodeRef node, int depth) {
-  ReadingClause::LoadCsv load{false, Expr(Expr::Null{}), {}, std::nullopt};
+bool TreeBuilder::build_load_csv(NodeRef node, int depth, ReadingClause& out) {
+  ReadingClause::LoadCsv& load = out.clause.emplace<ReadingClause::LoadCsv>(
+      ReadingClause::LoadCsv{false, Expr(Expr::Null{}), {}, std::nullopt});
   // WITH HEADERS, when written, stands between CSV and FROM.
   const size_t csv = skip_ignorable(text_, node.start() + 4);
   load.with_headers = keyword_follows(csv + 3, "WITH");
   bool has_source = false;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::expression) {
-      QV_TRY(Expr source, build_expression(c, depth + 1));
-      load.source = std::move(source);
+      if (!build_expression(c, depth + 1, load.source)) return false;
       has_source = true;
     } else if (c.rule() == Rule::variable) {
-      load.variable = name_of(c);
+      load.variable.assign(name_text(c));
     } else if (c.rule() == Rule::string_literal) {
       load.field_terminator = unquoted(c.text());
     }
   }
-  if (!has_source) return fail("LOAD CSV missing source");
-  return ReadingClause{std::move(load)};
+  if (!has_source) return failed(fail("LOAD CSV missing source"));
+  return true;
 }
 
-Result<UpdatingClause> TreeBuilder::build_foreach(NodeRef node, int depth) {
-  UpdatingClause::Foreach foreach{{}, Expr(Expr::Null{}), {}};
+bool TreeBuilder::build_foreach(NodeRef node, int depth, UpdatingClause& out) {
+  UpdatingClause::Foreach& foreach = out.clause.emplace<UpdatingClause::Foreach>(
+      UpdatingClause::Foreach{{}, Expr(Expr::Null{}), {}});
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
-      foreach.variable = name_of(c);
+      foreach
+        .variable.assign(name_text(c));
     } else if (c.rule() == Rule::expression) {
-      QV_TRY(Expr list, build_expression(c, depth + 1));
-      foreach.list = std::move(list);
+      if (!build_expression(c, depth + 1, foreach.list)) return false;
     } else if (c.rule() == Rule::updating_clause) {
-      if (!build_updating_clause(c, depth + 1, foreach.clauses.emplace_back())) {
-        return take_error();
-      }
+      if (!build_updating_clause(c, depth + 1, foreach.clauses.emplace_back())) return false;
     }
   }
-  return UpdatingClause{std::move(foreach)};
+  return true;
 }
 
 // EXISTS { } and COUNT { } hold a whole query, or a pattern with an optional
 // WHERE. A pattern with a WHERE is kept as the one-MATCH query it stands
 // for; a bare pattern stays a pattern, as in the subset.
-Result<Expr> TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool count) {
+bool TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool count, Expr& out) {
   std::optional<ExistsSubquery> subquery;
   std::optional<Pattern> pattern;
   std::optional<Expr> where;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::regular_query) {
       RegularQuery query;
-      if (!build_regular_query(c, depth + 1, query)) return take_error();
+      if (!build_regular_query(c, depth + 1, query)) return false;
       subquery = ExistsSubquery{std::move(query)};
     } else if (c.rule() == Rule::pattern) {
-      if (!build_pattern(c, depth + 1, pattern.emplace())) return take_error();
+      if (!build_pattern(c, depth + 1, pattern.emplace())) return false;
     } else if (c.rule() == Rule::where_clause) {
-      QV_TRY(Expr built, build_where(c, depth + 2));
-      where = std::move(built);
+      if (!build_where(c, depth + 2, where.emplace(Expr::Null{}))) return false;
     }
   }
   if (pattern && !where) {
@@ -131,18 +129,23 @@ Result<Expr> TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool co
     subquery = ExistsSubquery{
         RegularQuery{SingleQuery(std::in_place_index<0>, std::move(single)), {}}};
   }
-  if (!subquery) return fail(count ? "Empty COUNT subquery" : "Empty EXISTS");
+  if (!subquery) return failed(fail(count ? "Empty COUNT subquery" : "Empty EXISTS"));
   Box<ExistsSubquery> boxed(std::move(*subquery));
-  if (count) return Expr(Expr::CountSubquery{std::move(boxed)});
-  return Expr(Expr::Exists{std::move(boxed)});
+  if (count) {
+    out.node.emplace<Expr::CountSubquery>(Expr::CountSubquery{std::move(boxed)});
+  } else {
+    out.node.emplace<Expr::Exists>(Expr::Exists{std::move(boxed)});
+  }
+  return true;
 }
 
-Result<Expr> TreeBuilder::build_collect(NodeRef node, int depth) {
+bool TreeBuilder::build_collect(NodeRef node, int depth, Expr& out) {
   NodeRef query = node.child(Rule::regular_query);
-  if (!query.valid()) return fail("Empty COLLECT subquery");
-  RegularQuery built;
-  if (!build_regular_query(query, depth + 1, built)) return take_error();
-  return Expr(Expr::CollectSubquery{Box<ExistsSubquery>(ExistsSubquery{std::move(built)})});
+  if (!query.valid()) return failed(fail("Empty COLLECT subquery"));
+  Box<ExistsSubquery> subquery(std::in_place, ExistsSubquery{RegularQuery{}});
+  if (!build_regular_query(query, depth + 1, std::get<RegularQuery>(subquery->value))) return false;
+  out.node.emplace<Expr::CollectSubquery>(Expr::CollectSubquery{std::move(subquery)});
+  return true;
 }
 
 }  // namespace quorvane

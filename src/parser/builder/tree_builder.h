@@ -17,33 +17,50 @@
 #include "parser/ast.h"
 #include "parser/rule_tree.h"
 
-// Evaluates a Result-returning call; on error returns the error, otherwise
-// declares `decl` from the value.
-#define QV_CONCAT_INNER(a, b) a##b
-#define QV_CONCAT(a, b) QV_CONCAT_INNER(a, b)
-#define QV_TRY(decl, call)                                     \
-  auto QV_CONCAT(qv_result_, __LINE__) = (call);               \
-  if (!QV_CONCAT(qv_result_, __LINE__).ok())                   \
-    return std::move(QV_CONCAT(qv_result_, __LINE__)).error(); \
-  decl = std::move(QV_CONCAT(qv_result_, __LINE__)).value()
-
-// QV_TRY inside a builder that returns bool: records the error and returns
-// false.
-#define QV_TRY_BOOL(decl, call)                                        \
-  auto QV_CONCAT(qv_result_, __LINE__) = (call);                       \
-  if (!QV_CONCAT(qv_result_, __LINE__).ok())                           \
-    return failed(std::move(QV_CONCAT(qv_result_, __LINE__)).error()); \
-  decl = std::move(QV_CONCAT(qv_result_, __LINE__)).value()
-
-// The same, assigning the value to `target`.
-#define QV_SET(target, call)                                          \
-  do {                                                                \
-    auto qv_result = (call);                                          \
-    if (!qv_result.ok()) return failed(std::move(qv_result).error()); \
-    target = std::move(qv_result).value();                            \
-  } while (0)
-
 namespace quorvane {
+
+// Converts to a copy of `text`. A member initialized from one is built where
+// it is stored, where a temporary std::string would be built and then moved.
+struct TextCopy {
+  std::string_view text;
+  operator std::string() const { return std::string(text); }
+};
+
+// An expression node holding a placeholder, for a builder to overwrite.
+inline Box<Expr> empty_box() {
+  return Box<Expr>(std::in_place, Expr::Null{});
+}
+
+// The value of an operator chain (`a.b[c] IS NULL`) while it is built left to
+// right: each operator takes the value so far as its operand. Values in the
+// middle of the chain sit in boxes; the last operator goes straight into the
+// destination, so no node is moved once built.
+class OperatorChain {
+ public:
+  OperatorChain(Expr& out, int operators) : out_(out), remaining_(operators), value_(empty_box()) {}
+  // Where the operand of the first operator is built.
+  Expr& first() { return *value_; }
+  // The value so far, for the next operator to hold.
+  Box<Expr> take() { return std::move(value_); }
+  // Places the next operator, constructed from `args`, one of which holds
+  // the value so far.
+  template <class Op, class... Args>
+  Op& place(Args&&... args) {
+    Expr& dest = --remaining_ == 0 ? out_ : *(value_ = empty_box());
+    // Operators are aggregates, built with braces (see Box) and moved in.
+    return dest.node.emplace<Op>(Op{std::forward<Args>(args)...});
+  }
+  // Moves the value to the destination when fewer operators were placed
+  // than announced.
+  void finish() {
+    if (remaining_ != 0) out_ = std::move(*value_);
+  }
+
+ private:
+  Expr& out_;
+  int remaining_;
+  Box<Expr> value_;
+};
 
 // The parts of a WITH or RETURN clause that a return_body fills.
 struct ReturnBody {
@@ -67,13 +84,13 @@ class TreeBuilder {
   bool build_single_query(NodeRef node, int depth, SingleQuery& out);
   bool build_reading_clause(NodeRef node, int depth, ReadingClause& out);
   bool build_updating_clause(NodeRef node, int depth, UpdatingClause& out);
-  Result<std::vector<SetItem>> build_set_clause(NodeRef node, int depth);
-  Result<CallClause> build_call_clause(NodeRef node, int depth);
+  bool build_set_clause(NodeRef node, int depth, std::vector<SetItem>& items);
+  bool build_call_clause(NodeRef node, int depth, CallClause& call);
   bool build_with_clause(NodeRef node, int depth, WithClause& out);
   bool build_return_clause(NodeRef node, int depth, ReturnClause& out);
   bool build_return_body(NodeRef node, int depth, const ReturnBody& body);
-  Result<SortItem> build_sort_item(NodeRef node, int depth);
-  Result<RemoveItem> build_remove_item(NodeRef node);
+  bool build_sort_item(NodeRef node, int depth, SortItem& out);
+  bool build_remove_item(NodeRef node, RemoveItem& out);
 
   // Patterns.
   bool build_pattern(NodeRef node, int depth, Pattern& out);
@@ -85,11 +102,12 @@ class TreeBuilder {
   bool build_map_literal(NodeRef node, int depth, PropertyMap& out);
 
   // Expressions; `depth` is where the built node will sit (the root is 1).
-  Result<Expr> build_expression(NodeRef node, int depth);
-  Result<Expr> build_comparison_expr(NodeRef node, int depth);
-  Result<Expr> build_postfix_expr(NodeRef node, int depth);
-  Result<Expr> build_atom(NodeRef node, int depth);
-  Result<PropertyExpr> build_property_expression(NodeRef node);
+  // Each replaces whatever `out` holds (a placeholder, as a rule).
+  bool build_expression(NodeRef node, int depth, Expr& out);
+  bool build_comparison_expr(NodeRef node, int depth, Expr& out);
+  bool build_postfix_expr(NodeRef node, int depth, Expr& out);
+  bool build_atom(NodeRef node, int depth, Expr& out);
+  bool build_property_expression(NodeRef node, PropertyExpr& out);
 
   // A name as written, without enclosing backticks.
   static std::string name_of(NodeRef node) { return std::string(name_text(node)); }
@@ -104,29 +122,30 @@ class TreeBuilder {
 
   // The extended language (build_subquery.cc, build_label.cc,
   // build_extended_expression.cc).
-  Result<ReadingClause> build_call_subquery(NodeRef node, int depth);
-  Result<ReadingClause> build_load_csv(NodeRef node, int depth);
-  Result<UpdatingClause> build_foreach(NodeRef node, int depth);
-  Result<Expr> build_exists_or_count(NodeRef node, int depth, bool count);
-  Result<Expr> build_collect(NodeRef node, int depth);
-  Result<Expr> build_pattern_predicate(NodeRef node, int depth);
-  Result<Expr> build_pattern_comprehension(NodeRef node, int depth);
-  Result<Expr> build_map_projection(NodeRef node, int depth);
-  Result<Expr> build_reduce(NodeRef node, int depth);
-  Result<Expr> build_shortest_path_expr(NodeRef node, int depth);
-  Result<Expr> build_type_predicate(NodeRef predicate, Expr operand);
-  Result<Expr> build_label_check(NodeRef check, Expr target);
-  Result<QuantifiedPath> build_quantified_path(NodeRef node, int depth);
-  Result<Expr> build_where(NodeRef where_clause, int depth);
+  bool build_call_subquery(NodeRef node, int depth, ReadingClause& out);
+  bool build_load_csv(NodeRef node, int depth, ReadingClause& out);
+  bool build_foreach(NodeRef node, int depth, UpdatingClause& out);
+  bool build_exists_or_count(NodeRef node, int depth, bool count, Expr& out);
+  bool build_collect(NodeRef node, int depth, Expr& out);
+  bool build_pattern_predicate(NodeRef node, int depth, Expr& out);
+  bool build_pattern_comprehension(NodeRef node, int depth, Expr& out);
+  bool build_map_projection(NodeRef node, int depth, Expr& out);
+  bool build_reduce(NodeRef node, int depth, Expr& out);
+  bool build_shortest_path_expr(NodeRef node, int depth, Expr& out);
+  // The next operator of `chain`.
+  bool build_type_predicate(NodeRef predicate, OperatorChain& chain);
+  bool build_label_check(NodeRef check, OperatorChain& chain);
+  bool build_quantified_path(NodeRef node, int depth, QuantifiedPath& out);
+  bool build_where(NodeRef where_clause, int depth, Expr& out);
   // A label (or type) expression, from a label_expression node.
   static LabelExpr build_label_expr(NodeRef node);
   // The names of a node_labels node, in either language's shape.
   static std::vector<std::string> label_names(NodeRef node_labels);
 
  private:
-  Result<Expr> build_literal(NodeRef node, int depth);
-  Result<Expr> build_iteration(NodeRef node, int depth, bool comprehension, size_t kind);
-  Result<Expr> fold_chain(NodeRef node, int depth, Rule skipped, const char* empty_message);
+  bool build_literal(NodeRef node, int depth, Expr& out);
+  bool build_iteration(NodeRef node, int depth, bool comprehension, size_t kind, Expr& out);
+  bool fold_chain(NodeRef node, int depth, Rule skipped, const char* empty_message, Expr& out);
   // The keyword-sensitive text just after `pos`, with whitespace and comments
   // skipped.
   bool keyword_follows(size_t pos, std::string_view upper) const;
