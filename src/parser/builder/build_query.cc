@@ -55,6 +55,12 @@ bool TreeBuilder::build_regular_query(NodeRef node, int depth, RegularQuery& out
   NodeRef first = node.first_child();
   if (!first.valid()) return failed(fail("Missing single_query"));
   if (!build_single_query(first, depth, out.first)) return false;
+  // A long UNION chain would otherwise leave up to half its storage unused.
+  size_t branches = 0;
+  for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
+    branches += c.rule() == Rule::union_clause;
+  }
+  out.unions.reserve(branches);
   for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() != Rule::union_clause) continue;
     const bool all = keyword_follows(c.start() + 5, "ALL");
