@@ -222,58 +222,15 @@ class Matcher {
     return ok;
   }
 
-  // postfix_expr as a ladder level whose node is placed before its body
-  // runs: it usually stays (a property lookup, or the space it skips after
-  // its atom, makes it more than its atom), and placing it first saves
-  // moving the nodes below it. When it does hold a lone operand, its place is
-  // given back; the tree is the one ladder_rule gives.
-  template <class Body>
-  QV_ALWAYS_INLINE bool ladder_rule_placed_first(Rule r, Body&& body) {
-    if (!charge_work()) return false;
-    const size_t start = pos_;
-    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const bool opens = !atomic_;
-    const size_t node = node_count_;
-    if (opens) push_node({r, static_cast<uint32_t>(start), 0, 0});
-    const bool ok = body();
-    if (ok) {
-      if (opens) {
-        const size_t child = node + 1;
-        const bool lone_operand = node_count_ > child && nodes_[child].next == node_count_ &&
-                                  nodes_[child].start == start && nodes_[child].end == pos_;
-        if (lone_operand) {
-          remove_node(node);
-        } else {
-          nodes_[node].end = static_cast<uint32_t>(pos_);
-          nodes_[node].next = static_cast<uint32_t>(node_count_);
-        }
-      }
-    } else {
-      node_count_ = node;
-      track(r, start, expected_len);
-    }
-    return ok;
-  }
-
-  // Takes out the node at index `at`, which heads all the nodes after it.
-  void remove_node(size_t at) {
-    for (size_t i = at; i + 1 < node_count_; ++i) {
-      nodes_[i] = nodes_[i + 1];
-      --nodes_[i].next;
-    }
-    --node_count_;
-  }
-
   // Puts `added` at index `at`, in front of the nodes from there on, which
   // become its subtree.
   void insert_node(size_t at, RuleNode added) {
-    push_node(added);
-    for (size_t i = node_count_ - 1; i > at; --i) {
-      nodes_[i] = nodes_[i - 1];
-      ++nodes_[i].next;
-    }
+    push_node(added);  // room for one more
+    RuleNode* nodes = nodes_.data();
+    std::copy_backward(nodes + at, nodes + node_count_ - 1, nodes + node_count_);
+    for (size_t i = at + 1; i < node_count_; ++i) ++nodes[i].next;
     added.next = static_cast<uint32_t>(node_count_);
-    nodes_[at] = added;
+    nodes[at] = added;
   }
 
   // A rule whose definition starts with a literal: when the first character
@@ -413,11 +370,17 @@ class Matcher {
   }
 
   void replay(const MemoEntry& entry) {
-    const size_t shift = node_count_ - entry.node_base;
-    for (RuleNode node : entry.nodes) {
-      node.next = static_cast<uint32_t>(node.next + shift);
-      push_node(node);
+    // Copied whole, then shifted: a replay can hold the nodes of a deeply
+    // nested expression.
+    const uint32_t shift = static_cast<uint32_t>(node_count_ - entry.node_base);
+    const size_t count = entry.nodes.size();
+    if (nodes_.size() < node_count_ + count) {
+      nodes_.resize(std::max(node_count_ + count, 2 * nodes_.size()));
     }
+    RuleNode* out = nodes_.data() + node_count_;
+    std::copy(entry.nodes.begin(), entry.nodes.end(), out);
+    for (size_t i = 0; i < count; ++i) out[i].next += shift;
+    node_count_ += count;
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
     if (kRecordFailures && furthest_ == entry.max_tracked) append_block(entry.appended);
@@ -1680,12 +1643,11 @@ class Matcher {
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return ladder_rule_placed_first(R::postfix_expr, [&] {
+      return ladder_rule(R::postfix_expr, nullptr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return ladder_rule_placed_first(R::postfix_expr,
-                                    [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return ladder_rule(R::postfix_expr, nullptr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
     if (ruled_out(next_is(".["))) return false;
