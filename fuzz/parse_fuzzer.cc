@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../tests/support/same_nodes.h"
 #include "../tests/support/tree_text.h"
 #include "fuzz_checks.h"
 #include "inspect/query_info.h"
@@ -46,17 +47,6 @@ Result<CypherQuery> check_language(std::string_view input, Language language) {
   return parsed;
 }
 
-bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i].rule != b[i].rule || a[i].start != b[i].start || a[i].end != b[i].end ||
-        a[i].next != b[i].next) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Without the optimisations, text that nests brackets re-matches them at
 // every level and may reach the work limit; such inputs are not compared.
 void check_optimisations(std::string_view input, Language language) {
@@ -64,13 +54,13 @@ void check_optimisations(std::string_view input, Language language) {
   if (!first_plain.failure.limit_note.empty()) return;
   const MatchResult first = match_first_pass(input, language, true);
   QV_FUZZ_CHECK(first.ok == first_plain.ok);
-  if (first.ok) QV_FUZZ_CHECK(same_nodes(first.nodes, first_plain.nodes));
+  if (first.ok) QV_FUZZ_CHECK(testing::same_nodes(first.nodes, first_plain.nodes));
   const MatchResult plain = match_cypher(input, language, false);
   if (!plain.failure.limit_note.empty()) return;
   const MatchResult full = match_cypher(input, language, true);
   QV_FUZZ_CHECK(full.ok == plain.ok);
   if (full.ok) {
-    QV_FUZZ_CHECK(same_nodes(full.nodes, plain.nodes));
+    QV_FUZZ_CHECK(testing::same_nodes(full.nodes, plain.nodes));
   } else {
     QV_FUZZ_CHECK(full.failure.position == plain.failure.position);
     QV_FUZZ_CHECK(full.failure.expected == plain.failure.expected);

@@ -5,29 +5,19 @@
 #include <fstream>
 #include <string>
 
+#include "../../support/same_nodes.h"
 #include "golden_reader.h"
 #include "parser/grammar.h"
 
 namespace quorvane {
 namespace {
 
-bool same_nodes(const std::vector<RuleNode>& a, const std::vector<RuleNode>& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i].rule != b[i].rule || a[i].start != b[i].start || a[i].end != b[i].end ||
-        a[i].next != b[i].next) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void expect_same_match(const std::string& text, Language language = Language::Subset) {
   MatchResult fast = match_cypher(text, language, true);
   MatchResult plain = match_cypher(text, language, false);
   ASSERT_EQ(fast.ok, plain.ok) << text;
   if (fast.ok) {
-    EXPECT_TRUE(same_nodes(fast.nodes, plain.nodes)) << text;
+    EXPECT_TRUE(testing::same_nodes(fast.nodes, plain.nodes)) << text;
   } else {
     EXPECT_EQ(fast.failure.position, plain.failure.position) << text;
     EXPECT_EQ(fast.failure.expected, plain.failure.expected) << text;
@@ -39,7 +29,7 @@ void expect_same_match(const std::string& text, Language language = Language::Su
   MatchResult first_plain = match_first_pass(text, language, false);
   ASSERT_EQ(first.ok, first_plain.ok) << "first pass: " << text;
   if (first.ok) {
-    EXPECT_TRUE(same_nodes(first.nodes, first_plain.nodes)) << "first pass: " << text;
+    EXPECT_TRUE(testing::same_nodes(first.nodes, first_plain.nodes)) << "first pass: " << text;
   }
 }
 
