@@ -510,15 +510,15 @@ class Matcher {
     return true;
   }
 
-  // The repetitions after the first, each preceded by a skip.
+  // The repetitions after the first, each preceded by a skip; how many.
   template <class F>
-  QV_ALWAYS_INLINE void repeat_rest(F& f) {
-    for (;;) {
+  QV_ALWAYS_INLINE size_t repeat_rest(F& f) {
+    for (size_t count = 0;; ++count) {
       const Mark m = mark();
       skip();
       if (!f()) {
         reset(m);
-        return;
+        return count;
       }
     }
   }
@@ -962,17 +962,7 @@ class Matcher {
   // Like star(f), counting the repetitions.
   template <class F>
   size_t count_repeats(F&& f) {
-    if (!f()) return 0;
-    size_t count = 1;
-    for (;;) {
-      const Mark m = mark();
-      skip();
-      if (!f()) {
-        reset(m);
-        return count;
-      }
-      ++count;
-    }
+    return f() ? 1 + repeat_rest(f) : 0;
   }
 
   bool single_part_query() {
@@ -1512,11 +1502,7 @@ class Matcher {
 
   // Whether `s` (upper case) starts here, in any case.
   bool prefix_here(std::string_view s) const {
-    if (text_.size() - pos_ < s.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i) {
-      if (upper(text_[pos_ + i]) != s[i]) return false;
-    }
-    return true;
+    return starts_with_keyword(text_, pos_, s);
   }
 
   // The ladder levels take their first operand already matched when `first`
