@@ -3,12 +3,19 @@
 #include <limits>
 
 #include "parser/builder/tree_builder.h"
+#include "parser/direct/direct_parser.h"
 #include "parser/grammar.h"
 #include "parser/syntax_error.h"
 
 namespace quorvane {
 
 Result<CypherQuery> parse(std::string_view text, Language language) {
+  Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
+  if (parse_directly(text, language, std::get<0>(*query))) return query;
+  return parse_with_matcher(text, language);
+}
+
+Result<CypherQuery> parse_with_matcher(std::string_view text, Language language) {
   // Rule-tree offsets are 32-bit.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) {
     return CypherError::parse(render_syntax_error(text.substr(0, 0), 0, "query too long"));

@@ -24,7 +24,16 @@ inline constexpr int kMaxTreeDepth = 1000;
 // Matches the whole text against the grammar and builds the tree. On failure
 // the error (kind Parse) carries the six-line syntax-error text, or one of
 // the tree builder's fixed messages. Pure: safe on any number of threads.
+//
+// Most valid queries are built straight from the text by the direct parser
+// (direct/direct_parser.h); everything it declines goes to the matcher and
+// tree builder, which take any input. Both give the same tree.
 Result<CypherQuery> parse(std::string_view text, Language language = Language::Subset);
+
+// The matcher and tree builder alone, without the direct parser: for tests
+// that check the two agree.
+Result<CypherQuery> parse_with_matcher(std::string_view text,
+                                       Language language = Language::Subset);
 
 }  // namespace quorvane
 
