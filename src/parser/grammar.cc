@@ -5,6 +5,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "parser/keywords.h"
 #include "parser/lexical.h"
 #include "parser/parse.h"
 
@@ -15,31 +16,6 @@ namespace {
 #define QV_ALWAYS_INLINE __attribute__((always_inline)) inline
 
 using R = Rule;
-
-// The reserved words, alphabetical. Order matters: the first word that
-// matches is final, so ASC, ASCENDING, DESCENDING, ENDS and ORDER are never
-// reserved (AS, DESC, END and OR come first).
-constexpr std::array<std::string_view, 54> kKeywords = {
-    "ALL",      "AND",   "ANY",    "AS",     "ASC",    "ASCENDING",  "BY",     "CALL",     "CASE",
-    "CONTAINS", "COUNT", "CREATE", "DELETE", "DESC",   "DESCENDING", "DETACH", "DISTINCT", "DO",
-    "DROP",     "ELSE",  "END",    "ENDS",   "EXISTS", "FALSE",      "FOR",    "FROM",     "IN",
-    "IS",       "LIMIT", "MATCH",  "MERGE",  "NEW",    "NONE",       "NOT",    "NULL",     "ON",
-    "OPTIONAL", "OR",    "ORDER",  "REMOVE", "RETURN", "SET",        "SINGLE", "SKIP",     "STARTS",
-    "THEN",     "TRUE",  "UNION",  "UNWIND", "WHEN",   "WHERE",      "WITH",   "XOR",      "YIELD"};
-
-// Words that are reserved but may still name a variable.
-constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE", "SINGLE"};
-
-// The words that never name anything in the extended language: each can
-// continue or end an expression, or start a clause, so reading one as a name
-// would let an unfinished expression swallow what follows. Every other
-// reserved word may be a name there (`MATCH (order:Order)`,
-// `RETURN count AS count`).
-constexpr std::array<std::string_view, 33> kExtendedReserved = {
-    "AND",    "AS",     "CALL",   "CASE",     "CONTAINS", "CREATE", "DELETE", "DETACH", "DISTINCT",
-    "ELSE",   "END",    "ENDS",   "FALSE",    "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
-    "NULL",   "OPTIONAL", "OR",   "REMOVE",   "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
-    "UNION",  "UNWIND", "WHEN",   "WHERE",    "WITH",     "XOR"};
 
 // The single words that name a value type in a type predicate.
 constexpr std::array<std::string_view, 31> kTypeWords = {
@@ -616,73 +592,15 @@ class Matcher {
 
   // ------------------------------------------------------ lexical rules
 
-  // Which reserved word stands at the current position, if any (the index in
-  // kKeywords), honouring the list order and the word-boundary test.
-  int keyword_at() const {
-    char first = upper(static_cast<char>(cur()));
-    if (first < 'A' || first > 'Z') return -1;
-    // The list is alphabetical, so the words sharing a first letter are
-    // contiguous and keep their relative order.
-    static constexpr std::array<std::pair<uint8_t, uint8_t>, 26> by_letter = [] {
-      std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
-      for (size_t i = kKeywords.size(); i-- > 0;) {
-        auto& range = ranges[kKeywords[i][0] - 'A'];
-        if (range.second == 0) range.second = static_cast<uint8_t>(i + 1);
-        range.first = static_cast<uint8_t>(i);
-      }
-      return ranges;
-    }();
-    const auto [begin, end] = by_letter[first - 'A'];
-    if (begin == end) return -1;
-    // The word here: a keyword longer than it cannot match, and one that
-    // matches is reserved only when it is the whole word.
-    size_t length = 1;
-    while (pos_ + length < text_.size() &&
-           is_word_char(static_cast<unsigned char>(text_[pos_ + length]))) {
-      ++length;
-    }
-    for (size_t i = begin; i < end; ++i) {
-      std::string_view w = kKeywords[i];
-      if (w.size() > length) continue;
-      bool match = true;
-      for (size_t k = 1; k < w.size(); ++k) {
-        if (upper(text_[pos_ + k]) != w[k]) {
-          match = false;
-          break;
-        }
-      }
-      if (!match) continue;
-      return w.size() == length ? static_cast<int>(i) : -1;
-    }
-    return -1;
-  }
-
-  // Which entries of kKeywords the extended language keeps reserved. The
-  // lookup goes through keyword_at, so the extended language sees the same
-  // words at the same places as the subset does.
-  static bool extended_reserved(int keyword) {
-    static const std::array<bool, kKeywords.size()> reserved = [] {
-      std::array<bool, kKeywords.size()> table{};
-      for (size_t i = 0; i < kKeywords.size(); ++i) {
-        table[i] = std::find(kExtendedReserved.begin(), kExtendedReserved.end(), kKeywords[i]) !=
-                   kExtendedReserved.end();
-      }
-      return table;
-    }();
-    return keyword >= 0 && reserved[static_cast<size_t>(keyword)];
-  }
+  // Which reserved word stands at the current position, if any.
+  int keyword_at() const { return keyword_index(text_, pos_); }
 
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
     if (test == KeywordTest::kExtended) return extended_reserved(keyword_at());
-    int k = keyword_at();
+    const int k = keyword_at();
     if (k < 0) return false;
-    if (test == KeywordTest::kVariable) {
-      for (std::string_view w : kVariableWords) {
-        if (kKeywords[k] == w) return false;
-      }
-    }
-    return true;
+    return test != KeywordTest::kVariable || !is_variable_word(k);
   }
 
   bool plain_name() {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/rule.h"
 #include "parser/rule_tree.h"
@@ -50,11 +51,6 @@ MatchResult match_cypher(std::string_view text, Language language = Language::Su
 // would mend a failure. With or without `remember` it must agree, or the
 // shortcuts cost a second pass or change a tree.
 MatchResult match_first_pass(std::string_view text, Language language, bool remember);
-
-// True for the characters that may continue a plain name.
-inline bool is_word_char(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
 
 }  // namespace quorvane
 

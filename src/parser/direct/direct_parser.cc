@@ -1,9 +1,49 @@
 #include "parser/direct/direct_parser.h"
 
+#include <cstdint>
+#include <limits>
+
+#include "parser/direct/direct_reader.h"
+
 namespace quorvane {
 
-bool parse_directly(std::string_view, Language, RegularQuery&) {
-  return false;
+bool parse_directly(std::string_view text, Language language, RegularQuery& out) {
+  // The matcher refuses texts whose offsets would not fit its 32 bits.
+  if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
+  return DirectReader(text, language).read(out);
+}
+
+bool DirectReader::read(RegularQuery& out) {
+  skip();
+  if (!read_single_query(out.first)) return false;
+  while (keyword("UNION")) {
+    UnionPart& branch = out.unions.emplace_back();
+    branch.all = keyword("ALL");
+    if (!read_single_query(branch.query)) return false;
+  }
+  accept(';');
+  return pos_ == text_.size() && !declined_;
+}
+
+bool DirectReader::read_name(NameKind kind, std::string_view& name) {
+  if (peek() == '`') {
+    const size_t close = text_.find('`', pos_ + 1);
+    if (close == std::string_view::npos) return false;
+    name = text_.substr(pos_ + 1, close - pos_ - 1);
+    pos_ = close + 1;
+    skip();
+    return true;
+  }
+  const size_t length = plain_name_length();
+  if (length == 0) return false;
+  if (kind == NameKind::kVariable) {
+    const int k = keyword_index(text_, pos_);
+    if (extended_ ? extended_reserved(k) : (k >= 0 && !is_variable_word(k))) return false;
+  }
+  name = text_.substr(pos_, length);
+  pos_ += length;
+  skip();
+  return true;
 }
 
 }  // namespace quorvane

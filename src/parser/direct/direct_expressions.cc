@@ -1,0 +1,579 @@
+// Expressions: the operator levels from OR down to postfix operators, and
+// the atoms most queries use. Operators fold to the left as they are read,
+// each wrapping the value read so far.
+#include <charconv>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "parser/direct/direct_reader.h"
+
+namespace quorvane {
+
+namespace {
+
+bool is_digit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool is_letter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool equals_upper(std::string_view text, std::string_view upper) {
+  return text.size() == upper.size() && starts_with_keyword(text, 0, upper);
+}
+
+Box<Expr> placeholder() {
+  return Box<Expr>(std::in_place, Expr::Null{});
+}
+
+// The length of the UTF-8 character that starts with `c`, as the matcher
+// steps over it (a stray byte counts as one).
+size_t char_length(unsigned char c) {
+  return c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+}
+
+// Whether `(` follows the run of names, dots and backticked names at `pos`,
+// past what can be skipped: the matcher tries a function call only then.
+bool parenthesis_after_names(std::string_view text, size_t pos) {
+  while (pos < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (is_word_char(c) || c == '.') {
+      ++pos;
+    } else if (c == '`') {
+      const size_t close = text.find('`', pos + 1);
+      if (close == std::string_view::npos) return false;
+      pos = close + 1;
+    } else {
+      break;
+    }
+  }
+  pos = skip_ignorable(text, pos);
+  return pos < text.size() && text[pos] == '(';
+}
+
+}  // namespace
+
+template <class Op>
+Expr& DirectReader::wrap_binary(Expr& out) {
+  Box<Expr> left(std::move(out));
+  return *out.node.emplace<Op>(Op{{std::move(left), placeholder()}}).right;
+}
+
+template <class Op>
+Expr& DirectReader::wrap_unary(Expr& out) {
+  Box<Expr> operand(std::move(out));
+  return *out.node.emplace<Op>(Op{{std::move(operand)}}).operand;
+}
+
+// A prefix operator: `out` becomes Op{placeholder}; returns the operand's
+// place.
+template <class Op>
+static Expr& prefix(Expr& out) {
+  return *out.node.emplace<Op>(Op{{placeholder()}}).operand;
+}
+
+bool DirectReader::read_expression(Expr& out) {
+  if (++depth_ > kMaxDepth) return false;
+  const bool ok = read_or(out);
+  --depth_;
+  return ok;
+}
+
+bool DirectReader::read_or(Expr& out) {
+  if (!read_xor(out)) return false;
+  while (whole_word("OR")) {
+    if (!count_node() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
+  }
+  return true;
+}
+
+bool DirectReader::read_xor(Expr& out) {
+  if (!read_and(out)) return false;
+  while (whole_word("XOR")) {
+    if (!count_node() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
+  }
+  return true;
+}
+
+bool DirectReader::read_and(Expr& out) {
+  if (!read_not(out)) return false;
+  while (whole_word("AND")) {
+    if (!count_node() || !read_not(wrap_binary<Expr::And>(out))) return false;
+  }
+  return true;
+}
+
+bool DirectReader::read_not(Expr& out) {
+  Expr* operand = &out;
+  while (whole_word("NOT")) {
+    if (!count_node()) return false;
+    operand = &prefix<Expr::Not>(*operand);
+  }
+  return read_comparison(*operand);
+}
+
+bool DirectReader::read_comparison(Expr& out) {
+  if (!read_add_sub(out)) return false;
+  for (;;) {
+    Expr* right = nullptr;
+    const unsigned char c = peek();
+    if (c == '<' || c == '>' || c == '=') {
+      // `<=`, `<>`, `>=`, `=~`, or the first character alone.
+      const unsigned char d = peek_at(1);
+      const bool two = (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
+                       (c == '=' && d == '~');
+      pos_ += two ? 2 : 1;
+      skip();
+      if (!count_node()) return false;
+      if (c == '<') {
+        right = !two       ? &wrap_binary<Expr::LessThan>(out)
+                : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
+                           : &wrap_binary<Expr::NotEqual>(out);
+      } else if (c == '>') {
+        right = two ? &wrap_binary<Expr::GreaterOrEqual>(out) : &wrap_binary<Expr::GreaterThan>(out);
+      } else {
+        right = two ? &wrap_binary<Expr::RegexMatch>(out) : &wrap_binary<Expr::Equal>(out);
+      }
+    } else if (keyword("IS")) {
+      // IS NULL and IS NOT NULL; what else may follow IS is left to the
+      // matcher.
+      const bool negated = keyword("NOT");
+      if (!whole_word("NULL") || !count_node()) return false;
+      if (negated) {
+        wrap_unary<Expr::IsNotNull>(out);
+      } else {
+        wrap_unary<Expr::IsNull>(out);
+      }
+      continue;
+    } else if (whole_word("IN")) {
+      if (!count_node()) return false;
+      right = &wrap_binary<Expr::In>(out);
+    } else if (keyword("STARTS")) {
+      if (!whole_word("WITH") || !count_node()) return false;
+      right = &wrap_binary<Expr::StartsWith>(out);
+    } else if (keyword("ENDS")) {
+      if (!whole_word("WITH") || !count_node()) return false;
+      right = &wrap_binary<Expr::EndsWith>(out);
+    } else if (whole_word("CONTAINS")) {
+      if (!count_node()) return false;
+      right = &wrap_binary<Expr::Contains>(out);
+    } else {
+      return true;
+    }
+    if (!read_add_sub(*right)) return false;
+  }
+}
+
+bool DirectReader::read_add_sub(Expr& out) {
+  if (!read_mul_div(out)) return false;
+  for (;;) {
+    const unsigned char c = peek();
+    if (c != '+' && c != '-') {
+      // `||` concatenates in the extended language.
+      return !(extended_ && c == '|' && peek_at(1) == '|');
+    }
+    ++pos_;
+    skip();
+    if (!count_node()) return false;
+    Expr& right = c == '+' ? wrap_binary<Expr::Add>(out) : wrap_binary<Expr::Subtract>(out);
+    if (!read_mul_div(right)) return false;
+  }
+}
+
+bool DirectReader::read_mul_div(Expr& out) {
+  if (!read_mod(out)) return false;
+  for (;;) {
+    const unsigned char c = peek();
+    if (c != '*' && c != '/') return true;
+    ++pos_;
+    skip();
+    if (!count_node()) return false;
+    Expr& right = c == '*' ? wrap_binary<Expr::Multiply>(out) : wrap_binary<Expr::Divide>(out);
+    if (!read_mod(right)) return false;
+  }
+}
+
+bool DirectReader::read_mod(Expr& out) {
+  if (!read_power(out)) return false;
+  while (accept('%')) {
+    if (!count_node() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
+  }
+  return true;
+}
+
+bool DirectReader::read_power(Expr& out) {
+  if (!read_unary(out)) return false;
+  while (accept('^')) {
+    if (!count_node() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
+  }
+  return true;
+}
+
+bool DirectReader::read_unary(Expr& out) {
+  if (!accept('-')) return read_postfix(out);
+  return count_node() && read_postfix(prefix<Expr::Negate>(out));
+}
+
+// Property lookups, subscripts and slices after an atom.
+bool DirectReader::read_postfix(Expr& out) {
+  if (!read_atom(out)) return false;
+  for (;;) {
+    const unsigned char c = peek();
+    if (c == '.' && peek_at(1) != '.') {
+      ++pos_;
+      skip();
+      std::string_view key;
+      if (!read_name(NameKind::kAny, key) || !count_node()) return false;
+      Box<Expr> target(std::move(out));
+      out.node.emplace<Expr::Property>(Expr::Property{std::move(target), std::string(key)});
+    } else if (c == '[') {
+      ++pos_;
+      skip();
+      if (!count_node()) return false;
+      std::optional<Box<Expr>> from;
+      if (peek() != '.' || peek_at(1) != '.') {
+        if (!read_expression(*from.emplace(placeholder()))) return false;
+        if (accept(']')) {
+          Box<Expr> target(std::move(out));
+          out.node.emplace<Expr::Index>(Expr::Index{std::move(target), std::move(*from)});
+          continue;
+        }
+        if (peek() != '.' || peek_at(1) != '.') return false;
+      }
+      pos_ += 2;
+      skip();
+      std::optional<Box<Expr>> to;
+      if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
+      if (!accept(']')) return false;
+      Box<Expr> target(std::move(out));
+      out.node.emplace<Expr::Slice>(
+          Expr::Slice{std::move(target), std::move(from), std::move(to)});
+    } else {
+      return true;
+    }
+  }
+}
+
+bool DirectReader::read_atom(Expr& out) {
+  if (!count_node()) return false;
+  const unsigned char c = peek();
+  if (is_digit(c)) return read_number(out);
+  if (is_letter(c)) return read_word_atom(out);
+  switch (c) {
+    case '\'':
+    case '"':
+      return read_string(out.node.emplace<Expr::String>().value);
+    case '$':
+      return read_parameter_name(out.node.emplace<Expr::Parameter>().name);
+    case '[':
+      return read_list(out);
+    case '{':
+      return read_map(out.node.emplace<Expr::Map>().entries);
+    case '(':
+      return read_parenthesized(out);
+    case '`': {
+      // A backticked name may also start a function name.
+      const size_t close = text_.find('`', pos_ + 1);
+      if (close == std::string_view::npos) return false;
+      const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
+      if (after == '.' || after == '`' || is_word_char(after) ||
+          parenthesis_after_names(text_, pos_)) {
+        return false;
+      }
+      std::string_view name;
+      if (!read_name(NameKind::kVariable, name) || peek() == '{') return false;
+      out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Literal words, CASE, count(*), quantifiers, function calls and variables.
+bool DirectReader::read_word_atom(Expr& out) {
+  const size_t length = plain_name_length();
+  const std::string_view word = text_.substr(pos_, length);
+  if (equals_upper(word, "TRUE") || equals_upper(word, "FALSE")) {
+    out.node.emplace<Expr::Boolean>(Expr::Boolean{word.size() == 4});
+    pos_ += length;
+    skip();
+    return true;
+  }
+  if (equals_upper(word, "NULL")) {
+    out.node.emplace<Expr::Null>();
+    pos_ += length;
+    skip();
+    return true;
+  }
+  // The matcher reads CASE without a word boundary.
+  if (starts_with_keyword(word, 0, "CASE")) {
+    if (length != 4) return false;
+    pos_ += length;
+    skip();
+    return read_case(out);
+  }
+  const size_t after = skip_ignorable(text_, pos_ + length);
+  const unsigned char next = after < text_.size() ? text_[after] : 0;
+  // A brace after a name opens a subquery or a map projection.
+  if (next == '{') return false;
+  if (next == '(') {
+    if (equals_upper(word, "COUNT")) {
+      const size_t star = skip_ignorable(text_, after + 1);
+      if (star < text_.size() && text_[star] == '*') {
+        pos_ = skip_ignorable(text_, star + 1);
+        if (!accept(')')) return false;
+        out.node.emplace<Expr::CountStar>();
+        return true;
+      }
+    }
+    int quantifier = -1;
+    if (equals_upper(word, "ALL")) quantifier = 0;
+    if (equals_upper(word, "ANY")) quantifier = 1;
+    if (equals_upper(word, "NONE")) quantifier = 2;
+    if (equals_upper(word, "SINGLE")) quantifier = 3;
+    if (quantifier >= 0) {
+      pos_ = after + 1;
+      skip();
+      Expr::Quantifier q{{}, placeholder(), std::nullopt};
+      Expr::Quantifier* iteration = nullptr;
+      switch (quantifier) {
+        case 0:
+          iteration = &out.node.emplace<Expr::All>(Expr::All{std::move(q)});
+          break;
+        case 1:
+          iteration = &out.node.emplace<Expr::Any>(Expr::Any{std::move(q)});
+          break;
+        case 2:
+          iteration = &out.node.emplace<Expr::None>(Expr::None{std::move(q)});
+          break;
+        default:
+          iteration = &out.node.emplace<Expr::Single>(Expr::Single{std::move(q)});
+          break;
+      }
+      return read_iteration(iteration->variable, iteration->list, iteration->predicate) &&
+             accept(')');
+    }
+    if (extended_ && (equals_upper(word, "REDUCE") || equals_upper(word, "SHORTESTPATH") ||
+                      equals_upper(word, "ALLSHORTESTPATHS"))) {
+      return false;
+    }
+  }
+  if (parenthesis_after_names(text_, pos_)) return read_function(out);
+  std::string_view name;
+  if (!read_name(NameKind::kVariable, name)) return false;
+  out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
+  return true;
+}
+
+// Digits, optionally a fraction and an exponent. Other forms (hexadecimal,
+// octal, `1e5`, `.5`, `1.`) are left to the matcher, and so are values that
+// do not fit.
+bool DirectReader::read_number(Expr& out) {
+  const size_t start = pos_;
+  while (is_digit(peek())) ++pos_;
+  bool fraction = false;
+  if (peek() == '.' && peek_at(1) != '.') {
+    if (!is_digit(peek_at(1))) return false;
+    fraction = true;
+    ++pos_;
+    while (is_digit(peek())) ++pos_;
+    if (peek() == 'e' || peek() == 'E') {
+      ++pos_;
+      if (peek() == '+' || peek() == '-') ++pos_;
+      if (!is_digit(peek())) return false;
+      while (is_digit(peek())) ++pos_;
+    }
+  }
+  if (is_word_char(peek())) return false;
+  const char* first = text_.data() + start;
+  const char* last = text_.data() + pos_;
+  if (fraction) {
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last) return false;
+    out.node.emplace<Expr::Float>(Expr::Float{value});
+  } else {
+    int64_t value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last) return false;
+    out.node.emplace<Expr::Integer>(Expr::Integer{value});
+  }
+  skip();
+  return true;
+}
+
+// The text between the quotes, escapes as written.
+bool DirectReader::read_string(std::string& out) {
+  const char quote = text_[pos_];
+  const size_t n = text_.size();
+  size_t p = pos_ + 1;
+  while (p < n) {
+    const char c = text_[p];
+    if (c == quote) {
+      out.assign(text_.substr(pos_ + 1, p - pos_ - 1));
+      pos_ = p + 1;
+      skip();
+      return true;
+    }
+    if (c == '\\' && p + 1 < n) ++p;
+    p = std::min(n, p + char_length(static_cast<unsigned char>(text_[p])));
+  }
+  return false;
+}
+
+// `$name` or `$0`; the name without its `$`.
+bool DirectReader::read_parameter_name(std::string& out) {
+  const size_t start = ++pos_;
+  const size_t length = plain_name_length();
+  if (length > 0) {
+    pos_ += length;
+  } else {
+    while (is_digit(peek())) ++pos_;
+    if (pos_ == start || is_word_char(peek())) return false;
+  }
+  out.assign(text_.substr(start, pos_ - start));
+  skip();
+  return true;
+}
+
+// `[a, b]`, or a comprehension `[x IN list WHERE p | e]`: the matcher tries
+// a list first, so a comprehension is read only where the list fails right
+// after a complete first element.
+bool DirectReader::read_list(Expr& out) {
+  const size_t open = pos_;
+  accept('[');
+  std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
+  if (accept(']')) return true;
+  for (;;) {
+    if (!read_expression(items.emplace_back(Expr::Null{}))) return false;
+    if (accept(']')) return true;
+    if (!accept(',')) break;
+  }
+  if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
+  pos_ = open;
+  return read_comprehension(out);
+}
+
+bool DirectReader::read_comprehension(Expr& out) {
+  accept('[');
+  Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
+      Expr::ListComprehension{{}, placeholder(), std::nullopt, std::nullopt});
+  if (!read_iteration(loop.variable, loop.list, loop.predicate)) return false;
+  if (accept('|') && !read_expression(*loop.projection.emplace(placeholder()))) return false;
+  return accept(']');
+}
+
+// `x IN list [WHERE predicate]`.
+bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
+                                  std::optional<Box<Expr>>& predicate) {
+  if (!read_name(NameKind::kVariable, variable) || !keyword("IN") || !read_expression(*list)) {
+    return false;
+  }
+  if (keyword("WHERE")) return read_expression(*predicate.emplace(placeholder()));
+  return true;
+}
+
+// `{key: value, ...}`; a repeated key's value replaces the earlier one where
+// it stands.
+bool DirectReader::read_map(PropertyMap& out) {
+  accept('{');
+  if (accept('}')) return true;
+  do {
+    std::string_view key;
+    if (!read_name(NameKind::kAny, key) || !accept(':')) return false;
+    Expr* value = nullptr;
+    for (MapEntry& entry : out) {
+      if (entry.key == key) value = &entry.value;
+    }
+    if (value == nullptr) {
+      if (out.size() == kMaxMapKeys) return false;
+      value = &out.emplace_back(MapEntry{std::string(key), Expr::Null{}}).value;
+    }
+    if (!read_expression(*value)) return false;
+  } while (accept(','));
+  return accept('}');
+}
+
+bool DirectReader::read_parenthesized(Expr& out) {
+  accept('(');
+  if (extended_) {
+    // In the extended language `(n)`, `(:A)`, `(n {k: 1})` and the like
+    // may open a pattern used as a value.
+    size_t p = pos_;
+    if (p < text_.size() && (is_letter(text_[p]) || text_[p] == '`')) {
+      if (text_[p] == '`') {
+        p = text_.find('`', p + 1);
+        if (p == std::string_view::npos) return false;
+        ++p;
+      } else {
+        while (p < text_.size() && is_word_char(static_cast<unsigned char>(text_[p]))) ++p;
+      }
+      p = skip_ignorable(text_, p);
+    }
+    const unsigned char c = p < text_.size() ? text_[p] : 0;
+    if (c == ')' || c == ':' || c == '{' || c == '$' || c == '`' || is_letter(c)) return false;
+  }
+  return read_expression(out) && accept(')');
+}
+
+bool DirectReader::read_case(Expr& out) {
+  Expr::Case& result = out.node.emplace<Expr::Case>();
+  if (starts_with_keyword(text_, pos_, "WHEN")) {
+    // `CASE WHEN (` reads as a call of a function named WHEN in the subset.
+    if (!word_here("WHEN")) return false;
+    const size_t after = skip_ignorable(text_, pos_ + 4);
+    if (after < text_.size() && text_[after] == '(') return false;
+  } else {
+    // The tree builder tells the parts of a CASE apart by the word before
+    // each, so an operand must not begin like one.
+    if (starts_with_keyword(text_, pos_, "THEN") || starts_with_keyword(text_, pos_, "ELSE")) {
+      return false;
+    }
+    if (!read_expression(*result.operand.emplace(placeholder()))) return false;
+  }
+  while (keyword("WHEN")) {
+    Expr::CaseAlternative& alternative =
+        result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
+    if (!read_expression(alternative.when) || !keyword("THEN") ||
+        !read_expression(alternative.then)) {
+      return false;
+    }
+  }
+  if (result.alternatives.empty()) return false;
+  if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) return false;
+  return keyword("END");
+}
+
+// `name(args)`, `ns.name(DISTINCT args)`: plain names joined by dots, none
+// but the last a reserved word.
+bool DirectReader::read_function(Expr& out) {
+  const size_t start = pos_;
+  for (;;) {
+    const size_t length = plain_name_length();
+    if (length == 0) return false;
+    const bool last = peek_at(length) != '.';
+    if (!last && keyword_index(text_, pos_) >= 0) return false;
+    pos_ += length;
+    if (last) break;
+    ++pos_;
+  }
+  Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
+  call.name.assign(text_.substr(start, pos_ - start));
+  skip();
+  if (!accept('(')) return false;
+  call.distinct = keyword("DISTINCT");
+  if (accept(')')) return true;
+  return read_expression_list(call.args, ')');
+}
+
+bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {
+  do {
+    if (!read_expression(out.emplace_back(Expr::Null{}))) return false;
+  } while (accept(','));
+  return accept(close);
+}
+
+}  // namespace quorvane

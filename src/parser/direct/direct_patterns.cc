@@ -1,0 +1,144 @@
+// Patterns: paths of nodes and relationships with labels, types, property
+// maps and variable-length ranges. Label and type expressions beyond `:A:B`
+// and `:A|B`, quantified paths and path selectors are left to the matcher.
+#include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "parser/direct/direct_reader.h"
+
+namespace quorvane {
+
+namespace {
+
+bool is_digit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool starts_name(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`';
+}
+
+}  // namespace
+
+bool DirectReader::read_pattern(Pattern& out) {
+  do {
+    if (!read_pattern_part(out.emplace_back())) return false;
+  } while (accept(','));
+  return true;
+}
+
+bool DirectReader::read_pattern_part(PatternPart& out) {
+  if (peek() != '(') {
+    if (!read_name(NameKind::kVariable, out.variable.emplace()) || !accept('=')) return false;
+    if (peek() != '(') return false;
+  }
+  if (!read_node(out.start)) return false;
+  while (peek() == '-' || peek() == '<') {
+    PatternLink& link = out.chain.emplace_back();
+    if (!read_relationship(link.relationship)) return false;
+    if (peek() != '(' || !read_node(link.node)) return false;
+  }
+  // A bracket right after a node would open a quantified path.
+  return peek() != '(';
+}
+
+bool DirectReader::read_node(NodePattern& out) {
+  accept('(');
+  if (starts_name(peek()) && !read_name(NameKind::kVariable, out.variable.emplace())) {
+    return false;
+  }
+  if (peek() == ':' && !read_labels(out.labels)) return false;
+  if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
+    return false;
+  }
+  return accept(')');
+}
+
+// `:A:B`: names only; `|`, `&` and the like make a label expression.
+bool DirectReader::read_labels(std::vector<std::string>& out) {
+  while (accept(':')) {
+    std::string_view name;
+    if (!read_name(NameKind::kAny, name)) return false;
+    out.emplace_back(name);
+  }
+  return peek() != '|' && peek() != '&';
+}
+
+bool DirectReader::read_relationship(RelationshipPattern& out) {
+  const bool left = accept('<');
+  if (peek() != '-') return false;
+  ++pos_;
+  if (peek() == '-') {
+    ++pos_;
+    skip();
+  } else {
+    skip();
+    if (!accept('[')) return false;
+    if (starts_name(peek()) && !read_name(NameKind::kVariable, out.variable.emplace())) {
+      return false;
+    }
+    // `:A|B|:C`
+    if (accept(':')) {
+      for (;;) {
+        std::string_view name;
+        if (!read_name(NameKind::kAny, name)) return false;
+        out.types.emplace_back(name);
+        if (!accept('|')) break;
+        accept(':');
+      }
+    }
+    if (peek() == '*' && !read_range(out.range.emplace())) return false;
+    if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
+      return false;
+    }
+    if (!accept(']') || !accept('-')) return false;
+  }
+  const bool right = accept('>');
+  out.direction = left    ? Direction::Incoming
+                  : right ? Direction::Outgoing
+                          : Direction::Undirected;
+  return true;
+}
+
+// `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`: decimal bounds only (the tree
+// builder drops others), with nothing but spaces around them.
+bool DirectReader::read_range(RangeBounds& out) {
+  const size_t start = pos_;
+  accept('*');
+  auto bound = [&](std::optional<int64_t>& value) {
+    if (!is_digit(peek())) return true;
+    const size_t first = pos_;
+    while (is_digit(peek())) ++pos_;
+    if (is_word_char(peek())) return false;
+    int64_t v = 0;
+    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
+    if (ec != std::errc() || end != text_.data() + pos_) return false;
+    value = v;
+    skip();
+    return true;
+  };
+  if (is_digit(peek())) {
+    if (!bound(out.min)) return false;
+    if (peek() == '.' && peek_at(1) == '.') {
+      pos_ += 2;
+      skip();
+      if (!bound(out.max)) return false;
+    } else {
+      out.max = out.min;
+    }
+  } else if (peek() == '.' && peek_at(1) == '.') {
+    pos_ += 2;
+    skip();
+    if (!bound(out.max)) return false;
+  }
+  return text_.substr(start, pos_ - start).find('/') == std::string_view::npos;
+}
+
+bool DirectReader::read_properties(MapOrParam& out) {
+  if (peek() == '{') return read_map(out.value.emplace<MapOrParam::Map>().entries);
+  return read_parameter_name(out.value.emplace<MapOrParam::Parameter>().name);
+}
+
+}  // namespace quorvane

@@ -1,0 +1,260 @@
+// Queries and clauses.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "parser/direct/direct_reader.h"
+
+namespace quorvane {
+
+// Clauses come in the order (reading* updating* WITH)* reading* updating*
+// RETURN?, and at least one is there; the query is a multi-part one when it
+// has a WITH.
+bool DirectReader::read_single_query(SingleQuery& out) {
+  std::vector<ReadingClause> reading;
+  std::vector<UpdatingClause> updating;
+  std::vector<QueryPart> parts;
+  bool any = false;
+  // Moves what was read into `out`; returns where its RETURN goes.
+  auto finish = [&]() -> std::optional<ReturnClause>& {
+    if (parts.empty()) {
+      SinglePartQuery& query = out.emplace<0>();
+      query.reading_clauses = std::move(reading);
+      query.updating_clauses = std::move(updating);
+      return query.return_clause;
+    }
+    MultiPartQuery& query = out.emplace<1>();
+    query.parts = std::move(parts);
+    query.reading_clauses = std::move(reading);
+    query.updating_clauses = std::move(updating);
+    return query.return_clause;
+  };
+  for (;;) {
+    clause_nodes_ = 0;
+    // Reading clauses may not follow updating ones within a part.
+    if (updating.empty()) {
+      bool optional = keyword("OPTIONAL");
+      if (optional || keyword("MATCH")) {
+        if (optional && !keyword("MATCH")) return false;
+        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
+        if (!read_match(clause, optional)) return false;
+        any = true;
+        continue;
+      }
+      if (keyword("UNWIND")) {
+        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
+        if (!read_unwind(clause)) return false;
+        any = true;
+        continue;
+      }
+    }
+    if (keyword("CREATE")) {
+      if (!read_create(updating.emplace_back())) return false;
+      any = true;
+      continue;
+    }
+    if (keyword("MERGE")) {
+      if (!read_merge(updating.emplace_back())) return false;
+      any = true;
+      continue;
+    }
+    if (keyword("SET")) {
+      if (!read_set_items(updating.emplace_back().clause.emplace<UpdatingClause::Set>().items)) {
+        return false;
+      }
+      any = true;
+      continue;
+    }
+    if (keyword("REMOVE")) {
+      if (!read_remove(updating.emplace_back())) return false;
+      any = true;
+      continue;
+    }
+    const bool detach = keyword("DETACH");
+    if (detach || keyword("DELETE")) {
+      if (detach && !keyword("DELETE")) return false;
+      if (!read_delete(updating.emplace_back(), detach)) return false;
+      any = true;
+      continue;
+    }
+    if (keyword("WITH")) {
+      QueryPart& part = parts.emplace_back();
+      part.reading_clauses = std::move(reading);
+      part.updating_clauses = std::move(updating);
+      reading.clear();
+      updating.clear();
+      if (!read_with(part.with_clause)) return false;
+      any = true;
+      continue;
+    }
+    if (keyword("RETURN")) return read_return(finish().emplace());
+    break;
+  }
+  if (!any) return false;
+  finish();
+  return true;
+}
+
+bool DirectReader::read_match(ReadingClause& out, bool optional) {
+  ReadingClause::Match& match = std::get<ReadingClause::Match>(out.clause);
+  match.optional = optional;
+  if (!read_pattern(match.pattern)) return false;
+  if (keyword("WHERE")) return read_expression(match.where_clause.emplace(Expr::Null{}));
+  return true;
+}
+
+bool DirectReader::read_unwind(ReadingClause& out) {
+  ReadingClause::Unwind& unwind = out.clause.emplace<ReadingClause::Unwind>(
+      ReadingClause::Unwind{Expr::Null{}, std::string()});
+  return read_expression(unwind.expr) && keyword("AS") &&
+         read_name(NameKind::kVariable, unwind.variable);
+}
+
+bool DirectReader::read_create(UpdatingClause& out) {
+  return read_pattern(out.clause.emplace<UpdatingClause::Create>().pattern);
+}
+
+bool DirectReader::read_merge(UpdatingClause& out) {
+  UpdatingClause::Merge& merge = out.clause.emplace<UpdatingClause::Merge>();
+  if (!read_pattern_part(merge.pattern_part)) return false;
+  while (keyword("ON")) {
+    const bool on_match = keyword("MATCH");
+    if (!on_match && !keyword("CREATE")) return false;
+    if (!keyword("SET")) return false;
+    if (!read_set_items((on_match ? merge.on_match : merge.on_create).emplace_back())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool DirectReader::read_set_items(std::vector<SetItem>& items) {
+  do {
+    std::string_view variable;
+    if (!read_name(NameKind::kVariable, variable)) return false;
+    const unsigned char c = peek();
+    if (c == '.') {
+      SetItem& item = items.emplace_back(SetItem{SetItem::Property{{}, Expr::Null{}}});
+      SetItem::Property& property = std::get<SetItem::Property>(item.item);
+      property.target.variable.assign(variable);
+      if (!read_property_keys(property.target.keys) || !accept('=') ||
+          !read_expression(property.value)) {
+        return false;
+      }
+    } else if (c == '=') {
+      accept('=');
+      SetItem& item =
+          items.emplace_back(SetItem{SetItem::Assign{std::string(variable), Expr::Null{}}});
+      if (!read_expression(std::get<SetItem::Assign>(item.item).value)) return false;
+    } else if (c == '+' && peek_at(1) == '=') {
+      pos_ += 2;
+      skip();
+      SetItem& item =
+          items.emplace_back(SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}}});
+      if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
+    } else if (c == ':') {
+      SetItem& item =
+          items.emplace_back(SetItem{SetItem::Labels{std::string(variable), {}}});
+      if (!read_labels(std::get<SetItem::Labels>(item.item).labels)) return false;
+    } else {
+      return false;
+    }
+  } while (accept(','));
+  return true;
+}
+
+bool DirectReader::read_remove(UpdatingClause& out) {
+  std::vector<RemoveItem>& items = out.clause.emplace<UpdatingClause::Remove>().items;
+  do {
+    std::string_view variable;
+    if (!read_name(NameKind::kVariable, variable)) return false;
+    RemoveItem& item = items.emplace_back();
+    if (peek() == ':') {
+      RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
+      labels.variable.assign(variable);
+      if (!read_labels(labels.labels)) return false;
+    } else if (peek() == '.') {
+      PropertyExpr& target = item.item.emplace<RemoveItem::Property>().target;
+      target.variable.assign(variable);
+      if (!read_property_keys(target.keys)) return false;
+    } else {
+      return false;
+    }
+  } while (accept(','));
+  return true;
+}
+
+bool DirectReader::read_delete(UpdatingClause& out, bool detach) {
+  UpdatingClause::Delete& del = out.clause.emplace<UpdatingClause::Delete>();
+  del.detach = detach;
+  do {
+    if (!read_expression(del.exprs.emplace_back(Expr::Null{}))) return false;
+  } while (accept(','));
+  return true;
+}
+
+bool DirectReader::read_with(WithClause& out) {
+  out.distinct = keyword("DISTINCT");
+  if (!read_return_body(out.items, out.order_by, out.skip, out.limit)) return false;
+  if (keyword("WHERE")) return read_expression(out.where_clause.emplace(Expr::Null{}));
+  return true;
+}
+
+bool DirectReader::read_return(ReturnClause& out) {
+  out.distinct = keyword("DISTINCT");
+  out.items.all = false;
+  return read_return_body(out.items.items, out.order_by, out.skip, out.limit);
+}
+
+bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
+                                    std::optional<std::vector<SortItem>>& order,
+                                    std::optional<Expr>& skip_expr,
+                                    std::optional<Expr>& limit_expr) {
+  if (!accept('*')) {
+    do {
+      ReturnItem& item = items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
+      if (!read_expression(item.expr)) return false;
+      if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace())) return false;
+    } while (accept(','));
+  }
+  if (keyword("ORDER")) {
+    if (!keyword("BY")) return false;
+    std::vector<SortItem>& sort = order.emplace();
+    do {
+      SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
+      if (!read_expression(item.expr)) return false;
+      // Read without a word boundary, longest first, as the matcher does.
+      size_t length = 0;
+      for (std::string_view word : {"ASCENDING", "ASC", "DESCENDING", "DESC"}) {
+        if (starts_with_keyword(text_, pos_, word)) {
+          length = word.size();
+          break;
+        }
+      }
+      if (length > 0) {
+        if (is_word_char(peek_at(length))) return false;
+        item.descending = peek() == 'D' || peek() == 'd';
+        pos_ += length;
+        skip();
+      }
+    } while (accept(','));
+  }
+  if (keyword("SKIP") && !read_expression(skip_expr.emplace(Expr::Null{}))) return false;
+  if (keyword("LIMIT") && !read_expression(limit_expr.emplace(Expr::Null{}))) return false;
+  return true;
+}
+
+// One or more `.key` lookups after a variable.
+bool DirectReader::read_property_keys(std::vector<std::string>& keys) {
+  while (peek() == '.' && peek_at(1) != '.') {
+    ++pos_;
+    skip();
+    std::string_view key;
+    if (!read_name(NameKind::kAny, key)) return false;
+    keys.emplace_back(key);
+  }
+  return !keys.empty();
+}
+
+}  // namespace quorvane

@@ -1,0 +1,191 @@
+// The direct parser's reader: one pass over the text, building the syntax
+// tree as it goes (see direct_parser.h for what it takes and declines).
+//
+// Invariants:
+// - Every read_* function starts at a token (nothing skippable before it)
+//   and, when it returns true, leaves the position past its text and past
+//   any whitespace and comments after it.
+// - A false return means the reader declines the whole text; nothing is
+//   retried. The one exception is a bracket that may open a list or a list
+//   comprehension: it is read as a list first, as the matcher does, and
+//   read again as a comprehension only where a complete list element is
+//   followed by WHERE or `|`.
+// - A keyword that the matcher would read as a prefix of a longer word
+//   (`RETURN distinctCount` is RETURN DISTINCT Count there) sets `declined_`;
+//   read() then declines however the rest went.
+// - Nesting and tree depth stay far from the limits at which the matcher or
+//   builder reports an error, so no error is ever left unreported.
+#ifndef QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
+#define QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/ast.h"
+#include "parser/keywords.h"
+#include "parser/language.h"
+#include "parser/lexical.h"
+
+namespace quorvane {
+
+class DirectReader {
+ public:
+  DirectReader(std::string_view text, Language language)
+      : text_(text), extended_(language == Language::Extended) {}
+
+  // The whole text as one regular query, optionally ending in ";".
+  bool read(RegularQuery& out);
+
+ private:
+  // Well inside the matcher's nesting limit (250) and, counted per clause,
+  // the builder's tree-depth limit (1000).
+  static constexpr int kMaxDepth = 200;
+  static constexpr size_t kMaxClauseNodes = 800;
+  static constexpr size_t kMaxMapKeys = 16;
+
+  // ---- Queries and clauses (direct_queries.cc)
+  bool read_single_query(SingleQuery& out);
+  bool read_match(ReadingClause& out, bool optional);
+  bool read_unwind(ReadingClause& out);
+  bool read_create(UpdatingClause& out);
+  bool read_merge(UpdatingClause& out);
+  bool read_set_items(std::vector<SetItem>& items);
+  bool read_remove(UpdatingClause& out);
+  bool read_delete(UpdatingClause& out, bool detach);
+  bool read_with(WithClause& out);
+  bool read_return(ReturnClause& out);
+  bool read_return_body(std::vector<ReturnItem>& items, std::optional<std::vector<SortItem>>& order,
+                        std::optional<Expr>& skip, std::optional<Expr>& limit);
+  bool read_property_keys(std::vector<std::string>& keys);
+
+  // ---- Patterns (direct_patterns.cc)
+  bool read_pattern(Pattern& out);
+  bool read_pattern_part(PatternPart& out);
+  bool read_node(NodePattern& out);
+  bool read_relationship(RelationshipPattern& out);
+  bool read_labels(std::vector<std::string>& out);
+  bool read_properties(MapOrParam& out);
+  bool read_range(RangeBounds& out);
+
+  // ---- Expressions (direct_expressions.cc)
+  // A whole expression, as the matcher's `expression` rule, which counts a
+  // level of nesting.
+  bool read_expression(Expr& out);
+  bool read_or(Expr& out);
+  bool read_xor(Expr& out);
+  bool read_and(Expr& out);
+  bool read_not(Expr& out);
+  bool read_comparison(Expr& out);
+  bool read_add_sub(Expr& out);
+  bool read_mul_div(Expr& out);
+  bool read_mod(Expr& out);
+  bool read_power(Expr& out);
+  bool read_unary(Expr& out);
+  bool read_postfix(Expr& out);
+  bool read_atom(Expr& out);
+  bool read_word_atom(Expr& out);
+  bool read_number(Expr& out);
+  bool read_string(std::string& out);
+  bool read_parameter_name(std::string& out);
+  bool read_list(Expr& out);
+  bool read_comprehension(Expr& out);
+  bool read_iteration(std::string& variable, Box<Expr>& list,
+                      std::optional<Box<Expr>>& predicate);
+  bool read_map(PropertyMap& out);
+  bool read_parenthesized(Expr& out);
+  bool read_case(Expr& out);
+  bool read_function(Expr& out);
+  bool read_expression_list(std::vector<Expr>& out, char close);
+  // Replaces `out` with Op{left: the old value, right: placeholder}, and
+  // returns the right operand's place.
+  template <class Op>
+  Expr& wrap_binary(Expr& out);
+  template <class Op>
+  Expr& wrap_unary(Expr& out);
+  bool count_node() { return ++clause_nodes_ <= kMaxClauseNodes; }
+
+  // ---- Lexical
+  unsigned char peek() const {
+    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : 0;
+  }
+  unsigned char peek_at(size_t offset) const {
+    return pos_ + offset < text_.size() ? static_cast<unsigned char>(text_[pos_ + offset]) : 0;
+  }
+  void skip() {
+    if (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+    if (pos_ < text_.size()) {
+      const char c = text_[pos_];
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
+        pos_ = skip_ignorable(text_, pos_);
+      }
+    }
+  }
+  // Reads the character `c` and what follows it.
+  bool accept(char c) {
+    if (peek() != static_cast<unsigned char>(c)) return false;
+    ++pos_;
+    skip();
+    return true;
+  }
+  // Whether the word `upper` (any letter case) stands here and ends here.
+  bool word_here(std::string_view upper) const {
+    return starts_with_keyword(text_, pos_, upper) &&
+           !is_word_char(static_cast<unsigned char>(
+               pos_ + upper.size() < text_.size() ? text_[pos_ + upper.size()] : ' '));
+  }
+  // Reads the word `upper` when it stands here as a whole word. Where it
+  // starts a longer word the matcher would read it anyway (it tests these
+  // keywords without a word boundary), so the text is declined.
+  bool keyword(std::string_view upper) {
+    if (!starts_with_keyword(text_, pos_, upper)) return false;
+    if (pos_ + upper.size() < text_.size() &&
+        is_word_char(static_cast<unsigned char>(text_[pos_ + upper.size()]))) {
+      declined_ = true;
+      return false;
+    }
+    pos_ += upper.size();
+    skip();
+    return true;
+  }
+  // Reads the word `upper` only as a whole word (the matcher tests these
+  // with a word boundary).
+  bool whole_word(std::string_view upper) {
+    if (!word_here(upper)) return false;
+    pos_ += upper.size();
+    skip();
+    return true;
+  }
+  // A plain name here: its length, or 0.
+  size_t plain_name_length() const {
+    const unsigned char c = peek();
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')) return 0;
+    size_t n = 1;
+    while (pos_ + n < text_.size() && is_word_char(static_cast<unsigned char>(text_[pos_ + n]))) {
+      ++n;
+    }
+    return n;
+  }
+  enum class NameKind { kAny, kVariable };
+  // A name (plain or in backticks) that the language lets stand here,
+  // without its backticks.
+  bool read_name(NameKind kind, std::string_view& name);
+  bool read_name(NameKind kind, std::string& name) {
+    std::string_view view;
+    if (!read_name(kind, view)) return false;
+    name.assign(view);
+    return true;
+  }
+
+  std::string_view text_;
+  const bool extended_;
+  size_t pos_ = 0;
+  bool declined_ = false;
+  int depth_ = 0;            // expression nesting, as the matcher counts it
+  size_t clause_nodes_ = 0;  // expression nodes built in the current clause
+};
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
