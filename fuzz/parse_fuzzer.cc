@@ -3,7 +3,8 @@
 // that copies, inspects the same way as a fresh parse, and survives
 // surrounding whitespace. Whatever the subset accepts, the extended language
 // accepts with the same tree. The matcher's optimisations (remembered
-// clauses and brackets, the first pass's shortcuts) change no match.
+// clauses and brackets, the first pass's shortcuts) change no match. Whatever
+// the direct parser takes, the matcher accepts with the same tree.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 #include "../tests/support/tree_text.h"
 #include "fuzz_checks.h"
 #include "inspect/query_info.h"
+#include "parser/direct/direct_parser.h"
 #include "parser/grammar.h"
 #include "parser/parse.h"
 
@@ -68,6 +70,19 @@ void check_optimisations(std::string_view input, Language language) {
   }
 }
 
+// The direct parser may decline anything; a text it takes must be one the
+// matcher and tree builder accept, with exactly the same tree.
+void check_direct(std::string_view input, Language language) {
+  RegularQuery direct;
+  if (!parse_directly(input, language, direct)) return;
+  const Result<CypherQuery> exact = parse_with_matcher(input, language);
+  QV_FUZZ_CHECK_MSG(exact.ok(), exact.ok() ? "" : exact.error().message);
+  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
+  const std::string exact_text = testing::tree_text(exact.value());
+  QV_FUZZ_CHECK_MSG(direct_text == exact_text,
+                    "direct:  " + direct_text + "\nmatcher: " + exact_text);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -76,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Result<CypherQuery> extended = check_language(input, Language::Extended);
   check_optimisations(input, Language::Subset);
   check_optimisations(input, Language::Extended);
+  check_direct(input, Language::Subset);
+  check_direct(input, Language::Extended);
   if (subset.ok()) {
     QV_FUZZ_CHECK_MSG(extended.ok(), extended.ok() ? "" : extended.error().message);
     const std::string extended_text = testing::tree_text(extended.value());

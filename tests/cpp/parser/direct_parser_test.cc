@@ -1,0 +1,463 @@
+// The direct parser against the matcher and tree builder: whatever text it
+// takes, they must accept with exactly the same tree. Checked on the
+// benchmark corpus, the golden cases, mutations of the corpus and hand-made
+// texts near the grammar's corners. It must also take most of the corpus,
+// since every query it declines goes the slow way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "../../support/tree_text.h"
+#include "golden_reader.h"
+#include "parser/direct/direct_parser.h"
+#include "parser/parse.h"
+
+namespace quorvane {
+namespace {
+
+constexpr Language kLanguages[] = {Language::Subset, Language::Extended};
+
+// Texts on which the two disagreed, in the whole program; a batch stops after
+// a few so that one fault does not bury the output.
+int disagreements = 0;
+
+// Returns whether the direct parser took `text`; if it did, the matcher must
+// accept the text and build the same tree.
+bool expect_agrees(std::string_view text, Language language) {
+  RegularQuery direct;
+  if (!parse_directly(text, language, direct)) return false;
+  const Result<CypherQuery> exact = parse_with_matcher(text, language);
+  if (!exact.ok()) {
+    ++disagreements;
+    ADD_FAILURE() << "taken directly, rejected by the matcher (" << language_name(language)
+                  << "):\n"
+                  << text << "\n"
+                  << exact.error().message;
+    return true;
+  }
+  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
+  const std::string exact_text = testing::tree_text(exact.value());
+  if (direct_text != exact_text) {
+    ++disagreements;
+    ADD_FAILURE() << "trees differ (" << language_name(language) << ") for:\n"
+                  << text << "\ndirect:  " << direct_text << "\nmatcher: " << exact_text;
+  }
+  return true;
+}
+
+// Runs every text through expect_agrees in both languages; returns how many
+// (text, language) pairs the direct parser took.
+int expect_all_agree(const std::vector<std::string>& texts) {
+  const int stop_at = disagreements + 10;
+  int taken = 0;
+  for (const std::string& text : texts) {
+    for (Language language : kLanguages) taken += expect_agrees(text, language);
+    if (disagreements >= stop_at) {
+      ADD_FAILURE() << "stopped after 10 disagreements";
+      break;
+    }
+  }
+  ::testing::Test::RecordProperty("texts", static_cast<int>(texts.size()));
+  ::testing::Test::RecordProperty("taken", taken);
+  return taken;
+}
+
+std::vector<std::string> bench_queries() {
+  std::vector<std::string> queries;
+  std::ifstream in(QUORVANE_SOURCE_DIR "/bench/data/queries.cypher");
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t\r") != std::string::npos) queries.push_back(line);
+  }
+  return queries;
+}
+
+std::vector<std::string> snapshot_queries() {
+  std::vector<std::string> queries;
+  std::unordered_set<std::string> seen;
+  std::ifstream in(QUORVANE_DATA_DIR "/subset_snapshot.jsonl");
+  for (std::string line; std::getline(in, line);) {
+    size_t pos = line.find("\"query\"");
+    if (pos == std::string::npos) continue;
+    pos = line.find('"', pos + 7);
+    std::string query = testing::read_json_string(line, pos);
+    if (seen.insert(query).second) queries.push_back(std::move(query));
+  }
+  return queries;
+}
+
+std::string repeat(std::string_view piece, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += piece;
+  return out;
+}
+
+// Tokens that sit at the edges of the grammar: punctuation that starts or
+// ends constructs, comments, number forms, keywords and names that look like
+// keywords, and bytes outside ASCII (one of them a broken sequence).
+constexpr std::string_view kTokens[] = {
+    " ",        "/* c */",  "`",       "'",        "\"",       "\\",        ".",        "..",
+    ",",        ":",        "|",       "||",       "(",        ")",         "[",        "]",
+    "{",        "}",        "-",       "--",       "->",       "<-",        "*",        "+",
+    "=",        "=~",       "<>",      "!=",       "$p",       "0x1F",      "1e5",      ".5",
+    "1.",       "007",      "AS",      "ASC",      "DISTINCT", "distinctx", "OPTIONAL", "IS",
+    "ISNULL",   "NOT",      "IN",      "CASE",     "WHEN",     "END",       "count",    "all",
+    "exists",   "EXISTS {", "COUNT {", "reduce(",  "WHERE",    "WITH",      "UNION",    "UNION ALL",
+    "ORDER BY", "SKIP",     "OFFSET",  "LIMIT",    "RETURN",   "MATCH",     "CREATE",   "SET",
+    "CALL",     "order",    "end",     "\xC3\xA9", "\xC3",     ";"};
+constexpr std::string_view kLongTokens[] = {"9223372036854775808", "shortestPath(", "\n", "// c\n"};
+
+bool is_word_char(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// Upper-cases, lower-cases or capitalises the first word at or after `at`.
+void recase_word(std::string& text, size_t at, int mode) {
+  while (at < text.size() && !is_word_char(text[at])) ++at;
+  if (at == text.size()) return;
+  size_t begin = at;
+  while (begin > 0 && is_word_char(text[begin - 1])) --begin;
+  for (size_t i = begin; i < text.size() && is_word_char(text[i]); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool upper = mode == 0 || (mode == 2 && i == begin);
+    text[i] = static_cast<char>(upper ? std::toupper(c) : std::tolower(c));
+  }
+}
+
+// One small edit. Random numbers are taken as rng() % n, which, unlike the
+// standard distributions, gives the same texts with every standard library.
+std::string mutate(const std::string& text, std::mt19937& rng) {
+  std::string out = text;
+  if (out.size() < 2) return out + "x";
+  const size_t at = rng() % out.size();
+  switch (rng() % 6) {
+    case 0:
+      out.erase(at, 1);
+      break;
+    case 1:
+      out.insert(at, 1, out[at]);
+      break;
+    case 2:
+      std::swap(out[at % (out.size() - 1)], out[at % (out.size() - 1) + 1]);
+      break;
+    case 3:
+      recase_word(out, at, static_cast<int>(rng() % 3));
+      break;
+    default: {
+      const size_t k = rng() % (std::size(kTokens) + std::size(kLongTokens));
+      out.insert(rng() % (out.size() + 1),
+                 k < std::size(kTokens) ? kTokens[k] : kLongTokens[k - std::size(kTokens)]);
+    }
+  }
+  return out;
+}
+
+TEST(DirectParser, AgreesOnTheBenchmarkCorpus) {
+  const std::vector<std::string> queries = bench_queries();
+  ASSERT_GE(queries.size(), 40u);
+  expect_all_agree(queries);
+}
+
+TEST(DirectParser, AgreesOnTheSnapshotAndGoldenCases) {
+  std::vector<std::string> texts = snapshot_queries();
+  ASSERT_GE(texts.size(), 1000u);
+  const auto golden = testing::read_golden_cases(QUORVANE_DATA_DIR "/syntax_cases.jsonl");
+  ASSERT_GE(golden.size(), 1000u);
+  for (const testing::GoldenCase& c : golden) texts.push_back(c.query);
+  expect_all_agree(texts);
+}
+
+TEST(DirectParser, AgreesOnMutationsOfTheCorpus) {
+  const std::vector<std::string> queries = bench_queries();
+  ASSERT_GE(queries.size(), 40u);
+  std::mt19937 rng(20240611);
+  std::vector<std::string> texts;
+  for (const std::string& query : queries) {
+    // Single edits, then pairs of edits.
+    for (int i = 0; i < 48; ++i) {
+      std::string text = mutate(query, rng);
+      texts.push_back(i < 32 ? text : mutate(text, rng));
+    }
+    // The start of this query glued to the end of another.
+    for (int i = 0; i < 8; ++i) {
+      const std::string& other = queries[rng() % queries.size()];
+      texts.push_back(query.substr(0, rng() % (query.size() + 1)) +
+                      other.substr(rng() % (other.size() + 1)));
+    }
+    // Every space replaced: by other whitespace, by comments, or by nothing,
+    // which glues keywords to their neighbours.
+    for (std::string_view space : {"\n", "\t ", "/* c */", "//c\n", ""}) {
+      std::string text;
+      for (char c : query) text += c == ' ' ? std::string(space) : std::string(1, c);
+      texts.push_back(text);
+    }
+  }
+  expect_all_agree(texts);
+}
+
+// Hand-made texts, one per line, in groups by what the matcher makes of
+// them; texts with line breaks, tabs or bytes outside ASCII follow each group.
+//
+// Valid in both languages.
+constexpr std::string_view kValid = R"(return 1
+ReTuRn 1 AS x
+match (n) return n order by n.x desc skip 1 limit 2
+MATCH (n) RETURN n;
+/* a */ MATCH /* b */ (n /* c */ :A /* d */) /* e */ RETURN /* f */ n /* g */
+MATCH (n) RETURN n ORDER BY n.name ASCENDING, n.x DESCENDING
+RETURN distinctCount
+RETURN [x IN list WHERE x > 1 | x], [x IN list], [x IN list | x.a], [x IN list WHERE x.a]
+RETURN 'a\'b', "q\"", '\u00e9', '\n\t\\', 'é ü 日本 🙂'
+MATCH (`weird name`:`Label x`)-[`r`:`TYPE`]->(m) RETURN `weird name`.`prop x`
+UNWIND [1, 2] AS x RETURN x UNION ALL UNWIND [3] AS x RETURN x
+RETURN 1 AS a UNION RETURN 2 AS a UNION RETURN 3 AS a
+MATCH p = (a)-[r:T*2..]->(b)<-[*]-(c)-[:A|B]-(d) RETURN p
+RETURN NOT NOT true, -(-1), 2 ^ 3 ^ 2, 1 - -1, 1 < 2 <= 3 <> 4 = 5
+RETURN x IS NULL, x IS NOT NULL, x IN [1], x STARTS WITH 'a', x =~ 'a.*'
+RETURN count(DISTINCT x), count(*), all(x IN [1] WHERE x > 0), none(y IN [] WHERE y)
+RETURN CASE x WHEN 1 THEN 'a' WHEN 2 THEN 'b' ELSE 'c' END
+RETURN {a: {b: [1, {c: $p}]}}.a
+WITH 1 AS x WITH x WHERE x > 0 RETURN x
+MATCH (a) OPTIONAL MATCH (a)-->(b) RETURN a, b
+MERGE (n:A {x: 1}) ON CREATE SET n.y = 2
+MATCH (n) SET n += {a: 1}, n:B REMOVE n.c DELETE n
+RETURN [1, 2, 3][1..2], [1][0], n[$k])";
+const std::vector<std::string> kValidSpecial = {
+    "  \n\tMATCH (n) RETURN n\n  ", "MATCH (n) RETURN n ;\n",
+    "// a\nMATCH (n) // b\nWHERE n.x // c\n> 1 RETURN n // d"};
+
+// Valid in the extended language (the subset reads them otherwise or not at
+// all).
+constexpr std::string_view kValidExtended = R"(MATCH (a), (b) RETURN (a)-->(b) AS x
+MATCH (a) WHERE (a)-[:R]->(:B) RETURN a
+MATCH (a) RETURN [(a)-->(b) WHERE b.x > 1 | b.name]
+MATCH (n) RETURN n {.name}
+MATCH (n) RETURN n{.name, .*, x: 1, y}
+RETURN x IS :: INTEGER, 1 :: STRING
+RETURN 'a' || 'b' || 'c'
+MATCH (n) RETURN COUNT { (n)-->() } AS c
+MATCH (n) WHERE EXISTS { MATCH (n)-->(m) } RETURN n
+MATCH (n:A|B) RETURN n
+MATCH (n IS A) RETURN n
+MATCH (n) RETURN n ORDER BY n.x OFFSET 1
+RETURN reduce(acc = 0, x IN [1, 2, 3] | acc + x)
+MATCH p = shortestPath((a)-[*]-(b)) RETURN p
+RETURN 1e5, .5, 1E-3, 2.5e+2
+MATCH (n) WHERE n:A RETURN n
+MATCH (n) WHERE n:A:B AND NOT n:C RETURN n)";
+
+// Syntax errors in both languages.
+constexpr std::string_view kInvalid = R"(;
+RETURN
+RETURN 'abc
+RETURN "abc
+RETURN `abc
+RETURN 1 +
+MATCH (n RETURN n
+MATCH (n) RETURN n,
+RETURN [1, 2
+RETURN {a 1}
+RETURN CASE WHEN 1 THEN 2
+MATCH (n) RETURN n ORDER n
+RETURN 1 /* open
+RETURN 1 AS
+RETURN 'a' 'b'
+RETURN 1 UNION
+MATCH (n) RETURN n LIMIT)";
+const std::vector<std::string> kInvalidSpecial = {"", "   ", "RETURN \xC3", "RETURN 1\xC3"};
+
+// Either way, as the grammar has it: keywords glued to names, keywords used
+// as names, corners of numbers and strings, whitespace outside ASCII. Only
+// agreement is checked.
+constexpr std::string_view kEither = R"(MATCH (n) RETURN n ASc
+MATCH (n) RETURN n ASC
+RETURN DISTINCTcount
+RETURN n.name ASCENDING
+RETURN 1 AS a UNION ALLx RETURN 1 AS a
+RETURN 1 AS a UNION ALLRETURN 1 AS a
+RETURN 1 AS a UNIONRETURN 1 AS a
+MATCH (n) RETURN n SKIPn.x
+MATCH (n) RETURN n LIMIT1
+MATCH(n)RETURN(n)
+MATCH (n)WHERE(n.x)RETURN n
+RETURN CASE whenever WHEN 1 THEN 2 END
+RETURN CASE WHEN(1) WHEN 1 THEN 2 END
+RETURN CASE x WHEN 1 THEN 2 ELSEx END
+RETURN 1 AS end
+WITH 1 AS end RETURN end
+RETURN count(*) AS count
+MATCH (order:Order) RETURN order ORDER BY order
+RETURN x ISNULL
+RETURN x IS NULLx
+RETURN x INx
+RETURN x IN[1]
+RETURN x ORy
+RETURN x ANDy
+RETURN notx
+RETURN 1.
+RETURN 007
+RETURN 0x1F, 0X1f, 0o7
+RETURN 1.5.x
+RETURN 1..2
+RETURN 9223372036854775808
+RETURN -9223372036854775808
+RETURN 9223372036854775807
+RETURN 1e999
+RETURN 'a\qb'
+RETURN '\u00'
+RETURN '\uD83D'
+RETURN {a: 1, a: 2}
+RETURN {`a`: 1, a: 2, A: 3}
+RETURN $0
+RETURN $`p q`
+RETURN `a``b`
+RETURN ``
+RETURN 1;;
+RETURN 1; RETURN 2
+RETURN 1 // c
+RETURN 1 /**/
+RETURN 1 /* c */ + /* d */ 2
+RETURN n. name
+RETURN n .name
+RETURN n.`name`.first
+RETURN n:A
+RETURN n :A:B
+RETURN n: A
+RETURN (a)-->(b)
+RETURN n{.name}
+RETURN x IS::INTEGER
+RETURN exists(n.x)
+RETURN all
+RETURN count
+RETURN count (*)
+RETURN COUNT {(n)}
+RETURN é
+MATCH (é:Ünïcode) RETURN é)";
+const std::vector<std::string> kEitherSpecial = {
+    "RETURN 1 //c\n+ 2",  "\tRETURN\r\n1\f",
+    "RETURN\u00A01",      "RETURN\u20031\u3000",
+    "RETURN '\xC3'",      "RETURN 'a\xC3\xA9\xC3'",
+    "RETURN 1 AS `\xC3`", std::string("RETURN x\0y", 10)};
+
+std::vector<std::string> lines_of(std::string_view text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Nesting around the depth limit, and operator chains around the tree depth
+// limit.
+std::vector<std::string> deep_texts() {
+  std::vector<std::string> texts;
+  const std::pair<std::string_view, std::string_view> brackets[] = {
+      {"(", ")"},  {"[", "]"},     {"{a: ", "}"}, {"CASE WHEN true THEN ", " END"},
+      {"-(", ")"}, {"[x IN ", "]"}};
+  for (const auto& [open, close] : brackets) {
+    for (int depth = 238; depth <= 262; ++depth) {
+      texts.push_back("RETURN " + repeat(open, depth) + "1" + repeat(close, depth));
+    }
+  }
+  for (std::string_view op : {" + ", " AND ", " OR ", " XOR ", " * ", " - ", " ^ ", " < ", " = ",
+                              " || ", " =~ ", " IN "}) {
+    for (int n : {500, 990, 995, 998, 999, 1000, 1001, 1002, 1005, 1010, 1500}) {
+      texts.push_back("RETURN a" + repeat(std::string(op) + "a", n - 1));
+    }
+  }
+  for (std::string_view link : {".b", "[0]", ":A"}) {
+    for (int n : {500, 995, 999, 1000, 1001, 1005}) texts.push_back("RETURN a" + repeat(link, n));
+  }
+  for (int n : {500, 995, 999, 1000, 1001, 1005}) {
+    texts.push_back("RETURN " + repeat("NOT ", n) + "true");
+  }
+  return texts;
+}
+
+// Appends the lines of `text` and the texts of `special` to `out`, and
+// returns them.
+std::vector<std::string> group(std::string_view text, const std::vector<std::string>& special,
+                               std::vector<std::string>& out) {
+  std::vector<std::string> texts = lines_of(text);
+  texts.insert(texts.end(), special.begin(), special.end());
+  out.insert(out.end(), texts.begin(), texts.end());
+  return texts;
+}
+
+TEST(DirectParser, AgreesOnHandMadeTexts) {
+  std::vector<std::string> all = deep_texts();
+  for (const std::string& text : group(kValid, kValidSpecial, all)) {
+    for (Language language : kLanguages) {
+      EXPECT_TRUE(parse_with_matcher(text, language).ok())
+          << language_name(language) << ": " << text;
+    }
+  }
+  for (const std::string& text : group(kValidExtended, {}, all)) {
+    EXPECT_TRUE(parse_with_matcher(text, Language::Extended).ok()) << text;
+  }
+  for (const std::string& text : group(kInvalid, kInvalidSpecial, all)) {
+    for (Language language : kLanguages) {
+      EXPECT_FALSE(parse_with_matcher(text, language).ok())
+          << language_name(language) << ": " << text;
+    }
+  }
+  group(kEither, kEitherSpecial, all);
+  expect_all_agree(all);
+}
+
+TEST(DirectParser, DeepTextsStraddleTheLimits) {
+  // The agreement checks near the limits mean something only if the limits
+  // fall among the deep texts: 240 levels of nesting parse, 260 do not, and
+  // 500-operand chains parse.
+  const std::pair<std::string_view, std::string_view> brackets[] = {
+      {"(", ")"}, {"[", "]"}, {"{a: ", "}"}, {"CASE WHEN true THEN ", " END"}};
+  for (Language language : kLanguages) {
+    for (const auto& [open, close] : brackets) {
+      for (int depth : {240, 260}) {
+        const std::string text = "RETURN " + repeat(open, depth) + "1" + repeat(close, depth);
+        EXPECT_EQ(parse_with_matcher(text, language).ok(), depth == 240)
+            << language_name(language) << ": " << open << " x " << depth;
+      }
+    }
+    for (std::string_view op : {" + ", " AND ", " OR ", " * "}) {
+      EXPECT_TRUE(
+          parse_with_matcher("RETURN a" + repeat(std::string(op) + "a", 499), language).ok())
+          << language_name(language) << ": " << op;
+    }
+  }
+}
+
+// Declined queries cost speed, not correctness, so this guards the fast
+// path's reach.
+TEST(DirectParser, TakesMostOfTheBenchmarkCorpus) {
+  const std::vector<std::string> queries = bench_queries();
+  ASSERT_GE(queries.size(), 40u);
+  int taken[2] = {0, 0};
+  std::string declined[2];
+  for (const std::string& query : queries) {
+    for (int i = 0; i < 2; ++i) {
+      if (expect_agrees(query, kLanguages[i])) {
+        ++taken[i];
+      } else {
+        declined[i] += "\n  " + query;
+      }
+    }
+  }
+  if (taken[0] + taken[1] == 0) GTEST_SKIP() << "direct parser declines everything";
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_GE(taken[i] * 10, static_cast<int>(queries.size()) * 9)
+        << language_name(kLanguages[i]) << ": took " << taken[i] << " of " << queries.size()
+        << "; declined:" << declined[i];
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
