@@ -24,6 +24,18 @@ inline constexpr std::array<std::string_view, 54> kKeywords = {
     "OPTIONAL", "OR",    "ORDER",  "REMOVE", "RETURN", "SET",        "SINGLE", "SKIP",     "STARTS",
     "THEN",     "TRUE",  "UNION",  "UNWIND", "WHEN",   "WHERE",      "WITH",   "XOR",      "YIELD"};
 
+// The lengths of the shortest and longest reserved words.
+inline constexpr size_t kShortestKeyword = [] {
+  size_t n = kKeywords[0].size();
+  for (std::string_view w : kKeywords) n = std::min(n, w.size());
+  return n;
+}();
+inline constexpr size_t kLongestKeyword = [] {
+  size_t n = 0;
+  for (std::string_view w : kKeywords) n = std::max(n, w.size());
+  return n;
+}();
+
 // Words that are reserved but may still name a variable.
 inline constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT", "NONE",
                                                                    "SINGLE"};
@@ -34,10 +46,10 @@ inline constexpr std::array<std::string_view, 4> kVariableWords = {"ANY", "COUNT
 // reserved word may be a name there (`MATCH (order:Order)`,
 // `RETURN count AS count`).
 inline constexpr std::array<std::string_view, 33> kExtendedReserved = {
-    "AND",    "AS",     "CALL",   "CASE",     "CONTAINS", "CREATE", "DELETE", "DETACH", "DISTINCT",
-    "ELSE",   "END",    "ENDS",   "FALSE",    "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
-    "NULL",   "OPTIONAL", "OR",   "REMOVE",   "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
-    "UNION",  "UNWIND", "WHEN",   "WHERE",    "WITH",     "XOR"};
+    "AND",   "AS",       "CALL", "CASE",   "CONTAINS", "CREATE", "DELETE", "DETACH", "DISTINCT",
+    "ELSE",  "END",      "ENDS", "FALSE",  "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
+    "NULL",  "OPTIONAL", "OR",   "REMOVE", "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
+    "UNION", "UNWIND",   "WHEN", "WHERE",  "WITH",     "XOR"};
 
 // True for the characters that may continue a plain name.
 inline bool is_word_char(unsigned char c) {
@@ -67,7 +79,8 @@ inline int keyword_index(std::string_view text, size_t pos) {
   // The word here: a keyword longer than it cannot match, and one that
   // matches is reserved only when it is the whole word.
   size_t length = 1;
-  while (pos + length < text.size() && is_word_char(static_cast<unsigned char>(text[pos + length]))) {
+  while (pos + length < text.size() &&
+         is_word_char(static_cast<unsigned char>(text[pos + length]))) {
     ++length;
   }
   for (size_t i = begin; i < end; ++i) {

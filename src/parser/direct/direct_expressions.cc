@@ -122,8 +122,8 @@ bool DirectReader::read_comparison(Expr& out) {
     if (c == '<' || c == '>' || c == '=') {
       // `<=`, `<>`, `>=`, `=~`, or the first character alone.
       const unsigned char d = peek_at(1);
-      const bool two = (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') ||
-                       (c == '=' && d == '~');
+      const bool two =
+          (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') || (c == '=' && d == '~');
       pos_ += two ? 2 : 1;
       skip();
       if (!count_node()) return false;
@@ -132,7 +132,8 @@ bool DirectReader::read_comparison(Expr& out) {
                 : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
                            : &wrap_binary<Expr::NotEqual>(out);
       } else if (c == '>') {
-        right = two ? &wrap_binary<Expr::GreaterOrEqual>(out) : &wrap_binary<Expr::GreaterThan>(out);
+        right =
+            two ? &wrap_binary<Expr::GreaterOrEqual>(out) : &wrap_binary<Expr::GreaterThan>(out);
       } else {
         right = two ? &wrap_binary<Expr::RegexMatch>(out) : &wrap_binary<Expr::Equal>(out);
       }
@@ -248,8 +249,7 @@ bool DirectReader::read_postfix(Expr& out) {
       if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
       if (!accept(']')) return false;
       Box<Expr> target(std::move(out));
-      out.node.emplace<Expr::Slice>(
-          Expr::Slice{std::move(target), std::move(from), std::move(to)});
+      out.node.emplace<Expr::Slice>(Expr::Slice{std::move(target), std::move(from), std::move(to)});
     } else {
       return true;
     }
@@ -318,7 +318,12 @@ bool DirectReader::read_word_atom(Expr& out) {
   const size_t after = skip_ignorable(text_, pos_ + length);
   const unsigned char next = after < text_.size() ? text_[after] : 0;
   // A brace after a name opens a subquery or a map projection.
-  if (next == '{') return false;
+  if (next == '{') {
+    const bool count = extended_ && equals_upper(word, "COUNT");
+    if (!count && !equals_upper(word, "EXISTS")) return false;
+    pos_ = after;
+    return read_pattern_subquery(out, count);
+  }
   if (next == '(') {
     if (equals_upper(word, "COUNT")) {
       const size_t star = skip_ignorable(text_, after + 1);
@@ -365,6 +370,35 @@ bool DirectReader::read_word_atom(Expr& out) {
   std::string_view name;
   if (!read_name(NameKind::kVariable, name)) return false;
   out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
+  return true;
+}
+
+// `EXISTS { pattern }`, and in the extended language also with a WHERE and
+// as `COUNT { ... }`. A whole query inside the braces is left to the
+// matcher.
+bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
+  accept('{');
+  if (peek() != '(') return false;
+  Pattern pattern;
+  if (!read_pattern(pattern)) return false;
+  std::optional<Expr> where;
+  if (extended_ && keyword("WHERE") && !read_expression(where.emplace(Expr::Null{}))) {
+    return false;
+  }
+  if (!accept('}')) return false;
+  Box<ExistsSubquery> subquery(std::in_place, ExistsSubquery{std::move(pattern)});
+  if (where) {
+    // With a WHERE the pattern is held as a one-MATCH query.
+    SinglePartQuery single;
+    single.reading_clauses.push_back(ReadingClause{ReadingClause::Match{
+        false, std::move(std::get<Pattern>(subquery->value)), std::move(where)}});
+    subquery->value = RegularQuery{SingleQuery(std::in_place_index<0>, std::move(single)), {}};
+  }
+  if (count) {
+    out.node.emplace<Expr::CountSubquery>(Expr::CountSubquery{std::move(subquery)});
+  } else {
+    out.node.emplace<Expr::Exists>(Expr::Exists{std::move(subquery)});
+  }
   return true;
 }
 

@@ -7,6 +7,20 @@
 
 namespace quorvane {
 
+namespace {
+
+// How many times the word UNION (any letter case) occurs in `text`: at least
+// the number of UNION clauses in it.
+size_t count_union_words(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i + 5 <= text.size(); ++i) {
+    if ((text[i] | 0x20) == 'u' && starts_with_keyword(text, i, "UNION")) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
 bool parse_directly(std::string_view text, Language language, RegularQuery& out) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
@@ -17,6 +31,9 @@ bool DirectReader::read(RegularQuery& out) {
   skip();
   if (!read_single_query(out.first)) return false;
   while (keyword("UNION")) {
+    // Room for every branch at once: a long chain would otherwise grow
+    // through copies and leave up to half its storage unused.
+    if (out.unions.empty()) out.unions.reserve(1 + count_union_words(text_.substr(pos_)));
     UnionPart& branch = out.unions.emplace_back();
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
@@ -36,7 +53,7 @@ bool DirectReader::read_name(NameKind kind, std::string_view& name) {
   }
   const size_t length = plain_name_length();
   if (length == 0) return false;
-  if (kind == NameKind::kVariable) {
+  if (kind == NameKind::kVariable && length >= kShortestKeyword && length <= kLongestKeyword) {
     const int k = keyword_index(text_, pos_);
     if (extended_ ? extended_reserved(k) : (k >= 0 && !is_variable_word(k))) return false;
   }

@@ -96,9 +96,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
     if (!accept(']') || !accept('-')) return false;
   }
   const bool right = accept('>');
-  out.direction = left    ? Direction::Incoming
-                  : right ? Direction::Outgoing
-                          : Direction::Undirected;
+  out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
   return true;
 }
 

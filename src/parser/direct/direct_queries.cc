@@ -42,6 +42,12 @@ bool DirectReader::read_single_query(SingleQuery& out) {
         any = true;
         continue;
       }
+      if (keyword("CALL")) {
+        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
+        if (!read_call(clause.clause.emplace<CallClause>())) return false;
+        any = true;
+        continue;
+      }
       if (keyword("UNWIND")) {
         ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
         if (!read_unwind(clause)) return false;
@@ -105,10 +111,44 @@ bool DirectReader::read_match(ReadingClause& out, bool optional) {
 }
 
 bool DirectReader::read_unwind(ReadingClause& out) {
-  ReadingClause::Unwind& unwind = out.clause.emplace<ReadingClause::Unwind>(
-      ReadingClause::Unwind{Expr::Null{}, std::string()});
+  ReadingClause::Unwind& unwind =
+      out.clause.emplace<ReadingClause::Unwind>(ReadingClause::Unwind{Expr::Null{}, std::string()});
   return read_expression(unwind.expr) && keyword("AS") &&
          read_name(NameKind::kVariable, unwind.variable);
+}
+
+// `CALL ns.name(args) [YIELD field AS name, ...]`. Subqueries, calls
+// without parentheses and `YIELD *` are left to the matcher.
+bool DirectReader::read_call(CallClause& out) {
+  const size_t start = pos_;
+  for (;;) {
+    const size_t length = plain_name_length();
+    if (length == 0 || keyword_index(text_, pos_) >= 0) return false;
+    pos_ += length;
+    if (peek() != '.') break;
+    ++pos_;
+  }
+  out.procedure.assign(text_.substr(start, pos_ - start));
+  skip();
+  if (!accept('(')) return false;
+  if (!accept(')') && !read_expression_list(out.args, ')')) return false;
+  if (!keyword("YIELD")) return true;
+  do {
+    // `field AS name` or `name`; a field may not be a reserved word.
+    const bool reserved_field =
+        extended_ ? extended_reserved(keyword_index(text_, pos_)) : keyword_index(text_, pos_) >= 0;
+    std::string_view first;
+    if (!read_name(NameKind::kVariable, first)) return false;
+    YieldItem& item = out.yield_items.emplace_back();
+    if (keyword("AS")) {
+      if (reserved_field) return false;
+      item.field.emplace(first);
+      if (!read_name(NameKind::kVariable, item.variable)) return false;
+    } else {
+      item.variable.assign(first);
+    }
+  } while (accept(','));
+  return true;
 }
 
 bool DirectReader::read_create(UpdatingClause& out) {
@@ -154,8 +194,7 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
           items.emplace_back(SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':') {
-      SetItem& item =
-          items.emplace_back(SetItem{SetItem::Labels{std::string(variable), {}}});
+      SetItem& item = items.emplace_back(SetItem{SetItem::Labels{std::string(variable), {}}});
       if (!read_labels(std::get<SetItem::Labels>(item.item).labels)) return false;
     } else {
       return false;

@@ -49,6 +49,7 @@ class DirectReader {
   bool read_single_query(SingleQuery& out);
   bool read_match(ReadingClause& out, bool optional);
   bool read_unwind(ReadingClause& out);
+  bool read_call(CallClause& out);
   bool read_create(UpdatingClause& out);
   bool read_merge(UpdatingClause& out);
   bool read_set_items(std::vector<SetItem>& items);
@@ -96,6 +97,7 @@ class DirectReader {
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
   bool read_case(Expr& out);
+  bool read_pattern_subquery(Expr& out, bool count);
   bool read_function(Expr& out);
   bool read_expression_list(std::vector<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and
