@@ -7,7 +7,7 @@
 #
 # Environment:
 #   FUZZ_SECONDS   time per target (default 45)
-#   FUZZ_TARGETS   which targets (default "parse validate inspect schema")
+#   FUZZ_TARGETS   which targets (default "parse direct validate inspect schema")
 #   FUZZ_ARGS      extra libFuzzer flags, e.g. "-max_len=8192"
 #   FUZZ_BUILD_DIR build directory (default build-fuzz)
 #
@@ -21,7 +21,7 @@ need_debs clang libclang-rt-dev
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-45}
-targets=${FUZZ_TARGETS:-parse validate inspect schema}
+targets=${FUZZ_TARGETS:-parse direct validate inspect schema}
 read -r -a extra_args <<<"${FUZZ_ARGS:-}"
 
 configure=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_FUZZERS=ON
@@ -38,6 +38,9 @@ for t in $targets; do
   corpus="$build_dir/fuzz-corpus/$t"
   artifacts="$build_dir/fuzz-artifacts/$t"
   log="$build_dir/fuzz-logs/$t.log"
+  # Targets without seeds of their own start from the parser's.
+  seeds="fuzz/corpus/$t"
+  [ -d "$seeds" ] || seeds=fuzz/corpus/parse
   mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
   echo "--- fuzzing $t for ${seconds}s"
   status=0
@@ -45,7 +48,7 @@ for t in $targets; do
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
     -dict=fuzz/cypher.dict -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "${extra_args[@]}" \
-    "$corpus" "fuzz/corpus/$t" >"$log" 2>&1 || status=$?
+    "$corpus" "$seeds" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 || true)

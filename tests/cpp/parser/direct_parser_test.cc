@@ -227,7 +227,11 @@ WITH 1 AS x WITH x WHERE x > 0 RETURN x
 MATCH (a) OPTIONAL MATCH (a)-->(b) RETURN a, b
 MERGE (n:A {x: 1}) ON CREATE SET n.y = 2
 MATCH (n) SET n += {a: 1}, n:B REMOVE n.c DELETE n
-RETURN [1, 2, 3][1..2], [1][0], n[$k])";
+RETURN [1, 2, 3][1..2], [1][0], n[$k]
+MATCH (a) WHERE NOT EXISTS { (a)-[:R]->(:B {x: 1}), (a)--() } RETURN a
+CALL db.labels() YIELD label RETURN label
+CALL db.index.fulltext.queryNodes('i', $q) YIELD node AS n, score RETURN n, score
+MATCH (n) CALL apoc.util.validate(n, 1) RETURN n)";
 const std::vector<std::string> kValidSpecial = {
     "  \n\tMATCH (n) RETURN n\n  ", "MATCH (n) RETURN n ;\n",
     "// a\nMATCH (n) // b\nWHERE n.x // c\n> 1 RETURN n // d"};
@@ -328,6 +332,20 @@ RETURN n .name
 RETURN n.`name`.first
 RETURN n:A
 RETURN n :A:B
+MATCH (a) WHERE EXISTS { (a)-->() WHERE a.x > 1 } RETURN a
+MATCH (a) RETURN COUNT { (a)-->() WHERE a.x } AS c, count { (a)--() }
+RETURN EXISTS { MATCH (a) RETURN a }, existsx { (a) }, exists((a)-->())
+CALL db.labels() YIELD label AS count RETURN count
+CALL db.labels() YIELD count AS c RETURN c
+CALL db.labels() YIELD * RETURN label
+CALL db.labels() YIELD label WHERE label <> 'x' RETURN label
+CALL db.labels
+CALL `db`.labels()
+CALL db.create.thing()
+CALL db. labels()
+OPTIONAL CALL db.labels() YIELD label RETURN label
+CALL { MATCH (n) RETURN n } RETURN n
+CALLdb.labels()
 RETURN n: A
 RETURN (a)-->(b)
 RETURN n{.name}
