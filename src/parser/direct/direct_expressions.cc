@@ -366,7 +366,11 @@ bool DirectReader::read_word_atom(Expr& out) {
       return false;
     }
   }
-  if (parenthesis_after_names(text_, pos_)) return read_function(out);
+  // A call: `name(`, or dotted names before the parenthesis.
+  const unsigned char follower = peek_at(length);
+  if ((next == '(' || follower == '.' || follower == '`') && parenthesis_after_names(text_, pos_)) {
+    return read_function(out);
+  }
   std::string_view name;
   if (!read_name(NameKind::kVariable, name)) return false;
   out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
