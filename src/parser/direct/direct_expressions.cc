@@ -250,6 +250,22 @@ bool DirectReader::read_postfix(Expr& out) {
       if (!accept(']')) return false;
       Box<Expr> target(std::move(out));
       out.node.emplace<Expr::Slice>(Expr::Slice{std::move(target), std::move(from), std::move(to)});
+    } else if (c == ':' && extended_) {
+      // A label check `n:A:B` (extended language) ends the chain.
+      std::vector<std::string> names;
+      if (!read_labels(names) || !count_node()) return false;
+      LabelExpr labels{LabelExpr::Kind::And, {}, {}};
+      if (names.size() == 1) {
+        labels = LabelExpr{LabelExpr::Kind::Name, std::move(names.front()), {}};
+      } else {
+        for (std::string& name : names) {
+          labels.operands.push_back(LabelExpr{LabelExpr::Kind::Name, std::move(name), {}});
+        }
+      }
+      Box<Expr> target(std::move(out));
+      out.node.emplace<Expr::LabelCheck>(
+          Expr::LabelCheck{std::move(target), Box<LabelExpr>(std::move(labels))});
+      return true;
     } else {
       return true;
     }
@@ -283,7 +299,8 @@ bool DirectReader::read_atom(Expr& out) {
         return false;
       }
       std::string_view name;
-      if (!read_name(NameKind::kVariable, name) || peek() == '{') return false;
+      if (!read_name(NameKind::kVariable, name)) return false;
+      if (peek() == '{') return extended_ && read_map_projection(out, name);
       out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
       return true;
     }
@@ -320,9 +337,13 @@ bool DirectReader::read_word_atom(Expr& out) {
   // A brace after a name opens a subquery or a map projection.
   if (next == '{') {
     const bool count = extended_ && equals_upper(word, "COUNT");
-    if (!count && !equals_upper(word, "EXISTS")) return false;
-    pos_ = after;
-    return read_pattern_subquery(out, count);
+    if (count || equals_upper(word, "EXISTS")) {
+      pos_ = after;
+      return read_pattern_subquery(out, count);
+    }
+    if (!extended_ || equals_upper(word, "COLLECT")) return false;
+    std::string_view name;
+    return read_name(NameKind::kVariable, name) && read_map_projection(out, name);
   }
   if (next == '(') {
     if (equals_upper(word, "COUNT")) {
@@ -375,6 +396,39 @@ bool DirectReader::read_word_atom(Expr& out) {
   if (!read_name(NameKind::kVariable, name)) return false;
   out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
   return true;
+}
+
+// `n{.key, .*, key: value, variable}` (extended language).
+bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
+  using Kind = Expr::MapProjectionItem::Kind;
+  accept('{');
+  Expr::MapProjection& projection = out.node.emplace<Expr::MapProjection>();
+  projection.variable.assign(variable);
+  if (accept('}')) return true;
+  do {
+    std::string_view name;
+    if (accept('.')) {
+      if (accept('*')) {
+        projection.items.push_back({Kind::AllProperties, {}, std::nullopt});
+      } else {
+        if (!read_name(NameKind::kAny, name)) return false;
+        projection.items.push_back({Kind::Property, std::string(name), std::nullopt});
+      }
+      continue;
+    }
+    // A key before a colon, else a variable, which may not be reserved.
+    const bool reserved = peek() != '`' && extended_reserved(keyword_index(text_, pos_));
+    if (!read_name(NameKind::kAny, name)) return false;
+    if (accept(':')) {
+      Expr::MapProjectionItem& item = projection.items.emplace_back(
+          Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder()});
+      if (!read_expression(**item.value)) return false;
+    } else {
+      if (reserved) return false;
+      projection.items.push_back({Kind::Variable, std::string(name), std::nullopt});
+    }
+  } while (accept(','));
+  return accept('}');
 }
 
 // `EXISTS { pattern }`, and in the extended language also with a WHERE and

@@ -92,12 +92,12 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
-  bool read_iteration(std::string& variable, Box<Expr>& list,
-                      std::optional<Box<Expr>>& predicate);
+  bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
   bool read_case(Expr& out);
   bool read_pattern_subquery(Expr& out, bool count);
+  bool read_map_projection(Expr& out, std::string_view variable);
   bool read_function(Expr& out);
   bool read_expression_list(std::vector<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and

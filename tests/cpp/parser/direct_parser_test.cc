@@ -254,7 +254,9 @@ RETURN reduce(acc = 0, x IN [1, 2, 3] | acc + x)
 MATCH p = shortestPath((a)-[*]-(b)) RETURN p
 RETURN 1e5, .5, 1E-3, 2.5e+2
 MATCH (n) WHERE n:A RETURN n
-MATCH (n) WHERE n:A:B AND NOT n:C RETURN n)";
+MATCH (n) WHERE n:A:B AND NOT n:C RETURN n
+MATCH (n) WHERE n :A AND n:`B c` RETURN n {.name, `k k`: n.x, .*, n} AS m
+MATCH (a) WHERE EXISTS { (a)-->(b) WHERE b.x > 1 } RETURN COUNT { (a)--() WHERE a:B } AS c)";
 
 // Syntax errors in both languages.
 constexpr std::string_view kInvalid = R"(;
@@ -346,6 +348,9 @@ CALL db. labels()
 OPTIONAL CALL db.labels() YIELD label RETURN label
 CALL { MATCH (n) RETURN n } RETURN n
 CALLdb.labels()
+MATCH (n) RETURN n{.name, end}, n{true: 1}, n{.*, .*}, collect{.x}, count{.x}
+MATCH (n) WHERE n:A|B OR n:!C OR n:% OR n::INTEGER RETURN n
+MATCH (n) RETURN n:A.x, n:A[0], (n:A):B
 RETURN n: A
 RETURN (a)-->(b)
 RETURN n{.name}
