@@ -1,5 +1,6 @@
 #include "parser/direct/direct_parser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -9,14 +10,20 @@ namespace quorvane {
 
 namespace {
 
-// How many times the word UNION (any letter case) occurs in `text`: at least
-// the number of UNION clauses in it.
-size_t count_union_words(std::string_view text) {
+// At least the number of UNION clauses in `text`: the words UNION (any
+// letter case) that stand alone. Words inside strings count too, so the
+// figure is capped by the number of branches the text has room for (the
+// shortest is " UNION WITH*").
+size_t union_room(std::string_view text) {
   size_t count = 0;
   for (size_t i = 0; i + 5 <= text.size(); ++i) {
-    if ((text[i] | 0x20) == 'u' && starts_with_keyword(text, i, "UNION")) ++count;
+    if ((text[i] | 0x20) == 'u' && starts_with_keyword(text, i, "UNION") &&
+        (i == 0 || !is_word_char(static_cast<unsigned char>(text[i - 1]))) &&
+        (i + 5 == text.size() || !is_word_char(static_cast<unsigned char>(text[i + 5])))) {
+      ++count;
+    }
   }
-  return count;
+  return std::min(count, text.size() / 11);
 }
 
 }  // namespace
@@ -33,7 +40,7 @@ bool DirectReader::read(RegularQuery& out) {
   while (keyword("UNION")) {
     // Room for every branch at once: a long chain would otherwise grow
     // through copies and leave up to half its storage unused.
-    if (out.unions.empty()) out.unions.reserve(1 + count_union_words(text_.substr(pos_)));
+    if (out.unions.empty()) out.unions.reserve(1 + union_room(text_.substr(pos_)));
     UnionPart& branch = out.unions.emplace_back();
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
