@@ -2,6 +2,7 @@
 #include <string>
 
 #include "parser/builder/tree_builder.h"
+#include "parser/lexical.h"
 
 namespace quorvane {
 
@@ -41,11 +42,12 @@ LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
     case Rule::label_negation: {
       NodeRef atom = node.child(Rule::label_atom);
       LabelExpr result = atom.valid() ? build_label_expr(atom) : LabelExpr{};
-      // One "!" per negation, all written before the atom.
-      const std::string_view prefix =
-          node.text().substr(0, atom.valid() ? atom.start() - node.start() : 0);
-      for (char c : prefix) {
-        if (c != '!') continue;
+      // One "!" per negation, all written before the atom, maybe with
+      // comments between them (which may hold a "!" of their own).
+      const std::string_view text = node.source();
+      const size_t end = atom.valid() ? atom.start() : node.start();
+      for (size_t pos = node.start(); pos < end && text[pos] == '!';
+           pos = skip_ignorable(text, pos + 1)) {
         LabelExpr negated;
         negated.kind = LabelExpr::Kind::Not;
         negated.operands.push_back(std::move(result));

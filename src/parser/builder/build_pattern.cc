@@ -53,16 +53,6 @@ RangeBounds read_range(std::string_view text) {
   return {read_bound(text.substr(0, dots)), read_bound(rest.substr(0, rest.find("..")))};
 }
 
-// The arrows of a relationship pattern; a quantifier may follow the last
-// dash.
-Direction read_direction(std::string_view text) {
-  while (!text.empty() && text.back() != '-' && text.back() != '>') text.remove_suffix(1);
-  if (text.empty()) return Direction::Undirected;
-  if (text.front() == '<') return Direction::Incoming;
-  if (text.back() == '>') return Direction::Outgoing;
-  return Direction::Undirected;
-}
-
 // `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
 RangeBounds read_quantifier(std::string_view text) {
   text = trim(text);
@@ -109,7 +99,8 @@ PathSelector read_selector(std::string_view text, std::optional<int64_t>& count)
     size_t end = upper.find_first_not_of("0123456789", digit);
     count = read_bound(std::string_view(upper).substr(digit, end - digit));
   }
-  if (upper.compare(0, 3, "ALL") == 0) return shortest ? PathSelector::AllShortest : PathSelector::All;
+  if (upper.compare(0, 3, "ALL") == 0)
+    return shortest ? PathSelector::AllShortest : PathSelector::All;
   if (upper.compare(0, 3, "ANY") == 0) {
     if (shortest) count = 1;
     return shortest ? PathSelector::ShortestK : PathSelector::AnyPaths;
@@ -286,9 +277,18 @@ bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& patte
 }
 
 bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, RelationshipPattern& rel) {
-  rel.direction = read_direction(node.text());
+  // The arrows have nodes of their own; the text around them may hold
+  // comments with arrow characters in them.
+  bool left = false;
+  bool right = false;
   for (NodeRef c : children(node)) {
     switch (c.rule()) {
+      case Rule::left_arrow:
+        left = true;
+        break;
+      case Rule::right_arrow:
+        right = true;
+        break;
       case Rule::variable:
         rel.variable.emplace(name_text(c));
         break;
@@ -328,6 +328,7 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
         break;
     }
   }
+  rel.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
   return true;
 }
 

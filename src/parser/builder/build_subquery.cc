@@ -30,7 +30,8 @@ bool TreeBuilder::build_call_subquery(NodeRef node, int depth, ReadingClause& ou
     switch (c.rule()) {
       case Rule::subquery_scope:
         call.has_scope = true;
-        call.import_all = c.text().find('*') != std::string_view::npos;
+        // `(*)`: a star first inside the parentheses (a comment may hold one).
+        call.import_all = text_[skip_ignorable(text_, c.start() + 1)] == '*';
         for (NodeRef v : children(c)) {
           if (v.rule() == Rule::variable) call.scope.emplace_back(name_text(v));
         }
@@ -126,8 +127,8 @@ bool TreeBuilder::build_exists_or_count(NodeRef node, int depth, bool count, Exp
     SinglePartQuery single;
     single.reading_clauses.push_back(
         ReadingClause{ReadingClause::Match{false, std::move(*pattern), std::move(where)}});
-    subquery = ExistsSubquery{
-        RegularQuery{SingleQuery(std::in_place_index<0>, std::move(single)), {}}};
+    subquery =
+        ExistsSubquery{RegularQuery{SingleQuery(std::in_place_index<0>, std::move(single)), {}}};
   }
   if (!subquery) return failed(fail(count ? "Empty COUNT subquery" : "Empty EXISTS"));
   Box<ExistsSubquery> boxed(std::move(*subquery));

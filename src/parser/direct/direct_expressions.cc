@@ -435,6 +435,9 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
 // as `COUNT { ... }`. A whole query inside the braces is left to the
 // matcher.
 bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
+  // The tree builder places the pattern's property values two levels
+  // below the subquery, so it counts twice towards the tree's depth.
+  if (!count_node()) return false;
   accept('{');
   if (peek() != '(') return false;
   Pattern pattern;

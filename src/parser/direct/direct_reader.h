@@ -14,7 +14,9 @@
 //   (`RETURN distinctCount` is RETURN DISTINCT Count there) sets `declined_`;
 //   read() then declines however the rest went.
 // - Nesting and tree depth stay far from the limits at which the matcher or
-//   builder reports an error, so no error is ever left unreported.
+//   builder reports an error, so no error is ever left unreported. Each
+//   expression node counts once per level of tree depth it can add (an
+//   EXISTS pattern counts twice), and a clause may hold kMaxClauseNodes.
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 

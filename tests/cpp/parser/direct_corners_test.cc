@@ -77,6 +77,28 @@ TEST(DirectCorners, CommentsAfterRelationshipsKeepTheirDirection) {
   }
 }
 
+// The tree builder once read label negations and CALL scopes from their
+// text, comments included.
+TEST(DirectCorners, CommentsInLabelNegationsAndScopesAreNotRead) {
+  const std::pair<std::string_view, std::string_view> texts[] = {
+      {"MATCH (n:! /* ! */ A) RETURN n", "MATCH (n:!A) RETURN n"},
+      {"MATCH (n:!/*!!*/!A) RETURN n", "MATCH (n:!!A) RETURN n"},
+      {"MATCH (n) WHERE n:! // !\nA RETURN n", "MATCH (n) WHERE n:!A RETURN n"},
+      {"MATCH (a) CALL (a /* * */) { RETURN 1 AS x } RETURN x",
+       "MATCH (a) CALL (a) { RETURN 1 AS x } RETURN x"},
+      {"MATCH (a) CALL (/* a */ *) { RETURN 1 AS x } RETURN x",
+       "MATCH (a) CALL (*) { RETURN 1 AS x } RETURN x"},
+  };
+  for (const auto& [commented, plain] : texts) {
+    const Result<CypherQuery> with_comments = parse_with_matcher(commented, Language::Extended);
+    const Result<CypherQuery> without = parse_with_matcher(plain, Language::Extended);
+    ASSERT_TRUE(with_comments.ok()) << commented;
+    ASSERT_TRUE(without.ok()) << plain;
+    EXPECT_EQ(testing::tree_text(with_comments.value()), testing::tree_text(without.value()))
+        << commented;
+  }
+}
+
 // `MATCH (a {k: EXISTS { (a {k: ... NOT NOT ... true}) }})`: the first
 // EXISTS sits at tree depth 2 and each level adds two (its pattern, then the
 // property map), so with 199 levels the NOT chain starts at depth 400 and its
