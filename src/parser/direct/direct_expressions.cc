@@ -548,6 +548,11 @@ bool DirectReader::read_list(Expr& out) {
     if (!accept(',')) break;
   }
   if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
+  // Comprehensions nested in each other's lists would be read again at
+  // every level; past a text's worth of rereading, the matcher (which
+  // remembers what it read) takes over.
+  reread_ += pos_ - open;
+  if (reread_ > text_.size()) return false;
   pos_ = open;
   return read_comprehension(out);
 }

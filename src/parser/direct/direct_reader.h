@@ -188,6 +188,7 @@ class DirectReader {
   bool declined_ = false;
   int depth_ = 0;            // expression nesting, as the matcher counts it
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
+  size_t reread_ = 0;        // bytes read twice, as a list and as a comprehension
 };
 
 }  // namespace quorvane

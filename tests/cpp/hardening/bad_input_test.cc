@@ -194,6 +194,16 @@ TEST(BadInput, NestedListComprehensionsMatchInFull) {
   }
 }
 
+// A list comprehension is first read as a list, so comprehensions nested
+// in each other's lists are read again at every level: around a long
+// string that would cost its length times 2 to the power of the nesting.
+TEST(BadInput, NestedComprehensionsAroundLongTextStayLinear) {
+  std::string text = "['" + std::string(16 << 20, 'a') + "']";
+  for (int i = 0; i < 12; ++i) text = "[x IN " + text + " WHERE x > 0 | x]";
+  const ValidationResult result = checked_validate_large("RETURN " + text, 1.0);
+  EXPECT_TRUE(result.syntax_errors.empty());
+}
+
 TEST(BadInput, NestedSlicesMatchInFull) {
   auto nested = [](int levels) {
     std::string text = "1";
