@@ -11,8 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "../tests/support/tree_text.h"
 #include "error/cypher_error.h"
 #include "inspect/query_info.h"
+#include "parser/direct/direct_parser.h"
 #include "parser/parse.h"
 #include "validator/validation_result.h"
 
@@ -177,6 +179,19 @@ inline void check_query_info(const QueryInfo& info, const Result<CypherQuery>& p
     QV_FUZZ_CHECK(info.labels_used.empty() && info.rel_types_used.empty() &&
                   info.properties_used.empty());
   }
+}
+
+// The direct parser may decline anything; a text it takes must be one the
+// matcher and tree builder accept, with exactly the same tree.
+inline void check_direct_agrees(std::string_view input, Language language) {
+  RegularQuery direct;
+  if (!parse_directly(input, language, direct)) return;
+  const Result<CypherQuery> exact = parse_with_matcher(input, language);
+  QV_FUZZ_CHECK_MSG(exact.ok(), exact.ok() ? "" : exact.error().message);
+  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
+  const std::string exact_text = testing::tree_text(exact.value());
+  QV_FUZZ_CHECK_MSG(direct_text == exact_text,
+                    "direct:  " + direct_text + "\nmatcher: " + exact_text);
 }
 
 }  // namespace quorvane::fuzz

@@ -15,7 +15,6 @@
 #include "../tests/support/tree_text.h"
 #include "fuzz_checks.h"
 #include "inspect/query_info.h"
-#include "parser/direct/direct_parser.h"
 #include "parser/grammar.h"
 #include "parser/parse.h"
 
@@ -70,19 +69,6 @@ void check_optimisations(std::string_view input, Language language) {
   }
 }
 
-// The direct parser may decline anything; a text it takes must be one the
-// matcher and tree builder accept, with exactly the same tree.
-void check_direct(std::string_view input, Language language) {
-  RegularQuery direct;
-  if (!parse_directly(input, language, direct)) return;
-  const Result<CypherQuery> exact = parse_with_matcher(input, language);
-  QV_FUZZ_CHECK_MSG(exact.ok(), exact.ok() ? "" : exact.error().message);
-  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
-  const std::string exact_text = testing::tree_text(exact.value());
-  QV_FUZZ_CHECK_MSG(direct_text == exact_text,
-                    "direct:  " + direct_text + "\nmatcher: " + exact_text);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -91,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Result<CypherQuery> extended = check_language(input, Language::Extended);
   check_optimisations(input, Language::Subset);
   check_optimisations(input, Language::Extended);
-  check_direct(input, Language::Subset);
-  check_direct(input, Language::Extended);
+  fuzz::check_direct_agrees(input, Language::Subset);
+  fuzz::check_direct_agrees(input, Language::Extended);
   if (subset.ok()) {
     QV_FUZZ_CHECK_MSG(extended.ok(), extended.ok() ? "" : extended.error().message);
     const std::string extended_text = testing::tree_text(extended.value());

@@ -19,11 +19,11 @@ using R = Rule;
 
 // The single words that name a value type in a type predicate.
 constexpr std::array<std::string_view, 31> kTypeWords = {
-    "BOOLEAN",  "BOOL",     "STRING",   "VARCHAR",  "INTEGER", "INT",       "INTEGER8",
-    "INTEGER16", "INTEGER32", "INTEGER64", "INT8",   "INT16",   "INT32",     "INT64",
-    "FLOAT",    "FLOAT32",  "FLOAT64",  "DATE",     "DATETIME", "TIMESTAMP", "TIME",
-    "DURATION", "POINT",    "NODE",     "VERTEX",   "RELATIONSHIP", "EDGE",  "MAP",
-    "PATH",     "NOTHING",  "NULL"};
+    "BOOLEAN",   "BOOL",      "STRING",    "VARCHAR", "INTEGER",      "INT",       "INTEGER8",
+    "INTEGER16", "INTEGER32", "INTEGER64", "INT8",    "INT16",        "INT32",     "INT64",
+    "FLOAT",     "FLOAT32",   "FLOAT64",   "DATE",    "DATETIME",     "TIMESTAMP", "TIME",
+    "DURATION",  "POINT",     "NODE",      "VERTEX",  "RELATIONSHIP", "EDGE",      "MAP",
+    "PATH",      "NOTHING",   "NULL"};
 
 // Rule invocations allowed per byte of input (plus a fixed allowance) before
 // the match gives up. Ordinary queries use a small fraction of this; only
@@ -62,9 +62,7 @@ template <bool kRecordFailures, bool kExtended>
 class Matcher {
  public:
   Matcher(std::string_view text, bool remember)
-      : text_(text),
-        remember_(remember),
-        work_budget_(kWorkBase + kWorkPerByte * text.size()) {
+      : text_(text), remember_(remember), work_budget_(kWorkBase + kWorkPerByte * text.size()) {
     nodes_.resize(text.size() / 2 + 64);
     if (kRecordFailures) expected_.resize(16);
   }
@@ -593,7 +591,9 @@ class Matcher {
   // ------------------------------------------------------ lexical rules
 
   // Which reserved word stands at the current position, if any.
-  int keyword_at() const { return keyword_index(text_, pos_); }
+  int keyword_at() const {
+    return keyword_index(text_, pos_);
+  }
 
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
@@ -923,10 +923,11 @@ class Matcher {
   // without parentheses, YIELD * and a WHERE after the yielded items.
   bool call_body() {
     if constexpr (kExtended) {
-      return seq(opt(K("OPTIONAL")), I("CALL"),
-                 [&] { return explicit_procedure_invocation() || procedure_name(); },
-                 opt(group(I("YIELD"),
-                           [&] { return lit("*") || seq(Q(yield_items), opt(Q(where_clause))); })));
+      return seq(
+          opt(K("OPTIONAL")), I("CALL"),
+          [&] { return explicit_procedure_invocation() || procedure_name(); },
+          opt(group(I("YIELD"),
+                    [&] { return lit("*") || seq(Q(yield_items), opt(Q(where_clause))); })));
     }
     return seq(I("CALL"), Q(explicit_procedure_invocation), opt(group(I("YIELD"), Q(yield_items))));
   }
@@ -959,8 +960,8 @@ class Matcher {
   bool call_subquery() {
     return rule_if(R::call_subquery, next_is("CO"), [&] {
       return nested([&] {
-        return seq(opt(K("OPTIONAL")), K("CALL"), opt(Q(subquery_scope)), L("{"),
-                   Q(regular_query), L("}"), opt(Q(in_transactions)));
+        return seq(opt(K("OPTIONAL")), K("CALL"), opt(Q(subquery_scope)), L("{"), Q(regular_query),
+                   L("}"), opt(Q(in_transactions)));
       });
     });
   }
@@ -987,9 +988,8 @@ class Matcher {
 
   bool load_csv_clause() {
     return rule_if(R::load_csv_clause, next_is("L"), [&] {
-      return seq(K("LOAD"), K("CSV"), opt(group(K("WITH"), K("HEADERS"))), K("FROM"),
-                 Q(expression), K("AS"), Q(variable),
-                 opt(group(K("FIELDTERMINATOR"), Q(string_literal))));
+      return seq(K("LOAD"), K("CSV"), opt(group(K("WITH"), K("HEADERS"))), K("FROM"), Q(expression),
+                 K("AS"), Q(variable), opt(group(K("FIELDTERMINATOR"), Q(string_literal))));
     });
   }
 
@@ -1268,8 +1268,10 @@ class Matcher {
     return rule(R::label_atom, [&] {
       if (lit("%")) return true;
       if (cur() == '(') {
-        return nested(
-            [&] { return seq(L("("), [&] { return label_expression(rel, false); }, L(")")); });
+        return nested([&] {
+          return seq(
+              L("("), [&] { return label_expression(rel, false); }, L(")"));
+        });
       }
       return rel ? rel_type_name() : label_name();
     });
@@ -1278,11 +1280,14 @@ class Matcher {
   // `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
   bool path_quantifier() {
     return rule_if(R::path_quantifier, next_is("+*{"), [&] {
-      return lit("+") || lit("*") || seq(L("{"), [&] {
-               return seq(opt(Q(integer_literal)), L(","), opt(Q(integer_literal))) ||
-                      integer_literal();
-             },
-                                          L("}"));
+      return lit("+") || lit("*") ||
+             seq(
+                 L("{"),
+                 [&] {
+                   return seq(opt(Q(integer_literal)), L(","), opt(Q(integer_literal))) ||
+                          integer_literal();
+                 },
+                 L("}"));
     });
   }
 
@@ -1603,30 +1608,8 @@ class Matcher {
                    [&] { return seq(I("COUNT"), L("("), L("*"), L(")")); });
   }
 
-  // Whether a `(` follows the names and dots from here on (backticked
-  // names included), ignoring what can be skipped. A function name ends
-  // inside that run only where the next character would not let `(` follow,
-  // so without it function_invocation cannot match.
-  bool parenthesis_after_names() const {
-    size_t p = pos_;
-    while (p < text_.size()) {
-      const unsigned char c = static_cast<unsigned char>(text_[p]);
-      if (is_word_char(c) || c == '.') {
-        ++p;
-      } else if (c == '`') {
-        const size_t close = text_.find('`', p + 1);
-        if (close == std::string_view::npos) return false;
-        p = close + 1;
-      } else {
-        break;
-      }
-    }
-    p = skip_ignorable(text_, p);
-    return p < text_.size() && text_[p] == '(';
-  }
-
   bool function_invocation() {
-    if (ruled_out(parenthesis_after_names())) return false;
+    if (ruled_out(parenthesis_after_names(text_, pos_))) return false;
     return rule(R::function_invocation, [&] {
       return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
     });
@@ -1651,8 +1634,9 @@ class Matcher {
 
   bool list_comprehension() {
     return rule_if(R::list_comprehension, next_is("["), [&] {
-      return seq(L("["), [&] { return filter_expression(true); },
-                 opt(group(L("|"), Q(expression))), L("]"));
+      return seq(
+          L("["), [&] { return filter_expression(true); }, opt(group(L("|"), Q(expression))),
+          L("]"));
     });
   }
 
@@ -1703,9 +1687,8 @@ class Matcher {
   }
 
   bool count_subquery() {
-    return rule_if(R::count_subquery, next_is("C"), [&] {
-      return seq(K("COUNT"), L("{"), Q(subquery_content), L("}"));
-    });
+    return rule_if(R::count_subquery, next_is("C"),
+                   [&] { return seq(K("COUNT"), L("{"), Q(subquery_content), L("}")); });
   }
 
   bool collect_subquery() {
@@ -1731,9 +1714,8 @@ class Matcher {
   // `:A`, `:A:B`, `:A|B&!C`, or with `is_form` `IS A`.
   bool label_check(bool is_form) {
     if (is_form) {
-      return rule_if(R::label_check, next_is("I"), [&] {
-        return seq(K("IS"), [&] { return label_expression(false, true); });
-      });
+      return rule_if(R::label_check, next_is("I"),
+                     [&] { return seq(K("IS"), [&] { return label_expression(false, true); }); });
     }
     return rule_if(R::label_check, next_is(":"), [&] {
       return plus(group(L(":"), [&] { return label_expression(false, true); }));
@@ -1778,7 +1760,8 @@ class Matcher {
   // `IS [NOT] :: type`, `:: type`, `IS [NOT] TYPED type`.
   bool type_predicate() {
     return rule_if(R::type_predicate, next_is("I:"), [&] {
-      return seq(K("IS"), opt(K("NOT")), [&] { return lit("::") || word("TYPED"); },
+      return seq(
+                 K("IS"), opt(K("NOT")), [&] { return lit("::") || word("TYPED"); },
                  Q(type_name)) ||
              seq(L("::"), Q(type_name));
     });

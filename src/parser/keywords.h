@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "parser/lexical.h"
+
 namespace quorvane {
 
 // The reserved words, alphabetical. Order matters: the first word that
@@ -50,11 +52,6 @@ inline constexpr std::array<std::string_view, 33> kExtendedReserved = {
     "ELSE",  "END",      "ENDS", "FALSE",  "IN",       "IS",     "MATCH",  "MERGE",  "NOT",
     "NULL",  "OPTIONAL", "OR",   "REMOVE", "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
     "UNION", "UNWIND",   "WHEN", "WHERE",  "WITH",     "XOR"};
-
-// True for the characters that may continue a plain name.
-inline bool is_word_char(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
 
 // Which reserved word stands at `pos` of `text`, if any (the index in
 // kKeywords, else -1), honouring the list order and the word-boundary test.

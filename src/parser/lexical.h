@@ -7,6 +7,11 @@
 
 namespace quorvane {
 
+// True for the characters that may continue a plain name.
+inline bool is_word_char(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 inline bool is_skippable_space(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -42,6 +47,27 @@ inline bool starts_with_keyword(std::string_view text, size_t pos, std::string_v
     if (c != upper[i]) return false;
   }
   return true;
+}
+
+// Whether a `(` follows the run of names, dots and backticked names at
+// `pos`, past what can be skipped. A function name ends inside such a run
+// only where the next character would not let `(` follow, so without one no
+// function call can start at `pos`.
+inline bool parenthesis_after_names(std::string_view text, size_t pos) {
+  while (pos < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (is_word_char(c) || c == '.') {
+      ++pos;
+    } else if (c == '`') {
+      const size_t close = text.find('`', pos + 1);
+      if (close == std::string_view::npos) return false;
+      pos = close + 1;
+    } else {
+      break;
+    }
+  }
+  pos = skip_ignorable(text, pos);
+  return pos < text.size() && text[pos] == '(';
 }
 
 }  // namespace quorvane

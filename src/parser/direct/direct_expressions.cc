@@ -34,25 +34,6 @@ size_t char_length(unsigned char c) {
   return c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
 }
 
-// Whether `(` follows the run of names, dots and backticked names at `pos`,
-// past what can be skipped: the matcher tries a function call only then.
-bool parenthesis_after_names(std::string_view text, size_t pos) {
-  while (pos < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[pos]);
-    if (is_word_char(c) || c == '.') {
-      ++pos;
-    } else if (c == '`') {
-      const size_t close = text.find('`', pos + 1);
-      if (close == std::string_view::npos) return false;
-      pos = close + 1;
-    } else {
-      break;
-    }
-  }
-  pos = skip_ignorable(text, pos);
-  return pos < text.size() && text[pos] == '(';
-}
-
 }  // namespace
 
 template <class Op>

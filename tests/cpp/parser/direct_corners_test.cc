@@ -13,38 +13,17 @@
 #include <vector>
 
 #include "../../support/tree_text.h"
+#include "direct_agreement.h"
 #include "parser/direct/direct_parser.h"
 #include "parser/parse.h"
 
 namespace quorvane {
 namespace {
 
-constexpr Language kLanguages[] = {Language::Subset, Language::Extended};
-
-// Returns whether the direct parser took `text`; if it did, the matcher must
-// accept the text and build the same tree.
-bool expect_agrees(std::string_view text, Language language) {
-  RegularQuery direct;
-  if (!parse_directly(text, language, direct)) return false;
-  const Result<CypherQuery> exact = parse_with_matcher(text, language);
-  if (!exact.ok()) {
-    ADD_FAILURE() << "taken directly, rejected by the matcher (" << language_name(language)
-                  << "):\n"
-                  << text << "\n"
-                  << exact.error().message;
-    return true;
-  }
-  EXPECT_EQ(testing::tree_text(CypherQuery{std::move(direct)}), testing::tree_text(exact.value()))
-      << "direct parser vs matcher (" << language_name(language) << ") for:\n"
-      << text;
-  return true;
-}
-
-std::string repeat(std::string_view piece, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += piece;
-  return out;
-}
+using testing::expect_agrees;
+using testing::kLanguages;
+using testing::lines_of;
+using testing::repeat;
 
 // A comment after a relationship changes nothing: each text must give the
 // tree of the same text without its comments, in both parsers. The comments
@@ -125,16 +104,6 @@ TEST(DirectCorners, NestedPatternSubqueriesStraddleTheTreeDepthLimit) {
         << nots << " NOTs";
     expect_agrees(by_where, Language::Extended);
   }
-}
-
-std::vector<std::string> lines_of(std::string_view text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start <= text.size();) {
-    const size_t end = std::min(text.find('\n', start), text.size());
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
 }
 
 // Valid in both languages: CASE operands that begin like its keywords,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../../support/tree_text.h"
+#include "direct_agreement.h"
 #include "golden_reader.h"
 #include "parser/direct/direct_parser.h"
 #include "parser/parse.h"
@@ -22,35 +23,11 @@
 namespace quorvane {
 namespace {
 
-constexpr Language kLanguages[] = {Language::Subset, Language::Extended};
-
-// Texts on which the two disagreed, in the whole program; a batch stops after
-// a few so that one fault does not bury the output.
-int disagreements = 0;
-
-// Returns whether the direct parser took `text`; if it did, the matcher must
-// accept the text and build the same tree.
-bool expect_agrees(std::string_view text, Language language) {
-  RegularQuery direct;
-  if (!parse_directly(text, language, direct)) return false;
-  const Result<CypherQuery> exact = parse_with_matcher(text, language);
-  if (!exact.ok()) {
-    ++disagreements;
-    ADD_FAILURE() << "taken directly, rejected by the matcher (" << language_name(language)
-                  << "):\n"
-                  << text << "\n"
-                  << exact.error().message;
-    return true;
-  }
-  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
-  const std::string exact_text = testing::tree_text(exact.value());
-  if (direct_text != exact_text) {
-    ++disagreements;
-    ADD_FAILURE() << "trees differ (" << language_name(language) << ") for:\n"
-                  << text << "\ndirect:  " << direct_text << "\nmatcher: " << exact_text;
-  }
-  return true;
-}
+using testing::disagreements;
+using testing::expect_agrees;
+using testing::kLanguages;
+using testing::lines_of;
+using testing::repeat;
 
 // Runs every text through expect_agrees in both languages; returns how many
 // (text, language) pairs the direct parser took.
@@ -90,12 +67,6 @@ std::vector<std::string> snapshot_queries() {
     if (seen.insert(query).second) queries.push_back(std::move(query));
   }
   return queries;
-}
-
-std::string repeat(std::string_view piece, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += piece;
-  return out;
 }
 
 // Tokens that sit at the edges of the grammar: punctuation that starts or
@@ -367,16 +338,6 @@ const std::vector<std::string> kEitherSpecial = {
     "RETURN\u00A01",      "RETURN\u20031\u3000",
     "RETURN '\xC3'",      "RETURN 'a\xC3\xA9\xC3'",
     "RETURN 1 AS `\xC3`", std::string("RETURN x\0y", 10)};
-
-std::vector<std::string> lines_of(std::string_view text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start <= text.size();) {
-    const size_t end = std::min(text.find('\n', start), text.size());
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // Nesting around the depth limit, and operator chains around the tree depth
 // limit.
