@@ -1,6 +1,7 @@
 // Patterns: paths of nodes and relationships with labels, types, property
-// maps and variable-length ranges. Label and type expressions beyond `:A:B`
-// and `:A|B`, quantified paths and path selectors are left to the matcher.
+// maps, variable-length ranges and (extended language) inline WHERE. Label
+// and type expressions beyond `:A:B` and `:A|B`, quantified paths and path
+// selectors are left to the matcher.
 #include <charconv>
 #include <optional>
 #include <string>
@@ -53,7 +54,14 @@ bool DirectReader::read_node(NodePattern& out) {
   if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
     return false;
   }
+  if (!read_inline_where(out.where_clause)) return false;
   return accept(')');
+}
+
+// `WHERE condition` inside a node or relationship (extended language).
+bool DirectReader::read_inline_where(std::optional<Box<Expr>>& out) {
+  if (!extended_ || !keyword("WHERE")) return true;
+  return read_expression(*out.emplace(std::in_place, Expr::Null{}));
 }
 
 // `:A:B`: names only; `|`, `&` and the like make a label expression.
@@ -93,6 +101,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
     if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
       return false;
     }
+    if (!read_inline_where(out.where_clause)) return false;
     if (!accept(']') || !accept('-')) return false;
   }
   const bool right = accept('>');

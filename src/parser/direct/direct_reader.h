@@ -71,6 +71,7 @@ class DirectReader {
   bool read_labels(std::vector<std::string>& out);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
+  bool read_inline_where(std::optional<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
   // A whole expression, as the matcher's `expression` rule, which counts a

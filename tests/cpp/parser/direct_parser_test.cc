@@ -226,6 +226,7 @@ MATCH p = shortestPath((a)-[*]-(b)) RETURN p
 RETURN 1e5, .5, 1E-3, 2.5e+2
 MATCH (n) WHERE n:A RETURN n
 MATCH (n) WHERE n:A:B AND NOT n:C RETURN n
+MATCH (a WHERE a.x = 1)-[r:R WHERE r.w > 0]->(b:B {k: 1} WHERE b:C)<-[*2 WHERE true]-() RETURN a
 MATCH (n) WHERE n :A AND n:`B c` RETURN n {.name, `k k`: n.x, .*, n} AS m
 MATCH (a) WHERE EXISTS { (a)-->(b) WHERE b.x > 1 } RETURN COUNT { (a)--() WHERE a:B } AS c)";
 
@@ -319,6 +320,11 @@ CALL db. labels()
 OPTIONAL CALL db.labels() YIELD label RETURN label
 CALL { MATCH (n) RETURN n } RETURN n
 CALLdb.labels()
+MATCH (a WHEREx) RETURN a
+MATCH (a WHERE) RETURN a
+MATCH (WHERE a.x) RETURN 1
+MATCH ()-[WHERE true]->() RETURN 1
+MATCH (a:A WHERE a.x {k: 1}) RETURN a
 MATCH (n) RETURN n{.name, end}, n{true: 1}, n{.*, .*}, collect{.x}, count{.x}
 MATCH (n) WHERE n:A|B OR n:!C OR n:% OR n::INTEGER RETURN n
 MATCH (n) RETURN n:A.x, n:A[0], (n:A):B
