@@ -143,6 +143,36 @@ TEST(ExtendedChecks, CallSubqueriesSeeOnlyWhatTheyImport) {
             Findings{});
 }
 
+TEST(ExtendedChecks, ACallThatReturnsStarOpensTheScopeAfterIt) {
+  // `RETURN *` in a CALL body may return anything bound inside it.
+  EXPECT_EQ(extended("MATCH (p:Person) CALL { MATCH (m:Movie) RETURN * } RETURN m"), Findings{});
+  EXPECT_EQ(extended("MATCH (p:Person) CALL { MATCH (m:Movie) RETURN * } RETURN m.nme"),
+            Findings{});
+  // ... but a body that names its columns returns only those.
+  EXPECT_EQ(extended("MATCH (p:Person) CALL { MATCH (m:Movie) RETURN m AS x } RETURN m"),
+            Findings{unbound("m")});
+}
+
+TEST(ExtendedChecks, EachUnionBranchOfASubqueryStartsClosed) {
+  // The first branch is opened by a CALL that returns `*`; the second must
+  // not inherit that.
+  for (const char* subquery : {"EXISTS", "COUNT"}) {
+    const std::string query =
+        std::string("MATCH (p:Person) WHERE ") + subquery +
+        " { MATCH (a:Person) CALL { MATCH (b:Movie) RETURN * } RETURN a UNION "
+        "MATCH (c:Person) RETURN q AS a }" +
+        (std::string(subquery) == "COUNT" ? " > 0" : "") + " RETURN p";
+    EXPECT_EQ(extended(query), Findings{unbound("q")}) << query;
+  }
+  EXPECT_EQ(extended("MATCH (p:Person) RETURN COLLECT { MATCH (a:Person) CALL db.labels() YIELD * "
+                     "RETURN a UNION MATCH (c:Person) RETURN q AS a } AS xs"),
+            Findings{unbound("q")});
+  // Within the opened branch itself, any name may be bound.
+  EXPECT_EQ(extended("MATCH (p:Person) WHERE EXISTS { MATCH (a:Person) CALL { MATCH (b:Movie) "
+                     "RETURN * } RETURN q AS a UNION MATCH (c:Person) RETURN c AS a } RETURN p"),
+            Findings{});
+}
+
 TEST(ExtendedChecks, OtherBindings) {
   EXPECT_EQ(extended("LOAD CSV WITH HEADERS FROM 'file:///p.csv' AS row "
                      "CREATE (:Person {name: row.name})"),
