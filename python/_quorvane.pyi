@@ -21,10 +21,10 @@ class _SchemaDict(TypedDict):
     nodes: dict[str, list[str]]
     relationships: dict[str, tuple[str, str, list[str]] | _RelationshipMapping]
 
-# A relationship value as the constructor accepts it: the three-element form,
-# or a mapping with "endpoints" (a non-empty sequence of (source, target)
+# A relationship value as the constructor accepts it: the three-element form
+# (a tuple, or a list as JSON gives it back), or a mapping with "endpoints" (a non-empty sequence of (source, target)
 # pairs, or None) and optionally "properties".
-_RelationshipValue = tuple[str, str, Sequence[str]] | Mapping[str, Any]
+_RelationshipValue = tuple[str, str, Sequence[str]] | list[Any] | Mapping[str, Any]
 
 @final
 class Schema:

@@ -41,18 +41,24 @@ bool owned_text(PyObject* obj, const char* arg, std::string* out) {
   return true;
 }
 
-// A relationship value in the three-element form: a tuple of (source,
-// target, property list).
-bool relationship_value(PyObject* value, std::string* source, std::string* target,
-                        std::vector<std::string>* properties) {
-  if (!PyTuple_Check(value) || PyTuple_GET_SIZE(value) != 3) return false;
-  return owned_text(PyTuple_GET_ITEM(value, 0), nullptr, source) &&
-         owned_text(PyTuple_GET_ITEM(value, 1), nullptr, target) &&
-         to_text_list(PyTuple_GET_ITEM(value, 2), nullptr, properties);
-}
-
 bool list_or_tuple(PyObject* value) {
   return PyList_Check(value) || PyTuple_Check(value);
+}
+
+// A relationship value in the three-element form: a tuple or a list of
+// (source, target, property list). A list is what the tuple becomes after a
+// round trip through JSON. The property list is held while it is read, since
+// reading it may run code that changes the outer list.
+bool relationship_value(PyObject* value, std::string* source, std::string* target,
+                        std::vector<std::string>* properties) {
+  if (!list_or_tuple(value) || PySequence_Fast_GET_SIZE(value) != 3) return false;
+  PyObject** items = PySequence_Fast_ITEMS(value);
+  if (!owned_text(items[0], nullptr, source) || !owned_text(items[1], nullptr, target)) {
+    return false;
+  }
+  PyObject* listed = items[2];
+  Ref hold(listed);
+  return to_text_list(listed, nullptr, properties);
 }
 
 // One endpoint pair: a list or tuple of two str.

@@ -107,7 +107,7 @@ class MappingFormTest(unittest.TestCase):
     def test_the_three_element_form_keeps_its_message(self):
         self.assertTypeError(
             "Expected (str, str, list[str]) for relationship 'KNOWS', e.g. ('Person', 'Movie', ['role'])",
-            ["A", "B", []],
+            ["A", "B", [], []],
         )
 
     def test_a_failing_entry_creates_nothing(self):

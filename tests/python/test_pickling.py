@@ -142,7 +142,7 @@ class BadPickleTest(unittest.TestCase):
             TypeError,
             "Expected (str, str, list[str]) for relationship 'R', e.g. ('Person', 'Movie', ['role'])",
             _quorvane._restore_schema,
-            {"nodes": {}, "relationships": {"R": ["A", "B", []]}},
+            {"nodes": {}, "relationships": {"R": ["A", "B"]}},
         )
 
     def test_validator(self):

@@ -35,13 +35,16 @@ class ConstructionTest(unittest.TestCase):
                     Schema, {"Person": bad}, {},
                 )
 
-    def test_relationship_values_must_be_three_tuples(self):
+    def test_relationship_values_must_be_three_element_tuples_or_lists(self):
         message = (
             "Expected (str, str, list[str]) for relationship 'KNOWS', "
             "e.g. ('Person', 'Movie', ['role'])"
         )
         for bad in (
-            ["Person", "Person", []],
+            ["Person", "Person"],
+            ["Person", "Person", [], []],
+            ["Person", 1, []],
+            ["Person", "Person", "since"],
             ("Person", "Person"),
             ("Person", "Person", [], []),
             ("Person", 1, []),
@@ -52,6 +55,24 @@ class ConstructionTest(unittest.TestCase):
         ):
             with self.subTest(bad=bad):
                 self.assertTypeError(message, Schema, {}, {"KNOWS": bad})
+
+    def test_a_schema_survives_a_round_trip_through_json(self):
+        # JSON turns the relationship tuples into lists.
+        import json
+
+        s = Schema(
+            {"Person": ["name"], "Movie": ["title"]},
+            {
+                "ACTED_IN": ("Person", "Movie", ["role"]),
+                "LIKES": {"endpoints": [("Person", "Movie"), ("Person", "Person")], "properties": []},
+            },
+        )
+        d = json.loads(json.dumps(s.to_dict()))
+        self.assertIsInstance(d["relationships"]["ACTED_IN"], list)
+        for again in (Schema(**d), Schema.from_dict(d)):
+            self.assertEqual(again.to_dict(), s.to_dict())
+            self.assertEqual(again.rel_endpoints("ACTED_IN"), ("Person", "Movie"))
+            self.assertEqual(again.rel_properties("ACTED_IN"), ["role"])
 
     def test_tuple_subclasses_are_relationship_values(self):
         import collections
