@@ -5,6 +5,7 @@
 #include "parser/builder/tree_builder.h"
 #include "parser/direct/direct_parser.h"
 #include "parser/grammar.h"
+#include "parser/readable_syntax_error.h"
 #include "parser/syntax_error.h"
 
 namespace quorvane {
@@ -23,8 +24,13 @@ Result<CypherQuery> parse_with_matcher(std::string_view text, Language language)
   MatchResult match = match_cypher(text, language);
   if (!match.ok) {
     const MatchFailure& f = match.failure;
+    // The subset keeps its messages; the extended language words them for
+    // people.
     const std::string message =
-        f.limit_note.empty() ? describe_failure(f.expected, f.unexpected) : f.limit_note;
+        !f.limit_note.empty() ? f.limit_note
+        : language == Language::Extended
+            ? describe_failure_readably(text, f.position, f.expected, f.unexpected)
+            : describe_failure(f.expected, f.unexpected);
     return CypherError::parse(render_syntax_error(text, f.position, message));
   }
   TreeBuilder builder(text);

@@ -54,13 +54,13 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(
             out,
-            f"{path}:1:22: error: expected where_clause, node_labels, or properties\n"
+            f"{path}:1:22: error: unexpected 'RETURN'; expected 'WHERE', a label such as ':Person' or a property map such as '{{name: $name}}'\n"
             " --> 1:10\n"
             "  |\n"
             "1 | MATCH (n RETURN n\n"
             "  |          ^---\n"
             "  |\n"
-            "  = expected where_clause, node_labels, or properties\n"
+            "  = unexpected 'RETURN'; expected 'WHERE', a label such as ':Person' or a property map such as '{name: $name}'\n"
             "2 queries checked, 1 with errors: 1 syntax error\n",
         )
 
@@ -70,7 +70,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual(status, 1)
         lines = out.splitlines()
         # The query starts on line 3; its line 3 is line 5 of the file.
-        self.assertEqual(lines[0], f"{path}:5:1: error: expected atom")
+        self.assertEqual(lines[0], f"{path}:5:1: error: unexpected 'RETURN'; expected an expression")
         self.assertEqual(lines[1], " --> 3:1")
         self.assertEqual(lines[3], "3 | RETURN p.name")
         self.assertEqual(lines[-1], "2 queries checked, 1 with errors: 1 syntax error")
@@ -243,7 +243,7 @@ class ExampleTest(unittest.TestCase):
     EXPECTED = (
         ":16:1: error: Unknown node label: :Movei, did you mean :Movie?",
         ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie",
-        ":35:18: error: expected where_clause, range_literal, or properties",
+        ":35:18: error: unexpected '->'; expected 'WHERE', a length such as '*1..3' or a property map such as '{name: $name}'; is a ']' missing before the arrow?",
     )
 
     def test_the_example_shows_its_three_mistakes(self):
@@ -336,7 +336,7 @@ class InspectTest(ps.TempDirTestCase, unittest.TestCase):
         path = self.write("q.cypher", "RETURN 1;\nRETURN 2;  MATCH (n RETURN n\n")
         status, out, _ = run_cli("inspect", path)
         self.assertEqual(status, 1)
-        self.assertIn(f"{path}:2:21: error: expected where_clause, node_labels, or properties\n --> 1:10\n", out)
+        self.assertIn(f"{path}:2:21: error: unexpected 'RETURN'; expected 'WHERE', a label such as ':Person' or a property map such as '{{name: $name}}'\n --> 1:10\n", out)
         self.assertIn(f"{path}:1:1:\n  labels:             -\n", out)
 
     def test_standard_input_and_an_empty_query(self):
@@ -345,7 +345,8 @@ class InspectTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertTrue(out.startswith("<stdin>:1:1:\n  labels:             A\n"))
         status, out, _ = run_cli("inspect", "-q", "")
         self.assertEqual(status, 1)
-        self.assertTrue(out.startswith("<query>:1:1: error: expected statement\n"), out)
+        self.assertTrue(out.startswith("<query>:1:1: error: unexpected end of query; expected a clause such as MATCH, "
+                                       "WITH or RETURN\n"), out)
 
     def test_usage_errors(self):
         path = self.write("q.cypher", "RETURN 1")

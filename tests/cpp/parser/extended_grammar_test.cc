@@ -156,10 +156,11 @@ TEST(ExtendedGrammar, RejectsNearMisses) {
   }
 }
 
-TEST(ExtendedGrammar, ErrorsNameExtendedRules) {
+TEST(ExtendedGrammar, ErrorsSayWhatCouldStandThere) {
   auto result = parse_extended("MATCH (n:) RETURN n");
   ASSERT_FALSE(result.ok());
-  EXPECT_EQ(testing::last_line(result.error().message), "  = expected label_name");
+  EXPECT_EQ(testing::last_line(result.error().message),
+            "  = unexpected ')'; expected a label name");
 }
 
 TEST(ExtendedGrammar, SubsetTreesAreKept) {

@@ -1,0 +1,530 @@
+#include "parser/readable_syntax_error.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "parser/keywords.h"
+#include "parser/lexical.h"
+
+namespace quorvane {
+
+namespace {
+
+// How one expected rule reads in a message. Rules of one group merge into a
+// single phrase: every clause rule into "a clause such as ...", every
+// operator into "an operator", every expression level into "an expression".
+enum class Group : uint8_t { kNone, kPhrase, kClause, kOperator, kExpression, kEnd };
+
+struct Reading {
+  Group group = Group::kNone;
+  std::string_view text;  // kPhrase: the words; kClause: the clause's keyword
+};
+
+// Stands for any clause that can start a query.
+constexpr std::string_view kAnyClause = "*";
+
+constexpr Reading phrase(std::string_view text) {
+  return {Group::kPhrase, text};
+}
+constexpr Reading clause(std::string_view keyword) {
+  return {Group::kClause, keyword};
+}
+
+// Every rule, so that a new one fails to compile here (-Wswitch) until it
+// has words of its own.
+Reading reading_of(Rule rule) {
+  switch (rule) {
+    case Rule::EOI:
+      return {Group::kEnd, {}};
+    case Rule::WHITESPACE:
+    case Rule::COMMENT:
+    case Rule::keyword:
+      return {};
+    case Rule::cypher:
+    case Rule::statement:
+    case Rule::regular_query:
+    case Rule::single_query:
+    case Rule::single_part_query:
+    case Rule::multi_part_query:
+      return clause(kAnyClause);
+    case Rule::reading_clause:
+    case Rule::match_clause:
+      return clause("MATCH");
+    case Rule::unwind_clause:
+      return clause("UNWIND");
+    case Rule::in_query_call:
+    case Rule::standalone_call:
+    case Rule::explicit_procedure_invocation:
+    case Rule::call_subquery:
+      return clause("CALL");
+    case Rule::updating_clause:
+    case Rule::create_clause:
+      return clause("CREATE");
+    case Rule::merge_clause:
+      return clause("MERGE");
+    case Rule::set_clause:
+      return clause("SET");
+    case Rule::remove_clause:
+      return clause("REMOVE");
+    case Rule::delete_clause:
+      return clause("DELETE");
+    case Rule::with_clause:
+      return clause("WITH");
+    case Rule::return_clause:
+      return clause("RETURN");
+    case Rule::load_csv_clause:
+      return clause("LOAD CSV");
+    case Rule::foreach_clause:
+      return clause("FOREACH");
+    case Rule::union_clause:
+      return phrase("'UNION'");
+    case Rule::on_match_or_create:
+      return phrase("'ON MATCH' or 'ON CREATE'");
+    case Rule::order_clause:
+      return phrase("'ORDER BY'");
+    case Rule::skip_clause:
+      return phrase("'SKIP'");
+    case Rule::limit_clause:
+      return phrase("'LIMIT'");
+    case Rule::where_clause:
+      return phrase("'WHERE'");
+    case Rule::in_transactions:
+      return phrase("'IN TRANSACTIONS'");
+    case Rule::yield_items:
+    case Rule::yield_item:
+    case Rule::procedure_result_field:
+      return phrase("a name the procedure yields");
+    case Rule::procedure_name:
+    case Rule::function_name:
+    case Rule::namespace_:
+      return phrase("a name");
+    case Rule::set_item:
+      return phrase("a property or label to set, such as 'n.name = $name'");
+    case Rule::remove_item:
+      return phrase("a property or label to remove, such as 'n.name'");
+    case Rule::return_body:
+    case Rule::return_items:
+    case Rule::return_item:
+      return phrase("'*' or an expression to return");
+    case Rule::sort_item:
+      return phrase("an expression to sort by");
+    case Rule::pattern:
+    case Rule::pattern_part:
+    case Rule::pattern_element:
+    case Rule::node_pattern:
+    case Rule::path_selector:
+    case Rule::shortest_path:
+      return phrase("a node pattern such as '(n:Label)'");
+    case Rule::relationship_pattern:
+    case Rule::quantified_path:
+      return phrase("a relationship pattern such as '-[:TYPE]->'");
+    case Rule::left_arrow:
+      return phrase("'<-'");
+    case Rule::right_arrow:
+      return phrase("'->'");
+    case Rule::path_quantifier:
+      return phrase("a quantifier such as '+' or '{1,3}'");
+    case Rule::node_labels:
+    case Rule::label_expression:
+    case Rule::label_conjunction:
+    case Rule::label_negation:
+    case Rule::label_atom:
+      return phrase("a label such as ':Person'");
+    case Rule::label_name:
+      return phrase("a label name");
+    case Rule::rel_types:
+      return phrase("a relationship type such as ':KNOWS'");
+    case Rule::rel_type_name:
+      return phrase("a relationship type name");
+    case Rule::range_literal:
+      return phrase("a length such as '*1..3'");
+    case Rule::properties:
+      return phrase("a property map such as '{name: $name}'");
+    case Rule::property_key_value_pair:
+      return phrase("a key and value such as 'name: $name'");
+    case Rule::property_key_name:
+      return phrase("a property key");
+    case Rule::property_lookup:
+    case Rule::property_expression:
+      return phrase("a property such as '.name'");
+    case Rule::map_projection_item:
+      return phrase("a map projection item such as '.name'");
+    case Rule::variable:
+    case Rule::identifier:
+    case Rule::backtick_identifier:
+      return phrase("a variable name");
+    case Rule::subquery_scope:
+      return phrase("the variables to import, such as '(a, b)'");
+    case Rule::type_name:
+      return phrase("a type such as INTEGER or STRING");
+    case Rule::id_in_coll:
+      return phrase("an iteration such as 'x IN list'");
+    case Rule::or_kw:
+    case Rule::xor_kw:
+    case Rule::and_kw:
+    case Rule::not_kw:
+    case Rule::comparison_op:
+    case Rule::postfix_op:
+    case Rule::subscript_op:
+    case Rule::list_slice_op:
+    case Rule::label_check:
+    case Rule::type_predicate:
+      return {Group::kOperator, {}};
+    case Rule::expression:
+    case Rule::or_expr:
+    case Rule::xor_expr:
+    case Rule::and_expr:
+    case Rule::not_expr:
+    case Rule::comparison_expr:
+    case Rule::add_sub_expr:
+    case Rule::mul_div_expr:
+    case Rule::mod_expr:
+    case Rule::power_expr:
+    case Rule::unary_expr:
+    case Rule::postfix_expr:
+    case Rule::atom:
+    case Rule::parenthesized_expr:
+    case Rule::count_star:
+    case Rule::function_invocation:
+    case Rule::case_expression:
+    case Rule::list_comprehension:
+    case Rule::filter_expression:
+    case Rule::quantifier_expression:
+    case Rule::exists_subquery:
+    case Rule::literal:
+    case Rule::integer_literal:
+    case Rule::float_literal:
+    case Rule::string_literal:
+    case Rule::boolean_literal:
+    case Rule::null_literal:
+    case Rule::list_literal:
+    case Rule::map_literal:
+    case Rule::parameter:
+    case Rule::count_subquery:
+    case Rule::collect_subquery:
+    case Rule::pattern_predicate:
+    case Rule::pattern_comprehension:
+    case Rule::map_projection:
+    case Rule::reduce_expression:
+      return {Group::kExpression, {}};
+  }
+  return {};
+}
+
+// The keywords a misspelt word may have meant, by what was expected there.
+void add_candidates(Rule rule, std::vector<std::string_view>& out) {
+  const Reading r = reading_of(rule);
+  if (r.group == Group::kClause) {
+    for (std::string_view word : {"MATCH", "OPTIONAL", "UNWIND", "CALL", "CREATE", "MERGE", "SET",
+                                  "REMOVE", "DELETE", "DETACH", "WITH", "RETURN", "FOREACH"}) {
+      out.push_back(word);
+    }
+  } else if (r.group == Group::kOperator) {
+    for (std::string_view word :
+         {"AND", "OR", "XOR", "NOT", "IN", "IS", "STARTS", "ENDS", "CONTAINS", "AS"}) {
+      out.push_back(word);
+    }
+  } else if (rule == Rule::where_clause) {
+    out.push_back("WHERE");
+  } else if (rule == Rule::order_clause) {
+    out.push_back("ORDER");
+  } else if (rule == Rule::skip_clause) {
+    out.push_back("SKIP");
+  } else if (rule == Rule::limit_clause) {
+    out.push_back("LIMIT");
+  } else if (rule == Rule::union_clause) {
+    out.push_back("UNION");
+  } else if (rule == Rule::return_clause) {
+    out.push_back("RETURN");
+  }
+}
+
+char upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// Edit distance with adjacent transpositions, ignoring ASCII case; both
+// words are short (a keyword, and a token cut at kMaxToken).
+size_t distance(std::string_view a, std::string_view b) {
+  constexpr size_t kMax = 32;
+  if (a.size() >= kMax || b.size() >= kMax) return kMax;
+  std::array<std::array<size_t, kMax + 1>, kMax + 1> d{};
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t cost = upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && upper(a[i - 1]) == upper(b[j - 2]) &&
+          upper(a[i - 2]) == upper(b[j - 1])) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+bool is_plain_word(std::string_view token) {
+  if (token.empty()) return false;
+  const unsigned char first = static_cast<unsigned char>(token[0]);
+  if (!((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z') || first == '_')) {
+    return false;
+  }
+  return std::all_of(token.begin(), token.end(),
+                     [](char c) { return is_word_char(static_cast<unsigned char>(c)); });
+}
+
+bool same_word(std::string_view token, std::string_view upper_word) {
+  return token.size() == upper_word.size() && starts_with_keyword(token, 0, upper_word);
+}
+
+// The keyword a misspelt word most likely meant: close enough that one or
+// two slips explain it, and never a word that is itself a keyword.
+std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule>& expected) {
+  if (!is_plain_word(token) || token.size() < 3) return {};
+  for (std::string_view keyword : kKeywords) {
+    if (same_word(token, keyword)) return {};
+  }
+  std::vector<std::string_view> candidates;
+  for (Rule rule : expected) add_candidates(rule, candidates);
+  std::string_view best;
+  size_t best_distance = 3;
+  for (std::string_view candidate : candidates) {
+    // A cut-off keyword ("RET", "ORD") is the likeliest reading of all.
+    const bool cut_off = token.size() < candidate.size() &&
+                         starts_with_keyword(token, 0, candidate.substr(0, token.size()));
+    const size_t d = cut_off ? 0 : distance(token, candidate);
+    // Short keywords allow one slip, longer ones two.
+    const size_t allowed = candidate.size() <= 4 ? 1 : 2;
+    if (d <= allowed && d < best_distance) {
+      best = candidate;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+// A hint for a mistake people and language models often make, or empty.
+std::string hint(std::string_view text, size_t pos, std::string_view token,
+                 const std::vector<Rule>& expected) {
+  if (token.substr(0, 3) == "```") {
+    return "the query is wrapped in a Markdown code fence; remove the ``` lines";
+  }
+  if (same_word(token, "SELECT")) return "Cypher has no SELECT: write MATCH ... RETURN";
+  if (same_word(token, "GROUP") && starts_with_keyword(text, skip_ignorable(text, pos + 5), "BY")) {
+    return "Cypher has no GROUP BY: RETURN and WITH group by the items that are not aggregates";
+  }
+  if (same_word(token, "HAVING")) {
+    return "Cypher has no HAVING: filter aggregates with WITH ... WHERE";
+  }
+  if (same_word(token, "FROM") || same_word(token, "JOIN")) {
+    return "Cypher has no FROM or JOIN: name what you need in a MATCH pattern";
+  }
+  // The matcher reads the first '=' of '==' and stops at the second.
+  if (token == "==" || (token.substr(0, 1) == "=" && pos > 0 && text[pos - 1] == '=')) {
+    return "Cypher compares with '=', not '=='";
+  }
+  if (token == "->" || token == "-" || token == "<-") {
+    // An arrow inside an unclosed relationship's brackets.
+    const size_t open = text.substr(0, pos).rfind('[');
+    const size_t close = text.substr(0, pos).rfind(']');
+    if (open != std::string_view::npos && (close == std::string_view::npos || close < open)) {
+      return "is a ']' missing before the arrow?";
+    }
+  }
+  if (token == "!=") return "Cypher writes 'not equal' as '<>'";
+  if (token == "&&") return "Cypher writes 'and' as AND";
+  const std::string_view keyword = misspelt_keyword(token, expected);
+  if (!keyword.empty()) return "did you mean " + std::string(keyword) + "?";
+  return {};
+}
+
+// ", " between items and " or " before the last.
+void append_alternatives(std::string& out, const std::vector<std::string>& items) {
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += i + 1 == items.size() ? " or " : ", ";
+    out += items[i];
+  }
+}
+
+std::string clause_phrase(const std::vector<std::string_view>& keywords) {
+  std::string out;
+  if (keywords.size() == 1) {
+    out += '\'';
+    out += keywords[0];
+    out += '\'';
+    return out;
+  }
+  out = "a clause such as ";
+  std::vector<std::string> shown;
+  // MATCH, WITH and RETURN are the clauses people reach for; others follow.
+  for (std::string_view preferred : {"MATCH", "CREATE", "WITH", "RETURN"}) {
+    if (std::find(keywords.begin(), keywords.end(), preferred) != keywords.end()) {
+      shown.emplace_back(preferred);
+    }
+  }
+  for (std::string_view keyword : keywords) {
+    if (shown.size() >= 3) break;
+    if (std::find(shown.begin(), shown.end(), keyword) == shown.end()) shown.emplace_back(keyword);
+  }
+  if (shown.size() > 3) shown.erase(shown.begin() + 1);  // keep MATCH, WITH, RETURN
+  append_alternatives(out, shown);
+  return out;
+}
+
+constexpr size_t kMaxToken = 24;
+
+// Where the string literal that starts `rest` closes (a backslash protects
+// the next character), or npos when it never does.
+size_t closing_quote(std::string_view rest) {
+  for (size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i] == '\\') {
+      ++i;
+    } else if (rest[i] == rest[0]) {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view token_at(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return {};
+  const std::string_view rest = text.substr(pos);
+  const unsigned char c = static_cast<unsigned char>(rest[0]);
+  size_t n = 1;
+  if (rest.substr(0, 3) == "```") {
+    n = 3;
+  } else if (is_word_char(c) || c >= 0x80) {
+    while (n < rest.size() && (is_word_char(static_cast<unsigned char>(rest[n])) ||
+                               static_cast<unsigned char>(rest[n]) >= 0x80 ||
+                               (c >= '0' && c <= '9' && rest[n] == '.'))) {
+      ++n;
+    }
+  } else if (c == '$') {
+    while (n < rest.size() && is_word_char(static_cast<unsigned char>(rest[n]))) ++n;
+  } else if (c == '`') {
+    const size_t close = rest.find('`', 1);
+    n = close == std::string_view::npos ? rest.size() : close + 1;
+  } else if (c == '\'' || c == '"') {
+    const size_t close = closing_quote(rest);
+    n = close == std::string_view::npos ? rest.size() : close + 1;
+  } else {
+    static constexpr std::array<std::string_view, 12> kOperators = {
+        "->", "<-", "<>", "<=", ">=", "=~", "==", "!=", "..", "&&", "||", "+="};
+    for (std::string_view op : kOperators) {
+      if (rest.substr(0, 2) == op) n = 2;
+    }
+  }
+  n = std::min(n, rest.size());
+  // A message is one line: a token is shown up to its first line break.
+  const size_t line_break = rest.substr(0, n).find_first_of("\r\n");
+  if (line_break != std::string_view::npos) n = std::max<size_t>(line_break, 1);
+  if (n > kMaxToken) {
+    // Cut at a character boundary.
+    n = kMaxToken;
+    while (n > 1 && (static_cast<unsigned char>(rest[n]) & 0xC0) == 0x80) --n;
+  }
+  return rest.substr(0, n);
+}
+
+std::string describe_failure_readably(std::string_view text, size_t pos,
+                                      const std::vector<Rule>& expected,
+                                      const std::vector<Rule>& unexpected) {
+  const std::string_view token = token_at(text, pos);
+  std::string out;
+  if (token.empty()) {
+    out = "unexpected end of query";
+  } else if (token[0] == '\n' || token[0] == '\r') {
+    out = "unexpected line break";
+  } else {
+    const bool string = token[0] == '\'' || token[0] == '"';
+    const bool unclosed = string && closing_quote(text.substr(pos)) == std::string_view::npos;
+    if (unclosed) {
+      out = "unexpected string starting ";
+    } else {
+      out = string ? "unexpected string " : "unexpected '";
+    }
+    out += token;
+    if (token.size() == kMaxToken && pos + token.size() < text.size()) out += "...";
+    if (!string) out += '\'';
+    if (unclosed) out += ", with no closing quote";
+    const bool name_expected =
+        std::find(expected.begin(), expected.end(), Rule::variable) != expected.end();
+    const bool reserved =
+        std::any_of(kExtendedReserved.begin(), kExtendedReserved.end(),
+                    [&](std::string_view word) { return same_word(token, word); });
+    if (std::find(unexpected.begin(), unexpected.end(), Rule::keyword) != unexpected.end() ||
+        (name_expected && reserved)) {
+      out += ", a reserved word (write it in backticks to use it as a name)";
+    }
+  }
+
+  std::vector<std::string> items;
+  std::vector<std::string_view> clause_keywords;
+  size_t clause_slot = SIZE_MAX;
+  bool operators = false, expressions = false, end = false;
+  auto add = [&items](std::string item) {
+    if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
+  };
+  for (Rule rule : expected) {
+    const Reading r = reading_of(rule);
+    switch (r.group) {
+      case Group::kNone:
+        break;
+      case Group::kPhrase:
+        add(std::string(r.text));
+        break;
+      case Group::kClause:
+        if (clause_slot == SIZE_MAX) {
+          clause_slot = items.size();
+          items.emplace_back();  // filled in below
+        }
+        for (std::string_view keyword :
+             r.text == kAnyClause
+                 ? std::vector<std::string_view>{"MATCH", "CREATE", "WITH", "RETURN"}
+                 : std::vector<std::string_view>{r.text}) {
+          if (std::find(clause_keywords.begin(), clause_keywords.end(), keyword) ==
+              clause_keywords.end()) {
+            clause_keywords.push_back(keyword);
+          }
+        }
+        break;
+      case Group::kOperator:
+        operators = true;
+        break;
+      case Group::kExpression:
+        expressions = true;
+        break;
+      case Group::kEnd:
+        end = true;
+        break;
+    }
+  }
+  if (clause_slot != SIZE_MAX) items[clause_slot] = clause_phrase(clause_keywords);
+  if (expressions) add("an expression");
+  if (operators) add("an operator");
+  // What continues the query comes first; another UNION branch and the end
+  // of the query last.
+  const auto union_item = std::find(items.begin(), items.end(), "'UNION'");
+  if (union_item != items.end()) std::rotate(union_item, union_item + 1, items.end());
+  if (clause_slot != SIZE_MAX && clause_slot > 0) {
+    const auto clause_item = std::find(items.begin(), items.end(), clause_phrase(clause_keywords));
+    std::rotate(items.begin(), clause_item, clause_item + 1);
+  }
+  if (end) add("the end of the query");
+  if (!items.empty()) {
+    out += "; expected ";
+    append_alternatives(out, items);
+  }
+  const std::string help = hint(text, pos, token, expected);
+  if (!help.empty()) {
+    out += "; ";
+    out += help;
+  }
+  return out;
+}
+
+}  // namespace quorvane
