@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../tests/support/glued_keyword.h"
 #include "../tests/support/same_nodes.h"
 #include "../tests/support/tree_text.h"
 #include "fuzz_checks.h"
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check_optimisations(input, Language::Extended);
   fuzz::check_direct_agrees(input, Language::Subset);
   fuzz::check_direct_agrees(input, Language::Extended);
-  if (subset.ok()) {
+  // The subset reads a keyword written against the next word; the extended
+  // language does not, and may read such a text otherwise or not at all.
+  if (subset.ok() && !testing::has_glued_keyword(input)) {
     QV_FUZZ_CHECK_MSG(extended.ok(), extended.ok() ? "" : extended.error().message);
     const std::string extended_text = testing::tree_text(extended.value());
     if (!testing::has_pattern_predicate(extended_text)) {

@@ -451,7 +451,7 @@ bool TreeBuilder::build_atom(NodeRef node, int depth, Expr& out) {
       call.name.assign(name.text());
       // DISTINCT, when written, comes right after the opening parenthesis.
       const size_t paren = skip_ignorable(text_, name.end());
-      call.distinct = keyword_follows(paren + 1, "DISTINCT");
+      call.distinct = keyword_before(paren + 1, "DISTINCT", name.next_sibling(inner));
       size_t count = 0;
       for (NodeRef c = name.next_sibling(inner); c.valid(); c = c.next_sibling(inner)) ++count;
       call.args.reserve(count);
@@ -470,7 +470,11 @@ bool TreeBuilder::build_atom(NodeRef node, int depth, Expr& out) {
         previous_end = c.end();
         Expr* dest;
         Expr scratch(Expr::Null{});
-        if (starts_with_keyword(text_, keyword_pos, "WHEN")) {
+        // Only the operand has no keyword of its own before it, however it
+        // begins (`CASE elsewhere WHEN ...`).
+        if (keyword_pos >= c.start()) {
+          dest = &*result.operand.emplace(empty_box());
+        } else if (starts_with_keyword(text_, keyword_pos, "WHEN")) {
           if (!pending_when)
             result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
           pending_when = true;

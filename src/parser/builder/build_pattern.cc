@@ -40,7 +40,28 @@ std::optional<int64_t> read_bound(std::string_view piece) {
   return static_cast<int64_t>(value);
 }
 
-RangeBounds read_range(std::string_view text) {
+// A range's or quantifier's text with each comment made a space, so that a
+// comment between its parts is not read as part of a bound.
+std::string without_comments(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '/') {
+      const size_t after = skip_ignorable(text, i);
+      if (after > i) {
+        out += ' ';
+        i = after;
+        continue;
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+RangeBounds read_range(std::string_view written) {
+  const std::string plain = without_comments(written);
+  std::string_view text = plain;
   while (!text.empty() && text.front() == '*') text.remove_prefix(1);
   text = trim(text);
   if (text.empty()) return {};
@@ -54,8 +75,9 @@ RangeBounds read_range(std::string_view text) {
 }
 
 // `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
-RangeBounds read_quantifier(std::string_view text) {
-  text = trim(text);
+RangeBounds read_quantifier(std::string_view written) {
+  const std::string plain = without_comments(written);
+  std::string_view text = trim(plain);
   if (text == "+") return {1, std::nullopt};
   if (text == "*") return {0, std::nullopt};
   if (text.size() >= 2) text = text.substr(1, text.size() - 2);

@@ -24,6 +24,11 @@ bool TreeBuilder::keyword_follows(size_t pos, std::string_view upper) const {
   return starts_with_keyword(text_, skip_ignorable(text_, pos), upper);
 }
 
+bool TreeBuilder::keyword_before(size_t pos, std::string_view upper, NodeRef next) const {
+  const size_t at = skip_ignorable(text_, pos);
+  return starts_with_keyword(text_, at, upper) && (!next.valid() || at + upper.size() <= next.start());
+}
+
 CypherError TreeBuilder::too_deep(NodeRef at) const {
   return fail(render_syntax_error(
       text_, at.start(),
@@ -63,9 +68,9 @@ bool TreeBuilder::build_regular_query(NodeRef node, int depth, RegularQuery& out
   out.unions.reserve(branches);
   for (NodeRef c = first.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() != Rule::union_clause) continue;
-    const bool all = keyword_follows(c.start() + 5, "ALL");
     NodeRef single = c.child(Rule::single_query);
     if (!single.valid()) return failed(fail("Missing union single_query"));
+    const bool all = keyword_before(c.start() + 5, "ALL", single);
     UnionPart& branch = out.unions.emplace_back();
     branch.all = all;
     if (!build_single_query(single, depth, branch.query)) return false;
@@ -131,7 +136,7 @@ bool TreeBuilder::build_single_query(NodeRef node, int depth, SingleQuery& out) 
 }
 
 bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
-  with.distinct = keyword_follows(node.start() + 4, "DISTINCT");
+  with.distinct = keyword_before(node.start() + 4, "DISTINCT", node.first_child());
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::return_body) {
       if (!build_return_body(c, depth, {with.items, with.order_by, with.skip, with.limit})) {
@@ -147,7 +152,7 @@ bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
 }
 
 bool TreeBuilder::build_return_clause(NodeRef node, int depth, ReturnClause& ret) {
-  ret.distinct = keyword_follows(node.start() + 6, "DISTINCT");
+  ret.distinct = keyword_before(node.start() + 6, "DISTINCT", node.first_child());
   for (NodeRef c : children(node)) {
     if (c.rule() != Rule::return_body) continue;
     ret.items.all = false;

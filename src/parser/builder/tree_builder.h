@@ -149,6 +149,11 @@ class TreeBuilder {
   // The keyword-sensitive text just after `pos`, with whitespace and comments
   // skipped.
   bool keyword_follows(size_t pos, std::string_view upper) const;
+  // Whether the optional keyword `upper` was read after `pos`: it follows
+  // there and ends before the node `next` starts. A word that only begins
+  // like the keyword (`distinctCount` in the extended language) is `next`
+  // itself.
+  bool keyword_before(size_t pos, std::string_view upper, NodeRef next) const;
   CypherError too_deep(NodeRef at) const;
   // Records the first failure of a builder that returns bool.
   bool failed(CypherError error) {

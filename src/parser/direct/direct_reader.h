@@ -10,9 +10,10 @@
 //   comprehension: it is read as a list first, as the matcher does, and
 //   read again as a comprehension only where a complete list element is
 //   followed by WHERE or `|`.
-// - A keyword that the matcher would read as a prefix of a longer word
+// - A keyword that the subset reads as a prefix of a longer word
 //   (`RETURN distinctCount` is RETURN DISTINCT Count there) sets `declined_`;
-//   read() then declines however the rest went.
+//   read() then declines however the rest went. The extended language reads
+//   keywords only where the word ends, as current Cypher does.
 // - Nesting and tree depth stay far from the limits at which the matcher or
 //   builder reports an error, so no error is ever left unreported. Each
 //   expression node counts once per level of tree depth it can add (an
@@ -141,13 +142,14 @@ class DirectReader {
                pos_ + upper.size() < text_.size() ? text_[pos_ + upper.size()] : ' '));
   }
   // Reads the word `upper` when it stands here as a whole word. Where it
-  // starts a longer word the matcher would read it anyway (it tests these
-  // keywords without a word boundary), so the text is declined.
+  // starts a longer word the subset reads it anyway (its keywords need no
+  // word boundary), so a subset text is declined; in the extended language
+  // the keyword is simply not there.
   bool keyword(std::string_view upper) {
     if (!starts_with_keyword(text_, pos_, upper)) return false;
     if (pos_ + upper.size() < text_.size() &&
         is_word_char(static_cast<unsigned char>(text_[pos_ + upper.size()]))) {
-      declined_ = true;
+      if (!extended_) declined_ = true;
       return false;
     }
     pos_ += upper.size();
