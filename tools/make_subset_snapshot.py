@@ -1,6 +1,6 @@
-"""Writes tests/data/subset_snapshot.jsonl: queries and a digest of what the
-subset makes of each (validation against the benchmark's movie schema, and
-inspection).
+"""Writes tests/data/subset_snapshot.jsonl: queries and what the subset makes
+of each (validation against the benchmark's movie schema, and inspection),
+readably and as a digest.
 
 The snapshot is written once, by a build of the subset as it stood before
 the extended language existed; tests/python/test_subset_snapshot.py then
@@ -59,8 +59,10 @@ def main() -> None:
     out = os.path.join(ROOT, "tests", "data", "subset_snapshot.jsonl")
     with open(out, "w", encoding="utf-8") as f:
         for query in queries:
-            digest = subset_digest.digest(validator, query)
-            f.write(json.dumps({"query": query, "digest": digest}, ensure_ascii=False) + "\n")
+            result = subset_digest.record(validator, query)
+            digest = subset_digest.digest_of(result)
+            f.write(json.dumps({"query": query, "digest": digest, "result": result}, ensure_ascii=False)
+                    + "\n")
     print(f"{len(queries)} queries written to {out}", file=sys.stderr)
 
 
