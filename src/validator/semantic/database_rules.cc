@@ -1,9 +1,14 @@
 // Where the walk meets the rules a database enforces before it runs a query
 // (extended language only). Part of SemanticValidator; the rules themselves
-// live in expression_kinds.cc, projection_rules.cc and query_shape_rules.cc.
+// live in expression_kinds.cc, function_catalogue.cc, projection_rules.cc and
+// query_shape_rules.cc.
+#include <optional>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "validator/semantic/expression_kinds.h"
+#include "validator/semantic/function_catalogue.h"
 #include "validator/semantic/query_shape_rules.h"
 #include "validator/semantic/semantic_validator.h"
 
@@ -13,6 +18,20 @@ namespace {
 
 const RegularQuery* query_form(const ExistsSubquery& subquery) {
   return std::get_if<RegularQuery>(&subquery.value);
+}
+
+// Every call in `expr` checked against the function catalogue; what
+// subqueries hold is left to their own walk.
+void check_calls(const Expr& expr, std::vector<std::string>& errors) {
+  if (const auto* call = expr.as<Expr::FunctionCall>()) {
+    if (std::optional<std::string> finding = function_call_finding(*call)) {
+      errors.push_back(std::move(*finding));
+    }
+  }
+  any_child(expr, [&](const Expr& child) {
+    check_calls(child, errors);
+    return false;
+  });
 }
 
 }  // namespace
@@ -31,6 +50,16 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
     if (const RegularQuery* query = query_form(*exists->subquery)) {
       check_query_shape(*query, QueryForm::ExistsOrCount, errors_);
     }
+  }
+}
+
+// Only the function catalogue applies here: the values of a pattern's map
+// are otherwise left alone, and a misspelt function in `CREATE (:A {x:
+// lenght(y)})` fails in a database all the same.
+void SemanticValidator::check_property_map_calls(const std::optional<MapOrParam>& properties) {
+  if (language_ != Language::Extended || !properties) return;
+  if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
+    for (const MapEntry& entry : map->entries) check_calls(entry.value, errors_);
   }
 }
 

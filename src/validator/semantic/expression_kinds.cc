@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "validator/semantic/expression_text.h"
+#include "validator/semantic/function_catalogue.h"
 
 namespace quorvane {
 
@@ -212,6 +213,9 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
       [&](const auto& node) {
         using T = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<T, Expr::FunctionCall>) {
+          if (std::optional<std::string> finding = function_call_finding(node)) {
+            errors.push_back(std::move(*finding));
+          }
           check_path_function(expr, node, scope, errors);
           static constexpr std::array<std::string_view, 3> kValueFunctions = {"size", "count",
                                                                               "collect"};

@@ -1,7 +1,8 @@
 // What an expression certainly is, as far as the query text alone tells, and
 // the extended-language rules that follow from it: functions that need a
 // path, patterns used as values, nested aggregates, pattern predicates that
-// introduce variables, and one kind per variable.
+// introduce variables, and one kind per variable. Calls are also checked
+// against the function catalogue (function_catalogue.h).
 //
 // Every rule here is certain or silent: where the answer depends on a
 // parameter, a function's result or a property's value type, nothing is

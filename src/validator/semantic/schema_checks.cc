@@ -107,6 +107,7 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
         if (relationship.type_expr && relationship.types.empty()) {
           validate_label_names(**relationship.type_expr, true);
         }
+        check_property_map_calls(relationship.properties);
         if (relationship.where_clause) validate_expr(**relationship.where_clause);
       }
       validate_node_pattern(link.node);
@@ -144,6 +145,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
       }
     }
   }
+  check_property_map_calls(node.properties);
   if (node.where_clause) validate_expr(**node.where_clause);
 }
 

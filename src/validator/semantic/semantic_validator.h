@@ -100,6 +100,8 @@ class SemanticValidator {
   // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,
   // projection_rules.cc and query_shape_rules.cc.
   void check_expression_rules(const Expr& expr);
+  // Calls inside a pattern's property map, which the walk does not visit.
+  void check_property_map_calls(const std::optional<MapOrParam>& properties);
   void check_kind(std::string_view variable, VariableKind kind);
 
   const Schema& schema_;

@@ -1,0 +1,49 @@
+// The functions a current Cypher database provides, by name and by how many
+// arguments each accepts (extended language only).
+//
+// Names are matched without regard to letter case, as databases match them:
+// `COUNT(x)` and `toupper(x)` call built-ins. Namespaced entries
+// (`date.truncate`) are listed for the namespaces a database reserves for
+// itself; any other namespace belongs to a plugin or user library and is
+// never judged.
+#ifndef QUORVANE_VALIDATOR_SEMANTIC_FUNCTION_CATALOGUE_H_
+#define QUORVANE_VALIDATOR_SEMANTIC_FUNCTION_CATALOGUE_H_
+
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "parser/ast.h"
+
+namespace quorvane {
+
+// No upper bound on the number of arguments.
+inline constexpr size_t kAnyArgumentCount = std::numeric_limits<size_t>::max();
+
+struct BuiltinFunction {
+  std::string_view name;  // canonical spelling
+  size_t min_args;
+  size_t max_args;  // kAnyArgumentCount when unbounded
+  // False for names that are syntax in this language (quantifiers, reduce,
+  // shortestPath) or that another rule owns (exists): they are known names,
+  // but their argument lists are not counted here.
+  bool arity_checked = true;
+};
+
+// Every built-in, sorted by lower-cased name.
+std::span<const BuiltinFunction> builtin_functions();
+
+// The built-in called `name`, in any letter case; nullptr when there is none.
+const BuiltinFunction* find_builtin_function(std::string_view name);
+
+// The finding for a call to a name no database provides, or for a built-in
+// given the wrong number of arguments; nullopt when the call is fine or when
+// it cannot be judged (a namespace the catalogue does not own).
+std::optional<std::string> function_call_finding(const Expr::FunctionCall& call);
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_SEMANTIC_FUNCTION_CATALOGUE_H_
