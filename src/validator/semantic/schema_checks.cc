@@ -182,6 +182,17 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
       }
     }
   }
+  // A node no label names may still be one a relationship labels: its keys
+  // are then warned about.
+  if (properties != nullptr && extended() && node.labels.empty() && !node.label_expr &&
+      node.variable) {
+    const KnownLabels* known = scope_.find(*node.variable);
+    if (known != nullptr && known->empty()) {
+      for (const MapEntry& entry : *properties) {
+        warn_inferred_keys(*node.variable, *known, std::span(&entry.key, 1));
+      }
+    }
+  }
   if (node.where_clause) validate_expr(**node.where_clause);
 }
 

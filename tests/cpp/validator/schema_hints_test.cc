@@ -209,13 +209,16 @@ TEST(InferredEnds, UnknownKeysAreWarnings) {
               ElementsAre(kTitelWarning));
   EXPECT_THAT(warnings("MATCH (p:Person) OPTIONAL MATCH (p)-[:ACTED_IN]->(m) RETURN m.titel"),
               ElementsAre(kTitelWarning));
+  EXPECT_THAT(warnings("MATCH (p:Person)-[:ACTED_IN]->(m {titel: 'x'}) RETURN p"),
+              ElementsAre(kTitelWarning));
   EXPECT_THAT(warnings("MATCH (p)-[:ACTED_IN*2]->(m) RETURN p.salary"),
               ElementsAre("Unknown property 'salary' on variable 'p', which :ACTED_IN makes a "
                           ":Person; declared properties of :Person: 'name', 'age'"));
 }
 
 TEST(InferredEnds, OnlyWhereTheRelationshipDecides) {
-  EXPECT_THAT(warnings("MATCH (p)-[:ACTED_IN]->(m) RETURN p.name, m.title"), IsEmpty());
+  EXPECT_THAT(warnings("MATCH (p)-[:ACTED_IN]->(m {title: 'x'}) RETURN p.name, m.title"),
+              IsEmpty());
   // Several pairs, several types, zero hops, no direction: nothing is inferred.
   EXPECT_THAT(warnings("MATCH (o)-[:HAS_INVESTOR]->(x) RETURN x.nme"), IsEmpty());
   EXPECT_THAT(warnings("MATCH (p)-[:ACTED_IN|PLACED]->(m) RETURN m.titel"), IsEmpty());
