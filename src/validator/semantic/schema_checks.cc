@@ -560,6 +560,7 @@ void SemanticValidator::validate_set_item(const SetItem& item) {
   } else if (const auto* add = std::get_if<SetItem::AddAssign>(&item.item)) {
     validate_expr(add->value);
   } else if (const auto* labels = std::get_if<SetItem::Labels>(&item.item)) {
+    labels_changed(labels->variable);
     for (const std::string& label : labels->labels) {
       if (!schema_.has_node_label(label))
         report_unknown_label("Unknown node label in SET: :", label);
@@ -571,12 +572,19 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
   if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
     validate_property_access(property->target.variable, property->target.keys);
   } else if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
+    labels_changed(labels->variable);
     for (const std::string& label : labels->labels) {
       if (!schema_.has_node_label(label)) {
         report_unknown_label("Unknown node label in REMOVE: :", label);
       }
     }
   }
+}
+
+// After SET or REMOVE of labels, the labels the variable was bound with no
+// longer tell what it carries at the ends of later relationships.
+void SemanticValidator::labels_changed(std::string_view variable) {
+  if (KnownLabels* known = extended() ? scope_.find(variable) : nullptr) known->set_uncertain();
 }
 
 void SemanticValidator::report_unknown_rel_type(std::string_view type) {

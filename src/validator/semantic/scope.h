@@ -80,8 +80,8 @@ class KnownLabels {
     }
   }
 
-  // Set when labels were merged in by an OPTIONAL MATCH: the variable then
-  // need not carry them.
+  // Set when labels were merged in by an OPTIONAL MATCH (the variable then
+  // need not carry them), or changed by SET or REMOVE.
   bool uncertain() const { return uncertain_; }
   void set_uncertain() { uncertain_ = true; }
 

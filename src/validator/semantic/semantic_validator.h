@@ -114,6 +114,7 @@ class SemanticValidator {
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);
+  void labels_changed(std::string_view variable);
   void report_unknown_label(std::string_view prefix, std::string_view label);
   void report_unknown_rel_type(std::string_view type);
 

@@ -132,6 +132,15 @@ TEST(EarlierLabels, NotWhenTheyAreOnlyPossible) {
   EXPECT_THAT(extended("MATCH (m:Movie|Person)-[:ACTED_IN]->(p:Person) RETURN p"),
               ElementsAre("Relationship :ACTED_IN expects target label :Movie, but node has "
                           "label(s): :Person"));
+  // Labels that SET changed.
+  EXPECT_THAT(extended("MATCH (n:Tag) SET n:Movie WITH n MATCH (p:Person)-[:ACTED_IN]->(n) "
+                       "RETURN p"),
+              IsEmpty());
+  EXPECT_THAT(extended("MATCH (n:Tag), (p:Person) SET n:Movie MERGE (p)-[:ACTED_IN]->(n)"),
+              IsEmpty());
+  EXPECT_THAT(extended("MATCH (n:Tag) WITH n MATCH (p:Person)-[:ACTED_IN]->(n) RETURN p"),
+              ElementsAre("Relationship :ACTED_IN expects target label :Movie, but node has "
+                          "label(s): :Tag"));
   // Labels an OPTIONAL MATCH merged into a variable bound before.
   EXPECT_THAT(extended("MATCH (x) OPTIONAL MATCH (x:Order) MATCH (x)-[:PLACED]->(o:Order) "
                        "RETURN o"),
