@@ -114,6 +114,9 @@ class ValidationResult:
     @property
     def semantic_errors(self) -> list[str]:
         """Schema-level semantic errors only."""
+    @property
+    def warnings(self) -> list[str]:
+        """Warnings: findings that do not make the query invalid."""
     def __bool__(self) -> bool: ...
     def __len__(self) -> int: ...
 

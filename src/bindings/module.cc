@@ -56,8 +56,8 @@ PyMethodDef kRestoreDefs[] = {
      "_restore_validator(schema, language='subset')\n--\n\nRebuild a pickled CypherValidator."},
     {"_restore_validation_result", as_method(restore_validation_result),
      METH_FASTCALL | METH_KEYWORDS,
-     "_restore_validation_result(syntax_errors, semantic_errors)\n--\n\nRebuild a pickled "
-     "ValidationResult."},
+     "_restore_validation_result(syntax_errors, semantic_errors, warnings=[])\n--\n\nRebuild a "
+     "pickled ValidationResult."},
     {"_restore_generator", as_method(restore_generator), METH_FASTCALL | METH_KEYWORDS,
      "_restore_generator(schema, state)\n--\n\nRebuild a pickled CypherGenerator."},
     {"_restore_query_info", as_method(restore_query_info), METH_FASTCALL | METH_KEYWORDS,

@@ -41,6 +41,10 @@ PyObject* result_semantic_errors(PyObject* self, void*) {
                             [&] { return new_str_list(self_result(self).semantic_errors); });
 }
 
+PyObject* result_warnings(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_result(self).warnings); });
+}
+
 int result_bool(PyObject* self) {
   return guarded<int>(-1, [&] { return self_result(self).is_valid ? 1 : 0; });
 }
@@ -58,15 +62,20 @@ PyObject* result_repr(PyObject* self) {
   });
 }
 
-// Pickled as _restore_validation_result(syntax_errors, semantic_errors): the
-// other two fields follow from these.
+// Pickled as _restore_validation_result(syntax_errors, semantic_errors,
+// warnings): errors and is_valid follow from the first two. A result without
+// warnings leaves the third out, as pickles made before warnings did.
 PyObject* result_reduce(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     const ValidationResult& result = self_result(self);
     PyObject* restore = module_function("_restore_validation_result");
     if (restore == nullptr) return nullptr;
-    return Py_BuildValue("(N(NN))", restore, new_str_list(result.syntax_errors),
-                         new_str_list(result.semantic_errors));
+    if (result.warnings.empty()) {
+      return Py_BuildValue("(N(NN))", restore, new_str_list(result.syntax_errors),
+                           new_str_list(result.semantic_errors));
+    }
+    return Py_BuildValue("(N(NNN))", restore, new_str_list(result.syntax_errors),
+                         new_str_list(result.semantic_errors), new_str_list(result.warnings));
   });
 }
 
@@ -80,6 +89,8 @@ PyGetSetDef kResultGetSet[] = {
     {"errors", result_errors, nullptr, "All errors (syntax + semantic) combined.", nullptr},
     {"syntax_errors", result_syntax_errors, nullptr, "Parse/syntax errors only.", nullptr},
     {"semantic_errors", result_semantic_errors, nullptr, "Schema-level semantic errors only.",
+     nullptr},
+    {"warnings", result_warnings, nullptr, "Warnings: findings that do not make the query invalid.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -328,17 +339,19 @@ PyObject* restore_validator(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
 }
 
 // Accepts only what validate() can produce: at most one of the two lists
-// non-empty, at most one syntax error.
+// non-empty, at most one syntax error. Warnings may be left out: results
+// pickled before there were warnings have none.
 PyObject* restore_validation_result(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
                                     PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"syntax_errors", "semantic_errors"};
-    static const Signature kSig{"_restore_validation_result()", kNames, 2, 2};
-    PyObject* bound[2];
+    static const char* const kNames[] = {"syntax_errors", "semantic_errors", "warnings"};
+    static const Signature kSig{"_restore_validation_result()", kNames, 3, 2};
+    PyObject* bound[3];
     if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
     ValidationResult result;
     if (!to_text_list(bound[0], "syntax_errors", &result.syntax_errors) ||
-        !to_text_list(bound[1], "semantic_errors", &result.semantic_errors)) {
+        !to_text_list(bound[1], "semantic_errors", &result.semantic_errors) ||
+        (bound[2] != nullptr && !to_text_list(bound[2], "warnings", &result.warnings))) {
       return nullptr;
     }
     if (result.syntax_errors.size() > 1 ||

@@ -23,6 +23,7 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
   SemanticValidator validator(schema_, language_);
   validator.validate_query(tree.value());
   result.semantic_errors = validator.take_errors();
+  result.warnings = validator.take_warnings();
   result.errors = result.semantic_errors;
   result.is_valid = result.errors.empty();
   return result;

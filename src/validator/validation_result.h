@@ -3,7 +3,9 @@
 // Invariants (kept by CypherValidator::validate): at most one of
 // syntax_errors and semantic_errors is non-empty; syntax_errors holds at most
 // one message; errors == syntax_errors followed by semantic_errors; is_valid
-// exactly when errors is empty. Repeated findings are kept.
+// exactly when errors is empty. Repeated findings are kept. warnings hold
+// findings that do not make the query invalid (the extended language only,
+// after a successful parse): they never affect is_valid nor the errors.
 #ifndef QUORVANE_VALIDATOR_VALIDATION_RESULT_H_
 #define QUORVANE_VALIDATOR_VALIDATION_RESULT_H_
 
@@ -17,6 +19,7 @@ struct ValidationResult {
   std::vector<std::string> errors;
   std::vector<std::string> syntax_errors;
   std::vector<std::string> semantic_errors;
+  std::vector<std::string> warnings;
 
   bool operator==(const ValidationResult&) const = default;
 };

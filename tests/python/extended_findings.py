@@ -1,6 +1,6 @@
 """The extended language's findings on the queries the project keeps, in a
-readable form: one JSON line per query with its semantic findings, or the
-mark that it does not parse. Shared by the test and the tool that writes the
+readable form: one JSON line per query with its semantic findings (and its
+warnings, when it has any), or the mark that it does not parse. Shared by the test and the tool that writes the
 file."""
 
 import json
@@ -41,7 +41,10 @@ def record(validator, query):
     result = validator.validate(query)
     if result.syntax_errors:
         return {"query": query, "parses": False}
-    return {"query": query, "findings": list(result.semantic_errors)}
+    out = {"query": query, "findings": list(result.semantic_errors)}
+    if result.warnings:
+        out["warnings"] = list(result.warnings)
+    return out
 
 
 def current():

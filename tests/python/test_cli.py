@@ -42,7 +42,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual(
             out.splitlines(),
             [
-                f"{path}:1:1: error: Unknown property 'nme' on variable 'p' with label :Person",
+                f"{path}:1:1: error: Unknown property 'nme' on variable 'p' with label :Person, did you mean 'name'?",
                 f"{path}:1:1: error: Variable 'x' is not bound in this scope",
                 "1 query checked, 1 with errors: 2 schema errors",
             ],
@@ -242,7 +242,8 @@ class LanguageOptionTest(ps.TempDirTestCase, unittest.TestCase):
 class ExampleTest(unittest.TestCase):
     EXPECTED = (
         ":16:1: error: Unknown node label: :Movei, did you mean :Movie?",
-        ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie",
+        ":24:1: error: Unknown property 'rating' on variable 'm' with label :Movie; declared properties of :Movie: "
+        "'title', 'released', 'tagline'",
         ":35:18: error: unexpected '->'; expected 'WHERE', a length such as '*1..3' or a property map such as '{name: $name}'; is a ']' missing before the arrow?",
     )
 
@@ -302,7 +303,11 @@ class ProgressTest(ps.TempDirTestCase, unittest.TestCase):
         findings = [line for line in out.splitlines() if ": error: " in line]
         self.assertEqual(
             findings,
-            [f"{path}:{i + 1}:1: error: Unknown property 'x{i}' on variable 'p' with label :Person" for i in range(23)],
+            [
+                f"{path}:{i + 1}:1: error: Unknown property 'x{i}' on variable 'p' with label :Person; "
+                "declared properties of :Person: 'name', 'born'"
+                for i in range(23)
+            ],
         )
 
 

@@ -35,6 +35,8 @@ class ClosestMatcher {
   bool settled() const { return best_ && best_distance_ == 0; }
 
   std::optional<std::string_view> best() const { return best_; }
+  // The edit distance of best(), when there is one.
+  size_t best_distance() const { return best_distance_; }
 
  private:
   // A lower bound on the distance from the name to lowered_: bytes that one

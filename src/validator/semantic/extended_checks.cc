@@ -80,7 +80,7 @@ bool SemanticValidator::any_label_declares(const KnownLabels& known, std::string
 void SemanticValidator::validate_subquery_expr(const ExistsSubquery& subquery) {
   if (const auto* pattern = std::get_if<Pattern>(&subquery.value)) {
     ScopeGuard guard(scope_, projection_, scope_open_);
-    collect_pattern_bindings(*pattern);
+    collect_pattern_bindings(*pattern, extended() ? EndInference::All : EndInference::None);
     validate_pattern(*pattern);
     return;
   }
@@ -106,7 +106,8 @@ void SemanticValidator::validate_nested_query(const RegularQuery& query, const S
 void SemanticValidator::validate_local_pattern(const PatternPart& part, const Expr* predicate,
                                                const Expr* projection) {
   ScopeGuard guard(scope_, projection_, scope_open_);
-  collect_pattern_bindings(std::span(&part, 1));
+  collect_pattern_bindings(std::span(&part, 1),
+                           extended() ? EndInference::All : EndInference::None);
   validate_pattern(std::span(&part, 1));
   if (predicate) validate_expr(*predicate);
   if (projection) validate_expr(*projection);

@@ -2,6 +2,8 @@
 // property keys and relationship ends. Part of SemanticValidator.
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
+#include <string>
 #include <variant>
 
 #include "validator/semantic/closest_match.h"
@@ -42,6 +44,17 @@ std::string suggestion(std::string_view name, const Entries& entries) {
 
 void add_distinct(std::vector<std::string_view>& names, std::string_view name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+// How many declared keys a hint lists before saying how many more there are.
+constexpr size_t kListedProperties = 10;
+
+// ":A:B".
+void append_labels(std::string& out, std::span<const std::string_view> labels) {
+  for (std::string_view label : labels) {
+    out += ':';
+    out += label;
+  }
 }
 
 // ":A", ":A or :B", ":A, :B or :C".
@@ -91,6 +104,21 @@ void append_node_labels(std::string& out, const NodePattern& node) {
   }
 }
 
+// A relationship end's labels: as its pattern writes them, or ":A:B" when
+// they come from earlier clauses.
+template <class EndLabels>
+void append_end_labels(std::string& out, const EndLabels& labels) {
+  if (!labels.from_scope) {
+    append_node_labels(out, *labels.node);
+    return;
+  }
+  labels.any_of([&out](std::string_view label) {
+    out += ':';
+    out += label;
+    return false;
+  });
+}
+
 }  // namespace
 
 void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
@@ -128,24 +156,45 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
   }
   const PropertyMap* properties = inline_map(node.properties);
   if (properties != nullptr && !node.labels.empty()) {
+    // In the extended language a node of several labels may hold the keys of
+    // any of them.
+    std::vector<std::string_view> all_of;
+    if (extended() && !node.label_expr) all_of = declared_node_labels(node.labels);
     for (const MapEntry& entry : *properties) {
-      if (node.label_expr &&
+      if ((node.label_expr || all_of.size() > 1) &&
           std::any_of(node.labels.begin(), node.labels.end(), [&](const std::string& label) {
             const Schema::NodeLabel* declared = schema_.find_node(label);
             return declared && declares(declared->properties, entry.key);
           })) {
         continue;
       }
+      if (all_of.size() > 1) {
+        std::string message = concat({"Unknown property '", entry.key, "' for node labels "});
+        append_labels(message, all_of);
+        errors_.push_back(std::move(message) + property_hint(entry.key, all_of));
+        continue;
+      }
       for (const std::string& label : node.labels) {
         const Schema::NodeLabel* declared = schema_.find_node(label);
         if (declared && !declares(declared->properties, entry.key)) {
-          errors_.push_back(
-              concat({"Unknown property '", entry.key, "' for node label :", label}));
+          errors_.push_back(concat({"Unknown property '", entry.key, "' for node label :", label}) +
+                            property_hint(entry.key, declared->name));
         }
       }
     }
   }
   check_property_map_calls(node.properties);
+  // A node no label names may still be one a relationship labels: its keys
+  // are then warned about.
+  if (properties != nullptr && extended() && node.labels.empty() && !node.label_expr &&
+      node.variable) {
+    const KnownLabels* known = scope_.find(*node.variable);
+    if (known != nullptr && known->empty()) {
+      for (const MapEntry& entry : *properties) {
+        warn_inferred_keys(*node.variable, *known, std::span(&entry.key, 1));
+      }
+    }
+  }
   if (node.where_clause) validate_expr(**node.where_clause);
 }
 
@@ -162,7 +211,8 @@ void SemanticValidator::validate_relationship(const RelationshipPattern& relatio
       for (const MapEntry& entry : *properties) {
         if (!declares(declared->properties, entry.key)) {
           errors_.push_back(
-              concat({"Unknown property '", entry.key, "' for relationship type :", type}));
+              concat({"Unknown property '", entry.key, "' for relationship type :", type}) +
+              property_hint(entry.key, declared->name));
         }
       }
     }
@@ -185,6 +235,8 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
   // No range, "*1" or "*..1": exactly one relationship.
   const bool single_hop = !relationship.range || (relationship.range->min.value_or(1) == 1 &&
                                                    relationship.range->max == 1);
+  const EndLabels left_labels = end_labels(left);
+  const EndLabels right_labels = end_labels(right);
   if (relationship.direction == Direction::Undirected) {
     if (pairs.size() < 2) return;
     std::vector<std::string_view> either;
@@ -192,25 +244,26 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
       add_distinct(either, pair.source);
       add_distinct(either, pair.target);
     }
-    const bool left_fits = check_endpoint_label(left.labels, either, "", declared.name);
-    const bool right_fits = check_endpoint_label(right.labels, either, "", declared.name);
+    const bool left_fits = check_endpoint_label(left_labels, either, "", declared.name);
+    const bool right_fits = check_endpoint_label(right_labels, either, "", declared.name);
     if (!left_fits || !right_fits || !single_hop) return;
     if (std::any_of(pairs.begin(), pairs.end(), [&](const Schema::Endpoints& pair) {
-          return joins(left.labels, right.labels, pair) || joins(right.labels, left.labels, pair);
+          return joins(left_labels, right_labels, pair) || joins(right_labels, left_labels, pair);
         })) {
       return;
     }
-    report_unjoined(declared, left, " and ", right, " in either direction");
+    report_unjoined(declared, left_labels, " and ", right_labels, " in either direction");
     return;
   }
   const bool outgoing = relationship.direction == Direction::Outgoing;
-  const NodePattern& source = outgoing ? left : right;
-  const NodePattern& target = outgoing ? right : left;
+  const EndLabels& source = outgoing ? left_labels : right_labels;
+  const EndLabels& target = outgoing ? right_labels : left_labels;
+  if (extended() && drawn_reversed(declared, source, target, single_hop)) return;
   if (pairs.size() == 1) {  // the common case, without allocating
     const std::string_view source_label[] = {pairs.front().source};
     const std::string_view target_label[] = {pairs.front().target};
-    check_endpoint_label(source.labels, source_label, "source", declared.name);
-    check_endpoint_label(target.labels, target_label, "target", declared.name);
+    check_endpoint_label(source, source_label, "source", declared.name);
+    check_endpoint_label(target, target_label, "target", declared.name);
     return;
   }
   std::vector<std::string_view> sources, targets;
@@ -218,29 +271,78 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
     add_distinct(sources, pair.source);
     add_distinct(targets, pair.target);
   }
-  const bool source_fits = check_endpoint_label(source.labels, sources, "source", declared.name);
-  const bool target_fits = check_endpoint_label(target.labels, targets, "target", declared.name);
+  const bool source_fits = check_endpoint_label(source, sources, "source", declared.name);
+  const bool target_fits = check_endpoint_label(target, targets, "target", declared.name);
   if (!source_fits || !target_fits || !single_hop) return;
-  if (std::any_of(pairs.begin(), pairs.end(), [&](const Schema::Endpoints& pair) {
-        return joins(source.labels, target.labels, pair);
-      })) {
+  if (std::any_of(pairs.begin(), pairs.end(),
+                  [&](const Schema::Endpoints& pair) { return joins(source, target, pair); })) {
     return;
   }
   report_unjoined(declared, source, " to ", target, "");
 }
 
-// Unlabelled nodes fit any end, and a node whose labels are all unknown has
-// already been reported by the node check: neither is compared.
-bool SemanticValidator::end_fits(const std::vector<std::string>& labels,
-                                 std::string_view expected) const {
-  if (labels.empty()) return true;
-  if (std::find(labels.begin(), labels.end(), expected) != labels.end()) return true;
-  return std::none_of(labels.begin(), labels.end(),
-                      [this](const std::string& label) { return schema_.has_node_label(label); });
+bool SemanticValidator::EndLabels::contains(std::string_view label) const {
+  return any_of([label](std::string_view known) { return known == label; });
 }
 
-bool SemanticValidator::joins(const std::vector<std::string>& source,
-                              const std::vector<std::string>& target,
+// The extended language also counts the labels earlier clauses gave an
+// unlabelled node's variable, when they are certain: not alternatives of a
+// label expression, not merged in by an OPTIONAL MATCH, and held by a node.
+SemanticValidator::EndLabels SemanticValidator::end_labels(const NodePattern& node) const {
+  const EndLabels written{&node, &node.labels, {}, false};
+  if (!extended() || !node.labels.empty() || node.label_expr || !node.variable) return written;
+  const KnownLabels* known = scope_.find(*node.variable);
+  if (known == nullptr || known->kind() != VariableKind::Node || known->any_of() ||
+      known->uncertain()) {
+    return written;
+  }
+  return {&node, known->written(), known->merged(), true};
+}
+
+// One finding, instead of one per end, for a directed relationship whose ends
+// fit a declared pair only the other way round. Both ends must carry a
+// declared label (an unlabelled end fits anything). A longer path counts as
+// drawn backwards when an end misses every pair as written and one pair fits
+// both ends reversed.
+bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
+                                       const EndLabels& target, bool single_hop) {
+  // The names of a label expression are only possible labels.
+  if (source.node->label_expr || target.node->label_expr) return false;
+  auto declared_label = [this](std::string_view label) { return schema_.has_node_label(label); };
+  if (!source.any_of(declared_label) || !target.any_of(declared_label)) return false;
+  const std::vector<Schema::Endpoints>& pairs = declared.endpoints;
+  auto any_pair = [&pairs](auto&& fits) { return std::any_of(pairs.begin(), pairs.end(), fits); };
+  if (single_hop) {
+    if (any_pair([&](const Schema::Endpoints& pair) { return joins(source, target, pair); })) {
+      return false;
+    }
+  } else if (any_pair([&](const Schema::Endpoints& p) { return end_fits(source, p.source); }) &&
+             any_pair([&](const Schema::Endpoints& p) { return end_fits(target, p.target); })) {
+    return false;
+  }
+  const auto reversed =
+      std::find_if(pairs.begin(), pairs.end(),
+                   [&](const Schema::Endpoints& pair) { return joins(target, source, pair); });
+  if (reversed == pairs.end()) return false;
+  std::string message = concat({"Relationship :", declared.name, " goes from :", reversed->source,
+                                " to :", reversed->target, ", but this pattern draws it from "});
+  append_end_labels(message, source);
+  message += " to ";
+  append_end_labels(message, target);
+  message += "; reverse the arrow";
+  errors_.push_back(std::move(message));
+  return true;
+}
+
+// Unlabelled nodes fit any end, and a node whose labels are all unknown has
+// already been reported by the node check: neither is compared.
+bool SemanticValidator::end_fits(const EndLabels& labels, std::string_view expected) const {
+  if (labels.empty()) return true;
+  if (labels.contains(expected)) return true;
+  return !labels.any_of([this](std::string_view label) { return schema_.has_node_label(label); });
+}
+
+bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,
                               const Schema::Endpoints& pair) const {
   return end_fits(source, pair.source) && end_fits(target, pair.target);
 }
@@ -248,7 +350,7 @@ bool SemanticValidator::joins(const std::vector<std::string>& source,
 // Reports, and answers false, when the node fits none of the expected
 // labels. `end` is "source" or "target", or empty for either end of an
 // undirected relationship.
-bool SemanticValidator::check_endpoint_label(const std::vector<std::string>& labels,
+bool SemanticValidator::check_endpoint_label(const EndLabels& labels,
                                              std::span<const std::string_view> expected,
                                              std::string_view end, std::string_view type) {
   if (std::any_of(expected.begin(), expected.end(),
@@ -261,28 +363,31 @@ bool SemanticValidator::check_endpoint_label(const std::vector<std::string>& lab
   append_alternatives(message, expected);
   if (end.empty()) message += " at either end";
   message += ", but node has label(s): ";
-  for (size_t i = 0; i < labels.size(); ++i) {
-    if (i > 0) message += ", ";
+  bool first = true;
+  labels.any_of([&](std::string_view label) {
+    if (!first) message += ", ";
+    first = false;
     message += ':';
-    message += labels[i];
-  }
+    message += label;
+    return false;
+  });
   errors_.push_back(std::move(message));
   return false;
 }
 
-void SemanticValidator::report_unjoined(const Schema::RelType& declared, const NodePattern& first,
-                                        std::string_view between, const NodePattern& second,
+void SemanticValidator::report_unjoined(const Schema::RelType& declared, const EndLabels& first,
+                                        std::string_view between, const EndLabels& second,
                                         std::string_view how) {
   std::string message = concat({"Relationship :", declared.name, " does not join "});
-  append_node_labels(message, first);
+  append_end_labels(message, first);
   message += between;
-  append_node_labels(message, second);
+  append_end_labels(message, second);
   message += how;
   message += "; declared: ";
   for (size_t i = 0; i < declared.endpoints.size(); ++i) {
     if (i > 0) message += ", ";
-    message += concat({"(:", declared.endpoints[i].source, ")->(:", declared.endpoints[i].target,
-                       ")"});
+    message +=
+        concat({"(:", declared.endpoints[i].source, ")->(:", declared.endpoints[i].target, ")"});
   }
   errors_.push_back(std::move(message));
 }
@@ -291,13 +396,21 @@ void SemanticValidator::validate_property_access(std::string_view variable,
                                                  std::span<const std::string> keys) {
   const KnownLabels* known = scope_.find(variable);
   if (known == nullptr) return;
+  if (extended()) {
+    if (known->empty()) {
+      warn_inferred_keys(variable, *known, keys);
+      return;
+    }
+    if (validate_keys_of_labels(variable, *known, keys)) return;
+  }
   known->for_each([&](std::string_view label) {
     if (const Schema::NodeLabel* node = schema_.find_node(label)) {
       for (const std::string& key : keys) {
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(node->properties, key)) {
-          errors_.push_back(concat(
-              {"Unknown property '", key, "' on variable '", variable, "' with label :", label}));
+          errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
+                                    "' with label :", label}) +
+                            property_hint(key, node->name));
         }
       }
     } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
@@ -305,11 +418,116 @@ void SemanticValidator::validate_property_access(std::string_view variable,
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(rel->properties, key)) {
           errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
-                                    "' with relationship type :", label}));
+                                    "' with relationship type :", label}) +
+                            property_hint(key, rel->name));
         }
       }
     }
   });
+}
+
+// A node known to carry several declared labels (extended language) may
+// hold the keys of any of them: one finding per key none of them declares.
+// Answers false, checking nothing, for fewer than two such labels or labels
+// that are alternatives.
+bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
+                                                std::span<const std::string> keys) {
+  if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
+  std::vector<std::string_view> labels;
+  bool only_nodes = true;
+  known.for_each([&](std::string_view label) {
+    if (schema_.has_node_label(label)) {
+      labels.push_back(label);
+    } else if (schema_.find_rel(label) != nullptr) {
+      only_nodes = false;
+    }
+  });
+  if (labels.size() < 2 || !only_nodes) return false;
+  for (const std::string& key : keys) {
+    if (any_label_declares(known, key)) continue;
+    std::string message =
+        concat({"Unknown property '", key, "' on variable '", variable, "' with labels "});
+    append_labels(message, labels);
+    errors_.push_back(std::move(message) + property_hint(key, labels));
+  }
+  return true;
+}
+
+// A node no pattern labels, which a relationship of a type declared with one
+// pair makes a node of that pair's label (extended language). The database
+// returns null for a key it does not hold, so this is only a warning.
+void SemanticValidator::warn_inferred_keys(std::string_view variable, const KnownLabels& known,
+                                           std::span<const std::string> keys) {
+  if (known.inferred().empty() || known.kind() != VariableKind::Node) return;
+  const Schema::NodeLabel* node = schema_.find_node(known.inferred());
+  if (node == nullptr) return;
+  for (const std::string& key : keys) {
+    if (declares(node->properties, key)) continue;
+    warnings_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
+                                "', which :", known.inferred_by(), " makes a :", node->name}) +
+                        property_hint(key, node->name));
+  }
+}
+
+std::string SemanticValidator::property_hint(std::string_view key, std::string_view label) const {
+  return property_hint(key, std::span(&label, 1));
+}
+
+std::vector<std::string_view> SemanticValidator::declared_node_labels(
+    const std::vector<std::string>& labels) const {
+  std::vector<std::string_view> declared;
+  for (const std::string& label : labels) {
+    if (schema_.has_node_label(label)) add_distinct(declared, label);
+  }
+  return declared;
+}
+
+// What follows an unknown key in the extended language: the closest key the
+// labels (or relationship type) declare, or else the keys they declare.
+// Nothing in the subset.
+std::string SemanticValidator::property_hint(std::string_view key,
+                                             std::span<const std::string_view> labels) const {
+  if (!extended()) return std::string();
+  std::vector<std::string_view> declared;
+  for (std::string_view label : labels) {
+    const std::vector<std::string>* properties = nullptr;
+    if (const Schema::NodeLabel* node = schema_.find_node(label)) {
+      properties = &node->properties;
+    } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
+      properties = &rel->properties;
+    }
+    if (properties == nullptr) continue;
+    for (const std::string& property : *properties) add_distinct(declared, property);
+  }
+  // A key is suggested only when at most half of the unknown one has to
+  // change: a short key is otherwise "close" to most keys ('age' to 'name'),
+  // and the list below tells more.
+  ClosestMatcher matcher(key);
+  for (std::string_view property : declared) {
+    matcher.offer(property);
+    if (matcher.settled()) break;
+  }
+  if (matcher.best() && 2 * matcher.best_distance() <= key.size()) {
+    return concat({", did you mean '", *matcher.best(), "'?"});
+  }
+  std::string hint;
+  if (declared.empty()) {
+    hint = "; ";
+    append_labels(hint, labels);
+    hint += labels.size() == 1 ? " declares no properties" : " declare no properties";
+    return hint;
+  }
+  hint = "; declared properties of ";
+  append_labels(hint, labels);
+  hint += ": ";
+  const size_t shown = std::min(declared.size(), kListedProperties);
+  for (size_t i = 0; i < shown; ++i) {
+    if (i > 0) hint += ", ";
+    hint += concat({"'", declared[i], "'"});
+  }
+  if (declared.size() > shown)
+    hint += concat({" and ", std::to_string(declared.size() - shown), " more"});
+  return hint;
 }
 
 void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
@@ -344,6 +562,7 @@ void SemanticValidator::validate_set_item(const SetItem& item) {
   } else if (const auto* add = std::get_if<SetItem::AddAssign>(&item.item)) {
     validate_expr(add->value);
   } else if (const auto* labels = std::get_if<SetItem::Labels>(&item.item)) {
+    labels_changed(labels->variable);
     for (const std::string& label : labels->labels) {
       if (!schema_.has_node_label(label))
         report_unknown_label("Unknown node label in SET: :", label);
@@ -355,12 +574,19 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
   if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
     validate_property_access(property->target.variable, property->target.keys);
   } else if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
+    labels_changed(labels->variable);
     for (const std::string& label : labels->labels) {
       if (!schema_.has_node_label(label)) {
         report_unknown_label("Unknown node label in REMOVE: :", label);
       }
     }
   }
+}
+
+// After SET or REMOVE of labels, the labels the variable was bound with no
+// longer tell what it carries at the ends of later relationships.
+void SemanticValidator::labels_changed(std::string_view variable) {
+  if (KnownLabels* known = extended() ? scope_.find(variable) : nullptr) known->set_uncertain();
 }
 
 void SemanticValidator::report_unknown_rel_type(std::string_view type) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,12 +53,40 @@ class KnownLabels {
            std::find(merged_.begin(), merged_.end(), label) != merged_.end();
   }
 
-  // Appends each label not yet known, in order.
-  void merge(const std::vector<std::string>& labels) {
+  // Appends each label not yet known, in order; answers whether any was new.
+  bool merge(const std::vector<std::string>& labels) {
+    bool added = false;
     for (const std::string& label : labels) {
-      if (!contains(label)) merged_.push_back(label);
+      if (!contains(label)) {
+        merged_.push_back(label);
+        added = true;
+      }
+    }
+    return added;
+  }
+
+  // The label a relationship's only declared pair gives this node when no
+  // pattern labels it (extended language), and that relationship's type.
+  // Used for property checks, which then only warn. Relationships that give
+  // different labels leave none: either might be the one the data follows.
+  std::string_view inferred() const { return conflicting_ ? std::string_view() : inferred_; }
+  std::string_view inferred_by() const { return inferred_by_; }
+  void infer(std::string_view label, std::string_view by) {
+    if (inferred_.empty()) {
+      inferred_ = label;
+      inferred_by_ = by;
+    } else if (inferred_ != label) {
+      conflicting_ = true;
     }
   }
+
+  // Set when labels were merged in by an OPTIONAL MATCH (the variable then
+  // need not carry them), or changed by SET or REMOVE.
+  bool uncertain() const { return uncertain_; }
+  void set_uncertain() { uncertain_ = true; }
+
+  const std::vector<std::string>* written() const { return written_; }
+  std::span<const std::string_view> merged() const { return merged_; }
 
   template <class F>
   void for_each(F&& f) const {
@@ -70,8 +99,12 @@ class KnownLabels {
  private:
   const std::vector<std::string>* written_ = nullptr;
   bool any_of_ = false;
+  bool uncertain_ = false;
+  bool conflicting_ = false;
   VariableKind kind_ = VariableKind::Unknown;
   std::vector<std::string_view> merged_;
+  std::string_view inferred_;
+  std::string_view inferred_by_;
 };
 
 // A map from variable name to its known labels. Small scopes (the usual
@@ -82,6 +115,12 @@ class Scope {
   KnownLabels* find(std::string_view name);
   const KnownLabels* find(std::string_view name) const;
   bool contains(std::string_view name) const { return find(name) != nullptr; }
+  // Whether `name` is bound by the binding numbered `first` (size() at some
+  // earlier moment) or a later one: bound since that moment.
+  bool bound_since(std::string_view name, size_t first) const {
+    const size_t at = position(name);
+    return at < bindings_.size() && at >= first;
+  }
 
   // Binds `name`, replacing whatever was known for it.
   void bind(std::string_view name, KnownLabels labels);

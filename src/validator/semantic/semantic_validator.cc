@@ -63,7 +63,11 @@ void SemanticValidator::validate_part(const std::vector<ReadingClause>& reading,
 void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
   std::visit(
       Overloaded{
-          [this](const ReadingClause::Match& match) { collect_pattern_bindings(match.pattern); },
+          [this](const ReadingClause::Match& match) {
+            collect_pattern_bindings(match.pattern, !extended()      ? EndInference::None
+                                                    : match.optional ? EndInference::Fresh
+                                                                     : EndInference::All);
+          },
           [this](const ReadingClause::Unwind& unwind) {
             scope_.bind(unwind.variable, KnownLabels());
           },
@@ -89,45 +93,82 @@ void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) 
   }
 }
 
-void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts) {
+void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts,
+                                                 EndInference inference) {
+  const size_t first = scope_.size();
   for (const PatternPart& part : parts) {
     if (part.variable) {
       check_kind(*part.variable, VariableKind::Path);
       scope_.bind(*part.variable, KnownLabels().set_kind(VariableKind::Path));
     }
-    collect_part_bindings(part);
+    collect_part_bindings(part, false, inference, first);
   }
 }
 
 // The variables of a quantified group stay visible after the pattern, as
-// lists: of no single kind.
-void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grouped) {
+// lists: of no single kind. `first` is the scope's size before the pattern
+// bound anything.
+void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grouped,
+                                              EndInference inference, size_t first) {
   const VariableKind node_kind = grouped ? VariableKind::Unknown : VariableKind::Node;
-  collect_node_bindings(part.start, node_kind);
+  const bool optional = inference == EndInference::Fresh;
+  collect_node_bindings(part.start, node_kind, optional);
+  const NodePattern* left = &part.start;
   for (const PatternLink& link : part.chain) {
     if (link.group) collect_part_bindings((*link.group)->path, true);
     if (link.relationship.variable) {
       const bool single = !grouped && !link.relationship.range;
       merge_binding(*link.relationship.variable, link.relationship.types,
                     link.relationship.type_expr.has_value(),
-                    single ? VariableKind::Relationship : VariableKind::Unknown);
+                    single ? VariableKind::Relationship : VariableKind::Unknown, optional);
     }
-    collect_node_bindings(link.node, node_kind);
+    collect_node_bindings(link.node, node_kind, optional);
+    if (!grouped && !link.group && inference != EndInference::None) {
+      infer_ends(link.relationship, *left, link.node, inference, first);
+    }
+    left = &link.node;
   }
 }
 
-void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableKind kind) {
+// A relationship of a type declared with one pair tells what its ends are
+// whenever it matches: a directed one, or an undirected one whose pair joins
+// a label to itself, of at least one hop (zero hops leave one node at both
+// ends).
+void SemanticValidator::infer_ends(const RelationshipPattern& relationship, const NodePattern& left,
+                                   const NodePattern& right, EndInference inference, size_t first) {
+  if (relationship.types.size() != 1 || relationship.type_expr) return;
+  if (relationship.range && relationship.range->min.value_or(1) < 1) return;
+  const Schema::RelType* declared = schema_.find_rel(relationship.types.front());
+  if (declared == nullptr || declared->endpoints.size() != 1) return;
+  const Schema::Endpoints& pair = declared->endpoints.front();
+  if (relationship.direction == Direction::Undirected && pair.source != pair.target) return;
+  const bool outgoing = relationship.direction != Direction::Incoming;
+  infer_end(outgoing ? left : right, pair.source, declared->name, inference, first);
+  infer_end(outgoing ? right : left, pair.target, declared->name, inference, first);
+}
+
+void SemanticValidator::infer_end(const NodePattern& node, std::string_view label,
+                                  std::string_view type, EndInference inference, size_t first) {
+  if (!node.variable || !node.labels.empty() || node.label_expr) return;
+  if (inference == EndInference::Fresh && !scope_.bound_since(*node.variable, first)) return;
+  KnownLabels* known = scope_.find(*node.variable);
+  if (known == nullptr || known->kind() != VariableKind::Node) return;
+  known->infer(label, type);
+}
+
+void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableKind kind,
+                                              bool optional) {
   if (node.variable) {
-    merge_binding(*node.variable, node.labels, node.label_expr.has_value(), kind);
+    merge_binding(*node.variable, node.labels, node.label_expr.has_value(), kind, optional);
   }
 }
 
 void SemanticValidator::merge_binding(const std::string& variable,
                                       const std::vector<std::string>& labels, bool any_of,
-                                      VariableKind kind) {
+                                      VariableKind kind, bool optional) {
   if (KnownLabels* known = scope_.find(variable)) {
     check_kind(variable, kind);
-    known->merge(labels);
+    if (known->merge(labels) && optional) known->set_uncertain();
     if (known->kind() == VariableKind::Unknown) known->set_kind(kind);
   } else {
     scope_.push(variable, KnownLabels(&labels, any_of).set_kind(kind));

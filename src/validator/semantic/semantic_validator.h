@@ -8,6 +8,8 @@
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,18 +35,46 @@ class SemanticValidator {
 
   const std::vector<std::string>& errors() const { return errors_; }
   std::vector<std::string> take_errors() { return std::move(errors_); }
+  // Findings that do not make the query invalid (extended language only).
+  const std::vector<std::string>& warnings() const { return warnings_; }
+  std::vector<std::string> take_warnings() { return std::move(warnings_); }
 
  private:
+  // Which unlabelled nodes a pattern labels from a relationship type's only
+  // declared pair: none (CREATE and MERGE make nodes of no label), only
+  // variables the pattern binds first (OPTIONAL MATCH may leave an earlier
+  // variable as it was), or all (MATCH).
+  enum class EndInference : uint8_t { None, Fresh, All };
+
+  // The labels one relationship end is known to carry: those its pattern
+  // writes or, in the extended language, those earlier clauses gave its
+  // variable. Views into the tree.
+  struct EndLabels {
+    const NodePattern* node;
+    const std::vector<std::string>* written;
+    std::span<const std::string_view> merged;
+    bool from_scope;  // the pattern writes no label; these come from the scope
+
+    bool empty() const { return (!written || written->empty()) && merged.empty(); }
+    bool contains(std::string_view label) const;
+    template <class F>
+    bool any_of(F&& f) const {
+      if (written && std::any_of(written->begin(), written->end(), f)) return true;
+      return std::any_of(merged.begin(), merged.end(), f);
+    }
+  };
+
   // The walk: scopes and bindings (semantic_validator.cc).
   void validate_single_query(const SingleQuery& query);
   void validate_part(const std::vector<ReadingClause>& reading,
                      const std::vector<UpdatingClause>& updating);
   void collect_reading_bindings(const ReadingClause& clause);
   void collect_updating_bindings(const UpdatingClause& clause);
-  void collect_pattern_bindings(std::span<const PatternPart> parts);
-  void collect_node_bindings(const NodePattern& node, VariableKind kind);
+  void collect_pattern_bindings(std::span<const PatternPart> parts,
+                                EndInference inference = EndInference::None);
+  void collect_node_bindings(const NodePattern& node, VariableKind kind, bool optional);
   void merge_binding(const std::string& variable, const std::vector<std::string>& labels,
-                     bool any_of, VariableKind kind);
+                     bool any_of, VariableKind kind, bool optional = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
@@ -64,24 +94,38 @@ class SemanticValidator {
                              const NodePattern& right);
   void check_endpoints(const RelationshipPattern& relationship, const Schema::RelType& declared,
                        const NodePattern& left, const NodePattern& right);
-  bool end_fits(const std::vector<std::string>& labels, std::string_view expected) const;
-  bool joins(const std::vector<std::string>& source, const std::vector<std::string>& target,
-             const Schema::Endpoints& pair) const;
-  bool check_endpoint_label(const std::vector<std::string>& labels,
-                            std::span<const std::string_view> expected, std::string_view end,
-                            std::string_view type);
-  void report_unjoined(const Schema::RelType& declared, const NodePattern& first,
-                       std::string_view between, const NodePattern& second, std::string_view how);
+  EndLabels end_labels(const NodePattern& node) const;
+  bool drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
+                      const EndLabels& target, bool single_hop);
+  bool end_fits(const EndLabels& labels, std::string_view expected) const;
+  bool joins(const EndLabels& source, const EndLabels& target, const Schema::Endpoints& pair) const;
+  bool check_endpoint_label(const EndLabels& labels, std::span<const std::string_view> expected,
+                            std::string_view end, std::string_view type);
+  void report_unjoined(const Schema::RelType& declared, const EndLabels& first,
+                       std::string_view between, const EndLabels& second, std::string_view how);
   void validate_property_access(std::string_view variable, std::span<const std::string> keys);
+  bool validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
+                               std::span<const std::string> keys);
+  void warn_inferred_keys(std::string_view variable, const KnownLabels& known,
+                          std::span<const std::string> keys);
+  std::string property_hint(std::string_view key, std::span<const std::string_view> labels) const;
+  std::string property_hint(std::string_view key, std::string_view label) const;
+  std::vector<std::string_view> declared_node_labels(const std::vector<std::string>& labels) const;
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);
+  void labels_changed(std::string_view variable);
   void report_unknown_label(std::string_view prefix, std::string_view label);
   void report_unknown_rel_type(std::string_view type);
 
   // The extended language (extended_checks.cc).
   void report_unbound(std::string_view name);
-  void collect_part_bindings(const PatternPart& part, bool grouped = false);
+  void collect_part_bindings(const PatternPart& part, bool grouped = false,
+                             EndInference inference = EndInference::None, size_t first = 0);
+  void infer_ends(const RelationshipPattern& relationship, const NodePattern& left,
+                  const NodePattern& right, EndInference inference, size_t first);
+  void infer_end(const NodePattern& node, std::string_view label, std::string_view type,
+                 EndInference inference, size_t first);
   void validate_subquery_expr(const ExistsSubquery& subquery);
   void validate_nested_query(const RegularQuery& query, const Scope& start);
   void validate_local_pattern(const PatternPart& part, const Expr* predicate,
@@ -104,9 +148,12 @@ class SemanticValidator {
   void check_property_map_calls(const std::optional<MapOrParam>& properties);
   void check_kind(std::string_view variable, VariableKind kind);
 
+  bool extended() const { return language_ == Language::Extended; }
+
   const Schema& schema_;
   const Language language_;
   std::vector<std::string> errors_;
+  std::vector<std::string> warnings_;
   Scope scope_;
   Scope projection_;  // reused by every WITH and RETURN that projects
   // Set after CALL ... YIELD * (extended language): the scope then holds

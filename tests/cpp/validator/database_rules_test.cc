@@ -386,8 +386,8 @@ TEST(IterationVariableHiding, OuterLabelsAndKindDoNotApplyInside) {
   const char* query =
       "MATCH (n:Person) RETURN [n IN [{foo: 1}] | n.foo] AS a, any(n IN [{foo: 1}] WHERE n.foo) "
       "AS b, [n IN $paths | length(n)] AS c, n.nme AS d";
-  EXPECT_THAT(extended(query),
-              ElementsAre("Unknown property 'nme' on variable 'n' with label :Person"));
+  EXPECT_THAT(extended(query), ElementsAre("Unknown property 'nme' on variable 'n' with label "
+                                           ":Person, did you mean 'name'?"));
   EXPECT_THAT(testing::findings(query),
               ElementsAre("Unknown property 'foo' on variable 'n' with label :Person",
                           "Unknown property 'foo' on variable 'n' with label :Person",

@@ -33,6 +33,39 @@ TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
   EXPECT_FALSE(known.empty());
 }
 
+TEST(KnownLabelsTest, MergeTellsWhetherAnyLabelWasNew) {
+  const std::vector<std::string> written = {"Person"};
+  const std::vector<std::string> same = {"Person"};
+  const std::vector<std::string> more = {"Person", "Actor"};
+  KnownLabels known(&written);
+  EXPECT_FALSE(known.merge(same));
+  EXPECT_TRUE(known.merge(more));
+  EXPECT_FALSE(known.merge(more));
+}
+
+TEST(KnownLabelsTest, TheFirstInferredLabelHoldsUntilAnotherContradictsIt) {
+  KnownLabels known;
+  EXPECT_EQ(known.inferred(), "");
+  known.infer("Movie", "ACTED_IN");
+  known.infer("Movie", "IN_GENRE");
+  EXPECT_EQ(known.inferred(), "Movie");
+  EXPECT_EQ(known.inferred_by(), "ACTED_IN");
+  known.infer("Person", "FOLLOWS");
+  EXPECT_EQ(known.inferred(), "");
+}
+
+TEST(ScopeTest, BoundSinceCountsOnlyLaterBindings) {
+  Scope scope;
+  scope.push("a", KnownLabels());
+  const size_t first = scope.size();
+  scope.push("b", KnownLabels());
+  scope.bind("a", KnownLabels());  // replaced where it stands: still bound before
+  EXPECT_FALSE(scope.bound_since("a", first));
+  EXPECT_TRUE(scope.bound_since("b", first));
+  EXPECT_FALSE(scope.bound_since("c", first));
+  EXPECT_TRUE(scope.bound_since("a", 0));
+}
+
 TEST(KnownLabelsTest, EmptyUntilSomethingIsMerged) {
   KnownLabels known;
   EXPECT_TRUE(known.empty());
