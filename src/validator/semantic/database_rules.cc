@@ -1,9 +1,12 @@
 // Where the walk meets the rules a database enforces before it runs a query
 // (extended language only). Part of SemanticValidator; the rules themselves
-// live in expression_kinds.cc, projection_rules.cc and query_shape_rules.cc.
+// live in expression_kinds.cc, literal_rules.cc, projection_rules.cc and
+// query_shape_rules.cc.
+#include <utility>
 #include <variant>
 
 #include "validator/semantic/expression_kinds.h"
+#include "validator/semantic/literal_rules.h"
 #include "validator/semantic/query_shape_rules.h"
 #include "validator/semantic/semantic_validator.h"
 
@@ -19,6 +22,13 @@ const RegularQuery* query_form(const ExistsSubquery& subquery) {
 
 void SemanticValidator::check_expression_rules(const Expr& expr) {
   check_expression_node(expr, scope_, scope_open_, errors_);
+  // The walk visits what a minus sign negates right after the minus sign.
+  const Expr* negated = std::exchange(negated_, nullptr);
+  if (const auto* negate = expr.as<Expr::Negate>()) {
+    negated_ = negate->operand.get();
+  } else if (const auto* integer = expr.as<Expr::Integer>()) {
+    check_integer_size(*integer, &expr == negated, errors_);
+  }
   if (const auto* collect = expr.as<Expr::CollectSubquery>()) {
     if (const RegularQuery* query = query_form(*collect->subquery)) {
       check_query_shape(*query, QueryForm::Collect, errors_);
