@@ -74,6 +74,10 @@ using PropertyMap = std::vector<MapEntry>;
 struct Expr {
   struct Integer {
     int64_t value;
+    // The literal as written (with its 0x or 0o) when it does not fit in a
+    // signed 64-bit integer; value is then 0. Empty for every literal that
+    // fits.
+    std::string too_large = {};
   };
   struct Float {
     double value;

@@ -589,9 +589,15 @@ bool TreeBuilder::build_literal(NodeRef node, int depth, Expr& out) {
   if (!inner.valid()) return failed(fail("Empty literal"));
   std::string_view text = inner.text();
   switch (inner.rule()) {
-    case Rule::integer_literal:
-      out.node.emplace<Expr::Integer>(Expr::Integer{read_integer(text)});
+    case Rule::integer_literal: {
+      Expr::Integer& integer = out.node.emplace<Expr::Integer>(Expr::Integer{read_integer(text)});
+      // The grammar reads only digits of the literal's base here, so 0 from
+      // anything but a zero literal means the value did not fit.
+      if (integer.value == 0 && text.find_first_not_of("0xXo") != std::string_view::npos) {
+        integer.too_large = TextCopy{text};
+      }
       return true;
+    }
     case Rule::float_literal:
       out.node.emplace<Expr::Float>(Expr::Float{read_float(text)});
       return true;

@@ -1,14 +1,16 @@
 // Where the walk meets the rules a database enforces before it runs a query
 // (extended language only). Part of SemanticValidator; the rules themselves
-// live in expression_kinds.cc, function_catalogue.cc, projection_rules.cc and
-// query_shape_rules.cc.
+// live in expression_kinds.cc, function_catalogue.cc, literal_rules.cc,
+// projection_rules.cc and query_shape_rules.cc.
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/function_catalogue.h"
+#include "validator/semantic/literal_rules.h"
 #include "validator/semantic/query_shape_rules.h"
 #include "validator/semantic/semantic_validator.h"
 
@@ -38,6 +40,13 @@ void check_calls(const Expr& expr, std::vector<std::string>& errors) {
 
 void SemanticValidator::check_expression_rules(const Expr& expr) {
   check_expression_node(expr, scope_, scope_open_, errors_);
+  // The walk visits what a minus sign negates right after the minus sign.
+  const Expr* negated = std::exchange(negated_, nullptr);
+  if (const auto* negate = expr.as<Expr::Negate>()) {
+    negated_ = negate->operand.get();
+  } else if (const auto* integer = expr.as<Expr::Integer>()) {
+    check_integer_size(*integer, &expr == negated, errors_);
+  }
   if (const auto* collect = expr.as<Expr::CollectSubquery>()) {
     if (const RegularQuery* query = query_form(*collect->subquery)) {
       check_query_shape(*query, QueryForm::Collect, errors_);

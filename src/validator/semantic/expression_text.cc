@@ -196,7 +196,7 @@ class Printer {
       operand(*node.operand, kComparison + 1);
       out_ += " IS NOT NULL";
     } else if constexpr (std::is_same_v<T, Expr::Integer>) {
-      out_ += std::to_string(node.value);
+      out_ += node.too_large.empty() ? std::to_string(node.value) : node.too_large;
     } else if constexpr (std::is_same_v<T, Expr::Float>) {
       floating(node.value);
     } else if constexpr (std::is_same_v<T, Expr::String>) {

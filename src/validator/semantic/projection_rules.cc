@@ -1,10 +1,12 @@
 #include "validator/semantic/projection_rules.h"
 
 #include <algorithm>
+#include <utility>
 #include <variant>
 
 #include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/expression_text.h"
+#include "validator/semantic/literal_rules.h"
 #include "validator/semantic/overloaded.h"
 
 namespace quorvane {
@@ -354,6 +356,107 @@ void check_dropped(const Projection& projection, bool aggregating, const Scope& 
   }
 }
 
+bool holds_literal(const Expr& expr) {
+  return expr.as<Expr::Integer>() || expr.as<Expr::Float>() || expr.as<Expr::String>() ||
+         any_child(expr, [](const Expr& child) { return holds_literal(child); });
+}
+
+// Each name two items of a projection both give their column, once. A WITH
+// item without a name is reported as needing one, so it is left out here.
+// An unnamed item's column is named by its text as written; the tree keeps
+// only what it means, so items holding a number or a string (0 and 00, 'a'
+// and "a") are not compared, and others only when both are of one kind.
+void check_column_names(const Projection& projection, std::vector<std::string>& errors) {
+  std::vector<std::string_view> names;
+  std::vector<const ReturnItem*> unnamed;
+  std::vector<std::string> repeated;
+  const auto repeat = [&](std::string name) {
+    if (std::find(repeated.begin(), repeated.end(), name) != repeated.end()) return;
+    errors.push_back("Column name '" + name + "' appears twice in this " +
+                     std::string(projection.keyword) + "; give one of them another name with AS");
+    repeated.push_back(std::move(name));
+  };
+  for (const ReturnItem& item : projection.items) {
+    const auto* variable = item.expr.as<Expr::Variable>();
+    if (item.alias || variable) {
+      const std::string_view name = item.alias ? *item.alias : variable->name;
+      if (std::find(names.begin(), names.end(), name) != names.end()) repeat(std::string(name));
+      names.push_back(name);
+    } else if (projection.keyword == "RETURN" && !holds_literal(item.expr)) {
+      for (const ReturnItem* earlier : unnamed) {
+        if (earlier->expr.kind() != item.expr.kind()) continue;
+        std::string text = expression_text(item.expr);
+        if (text == expression_text(earlier->expr)) {
+          repeat(std::move(text));
+          break;
+        }
+      }
+      unnamed.push_back(&item);
+    }
+  }
+}
+
+std::string lower_ascii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// An aggregate in the ORDER BY of an aggregating projection must be one of
+// its items, or stand inside an expression that is one: a database sorts the
+// rows the projection made and cannot aggregate anew. Texts are compared
+// ignoring letter case (count and COUNT are one function), which can only
+// make fewer findings.
+class AggregatingItems {
+ public:
+  explicit AggregatingItems(const std::vector<ReturnItem>& items) {
+    for (const ReturnItem& item : items) {
+      if (find_aggregate(item.expr) != nullptr) {
+        texts_.push_back(lower_ascii(expression_text(item.expr)));
+      }
+    }
+  }
+
+  // Each outermost aggregate in `expr` outside every projected item.
+  template <class F>
+  void for_each_unprojected(const Expr& expr, F&& f) const {
+    if (find_aggregate(expr) == nullptr) return;
+    const std::string text = lower_ascii(expression_text(expr));
+    if (std::find(texts_.begin(), texts_.end(), text) != texts_.end()) return;
+    if (is_aggregate(expr)) {
+      f(expr);
+      return;
+    }
+    any_child(expr, [&](const Expr& child) {
+      for_each_unprojected(child, f);
+      return false;
+    });
+  }
+
+ private:
+  std::vector<std::string> texts_;
+};
+
+void check_order_by_aggregates(const Projection& projection, bool aggregating,
+                               std::vector<std::string>& errors) {
+  const std::string keyword(projection.keyword);
+  const auto advice = [&](const std::string& text) {
+    return "; add " + text + " to the " + keyword + " items with an alias and order by the alias";
+  };
+  // After a projection that does not aggregate, ORDER BY may aggregate over
+  // the sorted rows itself: databases accept that.
+  if (!aggregating) return;
+  const AggregatingItems items(projection.items);
+  for (const SortItem& item : *projection.order_by) {
+    items.for_each_unprojected(item.expr, [&](const Expr& aggregate) {
+      const std::string text = expression_text(aggregate);
+      errors.push_back("ORDER BY " + text + " aggregates, but " + text + " is not one of the " +
+                       keyword + " items" + advice(text));
+    });
+  }
+}
+
 }  // namespace
 
 void check_projection(const Projection& projection, const Scope& before,
@@ -372,24 +475,17 @@ void check_projection(const Projection& projection, const Scope& before,
     }
     aggregating = aggregating || find_aggregate(item.expr) != nullptr;
   }
+  check_column_names(projection, errors);
   if (aggregating) check_grouping(projection, before, errors);
-  if (projection.order_by && !aggregating) {
-    for (const SortItem& item : *projection.order_by) {
-      for_each_aggregate(item.expr, [&](const Expr& aggregate) {
-        const std::string text = expression_text(aggregate);
-        errors.push_back("ORDER BY " + text + " aggregates, but the " +
-                         std::string(projection.keyword) + " it sorts does not; add " + text +
-                         " to the " + std::string(projection.keyword) +
-                         " items with an alias and order by the alias");
-      });
-    }
-  }
+  if (projection.order_by) check_order_by_aggregates(projection, aggregating, errors);
   if ((aggregating || projection.distinct) && !projection.items.empty()) {
     check_dropped(projection, aggregating, before, errors);
   }
   if (projection.where) report_aggregates_in(*projection.where, "WHERE", errors);
   report_aggregates_in(projection.skip, "SKIP", errors);
   report_aggregates_in(projection.limit, "LIMIT", errors);
+  check_row_count("SKIP", projection.skip, errors);
+  check_row_count("LIMIT", projection.limit, errors);
 }
 
 void check_clause_aggregates(const std::vector<ReadingClause>& reading,

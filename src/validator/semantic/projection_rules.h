@@ -1,7 +1,8 @@
 // Rules of the extended language about projections and aggregation: where
 // an aggregate may stand, what the ORDER BY and WHERE of a DISTINCT or
-// aggregating projection may use, implicit grouping keys, and names for WITH
-// items. Findings are appended in the order the clause is read.
+// aggregating projection may use, implicit grouping keys, names for WITH
+// items, column names that repeat, and literal SKIP and LIMIT values.
+// Findings are appended in the order the clause is read.
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_PROJECTION_RULES_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_PROJECTION_RULES_H_
 

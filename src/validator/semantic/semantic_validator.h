@@ -142,7 +142,7 @@ class SemanticValidator {
 
   // The rules a database enforces before running a query (extended language
   // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,
-  // projection_rules.cc and query_shape_rules.cc.
+  // literal_rules.cc, projection_rules.cc and query_shape_rules.cc.
   void check_expression_rules(const Expr& expr);
   // Calls inside a pattern's property map, which the walk does not visit.
   void check_property_map_calls(const std::optional<MapOrParam>& properties);
@@ -160,6 +160,10 @@ class SemanticValidator {
   // names nobody wrote down, so no variable is reported as unbound until the
   // next projection.
   bool scope_open_ = false;
+  // The operand of a minus sign the walk has just met (extended language):
+  // an integer literal there may be one further than the largest positive
+  // one.
+  const Expr* negated_ = nullptr;
 };
 
 }  // namespace quorvane

@@ -173,6 +173,12 @@ TEST(TreeBuilder, Literals) {
   EXPECT_EQ(as<Expr::Integer>(return_expr("0x1F")).value, 31);
   EXPECT_EQ(as<Expr::Integer>(return_expr("0o17")).value, 15);
   EXPECT_EQ(as<Expr::Integer>(return_expr("9223372036854775808")).value, 0);
+  // A literal that does not fit keeps its text; one that fits, even 0, none.
+  EXPECT_EQ(as<Expr::Integer>(return_expr("9223372036854775808")).too_large, "9223372036854775808");
+  EXPECT_EQ(as<Expr::Integer>(return_expr("0x10000000000000000")).too_large, "0x10000000000000000");
+  for (const char* fits : {"0", "00", "0x0", "0o0", "9223372036854775807", "0x1F"}) {
+    EXPECT_EQ(as<Expr::Integer>(return_expr(fits)).too_large, "") << fits;
+  }
   EXPECT_DOUBLE_EQ(as<Expr::Float>(return_expr("1.e3")).value, 1000.0);
   EXPECT_EQ(as<Expr::String>(return_expr("'a\\nb'")).value, "a\\nb");
   EXPECT_TRUE(as<Expr::Boolean>(return_expr("True")).value);

@@ -1,0 +1,56 @@
+#include "validator/semantic/literal_rules.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "validator/semantic/expression_text.h"
+
+namespace quorvane {
+
+namespace {
+
+// Whether the literal, too large as written, is exactly 2 to the power 63:
+// the one magnitude that fits once negated.
+bool is_negatable_limit(std::string_view text) {
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (text.starts_with("0o")) {
+    base = 8;
+    text.remove_prefix(2);
+  }
+  uint64_t magnitude = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  return ec == std::errc() && end == text.data() + text.size() && magnitude == (uint64_t{1} << 63);
+}
+
+// Whether a literal `value` is certainly not a non-negative integer.
+bool certainly_not_a_count(const Expr& value) {
+  if (const auto* negate = value.as<Expr::Negate>()) {
+    if (const auto* integer = negate->operand->as<Expr::Integer>()) {
+      return integer->value != 0 || !integer->too_large.empty();  // -0 is 0
+    }
+    return negate->operand->as<Expr::Float>() != nullptr;
+  }
+  return value.as<Expr::Float>() || value.as<Expr::String>() || value.as<Expr::Boolean>() ||
+         value.as<Expr::List>() || value.as<Expr::Map>();
+}
+
+}  // namespace
+
+void check_integer_size(const Expr::Integer& integer, bool negated,
+                        std::vector<std::string>& errors) {
+  if (integer.too_large.empty()) return;
+  if (negated && is_negatable_limit(integer.too_large)) return;
+  errors.push_back("Integer literal " + integer.too_large + " is too large for a 64-bit integer");
+}
+
+void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
+                     std::vector<std::string>& errors) {
+  if (!value || !certainly_not_a_count(*value)) return;
+  errors.push_back(std::string(keyword) + " must be a non-negative integer, but is " +
+                   expression_text(*value));
+}
+
+}  // namespace quorvane

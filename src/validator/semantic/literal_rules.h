@@ -1,0 +1,30 @@
+// Rules of the extended language about literal values a database checks
+// before it runs a query: integer literals that do not fit in 64 bits, and
+// SKIP and LIMIT values that are certainly not a count of rows.
+#ifndef QUORVANE_VALIDATOR_SEMANTIC_LITERAL_RULES_H_
+#define QUORVANE_VALIDATOR_SEMANTIC_LITERAL_RULES_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/ast.h"
+
+namespace quorvane {
+
+// Reports `integer` when it does not fit in a signed 64-bit integer.
+// `negated`: a minus sign stands right before it, so -9223372036854775808,
+// one further than the largest positive value, still fits.
+void check_integer_size(const Expr::Integer& integer, bool negated,
+                        std::vector<std::string>& errors);
+
+// Reports the value of a SKIP or LIMIT (`keyword`) when it is a literal that
+// is negative or not an integer. Parameters and other expressions, whose
+// value the text does not give, pass, and so does null.
+void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
+                     std::vector<std::string>& errors);
+
+}  // namespace quorvane
+
+#endif  // QUORVANE_VALIDATOR_SEMANTIC_LITERAL_RULES_H_
