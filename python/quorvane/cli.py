@@ -56,6 +56,7 @@ class Finding:
     column: int
     message: str
     detail: str | None = None  # the six-line syntax-error block
+    severity: str = "error"
 
 
 # --------------------------------------------------------------- inputs
@@ -140,11 +141,12 @@ def syntax_finding(statement: Statement, message: str) -> Finding:
 def result_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
     findings = [syntax_finding(statement, m) for m in result.syntax_errors]
     findings += [Finding(statement.line, statement.column, m) for m in result.semantic_errors]
+    findings += [Finding(statement.line, statement.column, m, severity="warning") for m in result.warnings]
     return findings
 
 
 def print_finding(out: TextIO, source: str, finding: Finding) -> None:
-    out.write(f"{source}:{finding.line}:{finding.column}: error: {finding.message}\n")
+    out.write(f"{source}:{finding.line}:{finding.column}: {finding.severity}: {finding.message}\n")
     if finding.detail is not None:
         out.write(finding.detail + "\n")
 
@@ -213,7 +215,7 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
     validator = CypherValidator(schema, language=args.language)
     results = validate_all(validator, [st.text for _, st in jobs], progress)
 
-    with_errors = syntax_count = semantic_count = 0
+    with_errors = syntax_count = semantic_count = warning_count = 0
     for (name, statement), result in zip(jobs, results, strict=True):
         is_valid = result.is_valid
         if args.format == "json":
@@ -225,11 +227,13 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
                 "is_valid": is_valid,
                 "syntax_errors": result.syntax_errors,
                 "semantic_errors": result.semantic_errors,
+                "warnings": result.warnings,
             }
             out.write(json.dumps(record, ensure_ascii=False) + "\n")
-        if is_valid:
+        warning_count += len(result.warnings)
+        if is_valid and not result.warnings:
             continue
-        with_errors += 1
+        with_errors += not is_valid
         syntax_count += len(result.syntax_errors)
         semantic_count += len(result.semantic_errors)
         if args.format == "text":
@@ -247,6 +251,8 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
             summary += f", {with_errors} with errors: " + ", ".join(counts)
         else:
             summary += ", no errors"
+        if warning_count:
+            summary += f" ({plural(warning_count, 'warning')})"
         out.write(summary + "\n")
     return EXIT_FINDINGS if with_errors else EXIT_OK
 
@@ -387,8 +393,8 @@ def build_parser() -> argparse.ArgumentParser:
         help="validate query files against a schema",
         description="Validate every query of the given files against a schema. A file holds "
         "one query, or several separated by ';'. Findings print as FILE:LINE:COL: error: "
-        "MESSAGE. Exit status: 0 when all queries are valid, 1 when any has an error, 2 for "
-        "unreadable input or a bad schema.",
+        "MESSAGE (warnings as FILE:LINE:COL: warning: MESSAGE). Exit status: 0 when all queries "
+        "are valid, 1 when any has an error, 2 for unreadable input or a bad schema.",
     )
     check.add_argument("--schema", metavar="SCHEMA.json", help="the schema file (JSON)")
     check.add_argument("files", nargs="*", metavar="FILE", help="query files; '-' reads standard input")

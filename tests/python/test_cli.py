@@ -75,6 +75,23 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual(lines[3], "3 | RETURN p.name")
         self.assertEqual(lines[-1], "2 queries checked, 1 with errors: 1 syntax error")
 
+    def test_warnings_print_without_failing_the_check(self):
+        # The end of ACTED_IN is a Movie, which declares no 'nme'.
+        path = self.write("q.cypher", "MATCH (p:Person)-[:ACTED_IN]->(m) RETURN m.nme;\nMATCH (p:Persn) RETURN p;")
+        status, out, _ = self.check(path)
+        lines = out.splitlines()
+        self.assertEqual(status, 1)
+        self.assertTrue(lines[0].startswith(f"{path}:1:1: warning: Unknown property 'nme' on variable 'm', which :ACTED_IN"), lines)
+        self.assertEqual(lines[1], f"{path}:2:1: error: {SCHEMA_ERROR}")
+        self.assertEqual(lines[2], "2 queries checked, 1 with errors: 1 schema error (1 warning)")
+        only_warning = self.write("w.cypher", "MATCH (p:Person)-[:ACTED_IN]->(m) RETURN m.nme")
+        status, out, _ = self.check(only_warning)
+        self.assertEqual(status, 0)
+        self.assertEqual(out.splitlines()[-1], "1 query checked, no errors (1 warning)")
+        # The subset has no warnings.
+        status, out, _ = run_cli("check", "--schema", self.schema, "--language", "subset", only_warning)
+        self.assertEqual((status, out), (0, "1 query checked, no errors\n"))
+
     def test_the_summary_counts_queries_and_errors_of_every_file(self):
         first = self.write("a.cypher", "MATCH (n RETURN n; MATCH (p:Persn) RETURN p")
         second = self.write("b.cypher", "MATCH (p:Person) RETURN p.nme, x; RETURN 1")
@@ -156,7 +173,9 @@ class CheckJsonTest(ps.TempDirTestCase, unittest.TestCase):
         )
         self.assertEqual([len(r["syntax_errors"]) for r in records], [0, 0, 1])
         self.assertTrue(records[2]["syntax_errors"][0].startswith(" --> 1:10\n"))
-        self.assertEqual(set(records[0]), {"file", "line", "column", "query", "is_valid", "syntax_errors", "semantic_errors"})
+        self.assertEqual(
+            set(records[0]), {"file", "line", "column", "query", "is_valid", "syntax_errors", "semantic_errors", "warnings"}
+        )
 
     def test_clean_input_exits_0(self):
         status, out, _ = run_cli("check", "--schema", self.write_schema(), "--format", "json", "-", stdin=b"RETURN 'caf\xc3\xa9'")
