@@ -212,32 +212,43 @@ Reading reading_of(Rule rule) {
   return {};
 }
 
-// The keywords a misspelt word may have meant, by what was expected there.
-void add_candidates(Rule rule, std::vector<std::string_view>& out) {
-  const Reading r = reading_of(rule);
-  if (r.group == Group::kClause) {
-    for (std::string_view word : {"MATCH", "OPTIONAL", "UNWIND", "CALL", "CREATE", "MERGE", "SET",
-                                  "REMOVE", "DELETE", "DETACH", "WITH", "RETURN", "FOREACH"}) {
-      out.push_back(word);
+// The keywords a misspelt word may have meant, by what was expected there;
+// each group once, however many of its rules were expected.
+std::vector<std::string_view> candidates_for(const std::vector<Rule>& expected) {
+  static constexpr std::string_view kClauses[] = {"MATCH",  "OPTIONAL", "UNWIND", "CALL", "CREATE",
+                                                  "MERGE",  "SET",      "REMOVE", "DELETE",
+                                                  "DETACH", "WITH",     "RETURN", "FOREACH"};
+  static constexpr std::string_view kOperators[] = {"AND",  "OR",   "XOR",      "NOT", "IN",
+                                                    "IS",   "STARTS", "ENDS", "CONTAINS", "AS"};
+  bool clauses = false, operators = false;
+  std::vector<std::string_view> out;
+  for (Rule rule : expected) {
+    const Group group = reading_of(rule).group;
+    clauses = clauses || group == Group::kClause;
+    operators = operators || group == Group::kOperator;
+    switch (rule) {
+      case Rule::where_clause:
+        out.push_back("WHERE");
+        break;
+      case Rule::order_clause:
+        out.push_back("ORDER");
+        break;
+      case Rule::skip_clause:
+        out.push_back("SKIP");
+        break;
+      case Rule::limit_clause:
+        out.push_back("LIMIT");
+        break;
+      case Rule::union_clause:
+        out.push_back("UNION");
+        break;
+      default:
+        break;
     }
-  } else if (r.group == Group::kOperator) {
-    for (std::string_view word :
-         {"AND", "OR", "XOR", "NOT", "IN", "IS", "STARTS", "ENDS", "CONTAINS", "AS"}) {
-      out.push_back(word);
-    }
-  } else if (rule == Rule::where_clause) {
-    out.push_back("WHERE");
-  } else if (rule == Rule::order_clause) {
-    out.push_back("ORDER");
-  } else if (rule == Rule::skip_clause) {
-    out.push_back("SKIP");
-  } else if (rule == Rule::limit_clause) {
-    out.push_back("LIMIT");
-  } else if (rule == Rule::union_clause) {
-    out.push_back("UNION");
-  } else if (rule == Rule::return_clause) {
-    out.push_back("RETURN");
   }
+  if (clauses) out.insert(out.end(), std::begin(kClauses), std::end(kClauses));
+  if (operators) out.insert(out.end(), std::begin(kOperators), std::end(kOperators));
+  return out;
 }
 
 char upper(char c) {
@@ -245,24 +256,29 @@ char upper(char c) {
 }
 
 // Edit distance with adjacent transpositions, ignoring ASCII case; both
-// words are short (a keyword, and a token cut at kMaxToken).
+// words are short (a keyword, and a token cut at kMaxToken). Three rows of
+// the table are kept, and only as long as the second word.
 size_t distance(std::string_view a, std::string_view b) {
   constexpr size_t kMax = 32;
   if (a.size() >= kMax || b.size() >= kMax) return kMax;
-  std::array<std::array<size_t, kMax + 1>, kMax + 1> d{};
-  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
-  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  std::array<uint8_t, kMax + 1> before_previous, previous, current;
+  for (size_t j = 0; j <= b.size(); ++j) previous[j] = static_cast<uint8_t>(j);
+  before_previous = previous;
   for (size_t i = 1; i <= a.size(); ++i) {
+    current[0] = static_cast<uint8_t>(i);
     for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t cost = upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1;
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      const int cost = upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1;
+      int d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
       if (i > 1 && j > 1 && upper(a[i - 1]) == upper(b[j - 2]) &&
           upper(a[i - 2]) == upper(b[j - 1])) {
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        d = std::min(d, before_previous[j - 2] + 1);
       }
+      current[j] = static_cast<uint8_t>(d);
     }
+    before_previous = previous;
+    previous = current;
   }
-  return d[a.size()][b.size()];
+  return previous[b.size()];
 }
 
 bool is_plain_word(std::string_view token) {
@@ -286,11 +302,12 @@ std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule
   for (std::string_view keyword : kKeywords) {
     if (same_word(token, keyword)) return {};
   }
-  std::vector<std::string_view> candidates;
-  for (Rule rule : expected) add_candidates(rule, candidates);
+  const std::vector<std::string_view> candidates = candidates_for(expected);
   std::string_view best;
   size_t best_distance = 3;
   for (std::string_view candidate : candidates) {
+    // Words whose lengths differ by more than two slips cannot be close.
+    if (token.size() > candidate.size() + 2 || candidate.size() > token.size() + 8) continue;
     // A cut-off keyword ("RET", "ORD") is the likeliest reading of all.
     const bool cut_off = token.size() < candidate.size() &&
                          starts_with_keyword(token, 0, candidate.substr(0, token.size()));

@@ -433,6 +433,10 @@ void SemanticValidator::validate_property_access(std::string_view variable,
 bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
                                                 std::span<const std::string> keys) {
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
+  // Most variables carry one label: tell that without allocating.
+  size_t declared = 0;
+  known.for_each([&](std::string_view label) { declared += schema_.has_node_label(label); });
+  if (declared < 2) return false;
   std::vector<std::string_view> labels;
   bool only_nodes = true;
   known.for_each([&](std::string_view label) {
