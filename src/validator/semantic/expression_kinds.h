@@ -28,9 +28,27 @@ bool is_aggregating_function(std::string_view name);
 // An aggregating function call or count(*).
 bool is_aggregate(const Expr& expr);
 
+// Kinds with no expression directly inside them: literals, names, count(*),
+// and the kinds whose insides are patterns or subqueries.
+template <class T>
+inline constexpr bool is_leaf_or_pattern_kind =
+    std::is_same_v<T, Expr::Integer> || std::is_same_v<T, Expr::Float> ||
+    std::is_same_v<T, Expr::String> || std::is_same_v<T, Expr::Boolean> ||
+    std::is_same_v<T, Expr::Null> || std::is_same_v<T, Expr::Variable> ||
+    std::is_same_v<T, Expr::Parameter> || std::is_same_v<T, Expr::CountStar> ||
+    std::is_same_v<T, Expr::Exists> || std::is_same_v<T, Expr::CountSubquery> ||
+    std::is_same_v<T, Expr::CollectSubquery> || std::is_same_v<T, Expr::PatternPredicate> ||
+    std::is_same_v<T, Expr::ShortestPath>;
+
+// False for every type; a dependent name so the assertion fires only for a
+// kind that reaches it.
+template <class T>
+inline constexpr bool kNewExpressionKind = false;
+
 // Calls `f` on each expression directly inside `expr`, stopping when it
 // returns true; returns whether it stopped. Patterns and subqueries are not
-// entered: what they hold belongs to another scope or to the pattern.
+// entered: what they hold belongs to another scope or to the pattern. Every
+// kind is named, so a new kind fails to compile here until it is.
 template <class F>
 bool any_child(const Expr& expr, F&& f) {
   return std::visit(
@@ -85,7 +103,10 @@ bool any_child(const Expr& expr, F&& f) {
           return f(*node.init) || f(*node.iteration->list) || opt(node.iteration->projection);
         } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
           return f(*node.operand);
+        } else if constexpr (is_leaf_or_pattern_kind<T>) {
+          return false;
         } else {
+          static_assert(kNewExpressionKind<T>, "say which expressions a new kind holds");
           return false;
         }
       },
