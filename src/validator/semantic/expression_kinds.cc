@@ -11,29 +11,11 @@ namespace quorvane {
 
 namespace {
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) {
-             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-           };
-           return lower(x) == lower(y);
-         });
-}
-
 template <size_t N>
 bool one_of(std::string_view name, const std::array<std::string_view, N>& names) {
   return std::any_of(names.begin(), names.end(), [&](std::string_view candidate) {
-    return equals_ignoring_case(name, candidate);
+    return same_function_name(name, candidate);
   });
-}
-
-std::string quoted(std::string_view name) {
-  std::string out;
-  out.reserve(name.size() + 2);
-  out += '\'';
-  out += name;
-  out += '\'';
-  return out;
 }
 
 // What a value certainly is, when it is certainly not a path: the words for
@@ -116,7 +98,7 @@ void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const
   const std::string arg_text = expression_text(arg);
   std::string message =
       expression_text(expr) + " needs a path, but " + arg_text + " is " + std::string(found->what);
-  if (equals_ignoring_case(call.name, "length") && !found->sized.empty()) {
+  if (same_function_name(call.name, "length") && !found->sized.empty()) {
     message += "; use size(" + arg_text + ") for the length of " + std::string(found->sized);
   }
   errors.push_back(std::move(message));

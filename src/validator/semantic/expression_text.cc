@@ -577,6 +577,15 @@ std::string pattern_text(const PatternPart& part) {
   return printer.take();
 }
 
+std::string quoted(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 2);
+  out += '\'';
+  out += name;
+  out += '\'';
+  return out;
+}
+
 std::string name_text(std::string_view name) {
   Printer printer;
   printer.name(name);

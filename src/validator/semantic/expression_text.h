@@ -22,6 +22,9 @@ std::string pattern_text(const PatternPart& part);
 // A variable, label or key as a query must write it.
 std::string name_text(std::string_view name);
 
+// A name in single quotes, as messages show it: 'name'.
+std::string quoted(std::string_view name);
+
 // The name of the column a WITH or RETURN item makes: its alias, its
 // variable, or else its text.
 std::string column_name(const ReturnItem& item);

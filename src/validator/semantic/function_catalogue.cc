@@ -4,6 +4,7 @@
 #include <array>
 
 #include "validator/semantic/closest_match.h"
+#include "validator/semantic/expression_text.h"
 
 namespace quorvane {
 
@@ -197,21 +198,8 @@ constexpr std::array<RenamedFunction, 3> kRenamed = {{
     {"toInt", "toInteger"},
 }};
 
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  return !less_ignoring_case(a, b) && !less_ignoring_case(b, a);
-}
-
 bool is_namespaced(std::string_view name) {
   return name.find('.') != std::string_view::npos;
-}
-
-std::string quoted(std::string_view name) {
-  std::string out;
-  out.reserve(name.size() + 2);
-  out += '\'';
-  out += name;
-  out += '\'';
-  return out;
 }
 
 // "no arguments", "1 argument", "2 or 3 arguments", "at least 1 argument".
@@ -231,7 +219,7 @@ std::string accepted_counts(const BuiltinFunction& function) {
 std::string unknown_function_message(std::string_view name) {
   std::string message = "Unknown function " + quoted(name);
   for (const RenamedFunction& renamed : kRenamed) {
-    if (equals_ignoring_case(name, renamed.old_name)) {
+    if (same_function_name(name, renamed.old_name)) {
       return message + ", did you mean " + quoted(renamed.new_name) + "?";
     }
   }
@@ -245,7 +233,7 @@ std::string unknown_function_message(std::string_view name) {
   };
   const auto prefix_related = [&](std::string_view candidate) {
     const size_t common = std::min(candidate.size(), name.size());
-    return common >= 3 && equals_ignoring_case(candidate.substr(0, common), name.substr(0, common));
+    return common >= 3 && same_function_name(candidate.substr(0, common), name.substr(0, common));
   };
   ClosestMatcher matcher(name);
   for (const bool first_pass : {true, false}) {
@@ -262,6 +250,10 @@ std::string unknown_function_message(std::string_view name) {
 }
 
 }  // namespace
+
+bool same_function_name(std::string_view a, std::string_view b) {
+  return !less_ignoring_case(a, b) && !less_ignoring_case(b, a);
+}
 
 std::span<const BuiltinFunction> builtin_functions() {
   return kFunctions;

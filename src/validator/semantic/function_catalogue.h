@@ -36,6 +36,10 @@ struct BuiltinFunction {
 // Every built-in, sorted by lower-cased name.
 std::span<const BuiltinFunction> builtin_functions();
 
+// Whether two function names are the same name: databases match them in any
+// letter case.
+bool same_function_name(std::string_view a, std::string_view b);
+
 // The built-in called `name`, in any letter case; nullptr when there is none.
 const BuiltinFunction* find_builtin_function(std::string_view name);
 

@@ -18,16 +18,11 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 std::vector<std::string> extended(std::string_view query) {
-  const ValidationResult result =
-      CypherValidator(testing::small_movie_schema(), Language::Extended).validate(query);
-  EXPECT_TRUE(result.syntax_errors.empty())
-      << "query did not parse: " << query << "\n"
-      << (result.syntax_errors.empty() ? "" : result.syntax_errors.front());
-  return result.semantic_errors;
+  return testing::extended_findings(query);
 }
 
 void expect_clean(std::initializer_list<std::string_view> queries) {
-  for (std::string_view query : queries) EXPECT_THAT(extended(query), IsEmpty()) << query;
+  testing::expect_extended_clean(queries);
 }
 
 std::string repeated(std::string_view name, std::string_view clause) {

@@ -2,6 +2,7 @@
 #ifndef QUORVANE_TESTS_CPP_VALIDATOR_TEST_SUPPORT_H_
 #define QUORVANE_TESTS_CPP_VALIDATOR_TEST_SUPPORT_H_
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,23 @@ inline std::vector<std::string> findings(const Schema& schema, std::string_view 
 
 inline std::vector<std::string> findings(std::string_view query) {
   return findings(small_movie_schema(), query);
+}
+
+// The semantic findings of the extended language for a query that must parse.
+inline std::vector<std::string> extended_findings(std::string_view query) {
+  const ValidationResult result =
+      CypherValidator(small_movie_schema(), Language::Extended).validate(query);
+  EXPECT_TRUE(result.syntax_errors.empty())
+      << "query did not parse: " << query << "\n"
+      << (result.syntax_errors.empty() ? "" : result.syntax_errors.front());
+  return result.semantic_errors;
+}
+
+// Each query parses and has no finding in the extended language.
+inline void expect_extended_clean(std::initializer_list<std::string_view> queries) {
+  for (std::string_view query : queries) {
+    EXPECT_TRUE(extended_findings(query).empty()) << query;
+  }
 }
 
 inline std::string unbound(std::string_view name) {
