@@ -31,9 +31,12 @@ bool TreeBuilder::keyword_before(size_t pos, std::string_view upper, NodeRef nex
 }
 
 CypherError TreeBuilder::too_deep(NodeRef at) const {
-  return fail(render_syntax_error(
-      text_, at.start(),
-      "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")"));
+  std::string summary =
+      "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")";
+  CypherError error = fail(render_syntax_error(text_, at.start(), summary));
+  error.position = at.start();
+  error.summary = std::move(summary);
+  return error;
 }
 
 Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {

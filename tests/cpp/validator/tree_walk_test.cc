@@ -48,7 +48,7 @@ std::vector<std::string> walk(const CypherQuery& query) {
   const Schema schema = testing::small_movie_schema();
   SemanticValidator validator(schema, Language::Subset);
   validator.validate_query(query);
-  return validator.take_errors();
+  return validator.errors();
 }
 
 CypherQuery single(SinglePartQuery part) {
