@@ -31,7 +31,8 @@ class NotUtf8Error(ValueError):
         self.offset = offset
 
 
-def read_chunks(stream: BinaryIO, size: int = CHUNK_SIZE) -> Iterator[str]:
+def read_chunks(stream: BinaryIO, size: int | None = None) -> Iterator[str]:
+    size = size or CHUNK_SIZE
     decoder = codecs.getincrementaldecoder("utf-8")()
     consumed = 0  # bytes handed to the decoder so far
     first = True
@@ -110,13 +111,10 @@ def iter_statements(chunks: Iterable[str]) -> Iterator[Statement]:
         if end >= len(buffer):
             return
         begin = end + 1  # past the semicolon
-        if begin >= _CUT:
+        if begin >= CHUNK_SIZE:
             # Drop the text already split, keeping the line count.
             count_lines(begin)
             buffer = buffer[begin:]
             base += begin
             begin = counted = 0
 
-
-# Text already split is dropped from the buffer once this much has gathered.
-_CUT = CHUNK_SIZE
