@@ -58,7 +58,7 @@ class FindingTheFileTest(ConfigTestCase):
         self.toml("proj/quorvane.toml", 'schema = "../movies.json"\n')
         self.assertIn("unknown-label", self.run_in("proj", "-", stdin=BAD_LABEL.encode())[1])
         # Elsewhere, --stdin-filename says where standard input belongs.
-        status, out, err = self.run_in(".", "--stdin-filename", "proj/new.cypher", "-", stdin=BAD_LABEL.encode())
+        status, out, _ = self.run_in(".", "--stdin-filename", "proj/new.cypher", "-", stdin=BAD_LABEL.encode())
         self.assertEqual(status, 1)
         self.assertTrue(out.startswith("proj/new.cypher:1:"), out)
         # ... also without '-': then standard input is read.
