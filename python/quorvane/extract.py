@@ -8,7 +8,8 @@ queries:
   labelled ``cypher`` (or ``cql``, ``neo4j``, ``opencypher``, ``gql``);
 - blocks labelled ``sql`` or unlabelled ones whose text reads like Cypher
   (a clause keyword first, and a pattern such as ``(n:Label)`` or
-  ``-[:TYPE]->`` in it, or a Cypher-only clause like ``MATCH`` or ``UNWIND``);
+  ``-[:TYPE]->`` in it, or else, when it does not read as SQL, something that
+  only code has, such as brackets, operators or a property access);
 - when the answer has no such block, the answer itself if it reads like
   Cypher, or, failing that, the lines from the first one that starts with a
   clause keyword up to the first line of prose after them.
@@ -45,22 +46,27 @@ _FIRST_CLAUSE = re.compile(
     r"DELETE|SET|REMOVE|FOREACH|EXPLAIN|PROFILE|SHOW)\b",
     re.IGNORECASE | re.DOTALL,
 )
-_CYPHER_ONLY = re.compile(
-    r"\b(?:OPTIONAL\s+MATCH|MATCH|MERGE|UNWIND|DETACH\s+DELETE|FOREACH)\b", re.IGNORECASE
-)
 # (n:Label), (:Label {..}), -[:TYPE]->, -->, <--
 _PATTERN = re.compile(r"\(\s*\w*\s*:\s*`?\w|\[\s*\w*\s*:\s*`?\w+`?[^\]]*\]\s*-|-->|<--|\)\s*-\s*\[")
+# What code has and prose lacks: brackets, operators, parameters, property
+# access, numbers, quoted strings.
+_CODE = re.compile(r"[(){}\[\]$=<>+*]|\w\.\w|\b\d|'[^'\n]*'|\"[^\"\n]*\"")
+_SQL = re.compile(r"\b(?:SELECT|INSERT\s+INTO|CREATE\s+TABLE|ALTER\s+TABLE|DELETE\s+FROM)\b", re.IGNORECASE)
 
 
 def looks_like_cypher(text: str) -> bool:
     """Whether a text reads as a Cypher query: it starts with a clause
-    keyword and has a node or relationship pattern, or a clause only Cypher
-    has (MATCH, MERGE, UNWIND, ...), or is a plain RETURN."""
+    keyword and has a node or relationship pattern, or, when it does not read
+    as SQL, something only code has (brackets, operators, a parameter, a
+    property, a number or a string), so that a sentence starting "Match the
+    ..." is not taken for a query."""
     if not _FIRST_CLAUSE.match(text):
         return False
-    if _PATTERN.search(text) or _CYPHER_ONLY.search(text):
+    if _PATTERN.search(text):
         return True
-    return re.match(r"\s*RETURN\b", text, re.IGNORECASE) is not None
+    if _SQL.search(text):
+        return False
+    return _CODE.search(text) is not None
 
 
 class _Piece(NamedTuple):
