@@ -268,11 +268,13 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
             raise UsageError("--example takes neither --schema, --config nor files")
         args.isolated = True
         args.schema = str(quorvane.EXAMPLE_SCHEMA)
-        paths = [short_path(quorvane.EXAMPLE_QUERIES)]
-        err.write(f"quorvane: checking {paths[0]}\nquorvane: against the schema {short_path(args.schema)}\n")
+        err.write(
+            f"quorvane: checking {short_path(quorvane.EXAMPLE_QUERIES)}\n"
+            f"quorvane: against the schema {short_path(args.schema)}\n"
+        )
     settings = settings_for(args)
     if args.example:
-        pass
+        paths = [short_path(quorvane.EXAMPLE_QUERIES)]
     elif args.files:
         paths = list(args.files)
     elif args.stdin_filename:
