@@ -26,3 +26,4 @@ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
   -DQUORVANE_BUILD_TESTS=ON -DQUORVANE_BUILD_BENCH=ON "${extra[@]}" "$@"
 cmake --build "$build_dir" -j "$(nproc)"
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+bash scripts/tool_tests.sh  # the tests that need packages from PyPI (pre-commit, sarif-tools, ...)

@@ -12,7 +12,8 @@ here unchanged::
 Beside them this package adds schema files (``load_schema``,
 ``schema_from_json``), schemas in the structured form of LLM graph toolkits
 (``schema_from_structured``), splitting of query files into statements
-(``split_statements``) and the ``quorvane`` command-line tool
+(``split_statements``), queries out of a language model's answer
+(``extract_queries``) and the ``quorvane`` command-line tool
 (``python -m quorvane``).
 """
 
@@ -40,6 +41,7 @@ from quorvane.schema_file import (
     schema_from_json,
     schema_from_structured,
 )
+from quorvane.extract import extract_queries
 from quorvane.statements import Statement, split_statements
 
 __version__: Final = "0.1.0"
@@ -71,6 +73,7 @@ __all__ = [
     "schema_from_structured",
     "Statement",
     "split_statements",
+    "extract_queries",
     "EXAMPLES_DIR",
     "EXAMPLE_SCHEMA",
     "EXAMPLE_QUERIES",

@@ -1,28 +1,34 @@
 """The ``quorvane`` command: check, inspect and generate Cypher queries.
 
 ``main(argv)`` runs one command and returns its exit status: 0 when every
-query is fine, 1 when a query has a mistake, 2 for a usage error or input
-that cannot be read. Messages about the run itself go to standard error,
-prefixed "quorvane: "; findings go to standard output.
+query is fine, 1 when a query has a mistake, 2 for a usage error, a bad
+configuration or input that cannot be read. Messages about the run itself go
+to standard error, prefixed "quorvane: "; findings go to standard output.
 """
 
 from __future__ import annotations
 
 import argparse
+import io
+import itertools
 import json
 import os
-import re
 import sys
-from collections.abc import Sequence
+from collections.abc import Iterable, Iterator, Sequence
 from dataclasses import dataclass
-from typing import TextIO
+from typing import BinaryIO, TextIO
 
 import _quorvane
-from _quorvane import CypherValidator, Schema, ValidationResult, parse_query
+from _quorvane import CypherValidator, Schema, parse_query
 
 import quorvane
+from quorvane.config import Config, ConfigError, discover_files, load_config, load_config_file
+from quorvane.extract import extract_statements
+from quorvane.findings import SYNTAX_ERROR, Finding, RuleInfo, rule_table, statement_findings, syntax_block_finding
+from quorvane.output import FORMATS, Summary, make_reporter
 from quorvane.schema_file import SchemaFileError, load_schema
 from quorvane.statements import Statement, split_statements
+from quorvane.stream import NotUtf8Error, iter_statements, read_chunks
 
 __all__ = ["main"]
 
@@ -33,8 +39,8 @@ EXIT_USAGE = 2
 STDIN_NAME = "<stdin>"
 QUERY_ARG_NAME = "<query>"
 
-# Above this many queries, and when standard error is a terminal, `check`
-# validates in batches of this size and reports progress after each.
+# `check` validates this many queries at a time (with validate_batch), and on
+# a terminal reports its progress after each batch.
 PROGRESS_BATCH = 5000
 
 
@@ -48,15 +54,6 @@ class Source:
 
     name: str
     statements: list[Statement]
-
-
-@dataclass(frozen=True)
-class Finding:
-    line: int
-    column: int
-    message: str
-    detail: str | None = None  # the six-line syntax-error block
-    severity: str = "error"
 
 
 # --------------------------------------------------------------- inputs
@@ -93,7 +90,7 @@ def read_sources(paths: Sequence[str], stdin: TextIO) -> list[Source]:
     return sources
 
 
-def short_path(path: os.PathLike[str]) -> str:
+def short_path(path: os.PathLike[str] | str) -> str:
     """The path relative to the working directory when it lies below it."""
     try:
         relative = os.path.relpath(path)
@@ -113,61 +110,24 @@ def open_schema(path: str) -> Schema:
         raise UsageError(f"{path}: cannot read schema: {e.strerror or e}") from None
 
 
-# -------------------------------------------------------- error positions
-
-_ARROW = re.compile(r" *--> (\d+):(\d+)")
-_PARSE_PREFIX = "Parse error: "
-
-
-def syntax_finding(statement: Statement, message: str) -> Finding:
-    """Places a syntax error in the file. A six-line block names its position
-    relative to the statement in its first line; anything else is placed at
-    the statement's start."""
-    if message.startswith(_PARSE_PREFIX):
-        message = message[len(_PARSE_PREFIX) :]
-    lines = message.split("\n")
-    arrow = _ARROW.fullmatch(lines[0])
-    if arrow is None or len(lines) != 6:
-        return Finding(statement.line, statement.column, message)
-    line, column = int(arrow.group(1)), int(arrow.group(2))
-    if line == 1:
-        column += statement.column - 1
-    headline = lines[5].lstrip()
-    if headline.startswith("= "):
-        headline = headline[2:]
-    return Finding(statement.line + line - 1, column, headline, message)
-
-
-def result_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
-    findings = [syntax_finding(statement, m) for m in result.syntax_errors]
-    findings += [Finding(statement.line, statement.column, m) for m in result.semantic_errors]
-    findings += [Finding(statement.line, statement.column, m, severity="warning") for m in result.warnings]
-    return findings
-
-
 def print_finding(out: TextIO, source: str, finding: Finding) -> None:
-    out.write(f"{source}:{finding.line}:{finding.column}: {finding.severity}: {finding.message}\n")
+    out.write(f"{source}:{finding.line}:{finding.column}: {finding.severity}[{finding.code}] {finding.message}\n")
     if finding.detail is not None:
         out.write(finding.detail + "\n")
-
-
-def plural(count: int, word: str, words: str | None = None) -> str:
-    return f"{count} {word}" if count == 1 else f"{count} {words or word + 's'}"
 
 
 # ---------------------------------------------------------------- check
 
 
 class Progress:
-    """Shows "checked N of M queries" on a terminal, overwriting itself."""
+    """Shows "checked N queries" on a terminal, overwriting itself."""
 
-    def __init__(self, stream: TextIO, total: int) -> None:
+    def __init__(self, stream: TextIO) -> None:
         self.stream = stream
-        self.total = total
         self.shown = False
 
     def update(self, done: int) -> None:
-        self.stream.write(f"\rquorvane: checked {done} of {self.total} queries")
+        self.stream.write(f"\rquorvane: checked {done} queries")
         self.stream.flush()
         self.shown = True
 
@@ -177,84 +137,206 @@ class Progress:
             self.stream.flush()
 
 
-def validate_all(
-    validator: CypherValidator, queries: list[str], progress: Progress | None
-) -> list[ValidationResult]:
-    """Validates the queries with validate_batch, results in input order; in
-    batches when progress is shown."""
-    if progress is None:
-        return validator.validate_batch(queries)
-    results: list[ValidationResult] = []
-    for begin in range(0, len(queries), PROGRESS_BATCH):
-        results += validator.validate_batch(queries[begin : begin + PROGRESS_BATCH])
-        progress.update(len(results))
-    progress.finish()
-    return results
+def code_list(text: str) -> list[str]:
+    """A comma-separated list of codes (an option's value)."""
+    return [code.strip() for code in text.split(",") if code.strip()]
+
+
+@dataclass(frozen=True)
+class Settings:
+    """What one `check` run does, from its options and configuration."""
+
+    config: Config
+    schema: str | None
+    language: str
+    select: frozenset[str] | None
+    ignore: frozenset[str]
+    rules: dict[str, RuleInfo]
+
+    def keeps(self, finding: Finding, schema_free: bool) -> bool:
+        """Whether a finding is reported. Syntax errors always are."""
+        if finding.code == SYNTAX_ERROR:
+            return True
+        rule = self.rules.get(finding.code)
+        if schema_free and rule is not None and rule.needs_schema:
+            return False
+        if self.select is not None and finding.code not in self.select:
+            return False
+        return finding.code not in self.ignore
+
+
+def check_codes(codes: Iterable[str], rules: dict[str, RuleInfo], option: str) -> frozenset[str]:
+    chosen = frozenset(codes)
+    for code in sorted(chosen):
+        if code not in rules:
+            raise UsageError(f"{option}: unknown code {code!r}; the codes are: {', '.join(rules)}")
+    return chosen
+
+
+def config_start(args: argparse.Namespace) -> str:
+    """Where the search for a configuration file starts: the folder of the
+    first file named (or of --stdin-filename for standard input), else the
+    working directory."""
+    stdin_name: str | None = args.stdin_filename
+    files: list[str] = args.files
+    for path in files:
+        if path != "-":
+            return os.path.dirname(os.path.abspath(path))
+        if stdin_name:
+            return os.path.dirname(os.path.abspath(stdin_name))
+    if stdin_name:
+        return os.path.dirname(os.path.abspath(stdin_name))
+    return os.getcwd()
+
+
+def settings_for(args: argparse.Namespace) -> Settings:
+    rules = rule_table()
+    try:
+        if args.isolated:
+            config = Config(root=os.getcwd())
+        elif args.config:
+            config = load_config_file(args.config, list(rules))
+        else:
+            config = load_config(config_start(args), list(rules))
+    except ConfigError as e:
+        raise UsageError(f"bad configuration: {e}") from None
+    select = config.select
+    if args.select is not None:
+        select = tuple(itertools.chain.from_iterable(map(code_list, args.select)))
+    ignore = config.ignore
+    if args.ignore is not None:
+        ignore = tuple(itertools.chain.from_iterable(map(code_list, args.ignore)))
+    if SYNTAX_ERROR in ignore:
+        raise UsageError("syntax errors cannot be ignored")
+    return Settings(
+        config=config,
+        schema=args.schema or config.schema,
+        language=args.language or config.language or "extended",
+        select=None if select is None else check_codes(select, rules, "--select"),
+        ignore=check_codes(ignore, rules, "--ignore"),
+        rules=rules,
+    )
+
+
+def check_inputs(paths: Sequence[str]) -> None:
+    """Refuses unreadable inputs before anything is checked."""
+    if list(paths).count("-") > 1:
+        raise UsageError("standard input ('-') can be given only once")
+    for path in paths:
+        if path == "-":
+            continue
+        try:
+            with open(path, "rb"):
+                pass
+        except IsADirectoryError:
+            raise UsageError(f"{path}: is a directory") from None
+        except OSError as e:
+            raise UsageError(f"{path}: cannot read: {e.strerror or e}") from None
+
+
+def binary_stdin(stdin: TextIO) -> BinaryIO:
+    if hasattr(stdin, "buffer"):
+        buffer: BinaryIO = stdin.buffer
+        return buffer
+    return io.BytesIO(stdin.read().encode("utf-8"))
+
+
+def statements_of(stream: BinaryIO, extract: bool) -> Iterator[Statement]:
+    """The statements of one input, read piece by piece; with ``extract``, the
+    queries found in the text of a model's answer."""
+    if extract:
+        yield from extract_statements("".join(read_chunks(stream)))
+    else:
+        yield from iter_statements(read_chunks(stream))
+
+
+def batches(statements: Iterable[Statement], size: int) -> Iterator[tuple[list[Statement], bool]]:
+    """The statements in lists of ``size``, each with whether more follow."""
+    iterator = iter(statements)
+    batch = list(itertools.islice(iterator, size))
+    while batch:
+        following = list(itertools.islice(iterator, size)) if len(batch) == size else []
+        yield batch, bool(following)
+        batch = following
 
 
 def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO) -> int:
+    if args.statistics and args.output_format not in (None, "text", "concise"):
+        raise UsageError("--statistics goes with the text and concise formats only")
     if args.example:
-        if args.files or args.schema:
-            raise UsageError("--example takes neither --schema nor files")
-        schema_path = short_path(quorvane.EXAMPLE_SCHEMA)
+        if args.files or args.schema or args.config:
+            raise UsageError("--example takes neither --schema, --config nor files")
+        args.isolated = True
+        args.schema = str(quorvane.EXAMPLE_SCHEMA)
+        err.write(
+            f"quorvane: checking {short_path(quorvane.EXAMPLE_QUERIES)}\n"
+            f"quorvane: against the schema {short_path(args.schema)}\n"
+        )
+    settings = settings_for(args)
+    if args.example:
         paths = [short_path(quorvane.EXAMPLE_QUERIES)]
-        err.write(f"quorvane: checking {paths[0]}\nquorvane: against the schema {schema_path}\n")
+    elif args.files:
+        paths = list(args.files)
+    elif args.stdin_filename:
+        paths = ["-"]
     else:
-        if not args.schema:
-            raise UsageError("check needs --schema SCHEMA.json (or --example)")
-        if not args.files:
-            raise UsageError("check needs at least one FILE ('-' reads standard input)")
-        schema_path, paths = args.schema, args.files
-    schema = open_schema(schema_path)
-    sources = read_sources(paths, stdin)
+        paths = [short_path(p) for p in discover_files(settings.config)]
+        if not paths:
+            patterns = ", ".join(settings.config.include)
+            err.write(f"quorvane: no query files ({patterns}) found below {short_path(settings.config.root) or '.'}\n")
+    check_inputs(paths)
 
-    jobs = [(source.name, st) for source in sources for st in source.statements]
-    progress = None
-    if len(jobs) > PROGRESS_BATCH and err.isatty():
-        progress = Progress(err, len(jobs))
-    validator = CypherValidator(schema, language=args.language)
-    results = validate_all(validator, [st.text for _, st in jobs], progress)
+    schema_free = settings.schema is None
+    if schema_free:
+        schema = Schema({}, {})
+        err.write(
+            "quorvane: no schema given (--schema) or configured; schema checks skipped, "
+            "only syntax and schema-free checks run\n"
+        )
+    else:
+        assert settings.schema is not None
+        schema = open_schema(settings.schema)
+    validator = CypherValidator(schema, language=settings.language)  # type: ignore[arg-type]
 
-    with_errors = syntax_count = semantic_count = warning_count = 0
-    for (name, statement), result in zip(jobs, results, strict=True):
-        is_valid = result.is_valid
-        if args.format == "json":
-            record = {
-                "file": name,
-                "line": statement.line,
-                "column": statement.column,
-                "query": statement.text,
-                "is_valid": is_valid,
-                "syntax_errors": result.syntax_errors,
-                "semantic_errors": result.semantic_errors,
-                "warnings": result.warnings,
-            }
-            out.write(json.dumps(record, ensure_ascii=False) + "\n")
-        warning_count += len(result.warnings)
-        if is_valid and not result.warnings:
-            continue
-        with_errors += not is_valid
-        syntax_count += len(result.syntax_errors)
-        semantic_count += len(result.semantic_errors)
-        if args.format == "text":
-            for finding in result_findings(statement, result):
-                print_finding(out, name, finding)
-
-    if args.format == "text":
-        summary = f"{plural(len(jobs), 'query', 'queries')} checked"
-        if with_errors:
-            counts = []
-            if syntax_count:
-                counts.append(plural(syntax_count, "syntax error"))
-            if semantic_count:
-                counts.append(plural(semantic_count, "schema error"))
-            summary += f", {with_errors} with errors: " + ", ".join(counts)
+    reporter = make_reporter(
+        args.output_format or "text", out, settings.rules, quorvane.__version__, args.statistics
+    )
+    summary = Summary()
+    progress = Progress(err) if err.isatty() else None
+    reporter.start()
+    for path in paths:
+        if path == "-":
+            name = args.stdin_filename or STDIN_NAME
+            stream = binary_stdin(stdin)
         else:
-            summary += ", no errors"
-        if warning_count:
-            summary += f" ({plural(warning_count, 'warning')})"
-        out.write(summary + "\n")
-    return EXIT_FINDINGS if with_errors else EXIT_OK
+            name = path
+            stream = open(path, "rb")  # closed below
+        summary.files += 1
+        reporter.begin_file(name)
+        before = summary.queries
+        try:
+            for batch, more in batches(statements_of(stream, args.extract), PROGRESS_BATCH):
+                results = validator.validate_batch([st.text for st in batch])
+                for statement, result in zip(batch, results, strict=True):
+                    findings = [
+                        f for f in statement_findings(statement, result) if settings.keeps(f, schema_free)
+                    ]
+                    summary.add(findings)
+                    reporter.query(name, statement, result, findings)
+                if progress is not None and (progress.shown or more):
+                    progress.update(summary.queries)
+        except NotUtf8Error as e:
+            raise UsageError(f"{name}: {e}") from None
+        finally:
+            if path != "-":
+                stream.close()
+        reporter.end_file(name, summary.queries - before)
+    if progress is not None:
+        progress.finish()
+    reporter.finish(summary)
+    if args.exit_zero:
+        return EXIT_OK
+    return EXIT_FINDINGS if summary.with_errors else EXIT_OK
 
 
 # -------------------------------------------------------------- inspect
@@ -293,7 +375,7 @@ def run_inspect(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextI
                 out.write(json.dumps(record, ensure_ascii=False) + "\n")
             elif not info.is_valid:
                 for message in info.errors:
-                    print_finding(out, source.name, syntax_finding(statement, message))
+                    print_finding(out, source.name, syntax_block_finding(statement, message))
             else:
                 out.write(f"{source.name}:{statement.line}:{statement.column}:\n")
                 for title, names in (
@@ -371,10 +453,8 @@ LANGUAGE_HELP = (
 )
 
 
-def add_language_option(command: argparse.ArgumentParser) -> None:
-    command.add_argument(
-        "--language", choices=["subset", "extended"], default="extended", help=LANGUAGE_HELP
-    )
+def add_language_option(command: argparse.ArgumentParser, default: str | None = "extended") -> None:
+    command.add_argument("--language", choices=["subset", "extended"], default=default, help=LANGUAGE_HELP)
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -392,24 +472,71 @@ def build_parser() -> argparse.ArgumentParser:
         "check",
         help="validate query files against a schema",
         description="Validate every query of the given files against a schema. A file holds "
-        "one query, or several separated by ';'. Findings print as FILE:LINE:COL: error: "
-        "MESSAGE (warnings as FILE:LINE:COL: warning: MESSAGE). Exit status: 0 when all queries "
-        "are valid, 1 when any has an error, 2 for unreadable input or a bad schema.",
+        "one query, or several separated by ';'. With no FILE, the *.cypher and *.cql files below "
+        "the configuration's folder (or the working directory) are checked. Settings come from "
+        "[tool.quorvane] in the nearest pyproject.toml or a quorvane.toml, searched upward; options "
+        "override them. Without a schema only syntax and schema-free checks run. Findings print as "
+        "FILE:LINE:COL: SEVERITY[CODE] MESSAGE. Exit status: 0 when no query has an error (or with "
+        "--exit-zero), 1 when any has one, 2 for a usage error, a bad configuration, unreadable "
+        "input or a bad schema.",
     )
     check.add_argument("--schema", metavar="SCHEMA.json", help="the schema file (JSON)")
-    check.add_argument("files", nargs="*", metavar="FILE", help="query files; '-' reads standard input")
+    check.add_argument(
+        "files", nargs="*", metavar="FILE", help="query files; '-' reads standard input"
+    )
     check.add_argument(
         "--example",
         action="store_true",
         help="check the bundled example queries against the bundled movie schema",
     )
     check.add_argument(
+        "--output-format",
         "--format",
-        choices=["text", "json"],
-        default="text",
-        help="text: compiler-style findings and a summary (default); json: one JSON object per query",
+        dest="output_format",
+        choices=FORMATS,
+        default=None,
+        help="text: findings with the pointer block of syntax errors, and a summary (default); "
+        "concise: one line per finding; json: one document with each file's diagnostics; "
+        "json-lines: one JSON object per query; sarif: SARIF 2.1.0; github: GitHub Actions "
+        "annotations",
     )
-    add_language_option(check)
+    check.add_argument(
+        "--select",
+        action="append",
+        metavar="CODES",
+        help="report only these codes (comma-separated; syntax errors are always reported)",
+    )
+    check.add_argument(
+        "--ignore", action="append", metavar="CODES", help="do not report these codes (comma-separated)"
+    )
+    check.add_argument(
+        "--exit-zero", action="store_true", help="exit with status 0 even when queries have errors"
+    )
+    check.add_argument(
+        "--statistics",
+        action="store_true",
+        help="print how often each code was reported instead of the findings",
+    )
+    check.add_argument(
+        "--stdin-filename",
+        metavar="PATH",
+        help="the name of standard input in messages and for finding the configuration",
+    )
+    check.add_argument(
+        "--extract",
+        action="store_true",
+        help="the files hold answers of a language model: check the Cypher in their code "
+        "fences (or the whole text when it reads as a query)",
+    )
+    check.add_argument(
+        "--config",
+        metavar="FILE",
+        help="read the settings from this quorvane.toml or pyproject.toml instead of searching",
+    )
+    check.add_argument(
+        "--isolated", action="store_true", help="ignore configuration files"
+    )
+    add_language_option(check, default=None)
     check.set_defaults(run=run_check)
 
     inspect = commands.add_parser(

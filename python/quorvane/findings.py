@@ -1,0 +1,306 @@
+"""Findings of the command line: the diagnostics of a query, placed in the
+file that holds it, and the table of rules (codes) they belong to.
+
+``statement_findings`` is the one place that turns a ``ValidationResult`` into
+findings. A diagnostic's line and column count from the start of its query;
+a finding's count from the start of the file: lines shift by the line the
+query starts on, and columns on the query's first line by its column.
+"""
+
+from __future__ import annotations
+
+import re
+from collections.abc import Iterable, Sequence
+from dataclasses import dataclass, field
+from typing import Any, NamedTuple
+
+import _quorvane
+from _quorvane import ValidationResult
+
+from quorvane.statements import Statement
+
+__all__ = [
+    "FileEdit",
+    "Finding",
+    "RuleInfo",
+    "position_in",
+    "rule_table",
+    "statement_findings",
+    "syntax_block_finding",
+]
+
+SYNTAX_ERROR = "syntax-error"
+
+
+@dataclass(frozen=True)
+class FileEdit:
+    """A replacement of the text from (line, column) up to, not including,
+    (end_line, end_column), in file coordinates; ``start`` and ``end`` are
+    character offsets into the file's text."""
+
+    line: int
+    column: int
+    end_line: int
+    end_column: int
+    start: int
+    end: int
+    replacement: str
+
+
+@dataclass(frozen=True)
+class Finding:
+    """One diagnostic in file coordinates. ``end_line``/``end_column`` name the
+    position just past the offending text. ``detail`` is the six-line
+    pointer block of a syntax error, whose own positions count from the start
+    of its query."""
+
+    code: str
+    severity: str
+    message: str
+    line: int
+    column: int
+    end_line: int
+    end_column: int
+    suggestion: str | None = None
+    edits: tuple[FileEdit, ...] = field(default=())
+    detail: str | None = None
+
+    @property
+    def is_error(self) -> bool:
+        return self.severity == "error"
+
+    def to_dict(self) -> dict[str, Any]:
+        return {
+            "code": self.code,
+            "severity": self.severity,
+            "message": self.message,
+            "line": self.line,
+            "column": self.column,
+            "end_line": self.end_line,
+            "end_column": self.end_column,
+            "suggestion": self.suggestion,
+            "edits": [
+                {
+                    "line": e.line,
+                    "column": e.column,
+                    "end_line": e.end_line,
+                    "end_column": e.end_column,
+                    "start": e.start,
+                    "end": e.end,
+                    "replacement": e.replacement,
+                }
+                for e in self.edits
+            ],
+        }
+
+
+# ------------------------------------------------------------ positions
+
+
+def position_in(text: str, index: int) -> tuple[int, int]:
+    """The 1-based (line, column) of ``text[index]``, counting line feeds and
+    characters, as the validator does."""
+    index = max(0, min(index, len(text)))
+    line = text.count("\n", 0, index) + 1
+    line_start = text.rfind("\n", 0, index) + 1
+    return line, index - line_start + 1
+
+
+def shift(statement: Statement, line: int, column: int) -> tuple[int, int]:
+    """A position relative to the statement, in file coordinates."""
+    if line <= 1:
+        return statement.line, statement.column + column - 1
+    return statement.line + line - 1, column
+
+
+def file_edit(statement: Statement, start: int, end: int, replacement: str) -> FileEdit:
+    line, column = shift(statement, *position_in(statement.text, start))
+    end_line, end_column = shift(statement, *position_in(statement.text, end))
+    return FileEdit(
+        line, column, end_line, end_column, statement.offset + start, statement.offset + end, replacement
+    )
+
+
+# --------------------------------------------------------- syntax blocks
+
+_ARROW = re.compile(r" *--> (\d+):(\d+)")
+_PARSE_PREFIX = "Parse error: "
+
+
+class _Block(NamedTuple):
+    line: int
+    column: int
+    headline: str
+    block: str | None
+
+
+def _parse_block(message: str) -> _Block | None:
+    """A six-line syntax-error block: its position relative to the query, its
+    headline and the block itself; None for another form of message."""
+    if message.startswith(_PARSE_PREFIX):
+        message = message[len(_PARSE_PREFIX) :]
+    lines = message.split("\n")
+    arrow = _ARROW.fullmatch(lines[0])
+    if arrow is None or len(lines) != 6:
+        return None
+    headline = lines[5].lstrip()
+    if headline.startswith("= "):
+        headline = headline[2:]
+    return _Block(int(arrow.group(1)), int(arrow.group(2)), headline, message)
+
+
+def syntax_block_finding(statement: Statement, message: str) -> Finding:
+    """A syntax error given as text (a six-line block, or a message with no
+    position, which is placed at the statement's start)."""
+    parsed = _parse_block(message)
+    if parsed is None:
+        if message.startswith(_PARSE_PREFIX):
+            message = message[len(_PARSE_PREFIX) :]
+        line, column = statement.line, statement.column
+        return Finding(SYNTAX_ERROR, "error", message, line, column, line, column)
+    line, column = shift(statement, parsed.line, parsed.column)
+    return Finding(SYNTAX_ERROR, "error", parsed.headline, line, column, line, column + 1, detail=parsed.block)
+
+
+# ---------------------------------------------------------- diagnostics
+
+
+def _from_diagnostic(statement: Statement, diagnostic: Any, block: str | None) -> Finding:
+    line, column = shift(statement, diagnostic.line, diagnostic.column)
+    end_line, end_column = shift(statement, diagnostic.end_line, diagnostic.end_column)
+    edits = tuple(file_edit(statement, e.start, e.end, e.replacement) for e in diagnostic.edits)
+    parsed = _parse_block(block) if block is not None else None
+    return Finding(
+        str(diagnostic.code),
+        str(diagnostic.severity),
+        str(diagnostic.message),
+        line,
+        column,
+        end_line,
+        end_column,
+        diagnostic.suggestion,
+        edits,
+        parsed.block if parsed is not None else None,
+    )
+
+
+# Until the module reports diagnostics: codes guessed from the message.
+_FALLBACK_CODES = (
+    ("Unknown node label", "unknown-label"),
+    ("Unknown relationship type", "unknown-relationship-type"),
+    ("Unknown property", "unknown-property"),
+    ("Unknown function", "unknown-function"),
+    ("Variable ", "unbound-variable"),
+)
+
+
+def _fallback_code(message: str) -> str:
+    for prefix, code in _FALLBACK_CODES:
+        if message.startswith(prefix):
+            return code
+    if " draws it from " in message:
+        return "wrong-direction"
+    if message.startswith("Relationship "):
+        return "wrong-endpoints"
+    return "schema-error"
+
+
+def _fallback(statement: Statement, result: ValidationResult) -> list[Finding]:
+    findings = [syntax_block_finding(statement, m) for m in result.syntax_errors]
+    end_line, end_column = shift(statement, *position_in(statement.text, len(statement.text)))
+    for severity, messages in (("error", result.semantic_errors), ("warning", result.warnings)):
+        for message in messages:
+            findings.append(
+                Finding(
+                    _fallback_code(message),
+                    severity,
+                    message,
+                    statement.line,
+                    statement.column,
+                    end_line,
+                    end_column,
+                )
+            )
+    return findings
+
+
+def statement_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
+    """The findings of one validated statement, in file coordinates: errors
+    first, in the order of ``result.errors``, then warnings."""
+    diagnostics: Sequence[Any] | None = getattr(result, "diagnostics", None)
+    if diagnostics is None:
+        return _fallback(statement, result)
+    blocks = result.syntax_errors
+    return [
+        _from_diagnostic(statement, d, blocks[i] if i < len(blocks) and d.code == SYNTAX_ERROR else None)
+        for i, d in enumerate(diagnostics)
+    ]
+
+
+# ---------------------------------------------------------------- rules
+
+
+@dataclass(frozen=True)
+class RuleInfo:
+    code: str
+    severity: str
+    summary: str
+    example: str
+    needs_schema: bool
+
+
+_FALLBACK_RULES = (
+    RuleInfo(SYNTAX_ERROR, "error", "The query does not parse.", "MATCH (n RETURN n", False),
+    RuleInfo("unknown-label", "error", "A node label the schema does not declare.", "MATCH (m:Movei) RETURN m", True),
+    RuleInfo(
+        "unknown-relationship-type",
+        "error",
+        "A relationship type the schema does not declare.",
+        "MATCH (p)-[:ACTS_IN]->(m) RETURN m",
+        True,
+    ),
+    RuleInfo(
+        "unknown-property",
+        "error",
+        "A property key the schema does not declare for the label or type.",
+        "MATCH (m:Movie) RETURN m.rating",
+        True,
+    ),
+    RuleInfo(
+        "wrong-endpoints",
+        "error",
+        "A relationship between labels the schema does not join with it.",
+        "MATCH (m:Movie)-[:ACTED_IN]->(g:Genre) RETURN g",
+        True,
+    ),
+    RuleInfo(
+        "wrong-direction",
+        "error",
+        "A relationship drawn against its declared direction.",
+        "MATCH (m:Movie)-[:ACTED_IN]->(p:Person) RETURN p",
+        True,
+    ),
+    RuleInfo("unbound-variable", "error", "A variable used before it is bound.", "MATCH (p) RETURN q", False),
+    RuleInfo("unknown-function", "error", "A function that is not built in.", "RETURN tolowr('A')", False),
+    RuleInfo("schema-error", "error", "Another disagreement with the schema.", "", True),
+)
+
+
+def _as_rule(rule: Any) -> RuleInfo:
+    return RuleInfo(
+        str(rule.code),
+        str(rule.severity),
+        str(rule.summary),
+        str(getattr(rule, "example", "")),
+        bool(rule.needs_schema),
+    )
+
+
+def rule_table(rules: Iterable[Any] | None = None) -> dict[str, RuleInfo]:
+    """Every rule by its code, in the module's order."""
+    if rules is None:
+        import quorvane  # the package, which re-exports the module's rules()
+
+        source = getattr(quorvane, "rules", None) or getattr(_quorvane, "rules", None)
+        rules = source() if source is not None else _FALLBACK_RULES
+    return {info.code: info for info in map(_as_rule, rules)}
