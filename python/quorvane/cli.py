@@ -24,8 +24,9 @@ from _quorvane import CypherValidator, Schema, parse_query
 import quorvane
 from quorvane.config import Config, ConfigError, discover_files, load_config, load_config_file
 from quorvane.extract import extract_statements
+from quorvane.fixing import fix_text, unified_diff
 from quorvane.findings import SYNTAX_ERROR, Finding, RuleInfo, rule_table, statement_findings, syntax_block_finding
-from quorvane.output import FORMATS, Summary, make_reporter
+from quorvane.output import FORMATS, Summary, make_reporter, plural
 from quorvane.schema_file import SchemaFileError, load_schema
 from quorvane.statements import Statement, split_statements
 from quorvane.stream import NotUtf8Error, iter_statements, read_chunks
@@ -297,6 +298,12 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
         assert settings.schema is not None
         schema = open_schema(settings.schema)
     validator = CypherValidator(schema, language=settings.language)  # type: ignore[arg-type]
+    if args.diff:
+        return show_fixes(validator, paths, args, out, stdin)
+    if args.fix:
+        apply_fixes(validator, paths, args, out, err, stdin)
+        if paths == ["-"]:
+            return EXIT_OK
 
     reporter = make_reporter(
         args.output_format or "text", out, settings.rules, quorvane.__version__, args.statistics
@@ -337,6 +344,70 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
     if args.exit_zero:
         return EXIT_OK
     return EXIT_FINDINGS if summary.with_errors else EXIT_OK
+
+
+def fixed_inputs(
+    validator: CypherValidator, paths: Sequence[str], args: argparse.Namespace, stdin: TextIO
+) -> Iterator[tuple[str, str, str, int]]:
+    """Each input's name, text and text with the safe fixes applied, and how
+    many findings those fix."""
+    for path in paths:
+        name, text = read_text(path, stdin)
+        if path == "-" and args.stdin_filename:
+            name = args.stdin_filename
+        fixed = fix_text(validator, text)
+        yield name, text, fixed.text, fixed.applied
+
+
+def show_fixes(
+    validator: CypherValidator, paths: Sequence[str], args: argparse.Namespace, out: TextIO, stdin: TextIO
+) -> int:
+    """--diff: the changes --fix would make, as a unified diff; status 1 when
+    there are any."""
+    changed = False
+    for name, text, fixed, _ in fixed_inputs(validator, paths, args, stdin):
+        if fixed != text:
+            changed = True
+            out.write(unified_diff(name, text, fixed))
+    return EXIT_FINDINGS if changed else EXIT_OK
+
+
+def apply_fixes(
+    validator: CypherValidator,
+    paths: Sequence[str],
+    args: argparse.Namespace,
+    out: TextIO,
+    err: TextIO,
+    stdin: TextIO,
+) -> None:
+    """--fix: rewrites each file with its safe fixes (standard input goes to
+    standard output, fixed); what remains is then checked as usual."""
+    for (name, text, fixed, applied), path in zip(fixed_inputs(validator, paths, args, stdin), paths, strict=True):
+        if path == "-":
+            out.write(fixed)
+            continue
+        if fixed == text:
+            continue
+        with open(path, "w", encoding="utf-8", newline="") as f:
+            f.write(fixed)
+        err.write(f"quorvane: {name}: fixed {plural(applied, 'finding')}\n")
+
+
+# ---------------------------------------------------------------- rules
+
+
+def run_rules(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO) -> int:
+    table = quorvane.rules()
+    if args.format == "json":
+        json.dump([rule._asdict() for rule in table], out, indent=2)
+        out.write("\n")
+        return EXIT_OK
+    width = max(len(rule.code) for rule in table)
+    for rule in table:
+        schema = "  (needs a schema)" if rule.needs_schema else ""
+        out.write(f"{rule.code:<{width}}  {rule.severity:<7}  {rule.summary}{schema}\n")
+        out.write(f"{'':<{width}}  {'':<7}  e.g. {rule.example}\n")
+    return EXIT_OK
 
 
 # -------------------------------------------------------------- inspect
@@ -536,6 +607,20 @@ def build_parser() -> argparse.ArgumentParser:
     check.add_argument(
         "--isolated", action="store_true", help="ignore configuration files"
     )
+    fixing = check.add_mutually_exclusive_group()
+    fixing.add_argument(
+        "--fix",
+        action="store_true",
+        help="rewrite the files with every safe fix applied (misspelt names with one close "
+        "candidate, relationships drawn backwards), then report what remains; standard input "
+        "is written fixed to standard output",
+    )
+    fixing.add_argument(
+        "--diff",
+        action="store_true",
+        help="print the changes --fix would make as a unified diff, without writing; exit "
+        "status 1 when there are any",
+    )
     add_language_option(check, default=None)
     check.set_defaults(run=run_check)
 
@@ -552,6 +637,17 @@ def build_parser() -> argparse.ArgumentParser:
     )
     add_language_option(inspect)
     inspect.set_defaults(run=run_inspect)
+
+    rules_command = commands.add_parser(
+        "rules",
+        help="list the diagnostic codes",
+        description="List every diagnostic code with its usual severity, what it finds and an "
+        "example query it reports.",
+    )
+    rules_command.add_argument(
+        "--format", choices=["text", "json"], default="text", help="output format (default: text)"
+    )
+    rules_command.set_defaults(run=run_rules)
 
     generate = commands.add_parser(
         "generate",

@@ -10,12 +10,11 @@ query starts on, and columns on the query's first line by its column.
 from __future__ import annotations
 
 import re
-from collections.abc import Iterable, Sequence
+from collections.abc import Iterable
 from dataclasses import dataclass, field
 from typing import Any, NamedTuple
 
-import _quorvane
-from _quorvane import ValidationResult
+from _quorvane import Diagnostic, ValidationResult
 
 from quorvane.statements import Statement
 
@@ -165,7 +164,7 @@ def syntax_block_finding(statement: Statement, message: str) -> Finding:
 # ---------------------------------------------------------- diagnostics
 
 
-def _from_diagnostic(statement: Statement, diagnostic: Any, block: str | None) -> Finding:
+def _from_diagnostic(statement: Statement, diagnostic: Diagnostic, block: str | None) -> Finding:
     line, column = shift(statement, diagnostic.line, diagnostic.column)
     end_line, end_column = shift(statement, diagnostic.end_line, diagnostic.end_column)
     edits = tuple(file_edit(statement, e.start, e.end, e.replacement) for e in diagnostic.edits)
@@ -184,52 +183,10 @@ def _from_diagnostic(statement: Statement, diagnostic: Any, block: str | None) -
     )
 
 
-# Until the module reports diagnostics: codes guessed from the message.
-_FALLBACK_CODES = (
-    ("Unknown node label", "unknown-label"),
-    ("Unknown relationship type", "unknown-relationship-type"),
-    ("Unknown property", "unknown-property"),
-    ("Unknown function", "unknown-function"),
-    ("Variable ", "unbound-variable"),
-)
-
-
-def _fallback_code(message: str) -> str:
-    for prefix, code in _FALLBACK_CODES:
-        if message.startswith(prefix):
-            return code
-    if " draws it from " in message:
-        return "wrong-direction"
-    if message.startswith("Relationship "):
-        return "wrong-endpoints"
-    return "schema-error"
-
-
-def _fallback(statement: Statement, result: ValidationResult) -> list[Finding]:
-    findings = [syntax_block_finding(statement, m) for m in result.syntax_errors]
-    end_line, end_column = shift(statement, *position_in(statement.text, len(statement.text)))
-    for severity, messages in (("error", result.semantic_errors), ("warning", result.warnings)):
-        for message in messages:
-            findings.append(
-                Finding(
-                    _fallback_code(message),
-                    severity,
-                    message,
-                    statement.line,
-                    statement.column,
-                    end_line,
-                    end_column,
-                )
-            )
-    return findings
-
-
 def statement_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
     """The findings of one validated statement, in file coordinates: errors
     first, in the order of ``result.errors``, then warnings."""
-    diagnostics: Sequence[Any] | None = getattr(result, "diagnostics", None)
-    if diagnostics is None:
-        return _fallback(statement, result)
+    diagnostics = result.diagnostics
     blocks = result.syntax_errors
     return [
         _from_diagnostic(statement, d, blocks[i] if i < len(blocks) and d.code == SYNTAX_ERROR else None)
@@ -249,43 +206,6 @@ class RuleInfo:
     needs_schema: bool
 
 
-_FALLBACK_RULES = (
-    RuleInfo(SYNTAX_ERROR, "error", "The query does not parse.", "MATCH (n RETURN n", False),
-    RuleInfo("unknown-label", "error", "A node label the schema does not declare.", "MATCH (m:Movei) RETURN m", True),
-    RuleInfo(
-        "unknown-relationship-type",
-        "error",
-        "A relationship type the schema does not declare.",
-        "MATCH (p)-[:ACTS_IN]->(m) RETURN m",
-        True,
-    ),
-    RuleInfo(
-        "unknown-property",
-        "error",
-        "A property key the schema does not declare for the label or type.",
-        "MATCH (m:Movie) RETURN m.rating",
-        True,
-    ),
-    RuleInfo(
-        "wrong-endpoints",
-        "error",
-        "A relationship between labels the schema does not join with it.",
-        "MATCH (m:Movie)-[:ACTED_IN]->(g:Genre) RETURN g",
-        True,
-    ),
-    RuleInfo(
-        "wrong-direction",
-        "error",
-        "A relationship drawn against its declared direction.",
-        "MATCH (m:Movie)-[:ACTED_IN]->(p:Person) RETURN p",
-        True,
-    ),
-    RuleInfo("unbound-variable", "error", "A variable used before it is bound.", "MATCH (p) RETURN q", False),
-    RuleInfo("unknown-function", "error", "A function that is not built in.", "RETURN tolowr('A')", False),
-    RuleInfo("schema-error", "error", "Another disagreement with the schema.", "", True),
-)
-
-
 def _as_rule(rule: Any) -> RuleInfo:
     return RuleInfo(
         str(rule.code),
@@ -299,8 +219,7 @@ def _as_rule(rule: Any) -> RuleInfo:
 def rule_table(rules: Iterable[Any] | None = None) -> dict[str, RuleInfo]:
     """Every rule by its code, in the module's order."""
     if rules is None:
-        import quorvane  # the package, which re-exports the module's rules()
+        from quorvane.rules import rules as all_rules
 
-        source = getattr(quorvane, "rules", None) or getattr(_quorvane, "rules", None)
-        rules = source() if source is not None else _FALLBACK_RULES
+        rules = all_rules()
     return {info.code: info for info in map(_as_rule, rules)}

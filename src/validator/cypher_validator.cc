@@ -124,24 +124,32 @@ std::string apply_edits(std::string_view text, const std::vector<Diagnostic>& fi
 
 }  // namespace
 
+// A fix may uncover a finding the first one hid (the keys of a label are
+// checked only once the label is known), so fixing goes on for a few rounds
+// while no round adds errors. The applied findings are those of the rounds
+// kept, each located in the text of its own round.
 FixOutcome CypherValidator::fix(std::string_view query) const {
+  constexpr int kMaxRounds = 4;
   FixOutcome outcome;
-  ValidationResult before = validate(query);
-  std::string fixed = apply_edits(query, before.diagnostics, outcome.applied);
-  if (outcome.applied.empty()) {
-    outcome.query.assign(query);
-    outcome.result = std::move(before);
-    return outcome;
+  outcome.query.assign(query);
+  outcome.result = validate(query);
+  const size_t errors_at_start = outcome.result.errors.size();
+  for (int round = 0; round < kMaxRounds; ++round) {
+    std::vector<Diagnostic> applied;
+    std::string fixed = apply_edits(outcome.query, outcome.result.diagnostics, applied);
+    if (applied.empty()) break;
+    ValidationResult after = validate(fixed);
+    if (after.errors.size() > outcome.result.errors.size()) break;
+    outcome.query = std::move(fixed);
+    outcome.result = std::move(after);
+    for (Diagnostic& d : applied) outcome.applied.push_back(std::move(d));
   }
-  ValidationResult after = validate(fixed);
-  if (after.errors.size() >= before.errors.size()) {
+  if (outcome.result.errors.size() >= errors_at_start && !outcome.applied.empty()) {
+    // Nothing got better: the text stays as it was.
     outcome.applied.clear();
     outcome.query.assign(query);
-    outcome.result = std::move(before);
-    return outcome;
+    outcome.result = validate(query);
   }
-  outcome.query = std::move(fixed);
-  outcome.result = std::move(after);
   return outcome;
 }
 

@@ -35,8 +35,8 @@ class CypherValidator {
   // Applies the edits of the errors that have a safe fix: a misspelt label,
   // type, property key or function replaced by the name proposed, a
   // relationship drawn backwards turned around. A query without errors is
-  // returned unchanged, and so is any query the edits would leave with more
-  // errors than it had.
+  // returned unchanged, and so is any query the fixes would not leave with
+  // fewer errors than it had.
   FixOutcome fix(std::string_view query) const;
 
   const Schema& schema() const { return schema_; }

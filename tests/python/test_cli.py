@@ -14,14 +14,10 @@ SCHEMA_ERROR = "Unknown node label: :Persn, did you mean :Person?"
 LABEL_ERROR = "error[unknown-label] " + SCHEMA_ERROR
 # Whether the module reports diagnostics with exact spans; before it does,
 # schema findings are placed at the start of their query.
-HAVE_DIAGNOSTICS = hasattr(_quorvane, "Diagnostic")
-
-
-def where(text, needle, query_start):
+def where(text, needle, query_start=None):
     """The (line, column) a finding about ``needle`` has in a file holding
-    ``text``: where the needle is, or, without exact spans, where its query
-    starts (``query_start``, a substring of the text)."""
-    index = text.index(needle if HAVE_DIAGNOSTICS else query_start)
+    ``text``: where the needle is written."""
+    index = text.index(needle)
     return text.count("\n", 0, index) + 1, index - (text.rfind("\n", 0, index) + 1) + 1
 
 
@@ -42,7 +38,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         path = self.write("q.cypher", text)
         status, out, err = self.check(path)
         self.assertEqual(status, 1)
-        line, column = where(text, ":Persn", "MATCH")
+        line, column = where(text, "Persn", "MATCH")
         self.assertEqual(
             out.splitlines(),
             [f"{path}:{line}:{column}: {LABEL_ERROR}", "2 queries checked, 1 with errors: 1 schema error"],
@@ -105,7 +101,7 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
             ),
             lines,
         )
-        self.assertEqual(lines[1], "%s:%d:%d: %s" % (path, *where(text, ":Persn", "MATCH (p:Persn)"), LABEL_ERROR))
+        self.assertEqual(lines[1], "%s:%d:%d: %s" % (path, *where(text, "Persn", "MATCH (p:Persn)"), LABEL_ERROR))
         self.assertEqual(lines[2], "2 queries checked, 1 with errors: 1 schema error (1 warning)")
         only_warning = self.write("w.cypher", "MATCH (p:Person)-[:ACTED_IN]->(m) RETURN m.nme")
         status, out, _ = self.check(only_warning)
@@ -137,13 +133,13 @@ class CheckTextTest(ps.TempDirTestCase, unittest.TestCase):
         path = self.write("q.cypher", b"\xef\xbb\xbf" + text.encode())
         status, out, _ = self.check(path)
         self.assertEqual(status, 1)
-        self.assertEqual(out.splitlines()[0], "%s:%d:%d: %s" % (path, *where(text, ":Persn", "MATCH"), LABEL_ERROR))
+        self.assertEqual(out.splitlines()[0], "%s:%d:%d: %s" % (path, *where(text, "Persn", "MATCH"), LABEL_ERROR))
 
     def test_standard_input(self):
         text = "MATCH (p:Persn) RETURN p"
         status, out, _ = self.check("-", stdin=text.encode())
         self.assertEqual(status, 1)
-        self.assertEqual(out.splitlines()[0], "<stdin>:%d:%d: %s" % (*where(text, ":Persn", "MATCH"), LABEL_ERROR))
+        self.assertEqual(out.splitlines()[0], "<stdin>:%d:%d: %s" % (*where(text, "Persn", "MATCH"), LABEL_ERROR))
 
     def test_an_empty_file_has_no_queries(self):
         self.assertEqual(self.check(self.write("empty.cypher", "// nothing yet\n")), (0, "0 queries checked, no errors\n", ""))
@@ -291,8 +287,8 @@ class LanguageOptionTest(ps.TempDirTestCase, unittest.TestCase):
 
 class ExampleTest(unittest.TestCase):
     EXPECTED = (
-        ":16:1: error[unknown-label] Unknown node label: :Movei, did you mean :Movie?",
-        ":24:1: error[unknown-property] Unknown property 'rating' on variable 'm' with label :Movie; declared properties of :Movie: "
+        ":16:34: error[unknown-label] Unknown node label: :Movei, did you mean :Movie?",
+        ":25:9: error[unknown-property] Unknown property 'rating' on variable 'm' with label :Movie; declared properties of :Movie: "
         "'title', 'released', 'tagline'",
         ":35:18: error[syntax-error] unexpected '->'; expected 'WHERE', a length such as '*1..3' or a property map such as '{name: $name}'; is a ']' missing before the arrow?",
     )
@@ -310,7 +306,7 @@ class ExampleTest(unittest.TestCase):
         package_parent = os.path.dirname(os.path.dirname(os.path.dirname(str(quorvane.EXAMPLE_QUERIES))))
         with ps.working_directory(package_parent):
             _, out, _ = run_cli("check", "--example")
-        self.assertTrue(out.startswith(os.path.join("quorvane", "examples", "movies.cypher") + ":16:1: "), out)
+        self.assertTrue(out.startswith(os.path.join("quorvane", "examples", "movies.cypher") + ":16:34: "), out)
         with ps.working_directory(os.path.dirname(quorvane.EXAMPLE_QUERIES)):
             self.assertEqual(cli.short_path(quorvane.EXAMPLE_SCHEMA), "movies.schema.json")
 
@@ -518,7 +514,7 @@ class ProcessTest(ps.TempDirTestCase, unittest.TestCase):
         text = "MATCH (p:Persn) RETURN p"
         proc = run_process("check", "--schema", schema, "-", stdin=text.encode())
         self.assertEqual(proc.returncode, 1)
-        self.assertEqual(proc.stdout.splitlines()[0], "<stdin>:%d:%d: %s" % (*where(text, ":Persn", "MATCH"), LABEL_ERROR))
+        self.assertEqual(proc.stdout.splitlines()[0], "<stdin>:%d:%d: %s" % (*where(text, "Persn", "MATCH"), LABEL_ERROR))
         proc = run_process("check", "--schema", os.path.join(self.tmp, "none.json"), "-")
         self.assertEqual((proc.returncode, proc.stdout), (2, ""))
         self.assertNotIn("Traceback", proc.stderr)
@@ -527,7 +523,7 @@ class ProcessTest(ps.TempDirTestCase, unittest.TestCase):
     def test_the_example_runs_from_any_directory(self):
         proc = run_process("check", "--example", cwd=self.tmp)
         self.assertEqual(proc.returncode, 1)
-        self.assertIn(f"{quorvane.EXAMPLE_QUERIES}:16:1: error[unknown-label] Unknown node label: :Movei", proc.stdout)
+        self.assertIn(f"{quorvane.EXAMPLE_QUERIES}:16:34: error[unknown-label] Unknown node label: :Movei", proc.stdout)
 
 
 if __name__ == "__main__":

@@ -234,7 +234,7 @@ class SchemaFileFormsTest(ps.TempDirTestCase, unittest.TestCase):
         self.assertEqual((status, err), (1, ""))
         self.assertEqual(
             out,
-            f"{queries}:2:1: error[wrong-endpoints] Relationship :DIRECTED expects source label :Person, but node has label(s): :Actor\n"
+            f"{queries}:2:16: error[wrong-endpoints] Relationship :DIRECTED expects source label :Person, but node has label(s): :Actor\n"
             "2 queries checked, 1 with errors: 1 schema error\n",
         )
         status, out, err = ps.run_cli("generate", "--schema", schema, "--type", "match_relationship", "-n", "3", "--seed", "1")
