@@ -193,7 +193,7 @@ def variable_owners(statement: str, variable: str) -> tuple[Owner, tuple[str, ..
     names: dict[str, None] = {}
     for m in re.finditer(_ELEMENT_REL.format(var=var), statement):
         names.update(dict.fromkeys(_names(m.group(1))))
-    if names:
+    if names or re.search(r"\[\s*" + var + r"\s*[\]{*]", statement):
         return "relationship", tuple(names)
     for pattern in (_ELEMENT_NODE, _LABEL_TEST):
         for m in re.finditer(pattern.format(var=var), statement):

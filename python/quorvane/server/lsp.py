@@ -9,10 +9,11 @@ from __future__ import annotations
 
 import asyncio
 import os
-from collections.abc import Sequence
+import sys
+from collections.abc import Callable, Sequence
 from dataclasses import dataclass
 from pathlib import Path
-from typing import Any, Final
+from typing import Any, Final, TypeVar
 from urllib.parse import unquote, urlparse
 
 from lsprotocol import types as lsp
@@ -94,6 +95,20 @@ def _edit_title(text: str, finding: Finding) -> str:
     if finding.code == "wrong-direction":
         return "Reverse the arrow"
     return f"Fix: {finding.suggestion or finding.message}"
+
+
+_P = TypeVar("_P")
+_R = TypeVar("_R")
+
+
+def _plain(method: Callable[[_P], _R]) -> Callable[[_P], _R]:
+    """A plain function calling ``method``: pygls marks the functions it
+    registers, which a bound method does not allow."""
+
+    def handler(params: _P) -> _R:
+        return method(params)
+
+    return handler
 
 
 def _kind_wanted(kind: str, only: Sequence[str] | None) -> bool:
@@ -268,23 +283,23 @@ class QuorvaneServer:
 
     def _register(self) -> None:
         ls = self.ls
-        ls.feature(lsp.INITIALIZE)(self.on_initialize)
-        ls.feature(lsp.INITIALIZED)(self.on_initialized)
-        ls.feature(lsp.TEXT_DOCUMENT_DID_OPEN)(self.on_open)
-        ls.feature(lsp.TEXT_DOCUMENT_DID_CHANGE)(self.on_change)
-        ls.feature(lsp.TEXT_DOCUMENT_DID_SAVE, lsp.SaveOptions(include_text=False))(self.on_save)
-        ls.feature(lsp.TEXT_DOCUMENT_DID_CLOSE)(self.on_close)
-        ls.feature(lsp.WORKSPACE_DID_CHANGE_CONFIGURATION)(self.on_configuration)
-        ls.feature(lsp.WORKSPACE_DID_CHANGE_WATCHED_FILES)(self.on_watched_files)
+        ls.feature(lsp.INITIALIZE)(_plain(self.on_initialize))
+        ls.feature(lsp.INITIALIZED)(_plain(self.on_initialized))
+        ls.feature(lsp.TEXT_DOCUMENT_DID_OPEN)(_plain(self.on_open))
+        ls.feature(lsp.TEXT_DOCUMENT_DID_CHANGE)(_plain(self.on_change))
+        ls.feature(lsp.TEXT_DOCUMENT_DID_SAVE, lsp.SaveOptions(include_text=False))(_plain(self.on_save))
+        ls.feature(lsp.TEXT_DOCUMENT_DID_CLOSE)(_plain(self.on_close))
+        ls.feature(lsp.WORKSPACE_DID_CHANGE_CONFIGURATION)(_plain(self.on_configuration))
+        ls.feature(lsp.WORKSPACE_DID_CHANGE_WATCHED_FILES)(_plain(self.on_watched_files))
         ls.feature(
             lsp.TEXT_DOCUMENT_CODE_ACTION,
             lsp.CodeActionOptions(code_action_kinds=[_QUICK_FIX, _FIX_ALL]),
-        )(self.on_code_action)
+        )(_plain(self.on_code_action))
         ls.feature(
             lsp.TEXT_DOCUMENT_COMPLETION,
             lsp.CompletionOptions(trigger_characters=[":", ".", "{", "|"]),
-        )(self.on_completion)
-        ls.feature(lsp.TEXT_DOCUMENT_HOVER)(self.on_hover)
+        )(_plain(self.on_completion))
+        ls.feature(lsp.TEXT_DOCUMENT_HOVER)(_plain(self.on_hover))
 
     def on_initialize(self, params: lsp.InitializeParams) -> None:
         folders = params.workspace_folders or []
@@ -418,5 +433,12 @@ class QuorvaneServer:
 
 
 def serve() -> None:
-    """Runs a server over standard input and output until the client exits."""
-    QuorvaneServer().ls.start_io()
+    """Runs a server over standard input and output until the client exits.
+
+    The server reads and writes copies of the two file descriptors, so that
+    sys.stdin and sys.stdout stay open when it closes its own at exit."""
+    with (
+        os.fdopen(os.dup(sys.stdin.fileno()), "rb") as stdin,
+        os.fdopen(os.dup(sys.stdout.fileno()), "wb") as stdout,
+    ):
+        QuorvaneServer().ls.start_io(stdin, stdout)
