@@ -60,6 +60,7 @@ _WORD_BEFORE: Final = re.compile(r"\w*\Z")
 _WORD_AFTER: Final = re.compile(r"\w*")
 _VARIABLE_BEFORE_DOT: Final = re.compile(r"([A-Za-z_]\w*|`[^`]*`)\s*\Z")
 _NAME: Final = re.compile(r"`([^`]*)`|(\w+)")
+_BACKTICKED: Final = re.compile(r"`[^`\n]*`")
 
 
 def _name(text: str) -> str:
@@ -319,13 +320,17 @@ def completions(context: Context, schema: SchemaView) -> list[Candidate]:
 def word_at(document: str, index: int) -> tuple[int, int] | None:
     """The span of the name at (or just before) ``index``: a word, or a name
     in backticks; None when there is none."""
-    start = index - len(_WORD_BEFORE.search(document[:index]).group(0))  # type: ignore[union-attr]
-    end = index + len(_WORD_AFTER.match(document, index).group(0))  # type: ignore[union-attr]
-    if start < end:
-        if start > 0 and document[start - 1] == "`" and document[end : end + 1] == "`":
-            return start - 1, end + 1
-        return start, end
-    return None
+    line_start = document.rfind("\n", 0, index) + 1
+    line_end = document.find("\n", index)
+    line_end = len(document) if line_end < 0 else line_end
+    for quoted in _BACKTICKED.finditer(document, line_start, line_end):
+        if quoted.start() < index < quoted.end():
+            return quoted.start(), quoted.end()
+    before = _WORD_BEFORE.search(document, line_start, index)
+    after = _WORD_AFTER.match(document, index, line_end)
+    start = index - len(before.group(0)) if before else index
+    end = index + len(after.group(0)) if after else index
+    return (start, end) if start < end else None
 
 
 def _code_list(names: Iterable[str]) -> str:
