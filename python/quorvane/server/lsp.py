@@ -128,7 +128,7 @@ class QuorvaneServer:
         self.analyzer = Analyzer(None)
         self.view = SchemaView(None)
         self.problem: str | None = None
-        self._stamps: tuple[tuple[int, int] | None, tuple[int, int] | None] = (None, None)
+        self._stamps: tuple[tuple[int, int] | None, ...] = ()
         self.checked: dict[str, _Checked] = {}
         self._pending: dict[str, asyncio.Task[None]] = {}
         self._register()
@@ -160,11 +160,16 @@ class QuorvaneServer:
         self.analyzer = Analyzer(schema, settings.language)
         self.view = SchemaView(schema)
         self.problem = "; ".join(problems) or None
-        self._stamps = (_stamp(settings.schema), _stamp(config))
+        self._stamps = self._file_stamps()
+
+    def _file_stamps(self) -> tuple[tuple[int, int] | None, ...]:
+        """When the schema and the configuration files last changed: a check
+        reads them again when that differs, whatever the editor told."""
+        configs = [self.root / name for name in CONFIG_FILES] if self.root is not None else []
+        return tuple(_stamp(path) for path in [self.settings.schema, *configs])
 
     def _files_changed(self) -> bool:
-        config = find_config_file(self.root) if self.root is not None else None
-        return (_stamp(self.settings.schema), _stamp(config)) != self._stamps
+        return self._file_stamps() != self._stamps
 
     def reconfigure(self) -> None:
         """Reads settings and schema again, tells the user of a problem and

@@ -218,6 +218,17 @@ async def test_settings_come_from_pyproject_and_a_saved_schema_is_read_again(cli
     )
     assert [d.code for d in await wait_for_diagnostics(client, uri)] == ["unknown-label"]
 
+    # A schema changed on disk with no word from the editor is read again at
+    # the next check.
+    schema_path.write_text(json.dumps(grown, indent=1), encoding="utf-8")
+    client.text_document_did_change(
+        lsp.DidChangeTextDocumentParams(
+            lsp.VersionedTextDocumentIdentifier(uri=uri, version=2),
+            [lsp.TextDocumentContentChangeWholeDocument("MATCH (g:Genre) RETURN g")],
+        )
+    )
+    assert list(await wait_for_diagnostics(client, uri, version=2)) == []
+
 
 # ------------------------------------------------------------ code actions
 
