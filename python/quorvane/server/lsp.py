@@ -171,13 +171,15 @@ class QuorvaneServer:
     def _files_changed(self) -> bool:
         return self._file_stamps() != self._stamps
 
-    def reconfigure(self) -> None:
+    def reconfigure(self, checking: str | None = None) -> None:
         """Reads settings and schema again, tells the user of a problem and
-        checks every open document again."""
+        checks every open document again (but ``checking``, whose check is
+        under way)."""
         self.configure()
         self.show_problem()
         for uri in list(self.checked):
-            self.schedule(uri, 0)
+            if uri != checking:
+                self.schedule(uri, 0)
 
     def show_problem(self) -> None:
         if self.problem is not None:
@@ -250,7 +252,7 @@ class QuorvaneServer:
         if delay:
             await asyncio.sleep(delay)
         if self._files_changed():
-            self.reconfigure()
+            self.reconfigure(checking=uri)
         document = self.ls.workspace.get_text_document(uri)
         text, version = document.source, document.version
         analyzer = self.analyzer
