@@ -188,8 +188,8 @@ inline void check_direct_agrees(std::string_view input, Language language) {
   if (!parse_directly(input, language, direct)) return;
   const Result<CypherQuery> exact = parse_with_matcher(input, language);
   QV_FUZZ_CHECK_MSG(exact.ok(), exact.ok() ? "" : exact.error().message);
-  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)});
-  const std::string exact_text = testing::tree_text(exact.value());
+  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)}, true);
+  const std::string exact_text = testing::tree_text(exact.value(), true);
   QV_FUZZ_CHECK_MSG(direct_text == exact_text,
                     "direct:  " + direct_text + "\nmatcher: " + exact_text);
 }

@@ -84,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // language does not, and may read such a text otherwise or not at all.
   if (subset.ok() && !testing::has_glued_keyword(input)) {
     QV_FUZZ_CHECK_MSG(extended.ok(), extended.ok() ? "" : extended.error().message);
-    const std::string extended_text = testing::tree_text(extended.value());
+    const std::string extended_text = testing::tree_text(extended.value(), true);
     if (!testing::has_pattern_predicate(extended_text)) {
-      QV_FUZZ_CHECK(testing::tree_text(subset.value()) == extended_text);
+      QV_FUZZ_CHECK(testing::tree_text(subset.value(), true) == extended_text);
     }
   }
   return 0;

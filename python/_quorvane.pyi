@@ -88,6 +88,8 @@ class CypherValidator:
     def validate(self, query: str) -> ValidationResult:
         """Validate one query. Never raises for a query text: problems are
         reported in the result."""
+    def fix(self, query: str) -> FixResult:
+        """Apply every safe fix (misspelt names, relationships drawn backwards) and return a FixResult."""
     def validate_batch(self, queries: Sequence[str]) -> list[ValidationResult]:
         """Validate multiple queries at once and return one ``ValidationResult``
         per query, in input order.
@@ -117,8 +119,83 @@ class ValidationResult:
     @property
     def warnings(self) -> list[str]:
         """Warnings: findings that do not make the query invalid."""
+    @property
+    def diagnostics(self) -> list[Diagnostic]:
+        """Every finding as a Diagnostic: the errors in the order of errors, then the warnings."""
+    def to_dict(self) -> dict[str, Any]:
+        """The result as a dict of plain values, ready for JSON."""
     def __bool__(self) -> bool: ...
     def __len__(self) -> int: ...
+
+@final
+class Edit:
+    """One change that fixes a finding: replace query[start:end] with replacement."""
+
+    @property
+    def start(self) -> int:
+        """Index in the query str where the replaced text starts."""
+    @property
+    def end(self) -> int:
+        """Index in the query str just past the replaced text."""
+    @property
+    def replacement(self) -> str:
+        """The text that replaces query[start:end]."""
+    def to_dict(self) -> dict[str, Any]:
+        """The edit as a dict: start, end, replacement."""
+
+@final
+class Diagnostic:
+    """One finding about a query: its code, severity, message, where the offending text is and the edits that fix it."""
+
+    @property
+    def code(self) -> str:
+        """The rule's stable kebab-case code."""
+    @property
+    def severity(self) -> Literal["error", "warning"]:
+        """'error' or 'warning'."""
+    @property
+    def message(self) -> str:
+        """What is wrong, in one line."""
+    @property
+    def start(self) -> int:
+        """Index in the query str where the offending text starts."""
+    @property
+    def end(self) -> int:
+        """Index in the query str just past the offending text."""
+    @property
+    def line(self) -> int:
+        """Line of start, from 1."""
+    @property
+    def column(self) -> int:
+        """Column of start in characters, from 1."""
+    @property
+    def end_line(self) -> int:
+        """Line of end, from 1."""
+    @property
+    def end_column(self) -> int:
+        """Column of end in characters, from 1."""
+    @property
+    def suggestion(self) -> str | None:
+        """The name a did-you-mean proposes, or None."""
+    @property
+    def edits(self) -> list[Edit]:
+        """The edits that fix the finding; empty when none is safe."""
+    def to_dict(self) -> dict[str, Any]:
+        """The finding as a dict of plain values, ready for JSON."""
+
+@final
+class FixResult:
+    """What CypherValidator.fix made of a query."""
+
+    @property
+    def query(self) -> str:
+        """The query with every safe fix applied (the input if none)."""
+    @property
+    def applied(self) -> list[Diagnostic]:
+        """The findings whose edits were applied."""
+    @property
+    def result(self) -> ValidationResult:
+        """The ValidationResult of the fixed query."""
 
 @final
 class CypherGenerator:
@@ -175,3 +252,6 @@ def parse_query(query: str, *, language: Language = "subset") -> QueryInfo:
         info.rel_types_used  # ["ACTED_IN"]
         info.properties_used # ["name"]
     """
+
+def _rule_table() -> list[tuple[str, str, str, str, bool]]:
+    """Every diagnostic code as (code, severity, summary, example, needs_schema)."""

@@ -22,12 +22,16 @@ from typing import Final
 from _quorvane import (
     CypherGenerator,
     CypherValidator,
+    Diagnostic,
+    Edit,
+    FixResult,
     QueryInfo,
     Schema,
     ValidationResult,
     parse_query,
 )
 
+from quorvane.rules import Rule, rules
 from quorvane.schema_file import (
     RelationshipMapping,
     SchemaDict,
@@ -51,9 +55,14 @@ __all__ = [
     "Schema",
     "CypherValidator",
     "ValidationResult",
+    "Diagnostic",
+    "Edit",
+    "FixResult",
     "CypherGenerator",
     "QueryInfo",
     "parse_query",
+    "Rule",
+    "rules",
     "SchemaDict",
     "RelationshipMapping",
     "SchemaFileError",

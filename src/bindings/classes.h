@@ -8,8 +8,11 @@
 #ifndef QUORVANE_BINDINGS_CLASSES_H_
 #define QUORVANE_BINDINGS_CLASSES_H_
 
+#include <vector>
+
 #include "bindings/python.h"
 #include "schema/schema.h"
+#include "validator/cypher_validator.h"
 
 namespace quorvane::py {
 
@@ -18,6 +21,16 @@ PyTypeObject* validator_type();
 PyTypeObject* validation_result_type();
 PyTypeObject* generator_type();
 PyTypeObject* query_info_type();
+PyTypeObject* diagnostic_type();
+PyTypeObject* edit_type();
+PyTypeObject* fix_result_type();
+
+PyObject* new_diagnostic_list(const std::vector<Diagnostic>& diagnostics);
+bool to_diagnostic_list(PyObject* list, std::vector<Diagnostic>* out);
+PyObject* new_fix_result(FixOutcome&& outcome);
+PyObject* restore_diagnostic(PyObject* module, PyObject* args);
+PyObject* restore_edit(PyObject* module, PyObject* args);
+PyObject* rule_table_function(PyObject* module, PyObject* unused);
 
 // The module-level parse_query function, bound to `module` (new reference).
 PyObject* new_parse_query_function(PyObject* module);

@@ -27,6 +27,12 @@ std::string debug_list(const Strings& items) {
   return out;
 }
 
+inline std::string debug_str(std::string_view text) {
+  std::string out;
+  append_debug_string(out, text);
+  return out;
+}
+
 inline const char* debug_bool(bool value) {
   return value ? "true" : "false";
 }

@@ -43,6 +43,9 @@ const ClassEntry kClasses[] = {
     {"ValidationResult", validation_result_type},
     {"CypherGenerator", generator_type},
     {"QueryInfo", query_info_type},
+    {"Diagnostic", diagnostic_type},
+    {"Edit", edit_type},
+    {"FixResult", fix_result_type},
 };
 
 std::atomic<int64_t> first_interpreter{-1};
@@ -56,13 +59,19 @@ PyMethodDef kRestoreDefs[] = {
      "_restore_validator(schema, language='subset')\n--\n\nRebuild a pickled CypherValidator."},
     {"_restore_validation_result", as_method(restore_validation_result),
      METH_FASTCALL | METH_KEYWORDS,
-     "_restore_validation_result(syntax_errors, semantic_errors, warnings=[])\n--\n\nRebuild a "
-     "pickled ValidationResult."},
+     "_restore_validation_result(syntax_errors, semantic_errors, warnings=[], diagnostics=[])"
+     "\n--\n\nRebuild a pickled ValidationResult."},
     {"_restore_generator", as_method(restore_generator), METH_FASTCALL | METH_KEYWORDS,
      "_restore_generator(schema, state)\n--\n\nRebuild a pickled CypherGenerator."},
     {"_restore_query_info", as_method(restore_query_info), METH_FASTCALL | METH_KEYWORDS,
      "_restore_query_info(is_valid, labels_used, rel_types_used, properties_used, errors)\n--\n\n"
      "Rebuild a pickled QueryInfo."},
+    {"_restore_diagnostic", as_method(restore_diagnostic), METH_VARARGS,
+     "Rebuild a pickled Diagnostic."},
+    {"_restore_edit", as_method(restore_edit), METH_VARARGS, "Rebuild a pickled Edit."},
+    {"_rule_table", as_method(rule_table_function), METH_NOARGS,
+     "_rule_table()\n--\n\nEvery diagnostic code as (code, severity, summary, example, "
+     "needs_schema)."},
 };
 
 constexpr size_t kRestoreCount = sizeof kRestoreDefs / sizeof kRestoreDefs[0];

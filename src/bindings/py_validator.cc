@@ -45,6 +45,32 @@ PyObject* result_warnings(PyObject* self, void*) {
   return guarded<PyObject*>(nullptr, [&] { return new_str_list(self_result(self).warnings); });
 }
 
+PyObject* result_diagnostics(PyObject* self, void*) {
+  return guarded<PyObject*>(nullptr,
+                            [&] { return new_diagnostic_list(self_result(self).diagnostics); });
+}
+
+PyObject* result_to_dict(PyObject* self, PyObject*) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    const ValidationResult& result = self_result(self);
+    PyObject* diagnostics = new_diagnostic_list(result.diagnostics);
+    if (diagnostics == nullptr) return nullptr;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(diagnostics); ++i) {
+      PyObject* as_dict = PyObject_CallMethod(PyList_GET_ITEM(diagnostics, i), "to_dict", nullptr);
+      if (as_dict == nullptr) {
+        Py_DECREF(diagnostics);
+        return nullptr;
+      }
+      PyList_SetItem(diagnostics, i, as_dict);
+    }
+    return Py_BuildValue("{sNsNsNsNsNsN}", "is_valid", PyBool_FromLong(result.is_valid), "errors",
+                         new_str_list(result.errors), "syntax_errors",
+                         new_str_list(result.syntax_errors), "semantic_errors",
+                         new_str_list(result.semantic_errors), "warnings",
+                         new_str_list(result.warnings), "diagnostics", diagnostics);
+  });
+}
+
 int result_bool(PyObject* self) {
   return guarded<int>(-1, [&] { return self_result(self).is_valid ? 1 : 0; });
 }
@@ -63,23 +89,27 @@ PyObject* result_repr(PyObject* self) {
 }
 
 // Pickled as _restore_validation_result(syntax_errors, semantic_errors,
-// warnings): errors and is_valid follow from the first two. A result without
-// warnings leaves the third out, as pickles made before warnings did.
+// warnings, diagnostics): errors and is_valid follow from the first two. A
+// result with no findings leaves the last two out, as pickles made before
+// them did.
 PyObject* result_reduce(PyObject* self, PyObject*) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
     const ValidationResult& result = self_result(self);
     PyObject* restore = module_function("_restore_validation_result");
     if (restore == nullptr) return nullptr;
-    if (result.warnings.empty()) {
+    if (result.warnings.empty() && result.diagnostics.empty()) {
       return Py_BuildValue("(N(NN))", restore, new_str_list(result.syntax_errors),
                            new_str_list(result.semantic_errors));
     }
-    return Py_BuildValue("(N(NNN))", restore, new_str_list(result.syntax_errors),
-                         new_str_list(result.semantic_errors), new_str_list(result.warnings));
+    return Py_BuildValue("(N(NNNN))", restore, new_str_list(result.syntax_errors),
+                         new_str_list(result.semantic_errors), new_str_list(result.warnings),
+                         new_diagnostic_list(result.diagnostics));
   });
 }
 
 PyMethodDef kResultMethods[] = {
+    {"to_dict", as_method(result_to_dict), METH_NOARGS,
+     "to_dict($self)\n--\n\nThe result as a dict of plain values, ready for JSON."},
     {"__reduce__", as_method(result_reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
@@ -91,6 +121,9 @@ PyGetSetDef kResultGetSet[] = {
     {"semantic_errors", result_semantic_errors, nullptr, "Schema-level semantic errors only.",
      nullptr},
     {"warnings", result_warnings, nullptr, "Warnings: findings that do not make the query invalid.",
+     nullptr},
+    {"diagnostics", result_diagnostics, nullptr,
+     "Every finding as a Diagnostic: the errors in the order of errors, then the warnings.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -144,6 +177,19 @@ PyObject* validator_validate(PyObject* self, PyObject* const* args, Py_ssize_t n
     PyTypeObject* result_class = validation_result_type();
     if (result_class == nullptr) return nullptr;
     return wrap(result_class, self_validator(self).validate(text));
+  });
+}
+
+PyObject* validator_fix(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                        PyObject* kwnames) {
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    static const char* const kNames[] = {"query"};
+    static const Signature kSig{"CypherValidator.fix()", kNames, 1, 1};
+    PyObject* query;
+    std::string_view text;
+    if (!bind_vector(kSig, args, nargsf, kwnames, &query)) return nullptr;
+    if (!to_text(query, "query", &text)) return nullptr;
+    return new_fix_result(self_validator(self).fix(text));
   });
 }
 
@@ -276,6 +322,9 @@ PyGetSetDef kValidatorGetSet[] = {
 PyMethodDef kValidatorMethods[] = {
     {"validate", as_method(validator_validate), METH_FASTCALL | METH_KEYWORDS,
      "validate($self, query)\n--\n\n"},
+    {"fix", as_method(validator_fix), METH_FASTCALL | METH_KEYWORDS,
+     "fix($self, query)\n--\n\nApply every safe fix (misspelt names, relationships drawn "
+     "backwards) and return a FixResult."},
     {"validate_batch", as_method(validator_validate_batch), METH_FASTCALL | METH_KEYWORDS,
      "validate_batch($self, queries)\n--\n\n"
      "Validate multiple queries at once and return one ``ValidationResult`` per query.\n\n"
@@ -344,14 +393,16 @@ PyObject* restore_validator(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
 PyObject* restore_validation_result(PyObject*, PyObject* const* args, Py_ssize_t nargsf,
                                     PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"syntax_errors", "semantic_errors", "warnings"};
-    static const Signature kSig{"_restore_validation_result()", kNames, 3, 2};
-    PyObject* bound[3];
+    static const char* const kNames[] = {"syntax_errors", "semantic_errors", "warnings",
+                                         "diagnostics"};
+    static const Signature kSig{"_restore_validation_result()", kNames, 4, 2};
+    PyObject* bound[4];
     if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
     ValidationResult result;
     if (!to_text_list(bound[0], "syntax_errors", &result.syntax_errors) ||
         !to_text_list(bound[1], "semantic_errors", &result.semantic_errors) ||
-        (bound[2] != nullptr && !to_text_list(bound[2], "warnings", &result.warnings))) {
+        (bound[2] != nullptr && !to_text_list(bound[2], "warnings", &result.warnings)) ||
+        (bound[3] != nullptr && !to_diagnostic_list(bound[3], &result.diagnostics))) {
       return nullptr;
     }
     if (result.syntax_errors.size() > 1 ||

@@ -6,6 +6,7 @@
 #ifndef QUORVANE_ERROR_CYPHER_ERROR_H_
 #define QUORVANE_ERROR_CYPHER_ERROR_H_
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -17,6 +18,10 @@ struct CypherError {
 
   Kind kind;
   std::string message;
+  // Syntax errors: the byte at which the text goes wrong and the one-line
+  // message that the rendered `message` points from.
+  std::optional<size_t> position = std::nullopt;
+  std::string summary = {};
 
   static CypherError parse(std::string message) { return {Kind::Parse, std::move(message)}; }
   static CypherError generator(std::string message) {

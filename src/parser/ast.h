@@ -65,6 +65,17 @@ class Box {
   T* ptr_;
 };
 
+// Where a node's text lies in the query: byte offsets, `end` exclusive,
+// without the whitespace and comments around it. A node built by code rather
+// than read from a text has the empty span at 0.
+struct Span {
+  uint32_t begin = 0;
+  uint32_t end = 0;
+
+  bool empty() const { return begin == end; }
+  bool operator==(const Span&) const = default;
+};
+
 struct MapEntry;
 struct ExistsSubquery;
 struct PatternPart;
@@ -101,6 +112,7 @@ struct Expr {
   struct Property {
     Box<Expr> target;
     std::string key;
+    Span key_span;  // the key as written, with its backticks
   };
   struct Index {
     Box<Expr> target;
@@ -206,8 +218,9 @@ struct Expr {
   struct MapProjectionItem {
     enum class Kind { Property, AllProperties, Entry, Variable };
     Kind kind;
-    std::string name;               // key (Property, Entry) or variable; empty for .*
+    std::string name;                // key (Property, Entry) or variable; empty for .*
     std::optional<Box<Expr>> value;  // Entry only
+    Span span;                       // the name as written (the key of an Entry)
   };
   // `n{.name, .*, total: expr, other}`.
   struct MapProjection {
@@ -239,21 +252,20 @@ struct Expr {
   struct Concatenate : Binary {};
 
   // The 56 variants, in their fixed order: the first 45 make up the subset.
-  using Variant = std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property,
-                               Index, Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual,
-                               LessThan, LessOrEqual, GreaterThan, GreaterOrEqual, RegexMatch,
-                               IsNull, IsNotNull, In, StartsWith, EndsWith, Contains, Add, Subtract,
-                               Multiply, Divide, Modulo, Power, Negate, FunctionCall, CountStar,
-                               Case, ListComprehension, All, Any, None, Single, Exists,
-                               CountSubquery, CollectSubquery, PatternPredicate,
-                               PatternComprehension, LabelCheck, MapProjection, Reduce,
-                               ShortestPath, TypePredicate, Concatenate>;
+  using Variant =
+      std::variant<Integer, Float, String, Boolean, Null, List, Map, Variable, Property, Index,
+                   Slice, Parameter, Or, Xor, And, Not, Equal, NotEqual, LessThan, LessOrEqual,
+                   GreaterThan, GreaterOrEqual, RegexMatch, IsNull, IsNotNull, In, StartsWith,
+                   EndsWith, Contains, Add, Subtract, Multiply, Divide, Modulo, Power, Negate,
+                   FunctionCall, CountStar, Case, ListComprehension, All, Any, None, Single, Exists,
+                   CountSubquery, CollectSubquery, PatternPredicate, PatternComprehension,
+                   LabelCheck, MapProjection, Reduce, ShortestPath, TypePredicate, Concatenate>;
 
   // Forwarding rather than by value, which would move each node twice; an
   // Expr itself is copied or moved by the implicit constructors.
   template <class T>
-  requires(!std::is_same_v<std::remove_cvref_t<T>, Expr>) Expr(T&& node)
-      : node(std::forward<T>(node)) {}
+    requires(!std::is_same_v<std::remove_cvref_t<T>, Expr>)
+  Expr(T&& node) : node(std::forward<T>(node)) {}
 
   template <class T>
   const T* as() const {
@@ -262,6 +274,7 @@ struct Expr {
   size_t kind() const { return node.index(); }
 
   Variant node;
+  Span span = {};
 };
 
 struct Expr::CaseAlternative {
@@ -272,6 +285,7 @@ struct Expr::CaseAlternative {
 struct MapEntry {
   std::string key;
   Expr value;
+  Span key_span = {};  // the key as written, with its backticks
 };
 
 // A label expression (extended language): `A`, `%`, `!e`, `e&e`, `e|e`; a
@@ -279,8 +293,9 @@ struct MapEntry {
 struct LabelExpr {
   enum class Kind { Name, Wildcard, Not, And, Or };
   Kind kind = Kind::Name;
-  std::string name;                // Name only
+  std::string name;                 // Name only
   std::vector<LabelExpr> operands;  // Not: one; And, Or: two or more
+  Span span = {};
 };
 
 // ---- Patterns ----
@@ -307,6 +322,9 @@ struct NodePattern {
   // Boxed: rare, and kept out of the way of the common node's size.
   std::optional<Box<LabelExpr>> label_expr;
   std::optional<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
+  Span span = {};                         // from '(' to ')'
+  Span variable_span = {};
+  std::vector<Span> label_spans = {};  // one per name of `labels` read from the text
 };
 
 enum class Direction { Outgoing, Incoming, Undirected };
@@ -327,6 +345,10 @@ struct RelationshipPattern {
   std::optional<RangeBounds> range;  // absent without '*' or a quantifier
   std::optional<Box<LabelExpr>> type_expr;
   std::optional<Box<Expr>> where_clause;
+  // From the first to the last character of the arrow: `<-[r:T]-`, `-->`.
+  Span span = {};
+  Span variable_span = {};
+  std::vector<Span> type_spans = {};  // one per name of `types` read from the text
 };
 
 struct QuantifiedPath;
@@ -341,8 +363,15 @@ struct PatternLink {
 };
 
 // How a pattern part selects paths (extended language).
-enum class PathSelector { All, ShortestPath, AllShortestPaths, AnyPaths, ShortestK, AllShortest,
-                          ShortestKGroups };
+enum class PathSelector {
+  All,
+  ShortestPath,
+  AllShortestPaths,
+  AnyPaths,
+  ShortestK,
+  AllShortest,
+  ShortestKGroups
+};
 
 // A path; it starts at an anonymous node when it starts with a group.
 struct PatternPart {
@@ -351,6 +380,7 @@ struct PatternPart {
   std::vector<PatternLink> chain;
   PathSelector selector = PathSelector::All;
   std::optional<int64_t> selector_count;  // the k of SHORTEST k, ANY k
+  Span span = {};
 };
 
 struct QuantifiedPath {
@@ -366,6 +396,7 @@ using Pattern = std::vector<PatternPart>;
 struct YieldItem {
   std::string variable;
   std::optional<std::string> field;
+  Span span = {};
 };
 
 struct CallClause {
@@ -395,7 +426,7 @@ struct ReadingClause {
   // `[OPTIONAL] CALL [(a, b) | (*)] { query } [IN TRANSACTIONS ...]`.
   struct Subquery {
     bool optional = false;
-    bool has_scope = false;  // a scope list was written
+    bool has_scope = false;   // a scope list was written
     bool import_all = false;  // `(*)`
     std::vector<std::string> scope;
     Box<RegularQuery> query;
@@ -410,11 +441,14 @@ struct ReadingClause {
     std::optional<std::string> field_terminator;
   };
   std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
+  Span span = {};  // from the clause's first keyword to its end
 };
 
 struct PropertyExpr {
   std::string variable;
   std::vector<std::string> keys;
+  Span variable_span = {};
+  std::vector<Span> key_spans = {};  // one per key
 };
 
 struct SetItem {
@@ -425,14 +459,18 @@ struct SetItem {
   struct Assign {
     std::string variable;
     Expr value;
+    Span variable_span;
   };
   struct AddAssign {
     std::string variable;
     Expr value;
+    Span variable_span;
   };
   struct Labels {
     std::string variable;
     std::vector<std::string> labels;
+    Span variable_span;
+    std::vector<Span> label_spans;  // one per label
   };
   std::variant<Property, Assign, AddAssign, Labels> item;
 };
@@ -441,6 +479,8 @@ struct RemoveItem {
   struct Labels {
     std::string variable;
     std::vector<std::string> labels;
+    Span variable_span;
+    std::vector<Span> label_spans;  // one per label
   };
   struct Property {
     PropertyExpr target;
@@ -474,11 +514,13 @@ struct UpdatingClause {
     std::vector<UpdatingClause> clauses;
   };
   std::variant<Create, Merge, Set, Remove, Delete, Foreach> clause;
+  Span span = {};  // from the clause's first keyword to its end
 };
 
 struct ReturnItem {
   Expr expr;
   std::optional<std::string> alias;
+  Span alias_span = {};
 };
 
 struct SortItem {
@@ -493,6 +535,7 @@ struct WithClause {
   std::optional<Expr> skip;
   std::optional<Expr> limit;
   std::optional<Expr> where_clause;
+  Span span = {};  // from WITH to the clause's end
 };
 
 // All is only the starting value of a return clause; every built clause holds
@@ -508,6 +551,7 @@ struct ReturnClause {
   std::optional<std::vector<SortItem>> order_by;
   std::optional<Expr> skip;
   std::optional<Expr> limit;
+  Span span = {};  // from RETURN to the clause's end
 };
 
 // ---- Queries ----

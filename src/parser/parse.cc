@@ -31,7 +31,10 @@ Result<CypherQuery> parse_with_matcher(std::string_view text, Language language)
         : language == Language::Extended
             ? describe_failure_readably(text, f.position, f.expected, f.unexpected)
             : describe_failure(f.expected, f.unexpected);
-    return CypherError::parse(render_syntax_error(text, f.position, message));
+    CypherError error = CypherError::parse(render_syntax_error(text, f.position, message));
+    error.position = f.position;
+    error.summary = message;
+    return error;
   }
   TreeBuilder builder(text);
   return builder.build_query(NodeRef(&match.nodes, text, 0));

@@ -1,11 +1,42 @@
 #include "validator/cypher_validator.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "parser/parse.h"
 #include "validator/semantic/semantic_validator.h"
 
 namespace quorvane {
+
+namespace {
+
+// The whole query without the whitespace around it: where a finding about
+// no particular part of it points.
+Span whole_text(std::string_view text) {
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && space(text[begin])) ++begin;
+  while (end > begin && space(text[end - 1])) --end;
+  return Span{static_cast<uint32_t>(begin), static_cast<uint32_t>(end)};
+}
+
+// Turning a relationship around: `-[r]->` becomes `<-[r]-` and back, the
+// text between the arrow's ends unchanged. Nothing when the span does not
+// hold a directed arrow.
+void add_reversing_edits(std::string_view text, Diagnostic& d) {
+  const Span s = d.span;
+  if (s.end <= s.begin + 1 || s.end > text.size()) return;
+  if (text[s.begin] == '-' && text[s.end - 1] == '>') {
+    d.edits.push_back(Edit{Span{s.begin, s.begin}, "<"});
+    d.edits.push_back(Edit{Span{s.end - 1, s.end}, ""});
+  } else if (text[s.begin] == '<' && text[s.end - 1] == '-') {
+    d.edits.push_back(Edit{Span{s.begin, s.begin + 1}, ""});
+    d.edits.push_back(Edit{Span{s.end, s.end}, ">"});
+  }
+}
+
+}  // namespace
 
 ValidationResult CypherValidator::validate(std::string_view query) const {
   ValidationResult result;
@@ -15,6 +46,10 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
     // "Parse error: " prefix belongs to exceptions, not to results.
     const CypherError& error = tree.error();
     std::string message = error.kind == CypherError::Kind::Parse ? error.message : error.display();
+    Diagnostic& d = result.diagnostics.emplace_back();
+    d.message = error.summary.empty() ? message : error.summary;
+    d.span = error.position ? token_span_at(query, *error.position) : whole_text(query);
+    locate(query, result.diagnostics);
     result.is_valid = false;
     result.errors.push_back(message);
     result.syntax_errors.push_back(std::move(message));
@@ -22,11 +57,92 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
   }
   SemanticValidator validator(schema_, language_);
   validator.validate_query(tree.value());
-  result.semantic_errors = validator.take_errors();
-  result.warnings = validator.take_warnings();
+  result.diagnostics = validator.take_findings();
+  for (Diagnostic& d : result.diagnostics) {
+    if (d.span.empty()) d.span = whole_text(query);
+    if (d.code == Code::WrongDirection) add_reversing_edits(query, d);
+  }
+  locate(query, result.diagnostics);
+  // Errors first, in the order they were found, then warnings.
+  std::stable_partition(result.diagnostics.begin(), result.diagnostics.end(),
+                        [](const Diagnostic& d) { return d.severity == Severity::Error; });
+  for (const Diagnostic& d : result.diagnostics) {
+    (d.severity == Severity::Error ? result.semantic_errors : result.warnings).push_back(d.message);
+  }
   result.errors = result.semantic_errors;
   result.is_valid = result.errors.empty();
   return result;
+}
+
+namespace {
+
+bool has_safe_fix(const Diagnostic& d) {
+  if (d.severity != Severity::Error || d.edits.empty()) return false;
+  switch (d.code) {
+    case Code::UnknownLabel:
+    case Code::UnknownRelationshipType:
+    case Code::UnknownProperty:
+    case Code::UnknownFunction:
+    case Code::WrongDirection:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The findings' edits applied to `text`, skipping any finding whose edits
+// overlap one already taken; records the findings applied.
+std::string apply_edits(std::string_view text, const std::vector<Diagnostic>& findings,
+                        std::vector<Diagnostic>& applied) {
+  std::vector<const Edit*> edits;
+  for (const Diagnostic& d : findings) {
+    if (!has_safe_fix(d)) continue;
+    const bool overlaps = std::any_of(d.edits.begin(), d.edits.end(), [&](const Edit& e) {
+      return std::any_of(edits.begin(), edits.end(), [&](const Edit* taken) {
+        return e.span.begin < taken->span.end && taken->span.begin < e.span.end;
+      }) || std::any_of(edits.begin(), edits.end(), [&](const Edit* taken) {
+        return e.span.begin == taken->span.begin;  // two insertions at one place
+      });
+    });
+    if (overlaps) continue;
+    for (const Edit& e : d.edits) edits.push_back(&e);
+    applied.push_back(d);
+  }
+  std::sort(edits.begin(), edits.end(),
+            [](const Edit* a, const Edit* b) { return a->span.begin < b->span.begin; });
+  std::string out;
+  out.reserve(text.size() + 16);
+  size_t at = 0;
+  for (const Edit* e : edits) {
+    out.append(text.substr(at, e->span.begin - at));
+    out += e->replacement;
+    at = e->span.end;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
+}  // namespace
+
+FixOutcome CypherValidator::fix(std::string_view query) const {
+  FixOutcome outcome;
+  ValidationResult before = validate(query);
+  std::string fixed = apply_edits(query, before.diagnostics, outcome.applied);
+  if (outcome.applied.empty()) {
+    outcome.query.assign(query);
+    outcome.result = std::move(before);
+    return outcome;
+  }
+  ValidationResult after = validate(fixed);
+  if (after.errors.size() >= before.errors.size()) {
+    outcome.applied.clear();
+    outcome.query.assign(query);
+    outcome.result = std::move(before);
+    return outcome;
+  }
+  outcome.query = std::move(fixed);
+  outcome.result = std::move(after);
+  return outcome;
 }
 
 }  // namespace quorvane

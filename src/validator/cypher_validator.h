@@ -6,13 +6,22 @@
 #ifndef QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 #define QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "parser/language.h"
 #include "schema/schema.h"
 #include "validator/validation_result.h"
 
 namespace quorvane {
+
+// What fix() made of a query.
+struct FixOutcome {
+  std::string query;                // the text with every safe fix applied
+  std::vector<Diagnostic> applied;  // the findings whose edits were applied
+  ValidationResult result;          // the validation of `query`
+};
 
 class CypherValidator {
  public:
@@ -22,6 +31,13 @@ class CypherValidator {
   // Parses the text and, when it parses, checks it against the schema.
   // Never fails: every problem becomes a message in the result.
   ValidationResult validate(std::string_view query) const;
+
+  // Applies the edits of the errors that have a safe fix: a misspelt label,
+  // type, property key or function replaced by the name proposed, a
+  // relationship drawn backwards turned around. A query without errors is
+  // returned unchanged, and so is any query the edits would leave with more
+  // errors than it had.
+  FixOutcome fix(std::string_view query) const;
 
   const Schema& schema() const { return schema_; }
   Language language() const { return language_; }

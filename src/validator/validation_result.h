@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "validator/diagnostic.h"
+
 namespace quorvane {
 
 struct ValidationResult {
@@ -20,6 +22,9 @@ struct ValidationResult {
   std::vector<std::string> syntax_errors;
   std::vector<std::string> semantic_errors;
   std::vector<std::string> warnings;
+  // One per finding: the errors in the order of `errors`, then the warnings.
+  // A syntax error's message is its one-line summary, without the pointer.
+  std::vector<Diagnostic> diagnostics;
 
   bool operator==(const ValidationResult&) const = default;
 };

@@ -25,13 +25,14 @@ class ModuleObjectTest(unittest.TestCase):
         names = [n for n in vars(_quorvane) if not n.startswith("__")]
         expected = [
             "Schema", "CypherValidator", "ValidationResult", "CypherGenerator", "QueryInfo",
-            "parse_query",
-            # The functions pickles name to rebuild objects.
+            "Diagnostic", "Edit", "FixResult", "parse_query",
+            # The functions pickles name to rebuild objects, and the code table.
             "_restore_schema", "_restore_validator", "_restore_validation_result",
-            "_restore_generator", "_restore_query_info",
+            "_restore_generator", "_restore_query_info", "_restore_diagnostic", "_restore_edit",
+            "_rule_table",
         ]
         self.assertEqual(names, expected)
-        for name in expected[6:]:
+        for name in expected[9:]:
             self.assertEqual(getattr(_quorvane, name).__module__, "_quorvane")
 
     def test_module_doc_is_empty(self):

@@ -13,7 +13,8 @@ import unittest
 import package_support as ps
 from package_support import _quorvane, quorvane
 
-MODULE_NAMES = ["Schema", "CypherValidator", "ValidationResult", "CypherGenerator", "QueryInfo", "parse_query"]
+MODULE_NAMES = ["Schema", "CypherValidator", "ValidationResult", "CypherGenerator", "QueryInfo",
+                "Diagnostic", "Edit", "FixResult", "parse_query"]
 PACKAGE_DIR = os.path.dirname(os.path.abspath(quorvane.__file__))
 STUB = os.path.join(os.path.dirname(PACKAGE_DIR), "_quorvane.pyi")
 

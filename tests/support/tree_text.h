@@ -12,8 +12,12 @@
 
 namespace quorvane::testing {
 
+// With `spans`, the text also holds where each node lies in the query, so
+// that two trees with the same shape but different positions differ.
 class TreeText {
  public:
+  explicit TreeText(bool spans = false) : spans_(spans) {}
+
   std::string query(const CypherQuery& q) {
     if (const auto* regular = std::get_if<RegularQuery>(&q)) {
       regular_query(*regular);
@@ -42,6 +46,16 @@ class TreeText {
     }
   }
   void flag(bool b) { out_ += b ? " T" : " F"; }
+  void at(Span s) {
+    if (!spans_) return;
+    out_ += " @";
+    out_ += std::to_string(s.begin);
+    out_ += '-';
+    out_ += std::to_string(s.end);
+  }
+  void at(const std::vector<Span>& list) {
+    for (Span s : list) at(s);
+  }
   void number(int64_t v) {
     out_ += ' ';
     out_ += std::to_string(v);
@@ -94,8 +108,14 @@ class TreeText {
 
   void clauses(const std::vector<ReadingClause>& reading,
                const std::vector<UpdatingClause>& updating) {
-    for (const ReadingClause& c : reading) reading_clause(c);
-    for (const UpdatingClause& c : updating) updating_clause(c);
+    for (const ReadingClause& c : reading) {
+      at(c.span);
+      reading_clause(c);
+    }
+    for (const UpdatingClause& c : updating) {
+      at(c.span);
+      updating_clause(c);
+    }
   }
 
   void call(const CallClause& c) {
@@ -104,6 +124,7 @@ class TreeText {
     for (const Expr& a : c.args) expr(a);
     for (const YieldItem& y : c.yield_items) {
       open("yield");
+      at(y.span);
       name(y.variable);
       opt_name(y.field);
       close();
@@ -158,14 +179,19 @@ class TreeText {
               open("set-property");
               name(i.target.variable);
               names(i.target.keys);
+              at(i.target.variable_span);
+              at(i.target.key_spans);
               expr(i.value);
             } else if constexpr (std::is_same_v<T, SetItem::Labels>) {
               open("set-labels");
               name(i.variable);
               names(i.labels);
+              at(i.variable_span);
+              at(i.label_spans);
             } else {
               open(std::is_same_v<T, SetItem::Assign> ? "set-assign" : "set-add");
               name(i.variable);
+              at(i.variable_span);
               expr(i.value);
             }
             close();
@@ -243,12 +269,14 @@ class TreeText {
       open("item");
       expr(item.expr);
       opt_name(item.alias);
+      at(item.alias_span);
       close();
     }
   }
 
   void with_clause(const WithClause& w) {
     open("with");
+    at(w.span);
     flag(w.distinct);
     items(w.items);
     projection_tail(w.order_by, w.skip, w.limit);
@@ -258,6 +286,7 @@ class TreeText {
 
   void return_clause(const ReturnClause& r) {
     open("return");
+    at(r.span);
     flag(r.distinct);
     flag(r.items.all);
     items(r.items.items);
@@ -271,6 +300,7 @@ class TreeText {
 
   void pattern_part(const PatternPart& p) {
     open("path");
+    at(p.span);
     opt_name(p.variable);
     number(static_cast<int64_t>(p.selector));
     opt_number(p.selector_count);
@@ -309,6 +339,7 @@ class TreeText {
     open("map");
     for (const MapEntry& e : entries) {
       name(e.key);
+      at(e.key_span);
       expr(e.value);
     }
     close();
@@ -323,6 +354,7 @@ class TreeText {
   }
   void label_expr(const LabelExpr& e) {
     open("labels");
+    at(e.span);
     number(static_cast<int64_t>(e.kind));
     name(e.name);
     for (const LabelExpr& o : e.operands) label_expr(o);
@@ -331,8 +363,11 @@ class TreeText {
 
   void node(const NodePattern& n) {
     open("node");
+    at(n.span);
     opt_name(n.variable);
+    at(n.variable_span);
     names(n.labels);
+    at(n.label_spans);
     properties(n.properties);
     label_expr(n.label_expr);
     opt_expr(n.where_clause);
@@ -341,8 +376,11 @@ class TreeText {
 
   void relationship(const RelationshipPattern& r) {
     open("rel");
+    at(r.span);
     opt_name(r.variable);
+    at(r.variable_span);
     names(r.types);
+    at(r.type_spans);
     properties(r.properties);
     number(static_cast<int64_t>(r.direction));
     if (r.range) {
@@ -384,6 +422,7 @@ class TreeText {
   void expr(const Expr& e) {
     out_ += " (e";
     out_ += std::to_string(e.kind());
+    at(e.span);
     std::visit(
         [&](const auto& n) {
           using T = std::decay_t<decltype(n)>;
@@ -402,7 +441,8 @@ class TreeText {
             char buffer[40];
             std::snprintf(buffer, sizeof buffer, " %.17g", n.value);
             out_ += buffer;
-          } else if constexpr (std::is_same_v<T, Expr::String> || std::is_same_v<T, Expr::Variable> ||
+          } else if constexpr (std::is_same_v<T, Expr::String> ||
+                               std::is_same_v<T, Expr::Variable> ||
                                std::is_same_v<T, Expr::Parameter>) {
             if constexpr (std::is_same_v<T, Expr::String>) {
               name(n.value);
@@ -418,6 +458,7 @@ class TreeText {
           } else if constexpr (std::is_same_v<T, Expr::Property>) {
             expr(*n.target);
             name(n.key);
+            at(n.key_span);
           } else if constexpr (std::is_same_v<T, Expr::Index>) {
             expr(*n.target);
             expr(*n.index);
@@ -459,6 +500,7 @@ class TreeText {
             for (const auto& item : n.items) {
               number(static_cast<int64_t>(item.kind));
               name(item.name);
+              at(item.span);
               opt_expr(item.value);
             }
           } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
@@ -482,11 +524,12 @@ class TreeText {
     close();
   }
 
+  const bool spans_;
   std::string out_;
 };
 
-inline std::string tree_text(const CypherQuery& query) {
-  return TreeText().query(query);
+inline std::string tree_text(const CypherQuery& query, bool spans = false) {
+  return TreeText(spans).query(query);
 }
 
 // Whether a tree text holds a pattern predicate. The one place where the

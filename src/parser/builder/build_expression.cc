@@ -197,6 +197,12 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
   // Where the node now being built goes: operators with a single operand
   // are placed first and the loop goes on inside them.
   Expr* dest = &out;
+  // An expression in parentheses spans them (the outermost pair).
+  std::optional<Span> parenthesized;
+  const auto done = [&](bool ok, NodeRef built) {
+    if (ok) dest->span = parenthesized.value_or(span_of(built));
+    return ok;
+  };
   for (;;) {
     if (depth > kMaxTreeDepth) return failed(too_deep(node));
     switch (node.rule()) {
@@ -220,8 +226,9 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
           node = only;
           continue;
         }
-        return fold_chain(node, depth, chain_operator_rule(node.rule()),
-                          chain_empty_message(node.rule()), *dest);
+        return done(fold_chain(node, depth, chain_operator_rule(node.rule()),
+                               chain_empty_message(node.rule()), *dest),
+                    node);
       }
       case Rule::not_expr: {
         // NOT keywords, then the operand (of any lower level).
@@ -235,10 +242,14 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
           }
         }
         if (!operand.valid()) return failed(fail("NOT missing comparison_expr"));
+        const NodeRef negation = node;
         node = operand;
         if (nots == 0) continue;
         if (depth + nots > kMaxTreeDepth) return failed(too_deep(operand));
-        for (int i = 0; i < nots; ++i) {
+        for (NodeRef c : children(negation)) {
+          if (c.rule() != Rule::not_kw) continue;
+          dest->span = parenthesized.value_or(Span{c.start(), end_of_text(negation)});
+          parenthesized.reset();
           dest = &*dest->node.emplace<Expr::Not>(Expr::Not{{empty_box()}}).operand;
         }
         depth += nots;
@@ -250,14 +261,19 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
           node = only;
           continue;
         }
-        return build_comparison_expr(node, depth, *dest);
+        return done(build_comparison_expr(node, depth, *dest), node);
       }
       case Rule::unary_expr: {
         NodeRef postfix = node.first_child();
         if (!postfix.valid()) return failed(fail("Unary missing postfix"));
         const bool negated = !node.text().empty() && node.text().front() == '-';
+        if (!negated) {
+          node = postfix;
+          continue;
+        }
+        dest->span = parenthesized.value_or(span_of(node));
+        parenthesized.reset();
         node = postfix;
-        if (!negated) continue;
         dest = &*dest->node.emplace<Expr::Negate>(Expr::Negate{{empty_box()}}).operand;
         ++depth;
         continue;
@@ -268,7 +284,7 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
           node = only;
           continue;
         }
-        return build_postfix_expr(node, depth, *dest);
+        return done(build_postfix_expr(node, depth, *dest), node);
       }
       case Rule::atom: {
         // Parentheses leave no node of their own: continue with the inside.
@@ -276,10 +292,11 @@ bool TreeBuilder::build_expression(NodeRef node, int depth, Expr& out) {
         if (inner.valid() && inner.rule() == Rule::parenthesized_expr) {
           NodeRef e = inner.first_child();
           if (!e.valid()) return failed(fail("Empty paren expr"));
+          if (!parenthesized) parenthesized = span_of(node);
           node = e;
           continue;
         }
-        return build_atom(node, depth, *dest);
+        return done(build_atom(node, depth, *dest), node);
       }
       default:
         return failed(
@@ -318,6 +335,7 @@ bool TreeBuilder::fold_chain(NodeRef node, int depth, Rule skipped, const char* 
     with_chain_operator(node.rule(), op, [&]<class Op>() {
       right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
     });
+    chain.span_last(span_between(first, c));
     if (!build_expression(c, operand_depth, *right)) return false;
     previous = c;
   }
@@ -346,10 +364,12 @@ bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
     c = c.next_sibling(node);
     if (op.rule() == Rule::type_predicate) {
       if (!build_type_predicate(op, chain)) return false;
+      chain.span_last(span_between(first, op));
       continue;
     }
     if (op.rule() == Rule::label_check) {
       if (!build_label_check(op, chain)) return false;
+      chain.span_last(span_between(first, op));
       continue;
     }
     const std::string_view text = op.text();
@@ -360,6 +380,7 @@ bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
       } else {
         chain.place<Expr::IsNull>(Expr::IsNull{{chain.take()}});
       }
+      chain.span_last(span_between(first, op));
       continue;
     }
     if (!c.valid()) break;
@@ -374,6 +395,7 @@ bool TreeBuilder::build_comparison_expr(NodeRef node, int depth, Expr& out) {
     with_comparison(kind, [&]<class Op>() {
       right = chain.place<Op>(Op{{chain.take(), empty_box()}}).right.get();
     });
+    chain.span_last(span_between(first, c));
     if (!build_expression(c, operand_depth, *right)) return false;
     c = c.next_sibling(node);
   }
@@ -398,6 +420,7 @@ bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
   for (NodeRef c = atom.next_sibling(node); c.valid(); c = c.next_sibling(node)) {
     if (c.rule() == Rule::label_check) {
       if (!build_label_check(c, chain)) return false;
+      chain.span_last(span_between(atom, c));
       continue;
     }
     if (c.rule() != Rule::postfix_op) continue;
@@ -406,11 +429,13 @@ bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
     if (op.rule() == Rule::property_lookup) {
       NodeRef key = op.first_child();
       if (!key.valid()) return failed(fail("Property lookup missing key"));
-      chain.place<Expr::Property>(chain.take(), TextCopy{name_text(key)});
+      chain.place<Expr::Property>(chain.take(), TextCopy{name_text(key)}, span_of(key));
+      chain.span_last(span_between(atom, c));
     } else if (op.rule() == Rule::subscript_op) {
       NodeRef index_node = op.first_child();
       if (!index_node.valid()) return failed(fail("Subscript missing index"));
       Expr& index = *chain.place<Expr::Index>(chain.take(), empty_box()).index;
+      chain.span_last(span_between(atom, c));
       if (!build_expression(index_node, inner_depth, index)) return false;
     } else if (op.rule() == Rule::list_slice_op) {
       // A bound written right after "[" is `from`; one after ".." is `to`.
@@ -419,6 +444,7 @@ bool TreeBuilder::build_postfix_expr(NodeRef node, int depth, Expr& out) {
       const bool starts_with_dots =
           text_.compare(skip_ignorable(text_, op.start() + 1), 2, "..") == 0;
       Expr::Slice& slice = chain.place<Expr::Slice>(chain.take(), std::nullopt, std::nullopt);
+      chain.span_last(span_between(atom, c));
       if (first.valid()) {
         Box<Expr>& bound = (starts_with_dots ? slice.to : slice.from).emplace(empty_box());
         if (!build_expression(first, inner_depth, *bound)) return false;
@@ -632,10 +658,12 @@ bool TreeBuilder::build_property_expression(NodeRef node, PropertyExpr& target) 
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
       target.variable.assign(name_text(c));
+      target.variable_span = span_of(c);
     } else if (c.rule() == Rule::property_lookup) {
       NodeRef key = c.first_child();
       if (!key.valid()) return failed(fail("Property lookup missing key"));
       target.keys.emplace_back(name_text(key));
+      target.key_spans.push_back(span_of(key));
     }
   }
   return true;

@@ -83,15 +83,15 @@ bool TreeBuilder::build_map_projection(NodeRef node, int depth, Expr& out) {
     using Kind = Expr::MapProjectionItem::Kind;
     NodeRef first = c.first_child();
     if (!first.valid()) {  // `.*`
-      projection.items.push_back({Kind::AllProperties, {}, std::nullopt});
+      projection.items.push_back({Kind::AllProperties, {}, std::nullopt, {}});
     } else if (first.rule() == Rule::variable) {
-      projection.items.push_back({Kind::Variable, name_of(first), std::nullopt});
+      projection.items.push_back({Kind::Variable, name_of(first), std::nullopt, span_of(first)});
     } else if (NodeRef value = first.next_sibling(c); value.valid()) {
       Expr::MapProjectionItem& item = projection.items.emplace_back(
-          Expr::MapProjectionItem{Kind::Entry, name_of(first), empty_box()});
+          Expr::MapProjectionItem{Kind::Entry, name_of(first), empty_box(), span_of(first)});
       if (!build_expression(value, depth + 1, **item.value)) return false;
     } else {
-      projection.items.push_back({Kind::Property, name_of(first), std::nullopt});
+      projection.items.push_back({Kind::Property, name_of(first), std::nullopt, span_of(first)});
     }
   }
   return true;
@@ -148,8 +148,10 @@ bool TreeBuilder::build_label_check(NodeRef check, OperatorChain& chain) {
     if (c.rule() == Rule::label_expression) parts.push_back(build_label_expr(c));
   }
   if (parts.empty()) return failed(fail("Label check missing labels"));
-  LabelExpr labels = parts.size() == 1 ? std::move(parts.front())
-                                       : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
+  const Span span{parts.front().span.begin, parts.back().span.end};
+  LabelExpr labels = parts.size() == 1
+                         ? std::move(parts.front())
+                         : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts), span};
   chain.place<Expr::LabelCheck>(chain.take(), Box<LabelExpr>(std::move(labels)));
   return true;
 }

@@ -9,20 +9,22 @@ namespace quorvane {
 namespace {
 
 // Merges a single operand into its parent: (A) stays A.
-LabelExpr combine(LabelExpr::Kind kind, std::vector<LabelExpr> operands) {
+LabelExpr combine(LabelExpr::Kind kind, std::vector<LabelExpr> operands, Span span) {
   if (operands.size() == 1) return std::move(operands.front());
   LabelExpr e;
   e.kind = kind;
   e.operands = std::move(operands);
+  e.span = span;
   return e;
 }
 
-void collect_names(NodeRef node, std::vector<std::string>& out) {
+void collect_names(NodeRef node, std::vector<std::string>& out, std::vector<Span>& spans) {
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::label_name || c.rule() == Rule::rel_type_name) {
       out.push_back(TreeBuilder::name_of(c));
+      spans.push_back(span_of(c));
     } else {
-      collect_names(c, out);
+      collect_names(c, out, spans);
     }
   }
 }
@@ -37,7 +39,7 @@ LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
       for (NodeRef c : children(node)) operands.push_back(build_label_expr(c));
       return combine(
           node.rule() == Rule::label_expression ? LabelExpr::Kind::Or : LabelExpr::Kind::And,
-          std::move(operands));
+          std::move(operands), span_of(node));
     }
     case Rule::label_negation: {
       NodeRef atom = node.child(Rule::label_atom);
@@ -50,6 +52,7 @@ LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
            pos = skip_ignorable(text, pos + 1)) {
         LabelExpr negated;
         negated.kind = LabelExpr::Kind::Not;
+        negated.span = Span{static_cast<uint32_t>(pos), node.end()};
         negated.operands.push_back(std::move(result));
         result = std::move(negated);
       }
@@ -57,17 +60,17 @@ LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
     }
     case Rule::label_atom: {
       NodeRef inner = node.first_child();
-      if (!inner.valid()) return LabelExpr{LabelExpr::Kind::Wildcard, {}, {}};
+      if (!inner.valid()) return LabelExpr{LabelExpr::Kind::Wildcard, {}, {}, span_of(node)};
       return build_label_expr(inner);
     }
     default:  // label_name or rel_type_name
-      return LabelExpr{LabelExpr::Kind::Name, name_of(node), {}};
+      return LabelExpr{LabelExpr::Kind::Name, name_of(node), {}, span_of(node)};
   }
 }
 
-std::vector<std::string> TreeBuilder::label_names(NodeRef node_labels) {
+std::vector<std::string> TreeBuilder::label_names(NodeRef node_labels, std::vector<Span>& spans) {
   std::vector<std::string> names;
-  collect_names(node_labels, names);
+  collect_names(node_labels, names, spans);
   return names;
 }
 

@@ -104,9 +104,12 @@ bool names_only(const LabelExpr& e) {
   return true;
 }
 
-void append_names(const LabelExpr& e, std::vector<std::string>& out) {
-  if (e.kind == LabelExpr::Kind::Name) out.push_back(e.name);
-  for (const LabelExpr& operand : e.operands) append_names(operand, out);
+void append_names(const LabelExpr& e, std::vector<std::string>& out, std::vector<Span>& spans) {
+  if (e.kind == LabelExpr::Kind::Name) {
+    out.push_back(e.name);
+    spans.push_back(e.span);
+  }
+  for (const LabelExpr& operand : e.operands) append_names(operand, out, spans);
 }
 
 PathSelector read_selector(std::string_view text, std::optional<int64_t>& count) {
@@ -145,6 +148,7 @@ bool TreeBuilder::build_pattern(NodeRef node, int depth, Pattern& pattern) {
 }
 
 bool TreeBuilder::build_pattern_part(NodeRef node, int depth, PatternPart& part) {
+  part.span = span_of(node);
   bool has_element = false;
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
@@ -256,38 +260,52 @@ bool TreeBuilder::build_where(NodeRef where_clause, int depth, Expr& out) {
 }
 
 bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& pattern) {
+  pattern.span = span_of(node);
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::variable) {
       pattern.variable.emplace(name_text(c));
+      pattern.variable_span = span_of(c);
     } else if (c.rule() == Rule::node_labels) {
       pattern.labels.clear();
+      pattern.label_spans.clear();
       std::vector<LabelExpr> parts;
       for (NodeRef l : children(c)) {
-        if (l.rule() == Rule::label_name) pattern.labels.emplace_back(name_text(l));
+        if (l.rule() == Rule::label_name) {
+          pattern.labels.emplace_back(name_text(l));
+          pattern.label_spans.push_back(span_of(l));
+        }
         if (l.rule() != Rule::label_expression) continue;
         // A lone name needs no expression.
         NodeRef only = l.only_child();
         if (parts.empty() && only.valid() && only.rule() == Rule::label_name) {
           pattern.labels.emplace_back(name_text(only));
+          pattern.label_spans.push_back(span_of(only));
           continue;
         }
         if (parts.empty()) {
-          for (std::string& name : pattern.labels) {
-            parts.push_back(LabelExpr{LabelExpr::Kind::Name, std::move(name), {}});
+          for (size_t i = 0; i < pattern.labels.size(); ++i) {
+            parts.push_back(LabelExpr{
+                LabelExpr::Kind::Name, std::move(pattern.labels[i]), {}, pattern.label_spans[i]});
           }
           pattern.labels.clear();
+          pattern.label_spans.clear();
         }
         parts.push_back(build_label_expr(l));
       }
       if (parts.empty()) continue;
       // A colon list of plain names reads exactly as in the subset.
       if (std::all_of(parts.begin(), parts.end(), is_plain_name)) {
-        for (LabelExpr& part : parts) pattern.labels.push_back(std::move(part.name));
+        for (LabelExpr& part : parts) {
+          pattern.labels.push_back(std::move(part.name));
+          pattern.label_spans.push_back(part.span);
+        }
         continue;
       }
-      LabelExpr whole = parts.size() == 1 ? std::move(parts.front())
-                                          : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts)};
-      if (names_only(whole)) append_names(whole, pattern.labels);
+      const Span span{parts.front().span.begin, parts.back().span.end};
+      LabelExpr whole = parts.size() == 1
+                            ? std::move(parts.front())
+                            : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts), span};
+      if (names_only(whole)) append_names(whole, pattern.labels, pattern.label_spans);
       pattern.label_expr = Box<LabelExpr>(std::move(whole));
     } else if (c.rule() == Rule::properties) {
       if (!build_properties(c, depth, pattern.properties.emplace())) return false;
@@ -303,6 +321,7 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
   // comments with arrow characters in them.
   bool left = false;
   bool right = false;
+  rel.span = span_of(node);
   for (NodeRef c : children(node)) {
     switch (c.rule()) {
       case Rule::left_arrow:
@@ -313,14 +332,20 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
         break;
       case Rule::variable:
         rel.variable.emplace(name_text(c));
+        rel.variable_span = span_of(c);
         break;
       case Rule::rel_types:
         rel.types.clear();
+        rel.type_spans.clear();
         for (NodeRef t : children(c)) {
-          if (t.rule() == Rule::rel_type_name) rel.types.emplace_back(name_text(t));
+          if (t.rule() == Rule::rel_type_name) {
+            rel.types.emplace_back(name_text(t));
+            rel.type_spans.push_back(span_of(t));
+          }
           if (t.rule() != Rule::label_expression) continue;
           if (NodeRef only = t.only_child(); only.valid() && only.rule() == Rule::rel_type_name) {
             rel.types.emplace_back(name_text(only));
+            rel.type_spans.push_back(span_of(only));
             continue;
           }
           LabelExpr e = build_label_expr(t);
@@ -329,7 +354,7 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
               e.kind == LabelExpr::Kind::Name ||
               (e.kind == LabelExpr::Kind::Or &&
                std::all_of(e.operands.begin(), e.operands.end(), is_plain_name));
-          if (names_only(e)) append_names(e, rel.types);
+          if (names_only(e)) append_names(e, rel.types, rel.type_spans);
           if (!plain_alternatives) rel.type_expr = Box<LabelExpr>(std::move(e));
         }
         break;
@@ -394,7 +419,7 @@ bool TreeBuilder::build_map_literal(NodeRef node, int depth, PropertyMap& map) {
       continue;
     }
     if (!index.empty()) index.emplace(name, map.size());
-    MapEntry& entry = map.emplace_back(MapEntry{TextCopy{name}, Expr::Null{}});
+    MapEntry& entry = map.emplace_back(MapEntry{TextCopy{name}, Expr::Null{}, span_of(key)});
     if (!build_expression(value_node, depth + 1, entry.value)) return false;
     if (map.size() == 16) {
       for (size_t i = 0; i < map.size(); ++i) index.emplace(map[i].key, i);

@@ -26,13 +26,17 @@ bool TreeBuilder::keyword_follows(size_t pos, std::string_view upper) const {
 
 bool TreeBuilder::keyword_before(size_t pos, std::string_view upper, NodeRef next) const {
   const size_t at = skip_ignorable(text_, pos);
-  return starts_with_keyword(text_, at, upper) && (!next.valid() || at + upper.size() <= next.start());
+  return starts_with_keyword(text_, at, upper) &&
+         (!next.valid() || at + upper.size() <= next.start());
 }
 
 CypherError TreeBuilder::too_deep(NodeRef at) const {
-  return fail(render_syntax_error(
-      text_, at.start(),
-      "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")"));
+  std::string summary =
+      "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")";
+  CypherError error = fail(render_syntax_error(text_, at.start(), summary));
+  error.position = at.start();
+  error.summary = std::move(summary);
+  return error;
 }
 
 Result<CypherQuery> TreeBuilder::build_query(NodeRef cypher) {
@@ -136,6 +140,7 @@ bool TreeBuilder::build_single_query(NodeRef node, int depth, SingleQuery& out) 
 }
 
 bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
+  with.span = span_of(node);
   with.distinct = keyword_before(node.start() + 4, "DISTINCT", node.first_child());
   for (NodeRef c : children(node)) {
     if (c.rule() == Rule::return_body) {
@@ -152,6 +157,7 @@ bool TreeBuilder::build_with_clause(NodeRef node, int depth, WithClause& with) {
 }
 
 bool TreeBuilder::build_return_clause(NodeRef node, int depth, ReturnClause& ret) {
+  ret.span = span_of(node);
   ret.distinct = keyword_before(node.start() + 6, "DISTINCT", node.first_child());
   for (NodeRef c : children(node)) {
     if (c.rule() != Rule::return_body) continue;
@@ -185,6 +191,7 @@ bool TreeBuilder::build_return_body(NodeRef node, int depth, const ReturnBody& b
           for (NodeRef a = e.next_sibling(item); a.valid(); a = a.next_sibling(item)) {
             if (a.rule() == Rule::variable) {
               ri.alias.emplace(name_text(a));
+              ri.alias_span = span_of(a);
               break;
             }
           }
@@ -229,6 +236,7 @@ bool TreeBuilder::build_sort_item(NodeRef node, int depth, SortItem& out) {
 }
 
 bool TreeBuilder::build_reading_clause(NodeRef node, int depth, ReadingClause& out) {
+  out.span = span_of(node);
   NodeRef clause = node.first_child();
   if (!clause.valid()) return failed(fail("Empty reading_clause"));
   switch (clause.rule()) {
@@ -300,6 +308,7 @@ bool TreeBuilder::build_call_clause(NodeRef node, int depth, CallClause& call) {
       for (NodeRef item : children(c)) {
         if (item.rule() != Rule::yield_item) continue;
         YieldItem& yield = call.yield_items.emplace_back();
+        yield.span = span_of(item);
         for (NodeRef part : children(item)) {
           if (part.rule() == Rule::procedure_result_field) yield.field.emplace(name_text(part));
           if (part.rule() == Rule::variable) yield.variable.assign(name_text(part));
@@ -311,6 +320,7 @@ bool TreeBuilder::build_call_clause(NodeRef node, int depth, CallClause& call) {
 }
 
 bool TreeBuilder::build_updating_clause(NodeRef node, int depth, UpdatingClause& out) {
+  out.span = span_of(node);
   NodeRef clause = node.first_child();
   if (!clause.valid()) return failed(fail("Empty updating_clause"));
   switch (clause.rule()) {
@@ -376,7 +386,8 @@ bool TreeBuilder::build_set_clause(NodeRef node, int depth, std::vector<SetItem>
     if (first.valid() && second.valid() && first.rule() == Rule::variable &&
         second.rule() != Rule::node_labels &&
         text_.substr(skip_ignorable(text_, first.end()), 2) == "+=") {
-      SetItem& set = items.emplace_back(SetItem{SetItem::AddAssign{name_of(first), Expr::Null{}}});
+      SetItem& set = items.emplace_back(
+          SetItem{SetItem::AddAssign{name_of(first), Expr::Null{}, span_of(first)}});
       Expr& value = std::get<SetItem::AddAssign>(set.item).value;
       if (!build_expression(second, depth, value)) return false;
       continue;
@@ -389,9 +400,12 @@ bool TreeBuilder::build_set_clause(NodeRef node, int depth, std::vector<SetItem>
       if (!build_expression(second, depth, property.value)) return false;
     } else if (first.rule() == Rule::variable) {
       if (second.rule() == Rule::node_labels) {
-        items.emplace_back(SetItem{SetItem::Labels{name_of(first), label_names(second)}});
+        SetItem::Labels labels{name_of(first), {}, span_of(first), {}};
+        labels.labels = label_names(second, labels.label_spans);
+        items.emplace_back(SetItem{std::move(labels)});
       } else {
-        SetItem& set = items.emplace_back(SetItem{SetItem::Assign{name_of(first), Expr::Null{}}});
+        SetItem& set = items.emplace_back(
+            SetItem{SetItem::Assign{name_of(first), Expr::Null{}, span_of(first)}});
         Expr& value = std::get<SetItem::Assign>(set.item).value;
         if (!build_expression(second, depth, value)) return false;
       }
@@ -411,8 +425,11 @@ bool TreeBuilder::build_remove_item(NodeRef node, RemoveItem& out) {
   if (first.rule() == Rule::variable) {
     RemoveItem::Labels& labels = out.item.emplace<RemoveItem::Labels>();
     labels.variable.assign(name_text(first));
+    labels.variable_span = span_of(first);
     NodeRef second = first.next_sibling(node);
-    if (second.valid() && second.rule() == Rule::node_labels) labels.labels = label_names(second);
+    if (second.valid() && second.rule() == Rule::node_labels) {
+      labels.labels = label_names(second, labels.label_spans);
+    }
     return true;
   }
   return failed(fail("Unknown REMOVE item"));

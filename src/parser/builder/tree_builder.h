@@ -47,9 +47,12 @@ class OperatorChain {
   template <class Op, class... Args>
   Op& place(Args&&... args) {
     Expr& dest = --remaining_ == 0 ? out_ : *(value_ = empty_box());
+    last_ = &dest;
     // Operators are aggregates, built with braces (see Box) and moved in.
     return dest.node.emplace<Op>(Op{std::forward<Args>(args)...});
   }
+  // Gives the operator placed last its span, once its text is known.
+  void span_last(Span span) { last_->span = span; }
   // Moves the value to the destination when fewer operators were placed
   // than announced.
   void finish() {
@@ -60,7 +63,19 @@ class OperatorChain {
   Expr& out_;
   int remaining_;
   Box<Expr> value_;
+  Expr* last_ = nullptr;
 };
+
+// Where a rule node's text lies, without the whitespace and comments after
+// it: a rule whose last element matched nothing ends after the skip before
+// that element (node_span.cc).
+uint32_t end_of_text(NodeRef node);
+inline Span span_of(NodeRef node) {
+  return Span{node.start(), end_of_text(node)};
+}
+inline Span span_between(NodeRef first, NodeRef last) {
+  return Span{first.start(), end_of_text(last)};
+}
 
 // The parts of a WITH or RETURN clause that a return_body fills.
 struct ReturnBody {
@@ -140,7 +155,7 @@ class TreeBuilder {
   // A label (or type) expression, from a label_expression node.
   static LabelExpr build_label_expr(NodeRef node);
   // The names of a node_labels node, in either language's shape.
-  static std::vector<std::string> label_names(NodeRef node_labels);
+  static std::vector<std::string> label_names(NodeRef node_labels, std::vector<Span>& spans);
 
  private:
   bool build_literal(NodeRef node, int depth, Expr& out);

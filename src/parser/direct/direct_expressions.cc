@@ -62,40 +62,49 @@ bool DirectReader::read_expression(Expr& out) {
   return ok;
 }
 
+// Each operator level below spans its nodes from where the level began:
+// operators fold to the left, so every node a level builds starts with its
+// first operand.
 bool DirectReader::read_or(Expr& out) {
+  const size_t start = pos_;
   if (!read_xor(out)) return false;
   while (whole_word("OR")) {
     if (!count_node() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
+    out.span = span_from(start);
   }
   return true;
 }
 
 bool DirectReader::read_xor(Expr& out) {
+  const size_t start = pos_;
   if (!read_and(out)) return false;
   while (whole_word("XOR")) {
     if (!count_node() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
+    out.span = span_from(start);
   }
   return true;
 }
 
 bool DirectReader::read_and(Expr& out) {
+  const size_t start = pos_;
   if (!read_not(out)) return false;
   while (whole_word("AND")) {
     if (!count_node() || !read_not(wrap_binary<Expr::And>(out))) return false;
+    out.span = span_from(start);
   }
   return true;
 }
 
 bool DirectReader::read_not(Expr& out) {
-  Expr* operand = &out;
-  while (whole_word("NOT")) {
-    if (!count_node()) return false;
-    operand = &prefix<Expr::Not>(*operand);
-  }
-  return read_comparison(*operand);
+  const size_t start = pos_;
+  if (!whole_word("NOT")) return read_comparison(out);
+  if (!count_node() || !read_not(prefix<Expr::Not>(out))) return false;
+  out.span = span_from(start);
+  return true;
 }
 
 bool DirectReader::read_comparison(Expr& out) {
+  const size_t start = pos_;
   if (!read_add_sub(out)) return false;
   for (;;) {
     Expr* right = nullptr;
@@ -128,6 +137,7 @@ bool DirectReader::read_comparison(Expr& out) {
       } else {
         wrap_unary<Expr::IsNull>(out);
       }
+      out.span = span_from(start);
       continue;
     } else if (whole_word("IN")) {
       if (!count_node()) return false;
@@ -145,10 +155,12 @@ bool DirectReader::read_comparison(Expr& out) {
       return true;
     }
     if (!read_add_sub(*right)) return false;
+    out.span = span_from(start);
   }
 }
 
 bool DirectReader::read_add_sub(Expr& out) {
+  const size_t start = pos_;
   if (!read_mul_div(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -161,10 +173,12 @@ bool DirectReader::read_add_sub(Expr& out) {
     if (!count_node()) return false;
     Expr& right = c == '+' ? wrap_binary<Expr::Add>(out) : wrap_binary<Expr::Subtract>(out);
     if (!read_mul_div(right)) return false;
+    out.span = span_from(start);
   }
 }
 
 bool DirectReader::read_mul_div(Expr& out) {
+  const size_t start = pos_;
   if (!read_mod(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -174,32 +188,41 @@ bool DirectReader::read_mul_div(Expr& out) {
     if (!count_node()) return false;
     Expr& right = c == '*' ? wrap_binary<Expr::Multiply>(out) : wrap_binary<Expr::Divide>(out);
     if (!read_mod(right)) return false;
+    out.span = span_from(start);
   }
 }
 
 bool DirectReader::read_mod(Expr& out) {
+  const size_t start = pos_;
   if (!read_power(out)) return false;
   while (accept('%')) {
     if (!count_node() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
+    out.span = span_from(start);
   }
   return true;
 }
 
 bool DirectReader::read_power(Expr& out) {
+  const size_t start = pos_;
   if (!read_unary(out)) return false;
   while (accept('^')) {
     if (!count_node() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
+    out.span = span_from(start);
   }
   return true;
 }
 
 bool DirectReader::read_unary(Expr& out) {
+  const size_t start = pos_;
   if (!accept('-')) return read_postfix(out);
-  return count_node() && read_postfix(prefix<Expr::Negate>(out));
+  if (!count_node() || !read_postfix(prefix<Expr::Negate>(out))) return false;
+  out.span = span_from(start);
+  return true;
 }
 
 // Property lookups, subscripts and slices after an atom.
 bool DirectReader::read_postfix(Expr& out) {
+  const size_t start = pos_;
   if (!read_atom(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -207,9 +230,11 @@ bool DirectReader::read_postfix(Expr& out) {
       ++pos_;
       skip();
       std::string_view key;
-      if (!read_name(NameKind::kAny, key) || !count_node()) return false;
+      Span key_span;
+      if (!read_name(NameKind::kAny, key, key_span) || !count_node()) return false;
       Box<Expr> target(std::move(out));
-      out.node.emplace<Expr::Property>(Expr::Property{std::move(target), std::string(key)});
+      out.node.emplace<Expr::Property>(
+          Expr::Property{std::move(target), std::string(key), key_span});
     } else if (c == '[') {
       ++pos_;
       skip();
@@ -220,6 +245,7 @@ bool DirectReader::read_postfix(Expr& out) {
         if (accept(']')) {
           Box<Expr> target(std::move(out));
           out.node.emplace<Expr::Index>(Expr::Index{std::move(target), std::move(*from)});
+          out.span = span_from(start);
           continue;
         }
         if (peek() != '.' || peek_at(1) != '.') return false;
@@ -234,26 +260,37 @@ bool DirectReader::read_postfix(Expr& out) {
     } else if (c == ':' && extended_) {
       // A label check `n:A:B` (extended language) ends the chain.
       std::vector<std::string> names;
-      if (!read_labels(names) || !count_node()) return false;
-      LabelExpr labels{LabelExpr::Kind::And, {}, {}};
+      std::vector<Span> spans;
+      if (!read_labels(names, spans) || !count_node()) return false;
+      LabelExpr labels{LabelExpr::Kind::And, {}, {}, Span{spans.front().begin, spans.back().end}};
       if (names.size() == 1) {
-        labels = LabelExpr{LabelExpr::Kind::Name, std::move(names.front()), {}};
+        labels = LabelExpr{LabelExpr::Kind::Name, std::move(names.front()), {}, spans.front()};
       } else {
-        for (std::string& name : names) {
-          labels.operands.push_back(LabelExpr{LabelExpr::Kind::Name, std::move(name), {}});
+        for (size_t i = 0; i < names.size(); ++i) {
+          labels.operands.push_back(
+              LabelExpr{LabelExpr::Kind::Name, std::move(names[i]), {}, spans[i]});
         }
       }
       Box<Expr> target(std::move(out));
       out.node.emplace<Expr::LabelCheck>(
           Expr::LabelCheck{std::move(target), Box<LabelExpr>(std::move(labels))});
+      out.span = span_from(start);
       return true;
     } else {
       return true;
     }
+    out.span = span_from(start);
   }
 }
 
 bool DirectReader::read_atom(Expr& out) {
+  const size_t start = pos_;
+  if (!read_atom_body(out)) return false;
+  out.span = span_from(start);
+  return true;
+}
+
+bool DirectReader::read_atom_body(Expr& out) {
   if (!count_node()) return false;
   const unsigned char c = peek();
   if (is_digit(c)) return read_number(out);
@@ -390,23 +427,25 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
     std::string_view name;
     if (accept('.')) {
       if (accept('*')) {
-        projection.items.push_back({Kind::AllProperties, {}, std::nullopt});
+        projection.items.push_back({Kind::AllProperties, {}, std::nullopt, {}});
       } else {
-        if (!read_name(NameKind::kAny, name)) return false;
-        projection.items.push_back({Kind::Property, std::string(name), std::nullopt});
+        Span span;
+        if (!read_name(NameKind::kAny, name, span)) return false;
+        projection.items.push_back({Kind::Property, std::string(name), std::nullopt, span});
       }
       continue;
     }
     // A key before a colon, else a variable, which may not be reserved.
     const bool reserved = peek() != '`' && extended_reserved(keyword_index(text_, pos_));
-    if (!read_name(NameKind::kAny, name)) return false;
+    Span span;
+    if (!read_name(NameKind::kAny, name, span)) return false;
     if (accept(':')) {
       Expr::MapProjectionItem& item = projection.items.emplace_back(
-          Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder()});
+          Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
       if (!read_expression(**item.value)) return false;
     } else {
       if (reserved) return false;
-      projection.items.push_back({Kind::Variable, std::string(name), std::nullopt});
+      projection.items.push_back({Kind::Variable, std::string(name), std::nullopt, span});
     }
   } while (accept(','));
   return accept('}');
@@ -564,14 +603,15 @@ bool DirectReader::read_map(PropertyMap& out) {
   if (accept('}')) return true;
   do {
     std::string_view key;
-    if (!read_name(NameKind::kAny, key) || !accept(':')) return false;
+    Span key_span;
+    if (!read_name(NameKind::kAny, key, key_span) || !accept(':')) return false;
     Expr* value = nullptr;
     for (MapEntry& entry : out) {
       if (entry.key == key) value = &entry.value;
     }
     if (value == nullptr) {
       if (out.size() == kMaxMapKeys) return false;
-      value = &out.emplace_back(MapEntry{std::string(key), Expr::Null{}}).value;
+      value = &out.emplace_back(MapEntry{std::string(key), Expr::Null{}, key_span}).value;
     }
     if (!read_expression(*value)) return false;
   } while (accept(','));

@@ -31,6 +31,7 @@ bool DirectReader::read_pattern(Pattern& out) {
 }
 
 bool DirectReader::read_pattern_part(PatternPart& out) {
+  const size_t start = pos_;
   if (peek() != '(') {
     if (!read_name(NameKind::kVariable, out.variable.emplace()) || !accept('=')) return false;
     if (peek() != '(') return false;
@@ -41,21 +42,25 @@ bool DirectReader::read_pattern_part(PatternPart& out) {
     if (!read_relationship(link.relationship)) return false;
     if (peek() != '(' || !read_node(link.node)) return false;
   }
+  out.span = span_from(start);
   // A bracket right after a node would open a quantified path.
   return peek() != '(';
 }
 
 bool DirectReader::read_node(NodePattern& out) {
+  const size_t start = pos_;
   accept('(');
-  if (starts_name(peek()) && !read_name(NameKind::kVariable, out.variable.emplace())) {
+  if (starts_name(peek()) &&
+      !read_name(NameKind::kVariable, out.variable.emplace(), out.variable_span)) {
     return false;
   }
-  if (peek() == ':' && !read_labels(out.labels)) return false;
+  if (peek() == ':' && !read_labels(out.labels, out.label_spans)) return false;
   if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
     return false;
   }
-  if (!read_inline_where(out.where_clause)) return false;
-  return accept(')');
+  if (!read_inline_where(out.where_clause) || !accept(')')) return false;
+  out.span = span_from(start);
+  return true;
 }
 
 // `WHERE condition` inside a node or relationship (extended language).
@@ -65,16 +70,17 @@ bool DirectReader::read_inline_where(std::optional<Box<Expr>>& out) {
 }
 
 // `:A:B`: names only; `|`, `&` and the like make a label expression.
-bool DirectReader::read_labels(std::vector<std::string>& out) {
+bool DirectReader::read_labels(std::vector<std::string>& out, std::vector<Span>& spans) {
   while (accept(':')) {
     std::string_view name;
-    if (!read_name(NameKind::kAny, name)) return false;
+    if (!read_name(NameKind::kAny, name, spans.emplace_back())) return false;
     out.emplace_back(name);
   }
   return peek() != '|' && peek() != '&';
 }
 
 bool DirectReader::read_relationship(RelationshipPattern& out) {
+  const size_t start = pos_;
   const bool left = accept('<');
   if (peek() != '-') return false;
   ++pos_;
@@ -84,14 +90,15 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
   } else {
     skip();
     if (!accept('[')) return false;
-    if (starts_name(peek()) && !read_name(NameKind::kVariable, out.variable.emplace())) {
+    if (starts_name(peek()) &&
+        !read_name(NameKind::kVariable, out.variable.emplace(), out.variable_span)) {
       return false;
     }
     // `:A|B|:C`
     if (accept(':')) {
       for (;;) {
         std::string_view name;
-        if (!read_name(NameKind::kAny, name)) return false;
+        if (!read_name(NameKind::kAny, name, out.type_spans.emplace_back())) return false;
         out.types.emplace_back(name);
         if (!accept('|')) break;
         accept(':');
@@ -106,6 +113,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
   }
   const bool right = accept('>');
   out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
+  out.span = span_from(start);
   return true;
 }
 

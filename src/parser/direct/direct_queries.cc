@@ -32,6 +32,7 @@ bool DirectReader::read_single_query(SingleQuery& out) {
   };
   for (;;) {
     clause_nodes_ = 0;
+    const size_t start = pos_;
     // Reading clauses may not follow updating ones within a part.
     if (updating.empty()) {
       bool optional = keyword("OPTIONAL");
@@ -39,29 +40,34 @@ bool DirectReader::read_single_query(SingleQuery& out) {
         if (optional && !keyword("MATCH")) return false;
         ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
         if (!read_match(clause, optional)) return false;
+        clause.span = span_from(start);
         any = true;
         continue;
       }
       if (keyword("CALL")) {
         ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
         if (!read_call(clause.clause.emplace<CallClause>())) return false;
+        clause.span = span_from(start);
         any = true;
         continue;
       }
       if (keyword("UNWIND")) {
         ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
         if (!read_unwind(clause)) return false;
+        clause.span = span_from(start);
         any = true;
         continue;
       }
     }
     if (keyword("CREATE")) {
       if (!read_create(updating.emplace_back())) return false;
+      updating.back().span = span_from(start);
       any = true;
       continue;
     }
     if (keyword("MERGE")) {
       if (!read_merge(updating.emplace_back())) return false;
+      updating.back().span = span_from(start);
       any = true;
       continue;
     }
@@ -69,11 +75,13 @@ bool DirectReader::read_single_query(SingleQuery& out) {
       if (!read_set_items(updating.emplace_back().clause.emplace<UpdatingClause::Set>().items)) {
         return false;
       }
+      updating.back().span = span_from(start);
       any = true;
       continue;
     }
     if (keyword("REMOVE")) {
       if (!read_remove(updating.emplace_back())) return false;
+      updating.back().span = span_from(start);
       any = true;
       continue;
     }
@@ -81,6 +89,7 @@ bool DirectReader::read_single_query(SingleQuery& out) {
     if (detach || keyword("DELETE")) {
       if (detach && !keyword("DELETE")) return false;
       if (!read_delete(updating.emplace_back(), detach)) return false;
+      updating.back().span = span_from(start);
       any = true;
       continue;
     }
@@ -91,10 +100,16 @@ bool DirectReader::read_single_query(SingleQuery& out) {
       reading.clear();
       updating.clear();
       if (!read_with(part.with_clause)) return false;
+      part.with_clause.span = span_from(start);
       any = true;
       continue;
     }
-    if (keyword("RETURN")) return read_return(finish().emplace());
+    if (keyword("RETURN")) {
+      ReturnClause& clause = finish().emplace();
+      if (!read_return(clause)) return false;
+      clause.span = span_from(start);
+      return true;
+    }
     break;
   }
   if (!any) return false;
@@ -138,6 +153,7 @@ bool DirectReader::read_call(CallClause& out) {
     const bool reserved_field =
         extended_ ? extended_reserved(keyword_index(text_, pos_)) : keyword_index(text_, pos_) >= 0;
     std::string_view first;
+    const size_t item_start = pos_;
     if (!read_name(NameKind::kVariable, first)) return false;
     YieldItem& item = out.yield_items.emplace_back();
     if (keyword("AS")) {
@@ -147,6 +163,7 @@ bool DirectReader::read_call(CallClause& out) {
     } else {
       item.variable.assign(first);
     }
+    item.span = span_from(item_start);
   } while (accept(','));
   return true;
 }
@@ -172,30 +189,34 @@ bool DirectReader::read_merge(UpdatingClause& out) {
 bool DirectReader::read_set_items(std::vector<SetItem>& items) {
   do {
     std::string_view variable;
-    if (!read_name(NameKind::kVariable, variable)) return false;
+    Span variable_span;
+    if (!read_name(NameKind::kVariable, variable, variable_span)) return false;
     const unsigned char c = peek();
     if (c == '.') {
       SetItem& item = items.emplace_back(SetItem{SetItem::Property{{}, Expr::Null{}}});
       SetItem::Property& property = std::get<SetItem::Property>(item.item);
       property.target.variable.assign(variable);
-      if (!read_property_keys(property.target.keys) || !accept('=') ||
+      property.target.variable_span = variable_span;
+      if (!read_property_keys(property.target) || !accept('=') ||
           !read_expression(property.value)) {
         return false;
       }
     } else if (c == '=') {
       accept('=');
-      SetItem& item =
-          items.emplace_back(SetItem{SetItem::Assign{std::string(variable), Expr::Null{}}});
+      SetItem& item = items.emplace_back(
+          SetItem{SetItem::Assign{std::string(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::Assign>(item.item).value)) return false;
     } else if (c == '+' && peek_at(1) == '=') {
       pos_ += 2;
       skip();
-      SetItem& item =
-          items.emplace_back(SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}}});
+      SetItem& item = items.emplace_back(
+          SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':') {
-      SetItem& item = items.emplace_back(SetItem{SetItem::Labels{std::string(variable), {}}});
-      if (!read_labels(std::get<SetItem::Labels>(item.item).labels)) return false;
+      SetItem& item = items.emplace_back(
+          SetItem{SetItem::Labels{std::string(variable), {}, variable_span, {}}});
+      SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
+      if (!read_labels(labels.labels, labels.label_spans)) return false;
     } else {
       return false;
     }
@@ -207,16 +228,19 @@ bool DirectReader::read_remove(UpdatingClause& out) {
   std::vector<RemoveItem>& items = out.clause.emplace<UpdatingClause::Remove>().items;
   do {
     std::string_view variable;
-    if (!read_name(NameKind::kVariable, variable)) return false;
+    Span variable_span;
+    if (!read_name(NameKind::kVariable, variable, variable_span)) return false;
     RemoveItem& item = items.emplace_back();
     if (peek() == ':') {
       RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
       labels.variable.assign(variable);
-      if (!read_labels(labels.labels)) return false;
+      labels.variable_span = variable_span;
+      if (!read_labels(labels.labels, labels.label_spans)) return false;
     } else if (peek() == '.') {
       PropertyExpr& target = item.item.emplace<RemoveItem::Property>().target;
       target.variable.assign(variable);
-      if (!read_property_keys(target.keys)) return false;
+      target.variable_span = variable_span;
+      if (!read_property_keys(target)) return false;
     } else {
       return false;
     }
@@ -254,7 +278,9 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       ReturnItem& item = items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
       if (!read_expression(item.expr)) return false;
-      if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace())) return false;
+      if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace(), item.alias_span)) {
+        return false;
+      }
     } while (accept(','));
   }
   if (keyword("ORDER")) {
@@ -285,15 +311,15 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
 }
 
 // One or more `.key` lookups after a variable.
-bool DirectReader::read_property_keys(std::vector<std::string>& keys) {
+bool DirectReader::read_property_keys(PropertyExpr& target) {
   while (peek() == '.' && peek_at(1) != '.') {
     ++pos_;
     skip();
     std::string_view key;
-    if (!read_name(NameKind::kAny, key)) return false;
-    keys.emplace_back(key);
+    if (!read_name(NameKind::kAny, key, target.key_spans.emplace_back())) return false;
+    target.keys.emplace_back(key);
   }
-  return !keys.empty();
+  return !target.keys.empty();
 }
 
 }  // namespace quorvane

@@ -62,14 +62,14 @@ class DirectReader {
   bool read_return(ReturnClause& out);
   bool read_return_body(std::vector<ReturnItem>& items, std::optional<std::vector<SortItem>>& order,
                         std::optional<Expr>& skip, std::optional<Expr>& limit);
-  bool read_property_keys(std::vector<std::string>& keys);
+  bool read_property_keys(PropertyExpr& target);
 
   // ---- Patterns (direct_patterns.cc)
   bool read_pattern(Pattern& out);
   bool read_pattern_part(PatternPart& out);
   bool read_node(NodePattern& out);
   bool read_relationship(RelationshipPattern& out);
-  bool read_labels(std::vector<std::string>& out);
+  bool read_labels(std::vector<std::string>& out, std::vector<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
   bool read_inline_where(std::optional<Box<Expr>>& out);
@@ -111,6 +111,11 @@ class DirectReader {
   template <class Op>
   Expr& wrap_unary(Expr& out);
   bool count_node() { return ++clause_nodes_ <= kMaxClauseNodes; }
+  // From `start` to the end of the last token read.
+  Span span_from(size_t start) const {
+    return Span{static_cast<uint32_t>(start), static_cast<uint32_t>(end_)};
+  }
+  bool read_atom_body(Expr& out);
 
   // ---- Lexical
   unsigned char peek() const {
@@ -120,6 +125,7 @@ class DirectReader {
     return pos_ + offset < text_.size() ? static_cast<unsigned char>(text_[pos_ + offset]) : 0;
   }
   void skip() {
+    end_ = pos_;
     if (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
     if (pos_ < text_.size()) {
       const char c = text_[pos_];
@@ -184,10 +190,19 @@ class DirectReader {
     name.assign(view);
     return true;
   }
+  // The same, and where the name (with any backticks) was written.
+  template <class Name>
+  bool read_name(NameKind kind, Name& name, Span& span) {
+    const size_t start = pos_;
+    if (!read_name(kind, name)) return false;
+    span = span_from(start);
+    return true;
+  }
 
   std::string_view text_;
   const bool extended_;
   size_t pos_ = 0;
+  size_t end_ = 0;  // past the last token read: where skip() started
   bool declined_ = false;
   int depth_ = 0;            // expression nesting, as the matcher counts it
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause

@@ -24,14 +24,10 @@ const RegularQuery* query_form(const ExistsSubquery& subquery) {
 
 // Every call in `expr` checked against the function catalogue; what
 // subqueries hold is left to their own walk.
-void check_calls(const Expr& expr, std::vector<std::string>& errors) {
-  if (const auto* call = expr.as<Expr::FunctionCall>()) {
-    if (std::optional<std::string> finding = function_call_finding(*call)) {
-      errors.push_back(std::move(*finding));
-    }
-  }
+void check_calls(const Expr& expr, Findings& findings) {
+  if (const auto* call = expr.as<Expr::FunctionCall>()) check_function_call(expr, *call, findings);
   any_child(expr, [&](const Expr& child) {
-    check_calls(child, errors);
+    check_calls(child, findings);
     return false;
   });
 }
@@ -39,25 +35,25 @@ void check_calls(const Expr& expr, std::vector<std::string>& errors) {
 }  // namespace
 
 void SemanticValidator::check_expression_rules(const Expr& expr) {
-  check_expression_node(expr, scope_, scope_open_, errors_);
+  check_expression_node(expr, scope_, scope_open_, findings_);
   // The walk visits what a minus sign negates right after the minus sign.
   const Expr* negated = std::exchange(negated_, nullptr);
   if (const auto* negate = expr.as<Expr::Negate>()) {
     negated_ = negate->operand.get();
   } else if (const auto* integer = expr.as<Expr::Integer>()) {
-    check_integer_size(*integer, &expr == negated, errors_);
+    check_integer_size(expr, *integer, &expr == negated, findings_);
   }
   if (const auto* collect = expr.as<Expr::CollectSubquery>()) {
     if (const RegularQuery* query = query_form(*collect->subquery)) {
-      check_query_shape(*query, QueryForm::Collect, errors_);
+      check_query_shape(*query, QueryForm::Collect, findings_, expr.span);
     }
   } else if (const auto* count = expr.as<Expr::CountSubquery>()) {
     if (const RegularQuery* query = query_form(*count->subquery)) {
-      check_query_shape(*query, QueryForm::ExistsOrCount, errors_);
+      check_query_shape(*query, QueryForm::ExistsOrCount, findings_, expr.span);
     }
   } else if (const auto* exists = expr.as<Expr::Exists>()) {
     if (const RegularQuery* query = query_form(*exists->subquery)) {
-      check_query_shape(*query, QueryForm::ExistsOrCount, errors_);
+      check_query_shape(*query, QueryForm::ExistsOrCount, findings_, expr.span);
     }
   }
 }
@@ -68,16 +64,16 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
 void SemanticValidator::check_property_map_calls(const std::optional<MapOrParam>& properties) {
   if (language_ != Language::Extended || !properties) return;
   if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
-    for (const MapEntry& entry : map->entries) check_calls(entry.value, errors_);
+    for (const MapEntry& entry : map->entries) check_calls(entry.value, findings_);
   }
 }
 
 // A name keeps the kind a pattern first gave it: a node stays a node.
-void SemanticValidator::check_kind(std::string_view variable, VariableKind kind) {
+void SemanticValidator::check_kind(std::string_view variable, VariableKind kind, Span span) {
   if (language_ != Language::Extended || kind == VariableKind::Unknown) return;
   const KnownLabels* known = scope_.find(variable);
   if (known == nullptr || known->kind() == VariableKind::Unknown || known->kind() == kind) return;
-  errors_.push_back(kind_conflict_message(variable, known->kind(), kind));
+  findings_.error(Code::VariableKind, span, kind_conflict_message(variable, known->kind(), kind));
 }
 
 }  // namespace quorvane

@@ -88,7 +88,7 @@ std::optional<NotAPath> not_a_path(const Expr& expr, const Scope& scope) {
 }
 
 void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const Scope& scope,
-                         std::vector<std::string>& errors) {
+                         Findings& findings) {
   static constexpr std::array<std::string_view, 3> kPathFunctions = {"length", "nodes",
                                                                      "relationships"};
   if (call.args.size() != 1 || !one_of(call.name, kPathFunctions)) return;
@@ -101,20 +101,20 @@ void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const
   if (same_function_name(call.name, "length") && !found->sized.empty()) {
     message += "; use size(" + arg_text + ") for the length of " + std::string(found->sized);
   }
-  errors.push_back(std::move(message));
+  findings.error(Code::PathFunctionArgument, arg.span, std::move(message));
 }
 
-void check_pattern_operand(const Expr& operand, std::vector<std::string>& errors) {
+void check_pattern_operand(const Expr& operand, Findings& findings) {
   if (const auto* pattern = operand.as<Expr::PatternPredicate>()) {
-    errors.push_back(pattern_value_message(*pattern));
+    findings.error(Code::PatternAsValue, operand.span, pattern_value_message(*pattern));
   }
 }
 
 // The variables a pattern predicate writes that the scope does not hold, in
 // order, each once. Quantified groups are left out: their variables are
 // lists local to the pattern.
-void check_new_variables(const Expr::PatternPredicate& predicate, const Scope& scope,
-                         std::vector<std::string>& errors) {
+void check_new_variables(const Expr& expr, const Expr::PatternPredicate& predicate,
+                         const Scope& scope, Findings& findings) {
   std::vector<std::string_view> fresh;
   const auto note = [&](const std::optional<std::string>& variable) {
     if (variable && !scope.contains(*variable) &&
@@ -132,11 +132,12 @@ void check_new_variables(const Expr::PatternPredicate& predicate, const Scope& s
   std::string names;
   for (std::string_view name : fresh) names += (names.empty() ? "" : ", ") + quoted(name);
   const std::string text = pattern_text(part);
-  errors.push_back("Pattern predicate " + text + " introduces the new variable" +
-                   (fresh.size() > 1 ? "s " : " ") + names +
-                   "; a pattern predicate can only use variables bound before it: bind " +
-                   (fresh.size() > 1 ? "them" : "it") + " in EXISTS { MATCH " + text +
-                   " } instead");
+  findings.error(Code::PatternIntroducesVariable, expr.span,
+                 "Pattern predicate " + text + " introduces the new variable" +
+                     (fresh.size() > 1 ? "s " : " ") + names +
+                     "; a pattern predicate can only use variables bound before it: bind " +
+                     (fresh.size() > 1 ? "them" : "it") + " in EXISTS { MATCH " + text +
+                     " } instead");
 }
 
 }  // namespace
@@ -190,27 +191,26 @@ std::string_view kind_description(VariableKind kind) {
 }
 
 void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open,
-                           std::vector<std::string>& errors) {
+                           Findings& findings) {
   std::visit(
       [&](const auto& node) {
         using T = std::decay_t<decltype(node)>;
         if constexpr (std::is_same_v<T, Expr::FunctionCall>) {
-          if (std::optional<std::string> finding = function_call_finding(node)) {
-            errors.push_back(std::move(*finding));
-          }
-          check_path_function(expr, node, scope, errors);
+          check_function_call(expr, node, findings);
+          check_path_function(expr, node, scope, findings);
           static constexpr std::array<std::string_view, 3> kValueFunctions = {"size", "count",
                                                                               "collect"};
           if (one_of(node.name, kValueFunctions)) {
-            for (const Expr& arg : node.args) check_pattern_operand(arg, errors);
+            for (const Expr& arg : node.args) check_pattern_operand(arg, findings);
           }
           if (is_aggregating_function(node.name)) {
             for (const Expr& arg : node.args) {
               if (const Expr* inner = find_aggregate(arg)) {
-                errors.push_back("Aggregate " + expression_text(*inner) + " is nested inside " +
-                                 expression_text(expr) +
-                                 "; aggregates cannot be nested: compute the inner one in a "
-                                 "preceding WITH and aggregate its alias");
+                findings.error(Code::NestedAggregate, inner->span,
+                               "Aggregate " + expression_text(*inner) + " is nested inside " +
+                                   expression_text(expr) +
+                                   "; aggregates cannot be nested: compute the inner one in a "
+                                   "preceding WITH and aggregate its alias");
               }
             }
           }
@@ -218,12 +218,12 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
                              std::is_same_v<T, Expr::Multiply> || std::is_same_v<T, Expr::Divide> ||
                              std::is_same_v<T, Expr::Modulo> || std::is_same_v<T, Expr::Power> ||
                              std::is_same_v<T, Expr::Concatenate>) {
-          check_pattern_operand(*node.left, errors);
-          check_pattern_operand(*node.right, errors);
+          check_pattern_operand(*node.left, findings);
+          check_pattern_operand(*node.right, findings);
         } else if constexpr (std::is_same_v<T, Expr::Negate>) {
-          check_pattern_operand(*node.operand, errors);
+          check_pattern_operand(*node.operand, findings);
         } else if constexpr (std::is_same_v<T, Expr::PatternPredicate>) {
-          if (!scope_open) check_new_variables(node, scope, errors);
+          if (!scope_open) check_new_variables(expr, node, scope, findings);
         }
       },
       expr.node);

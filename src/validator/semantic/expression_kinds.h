@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "validator/diagnostic.h"
 #include "validator/semantic/scope.h"
 
 namespace quorvane {
@@ -128,7 +129,7 @@ std::string_view kind_description(VariableKind kind);
 // expression it visits) against the scope it is evaluated in. `scope_open`:
 // the scope may hold names nobody wrote (after YIELD *).
 void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open,
-                           std::vector<std::string>& errors);
+                           Findings& findings);
 
 // The finding for a pattern used as a value: `RETURN (a)-->()`.
 std::string pattern_value_message(const Expr::PatternPredicate& pattern);

@@ -56,9 +56,10 @@ bool starts_with_with(const SingleQuery& query) {
 
 }  // namespace
 
-void SemanticValidator::report_unbound(std::string_view name) {
+void SemanticValidator::report_unbound(std::string_view name, Span span) {
   if (scope_open_) return;
-  errors_.push_back("Variable '" + std::string(name) + "' is not bound in this scope");
+  findings_.error(Code::UnboundVariable, span,
+                  "Variable '" + std::string(name) + "' is not bound in this scope");
 }
 
 bool SemanticValidator::any_label_declares(const KnownLabels& known, std::string_view key) const {
@@ -123,9 +124,9 @@ void SemanticValidator::validate_group(const QuantifiedPath& group) {
 void SemanticValidator::validate_label_names(const LabelExpr& labels, bool relationship) {
   if (labels.kind == LabelExpr::Kind::Name) {
     if (relationship) {
-      if (schema_.find_rel(labels.name) == nullptr) report_unknown_rel_type(labels.name);
+      if (schema_.find_rel(labels.name) == nullptr) report_unknown_rel_type(labels.name, labels.span);
     } else if (!schema_.has_node_label(labels.name)) {
-      report_unknown_label("Unknown node label: :", labels.name);
+      report_unknown_label("Unknown node label: :", labels.name, labels.span);
     }
     return;
   }
@@ -142,26 +143,32 @@ void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
     pending.pop_back();
     if (e->kind == LabelExpr::Kind::Name) {
       if (!schema_.has_node_label(e->name) && schema_.find_rel(e->name) == nullptr) {
-        report_unknown_label("Unknown node label: :", e->name);
+        report_unknown_label("Unknown node label: :", e->name, e->span);
       }
     }
     for (const LabelExpr& operand : e->operands) pending.push_back(&operand);
   }
 }
 
-void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection) {
-  if (!scope_.contains(projection.variable)) report_unbound(projection.variable);
+void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection,
+                                                Span span) {
+  // The projection starts with its variable.
+  if (!scope_.contains(projection.variable)) {
+    report_unbound(projection.variable,
+                   Span{span.begin, span.begin + static_cast<uint32_t>(projection.variable.size())});
+  }
   using Kind = Expr::MapProjectionItem::Kind;
   for (const Expr::MapProjectionItem& item : projection.items) {
     switch (item.kind) {
       case Kind::Property:
-        validate_property_access(projection.variable, std::span(&item.name, 1));
+        validate_property_access(projection.variable, std::span(&item.name, 1),
+                                 std::span(&item.span, 1));
         break;
       case Kind::Entry:
         if (item.value) validate_expr(**item.value);
         break;
       case Kind::Variable:
-        if (!scope_.contains(item.name)) report_unbound(item.name);
+        if (!scope_.contains(item.name)) report_unbound(item.name, item.span);
         break;
       case Kind::AllProperties:
         break;
@@ -203,7 +210,7 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
       if (const KnownLabels* known = scope_.find(name)) {
         imported.bind(name, *known);
       } else {
-        report_unbound(name);
+        report_unbound(name, Span{});
       }
     }
   }

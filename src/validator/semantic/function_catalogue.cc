@@ -216,10 +216,11 @@ std::string accepted_counts(const BuiltinFunction& function) {
   return std::to_string(min) + " to " + arguments(max);
 }
 
-std::string unknown_function_message(std::string_view name) {
+std::string unknown_function_message(std::string_view name, std::string& suggested) {
   std::string message = "Unknown function " + quoted(name);
   for (const RenamedFunction& renamed : kRenamed) {
     if (same_function_name(name, renamed.old_name)) {
+      suggested = renamed.new_name;
       return message + ", did you mean " + quoted(renamed.new_name) + "?";
     }
   }
@@ -244,6 +245,7 @@ std::string unknown_function_message(std::string_view name) {
     }
   }
   if (const std::optional<std::string_view> suggestion = matcher.best()) {
+    suggested = *suggestion;
     message += ", did you mean " + quoted(*suggestion) + "?";
   }
   return message;
@@ -268,20 +270,31 @@ const BuiltinFunction* find_builtin_function(std::string_view name) {
   return &*found;
 }
 
-std::optional<std::string> function_call_finding(const Expr::FunctionCall& call) {
+void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
+  // A call's text starts with its name.
+  const Span name_span{expr.span.begin,
+                       expr.span.begin + static_cast<uint32_t>(call.name.size())};
   const BuiltinFunction* function = find_builtin_function(call.name);
   if (function == nullptr) {
     // A namespace may belong to a plugin or a user's library, which the
     // catalogue cannot know.
-    if (is_namespaced(call.name)) return std::nullopt;
-    return unknown_function_message(call.name);
+    if (is_namespaced(call.name)) return;
+    std::string suggested;
+    std::string message = unknown_function_message(call.name, suggested);
+    Diagnostic& d = findings.error(Code::UnknownFunction, name_span, std::move(message));
+    if (!suggested.empty() && !expr.span.empty()) {
+      d.edits.push_back(Edit{name_span, suggested});
+    }
+    d.suggestion = std::move(suggested);
+    return;
   }
   const size_t given = call.args.size();
   if (!function->arity_checked || (given >= function->min_args && given <= function->max_args)) {
-    return std::nullopt;
+    return;
   }
-  return "Function " + quoted(function->name) + " takes " + accepted_counts(*function) + ", but " +
-         std::to_string(given) + (given == 1 ? " was given" : " were given");
+  findings.error(Code::WrongArgumentCount, expr.span,
+                 "Function " + quoted(function->name) + " takes " + accepted_counts(*function) +
+                     ", but " + std::to_string(given) + (given == 1 ? " was given" : " were given"));
 }
 
 }  // namespace quorvane

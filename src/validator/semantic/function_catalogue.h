@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "parser/ast.h"
+#include "validator/diagnostic.h"
 
 namespace quorvane {
 
@@ -43,10 +44,10 @@ bool same_function_name(std::string_view a, std::string_view b);
 // The built-in called `name`, in any letter case; nullptr when there is none.
 const BuiltinFunction* find_builtin_function(std::string_view name);
 
-// The finding for a call to a name no database provides, or for a built-in
-// given the wrong number of arguments; nullopt when the call is fine or when
-// it cannot be judged (a namespace the catalogue does not own).
-std::optional<std::string> function_call_finding(const Expr::FunctionCall& call);
+// Reports a call (the node `expr`) to a name no database provides, or to a
+// built-in with the wrong number of arguments; nothing when the call is fine
+// or cannot be judged (a namespace the catalogue does not own).
+void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings);
 
 }  // namespace quorvane
 

@@ -39,18 +39,20 @@ bool certainly_not_a_count(const Expr& value) {
 
 }  // namespace
 
-void check_integer_size(const Expr::Integer& integer, bool negated,
-                        std::vector<std::string>& errors) {
+void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool negated,
+                        Findings& findings) {
   if (integer.too_large.empty()) return;
   if (negated && is_negatable_limit(integer.too_large)) return;
-  errors.push_back("Integer literal " + integer.too_large + " is too large for a 64-bit integer");
+  findings.error(Code::IntegerTooLarge, expr.span,
+                 "Integer literal " + integer.too_large + " is too large for a 64-bit integer");
 }
 
 void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
-                     std::vector<std::string>& errors) {
+                     Findings& findings) {
   if (!value || !certainly_not_a_count(*value)) return;
-  errors.push_back(std::string(keyword) + " must be a non-negative integer, but is " +
-                   expression_text(*value));
+  findings.error(Code::InvalidRowCount, value->span,
+                 std::string(keyword) + " must be a non-negative integer, but is " +
+                     expression_text(*value));
 }
 
 }  // namespace quorvane

@@ -10,20 +10,21 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "validator/diagnostic.h"
 
 namespace quorvane {
 
 // Reports `integer` when it does not fit in a signed 64-bit integer.
 // `negated`: a minus sign stands right before it, so -9223372036854775808,
 // one further than the largest positive value, still fits.
-void check_integer_size(const Expr::Integer& integer, bool negated,
-                        std::vector<std::string>& errors);
+void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool negated,
+                        Findings& findings);
 
 // Reports the value of a SKIP or LIMIT (`keyword`) when it is a literal that
 // is negative or not an integer. Parameters and other expressions, whose
 // value the text does not give, pass, and so does null.
 void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
-                     std::vector<std::string>& errors);
+                     Findings& findings);
 
 }  // namespace quorvane
 

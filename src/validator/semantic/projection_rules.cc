@@ -33,122 +33,123 @@ void for_each_aggregate(const Expr& expr, F&& f) {
 }
 
 void report_aggregates_in(const Expr& expr, std::string_view place,
-                          std::vector<std::string>& errors) {
+                          Findings& findings) {
   for_each_aggregate(expr, [&](const Expr& aggregate) {
-    errors.push_back("Aggregating function " + expression_text(aggregate) + " is not allowed in " +
-                     std::string(place) +
-                     (place == "WHERE"
-                          ? "; compute it in a WITH item with an alias and filter on the alias"
-                          : "; compute it in a preceding WITH and use its alias"));
+    findings.error(Code::MisplacedAggregate, aggregate.span,
+                   "Aggregating function " + expression_text(aggregate) + " is not allowed in " +
+                       std::string(place) +
+                       (place == "WHERE"
+                            ? "; compute it in a WITH item with an alias and filter on the alias"
+                            : "; compute it in a preceding WITH and use its alias"));
   });
 }
 
 void report_aggregates_in(const std::optional<Expr>& expr, std::string_view place,
-                          std::vector<std::string>& errors) {
-  if (expr) report_aggregates_in(*expr, place, errors);
+                          Findings& findings) {
+  if (expr) report_aggregates_in(*expr, place, findings);
 }
 
 void report_aggregates_in(const std::optional<Box<Expr>>& expr, std::string_view place,
-                          std::vector<std::string>& errors) {
-  if (expr) report_aggregates_in(**expr, place, errors);
+                          Findings& findings) {
+  if (expr) report_aggregates_in(**expr, place, findings);
 }
 
 void report_aggregates_in(const PropertyMap& map, std::string_view place,
-                          std::vector<std::string>& errors) {
-  for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, errors);
+                          Findings& findings) {
+  for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, findings);
 }
 
 void report_aggregates_in(const std::optional<MapOrParam>& properties, std::string_view place,
-                          std::vector<std::string>& errors) {
+                          Findings& findings) {
   if (!properties) return;
   if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
-    report_aggregates_in(map->entries, place, errors);
+    report_aggregates_in(map->entries, place, findings);
   }
 }
 
 void report_aggregates_in(const PatternPart& part, std::string_view place,
-                          std::vector<std::string>& errors) {
+                          Findings& findings) {
   const auto node = [&](const NodePattern& n) {
-    report_aggregates_in(n.properties, place, errors);
-    report_aggregates_in(n.where_clause, place, errors);
+    report_aggregates_in(n.properties, place, findings);
+    report_aggregates_in(n.where_clause, place, findings);
   };
   node(part.start);
   for (const PatternLink& link : part.chain) {
     if (link.group) {
-      report_aggregates_in((*link.group)->path, place, errors);
-      report_aggregates_in((*link.group)->where_clause, place, errors);
+      report_aggregates_in((*link.group)->path, place, findings);
+      report_aggregates_in((*link.group)->where_clause, place, findings);
     } else {
-      report_aggregates_in(link.relationship.properties, place, errors);
-      report_aggregates_in(link.relationship.where_clause, place, errors);
+      report_aggregates_in(link.relationship.properties, place, findings);
+      report_aggregates_in(link.relationship.where_clause, place, findings);
     }
     node(link.node);
   }
 }
 
 void report_aggregates_in(const std::vector<SetItem>& items, std::string_view place,
-                          std::vector<std::string>& errors) {
+                          Findings& findings) {
   for (const SetItem& item : items) {
     std::visit(
         Overloaded{
-            [&](const SetItem::Property& p) { report_aggregates_in(p.value, place, errors); },
-            [&](const SetItem::Assign& a) { report_aggregates_in(a.value, place, errors); },
-            [&](const SetItem::AddAssign& a) { report_aggregates_in(a.value, place, errors); },
+            [&](const SetItem::Property& p) { report_aggregates_in(p.value, place, findings); },
+            [&](const SetItem::Assign& a) { report_aggregates_in(a.value, place, findings); },
+            [&](const SetItem::AddAssign& a) { report_aggregates_in(a.value, place, findings); },
             [](const SetItem::Labels&) {},
         },
         item.item);
   }
 }
 
-void report_aggregates_in(const UpdatingClause& clause, std::vector<std::string>& errors) {
+void report_aggregates_in(const UpdatingClause& clause, Findings& findings) {
   std::visit(
       Overloaded{
           [&](const UpdatingClause::Create& create) {
             for (const PatternPart& part : create.pattern) {
-              report_aggregates_in(part, "CREATE", errors);
+              report_aggregates_in(part, "CREATE", findings);
             }
           },
           [&](const UpdatingClause::Merge& merge) {
-            report_aggregates_in(merge.pattern_part, "MERGE", errors);
+            report_aggregates_in(merge.pattern_part, "MERGE", findings);
             for (const auto& items : merge.on_match) {
-              report_aggregates_in(items, "SET", errors);
+              report_aggregates_in(items, "SET", findings);
             }
             for (const auto& items : merge.on_create) {
-              report_aggregates_in(items, "SET", errors);
+              report_aggregates_in(items, "SET", findings);
             }
           },
-          [&](const UpdatingClause::Set& set) { report_aggregates_in(set.items, "SET", errors); },
+          [&](const UpdatingClause::Set& set) { report_aggregates_in(set.items, "SET", findings); },
           [](const UpdatingClause::Remove&) {},
           [&](const UpdatingClause::Delete& del) {
-            for (const Expr& expr : del.exprs) report_aggregates_in(expr, "DELETE", errors);
+            for (const Expr& expr : del.exprs) report_aggregates_in(expr, "DELETE", findings);
           },
           [&](const UpdatingClause::Foreach& foreach) {
-            report_aggregates_in(foreach.list, "FOREACH", errors);
+            report_aggregates_in(foreach.list, "FOREACH", findings);
             for (const UpdatingClause& inner : foreach.clauses) {
-              report_aggregates_in(inner, errors);
+              report_aggregates_in(inner, findings);
             }
           },
       },
       clause.clause);
 }
 
-void report_aggregates_in(const ReadingClause& clause, std::vector<std::string>& errors) {
+void report_aggregates_in(const ReadingClause& clause, Findings& findings) {
   std::visit(Overloaded{
                  [&](const ReadingClause::Match& match) {
                    for (const PatternPart& part : match.pattern) {
-                     report_aggregates_in(part, "MATCH", errors);
+                     report_aggregates_in(part, "MATCH", findings);
                    }
-                   report_aggregates_in(match.where_clause, "WHERE", errors);
+                   report_aggregates_in(match.where_clause, "WHERE", findings);
                  },
                  [&](const ReadingClause::Unwind& unwind) {
-                   report_aggregates_in(unwind.expr, "UNWIND", errors);
+                   report_aggregates_in(unwind.expr, "UNWIND", findings);
                  },
                  [&](const CallClause& call) {
-                   for (const Expr& arg : call.args) report_aggregates_in(arg, "CALL", errors);
-                   report_aggregates_in(call.where_clause, "WHERE", errors);
+                   for (const Expr& arg : call.args) report_aggregates_in(arg, "CALL", findings);
+                   report_aggregates_in(call.where_clause, "WHERE", findings);
                  },
                  [](const ReadingClause::Subquery&) {},
                  [&](const ReadingClause::LoadCsv& load) {
-                   report_aggregates_in(load.source, "LOAD CSV", errors);
+                   report_aggregates_in(load.source, "LOAD CSV", findings);
                  },
              },
              clause.clause);
@@ -201,21 +202,33 @@ class Projected {
 // in the ORDER BY of an aggregating projection and reported elsewhere in
 // any other place). Constructs with scopes of their own are not entered,
 // except that an iteration variable shadows a dropped one.
+// A variable a projection dropped, and where a later clause uses it.
+struct Dropped {
+  std::string name;
+  Span span;
+};
+
 void collect_dropped(const Expr& expr, const Projected& projected, const Scope& before,
-                     std::vector<std::string_view>& locals, std::vector<std::string>& dropped) {
+                     std::vector<std::string_view>& locals, std::vector<Dropped>& dropped) {
   if (is_aggregate(expr) || projected.is_item(expr)) return;
-  const auto note = [&](const std::string& name) {
+  const auto note = [&](const std::string& name, Span span) {
     if (!projected.names(name) && before.contains(name) &&
         std::find(locals.begin(), locals.end(), name) == locals.end() &&
-        std::find(dropped.begin(), dropped.end(), name) == dropped.end()) {
-      dropped.push_back(name);
+        std::none_of(dropped.begin(), dropped.end(),
+                     [&](const Dropped& d) { return d.name == name; })) {
+      dropped.push_back(Dropped{name, span});
     }
   };
   if (const auto* variable = expr.as<Expr::Variable>()) {
-    note(variable->name);
+    note(variable->name, expr.span);
     return;
   }
-  if (const auto* projection = expr.as<Expr::MapProjection>()) note(projection->variable);
+  // A map projection starts with its variable.
+  if (const auto* projection = expr.as<Expr::MapProjection>()) {
+    note(projection->variable,
+         Span{expr.span.begin,
+              expr.span.begin + static_cast<uint32_t>(projection->variable.size())});
+  }
   if (expr.as<Expr::PatternPredicate>() || expr.as<Expr::PatternComprehension>() ||
       expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
       expr.as<Expr::CollectSubquery>()) {
@@ -301,7 +314,7 @@ bool mixes(const ReturnItem& item) {
 }
 
 void check_grouping(const Projection& projection, const Scope& before,
-                    std::vector<std::string>& errors) {
+                    Findings& findings) {
   if (std::none_of(projection.items.begin(), projection.items.end(), mixes)) return;
   const GroupingKeys keys(projection.items);
   for (const ReturnItem& item : projection.items) {
@@ -314,43 +327,45 @@ void check_grouping(const Projection& projection, const Scope& before,
     }
     if (texts.empty()) continue;
     const bool one = texts.size() == 1;
-    errors.push_back(std::string(projection.keyword) + " item " + expression_text(item.expr) +
-                     " mixes an aggregate with " + joined(texts) +
-                     (one ? ", which is not a grouping key; make it an item of its own or "
-                            "aggregate it"
-                          : ", which are not grouping keys; make them items of their own or "
-                            "aggregate them"));
+    findings.error(Code::MixedAggregate, item.expr.span,
+                   std::string(projection.keyword) + " item " + expression_text(item.expr) +
+                       " mixes an aggregate with " + joined(texts) +
+                       (one ? ", which is not a grouping key; make it an item of its own or "
+                              "aggregate it"
+                            : ", which are not grouping keys; make them items of their own or "
+                              "aggregate them"));
   }
 }
 
 void check_dropped(const Projection& projection, bool aggregating, const Scope& before,
-                   std::vector<std::string>& errors) {
+                   Findings& findings) {
   if (!projection.order_by && !(projection.where && *projection.where)) return;
   const Projected projected(projection.items);
   // Each dropped variable once per place.
-  const auto report = [&](const std::vector<std::string>& dropped, std::string_view place) {
+  const auto report = [&](const std::vector<Dropped>& dropped, std::string_view place) {
     if (dropped.empty()) return;
     std::vector<std::string> columns;
     for (const ReturnItem& item : projection.items) columns.push_back(column_name(item));
     const std::string after = std::string("a ") + std::string(projection.keyword) +
                               (aggregating ? " that aggregates" : " DISTINCT");
     const std::string offered = projection.keyword == "RETURN" ? "returned" : "projected";
-    for (const std::string& name : dropped) {
-      errors.push_back("Variable '" + name + "' is not available in " + std::string(place) +
-                       " after " + after + "; only the " + offered + " items (" + joined(columns) +
-                       ") can be used");
+    for (const Dropped& d : dropped) {
+      findings.error(Code::OutOfScopeVariable, d.span,
+                     "Variable '" + d.name + "' is not available in " + std::string(place) +
+                         " after " + after + "; only the " + offered + " items (" +
+                         joined(columns) + ") can be used");
     }
   };
   std::vector<std::string_view> locals;
   if (projection.order_by) {
-    std::vector<std::string> dropped;
+    std::vector<Dropped> dropped;
     for (const SortItem& item : *projection.order_by) {
       collect_dropped(item.expr, projected, before, locals, dropped);
     }
     report(dropped, "ORDER BY");
   }
   if (projection.where && *projection.where) {
-    std::vector<std::string> dropped;
+    std::vector<Dropped> dropped;
     collect_dropped(**projection.where, projected, before, locals, dropped);
     report(dropped, "WHERE");
   }
@@ -366,28 +381,31 @@ bool holds_literal(const Expr& expr) {
 // An unnamed item's column is named by its text as written; the tree keeps
 // only what it means, so items holding a number or a string (0 and 00, 'a'
 // and "a") are not compared, and others only when both are of one kind.
-void check_column_names(const Projection& projection, std::vector<std::string>& errors) {
+void check_column_names(const Projection& projection, Findings& findings) {
   std::vector<std::string_view> names;
   std::vector<const ReturnItem*> unnamed;
   std::vector<std::string> repeated;
-  const auto repeat = [&](std::string name) {
+  const auto repeat = [&](std::string name, Span span) {
     if (std::find(repeated.begin(), repeated.end(), name) != repeated.end()) return;
-    errors.push_back("Column name '" + name + "' appears twice in this " +
-                     std::string(projection.keyword) + "; give one of them another name with AS");
+    findings.error(Code::DuplicateColumn, span,
+                   "Column name '" + name + "' appears twice in this " +
+                       std::string(projection.keyword) + "; give one of them another name with AS");
     repeated.push_back(std::move(name));
   };
   for (const ReturnItem& item : projection.items) {
     const auto* variable = item.expr.as<Expr::Variable>();
     if (item.alias || variable) {
       const std::string_view name = item.alias ? *item.alias : variable->name;
-      if (std::find(names.begin(), names.end(), name) != names.end()) repeat(std::string(name));
+      if (std::find(names.begin(), names.end(), name) != names.end()) {
+        repeat(std::string(name), item.alias ? item.alias_span : item.expr.span);
+      }
       names.push_back(name);
     } else if (projection.keyword == "RETURN" && !holds_literal(item.expr)) {
       for (const ReturnItem* earlier : unnamed) {
         if (earlier->expr.kind() != item.expr.kind()) continue;
         std::string text = expression_text(item.expr);
         if (text == expression_text(earlier->expr)) {
-          repeat(std::move(text));
+          repeat(std::move(text), item.expr.span);
           break;
         }
       }
@@ -439,7 +457,7 @@ class AggregatingItems {
 };
 
 void check_order_by_aggregates(const Projection& projection, bool aggregating,
-                               std::vector<std::string>& errors) {
+                               Findings& findings) {
   const std::string keyword(projection.keyword);
   const auto advice = [&](const std::string& text) {
     return "; add " + text + " to the " + keyword + " items with an alias and order by the alias";
@@ -451,8 +469,9 @@ void check_order_by_aggregates(const Projection& projection, bool aggregating,
   for (const SortItem& item : *projection.order_by) {
     items.for_each_unprojected(item.expr, [&](const Expr& aggregate) {
       const std::string text = expression_text(aggregate);
-      errors.push_back("ORDER BY " + text + " aggregates, but " + text + " is not one of the " +
-                       keyword + " items" + advice(text));
+      findings.error(Code::OrderByAggregate, aggregate.span,
+                     "ORDER BY " + text + " aggregates, but " + text + " is not one of the " +
+                         keyword + " items" + advice(text));
     });
   }
 }
@@ -460,39 +479,46 @@ void check_order_by_aggregates(const Projection& projection, bool aggregating,
 }  // namespace
 
 void check_projection(const Projection& projection, const Scope& before,
-                      std::vector<std::string>& errors) {
+                      Findings& findings) {
   bool aggregating = false;
   for (const ReturnItem& item : projection.items) {
     if (const auto* pattern = item.expr.as<Expr::PatternPredicate>()) {
-      errors.push_back(pattern_value_message(*pattern));
+      findings.error(Code::PatternAsValue, item.expr.span, pattern_value_message(*pattern));
     }
     if (projection.keyword == "WITH" && !item.alias && item.expr.as<Expr::Variable>() == nullptr) {
       const std::string text = expression_text(item.expr);
       const auto* property = item.expr.as<Expr::Property>();
-      errors.push_back("WITH item " + text + " needs an alias: " +
-                       (property ? "write " + text + " AS " + name_text(property->key)
-                                 : "add AS and a name after it"));
+      Diagnostic& d = findings.error(Code::MissingAlias, item.expr.span,
+                                     "WITH item " + text + " needs an alias: " +
+                                         (property ? "write " + text + " AS " +
+                                                         name_text(property->key)
+                                                   : "add AS and a name after it"));
+      // `x.key` takes the key's name, which no other item may hold.
+      if (property && !item.expr.span.empty()) {
+        d.edits.push_back(Edit{Span{item.expr.span.end, item.expr.span.end},
+                               " AS " + name_text(property->key)});
+      }
     }
     aggregating = aggregating || find_aggregate(item.expr) != nullptr;
   }
-  check_column_names(projection, errors);
-  if (aggregating) check_grouping(projection, before, errors);
-  if (projection.order_by) check_order_by_aggregates(projection, aggregating, errors);
+  check_column_names(projection, findings);
+  if (aggregating) check_grouping(projection, before, findings);
+  if (projection.order_by) check_order_by_aggregates(projection, aggregating, findings);
   if ((aggregating || projection.distinct) && !projection.items.empty()) {
-    check_dropped(projection, aggregating, before, errors);
+    check_dropped(projection, aggregating, before, findings);
   }
-  if (projection.where) report_aggregates_in(*projection.where, "WHERE", errors);
-  report_aggregates_in(projection.skip, "SKIP", errors);
-  report_aggregates_in(projection.limit, "LIMIT", errors);
-  check_row_count("SKIP", projection.skip, errors);
-  check_row_count("LIMIT", projection.limit, errors);
+  if (projection.where) report_aggregates_in(*projection.where, "WHERE", findings);
+  report_aggregates_in(projection.skip, "SKIP", findings);
+  report_aggregates_in(projection.limit, "LIMIT", findings);
+  check_row_count("SKIP", projection.skip, findings);
+  check_row_count("LIMIT", projection.limit, findings);
 }
 
 void check_clause_aggregates(const std::vector<ReadingClause>& reading,
                              const std::vector<UpdatingClause>& updating,
-                             std::vector<std::string>& errors) {
-  for (const ReadingClause& clause : reading) report_aggregates_in(clause, errors);
-  for (const UpdatingClause& clause : updating) report_aggregates_in(clause, errors);
+                             Findings& findings) {
+  for (const ReadingClause& clause : reading) report_aggregates_in(clause, findings);
+  for (const UpdatingClause& clause : updating) report_aggregates_in(clause, findings);
 }
 
 }  // namespace quorvane

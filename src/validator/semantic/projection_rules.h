@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "validator/diagnostic.h"
 #include "validator/semantic/scope.h"
 
 namespace quorvane {
@@ -29,14 +30,14 @@ struct Projection {
 
 // Checks a projection; `before` is the scope the projection reads from.
 void check_projection(const Projection& projection, const Scope& before,
-                      std::vector<std::string>& errors);
+                      Findings& findings);
 
 // Reports aggregates in the reading and updating clauses of a query part,
 // where none is allowed (WHERE, patterns, SET, CREATE, MERGE, UNWIND, DELETE,
 // FOREACH, procedure arguments, LOAD CSV).
 void check_clause_aggregates(const std::vector<ReadingClause>& reading,
                              const std::vector<UpdatingClause>& updating,
-                             std::vector<std::string>& errors);
+                             Findings& findings);
 
 }  // namespace quorvane
 

@@ -16,8 +16,9 @@ struct Ending {
   // end (an update, FOREACH, a procedure call or a CALL { } that returns
   // nothing); empty otherwise.
   std::string_view improper;
-  // The last clause, whatever it is.
+  // The last clause, whatever it is, and where it is written.
   std::string_view last;
+  Span span;
 };
 
 const ReturnClause* final_return(const SingleQuery& query) {
@@ -52,6 +53,7 @@ Ending ending(const SingleQuery& query) {
   end.returned = final_return(query);
   if (end.returned) {
     end.last = "RETURN";
+    end.span = end.returned->span;
     return end;
   }
   const std::vector<ReadingClause>* reading = nullptr;
@@ -65,14 +67,17 @@ Ending ending(const SingleQuery& query) {
     updating = &multi.updating_clauses;
     if (reading->empty() && updating->empty()) {
       end.last = end.improper = "WITH";
+      end.span = multi.parts.back().with_clause.span;
       return end;
     }
   }
   if (!updating->empty()) {
     end.last = updating_name(updating->back());
+    end.span = updating->back().span;
   } else if (!reading->empty()) {
     const auto [name, proper] = reading_end(reading->back());
     end.last = name;
+    end.span = reading->back().span;
     if (!proper) end.improper = name;
   }
   return end;
@@ -97,28 +102,31 @@ std::string joined(const std::vector<std::string>& parts) {
 constexpr std::string_view kProperEnds =
     "; end it with RETURN, an updating clause, FOREACH or a procedure call";
 
-void check_branch(const SingleQuery& query, QueryForm form, std::vector<std::string>& errors) {
+void check_branch(const SingleQuery& query, QueryForm form, Findings& findings) {
   const Ending end = ending(query);
   switch (form) {
     case QueryForm::Query:
       if (!end.improper.empty()) {
-        errors.push_back("A query cannot end with " + std::string(end.improper) +
-                         std::string(kProperEnds));
+        findings.error(Code::InvalidQueryEnd, end.span,
+                       "A query cannot end with " + std::string(end.improper) +
+                           std::string(kProperEnds));
       }
       break;
     case QueryForm::CallBody:
       if (!end.improper.empty()) {
-        errors.push_back("A CALL { } subquery cannot end with " + std::string(end.improper) +
-                         std::string(kProperEnds));
+        findings.error(Code::InvalidQueryEnd, end.span,
+                       "A CALL { } subquery cannot end with " + std::string(end.improper) +
+                           std::string(kProperEnds));
       }
       if (end.returned) {
         for (const ReturnItem& item : end.returned->items.items) {
           if (item.alias || item.expr.as<Expr::Variable>()) continue;
           const std::string text = expression_text(item.expr);
           const auto* property = item.expr.as<Expr::Property>();
-          errors.push_back("Column " + text + " returned by CALL { } needs an alias: " +
-                           (property ? "write " + text + " AS " + name_text(property->key)
-                                     : "add AS and a name after it"));
+          findings.error(Code::MissingAlias, item.expr.span,
+                         "Column " + text + " returned by CALL { } needs an alias: " +
+                             (property ? "write " + text + " AS " + name_text(property->key)
+                                       : "add AS and a name after it"));
         }
       }
       break;
@@ -126,13 +134,15 @@ void check_branch(const SingleQuery& query, QueryForm form, std::vector<std::str
       break;
     case QueryForm::Collect:
       if (end.returned == nullptr) {
-        errors.push_back(
+        findings.error(
+            Code::InvalidQueryEnd, end.span,
             "COLLECT { } must end with a RETURN of exactly one column, but it ends with " +
-            std::string(end.last));
+                std::string(end.last));
       } else if (end.returned->items.items.size() > 1) {
         const std::optional<std::vector<std::string>> names = columns(query);
-        errors.push_back("COLLECT { } must return exactly one column, but it returns " +
-                         std::to_string(names->size()) + ": " + joined(*names));
+        findings.error(Code::CollectColumns, end.span,
+                       "COLLECT { } must return exactly one column, but it returns " +
+                           std::to_string(names->size()) + ": " + joined(*names));
       }
       break;
   }
@@ -140,18 +150,18 @@ void check_branch(const SingleQuery& query, QueryForm form, std::vector<std::str
 
 }  // namespace
 
-void check_query_shape(const RegularQuery& query, QueryForm form,
-                       std::vector<std::string>& errors) {
-  check_branch(query.first, form, errors);
+void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings,
+                       Span where) {
+  check_branch(query.first, form, findings);
   bool with_all = false;
   bool without_all = false;
   for (const UnionPart& branch : query.unions) {
-    check_branch(branch.query, form, errors);
+    check_branch(branch.query, form, findings);
     (branch.all ? with_all : without_all) = true;
   }
   if (with_all && without_all) {
-    errors.push_back(
-        "UNION and UNION ALL cannot be mixed in one query; use one of them throughout");
+    findings.error(Code::MixedUnion, where,
+                   "UNION and UNION ALL cannot be mixed in one query; use one of them throughout");
   }
   if (query.unions.empty()) return;
   const std::optional<std::vector<std::string>> first = columns(query.first);
@@ -159,11 +169,12 @@ void check_query_shape(const RegularQuery& query, QueryForm form,
   for (size_t i = 0; i < query.unions.size(); ++i) {
     const std::optional<std::vector<std::string>> other = columns(query.unions[i].query);
     if (other && *other != *first) {
-      errors.push_back(
+      findings.error(
+          Code::UnionColumns, final_return(query.unions[i].query)->span,
           "Every branch of a UNION must return the same columns in the same order, but the first "
           "returns (" +
-          joined(*first) + ") and branch " + std::to_string(i + 2) + " returns (" + joined(*other) +
-          ")");
+              joined(*first) + ") and branch " + std::to_string(i + 2) + " returns (" +
+              joined(*other) + ")");
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "validator/diagnostic.h"
 
 namespace quorvane {
 
@@ -18,7 +19,9 @@ enum class QueryForm {
   Collect,        // COLLECT { }: RETURN of exactly one column
 };
 
-void check_query_shape(const RegularQuery& query, QueryForm form, std::vector<std::string>& errors);
+// `where` places the findings about the whole query (mixed UNION forms).
+void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings,
+                       Span where);
 
 }  // namespace quorvane
 

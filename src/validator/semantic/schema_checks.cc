@@ -36,10 +36,32 @@ const PropertyMap* inline_map(const std::optional<MapOrParam>& properties) {
 // ", did you mean :X?" or nothing. The candidates are searched in the
 // schema's own order, straight from its entries.
 template <class Entries>
-std::string suggestion(std::string_view name, const Entries& entries) {
-  std::optional<std::string_view> match = closest_match(
-      name, entries, [](const auto& entry) -> std::string_view { return entry.name; });
-  return match ? concat({", did you mean :", *match, "?"}) : std::string();
+std::optional<std::string_view> closest_name(std::string_view name, const Entries& entries) {
+  return closest_match(name, entries,
+                       [](const auto& entry) -> std::string_view { return entry.name; });
+}
+
+// A name as it must be written: in backticks unless it is a plain word.
+std::string written_name(std::string_view name) {
+  const bool plain = !name.empty() && !(name[0] >= '0' && name[0] <= '9') &&
+                     std::all_of(name.begin(), name.end(), [](char c) {
+                       return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '_';
+                     });
+  if (plain) return std::string(name);
+  std::string out = "`";
+  for (char c : name) {
+    out += c;
+    if (c == '`') out += '`';
+  }
+  return out + "`";
+}
+
+// Gives a finding its did-you-mean: the name proposed and, where the name's
+// text is known, the edit that writes it there.
+void suggest(Diagnostic& d, std::string_view name, Span span) {
+  d.suggestion.assign(name);
+  if (!span.empty()) d.edits.push_back(Edit{span, written_name(name)});
 }
 
 void add_distinct(std::vector<std::string_view>& names, std::string_view name) {
@@ -150,8 +172,11 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
   if (node.label_expr) {
     validate_label_names(**node.label_expr, false);
   } else {
-    for (const std::string& label : node.labels) {
-      if (!schema_.has_node_label(label)) report_unknown_label("Unknown node label: :", label);
+    for (size_t i = 0; i < node.labels.size(); ++i) {
+      if (!schema_.has_node_label(node.labels[i])) {
+        report_unknown_label("Unknown node label: :", node.labels[i],
+                             i < node.label_spans.size() ? node.label_spans[i] : Span{});
+      }
     }
   }
   const PropertyMap* properties = inline_map(node.properties);
@@ -171,14 +196,16 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
       if (all_of.size() > 1) {
         std::string message = concat({"Unknown property '", entry.key, "' for node labels "});
         append_labels(message, all_of);
-        errors_.push_back(std::move(message) + property_hint(entry.key, all_of));
+        report_unknown_key(std::move(message), entry.key, entry.key_span, all_of);
         continue;
       }
       for (const std::string& label : node.labels) {
         const Schema::NodeLabel* declared = schema_.find_node(label);
         if (declared && !declares(declared->properties, entry.key)) {
-          errors_.push_back(concat({"Unknown property '", entry.key, "' for node label :", label}) +
-                            property_hint(entry.key, declared->name));
+          const std::string_view labels[] = {declared->name};
+          report_unknown_key(
+              concat({"Unknown property '", entry.key, "' for node label :", label}), entry.key,
+              entry.key_span, labels);
         }
       }
     }
@@ -191,7 +218,8 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
     const KnownLabels* known = scope_.find(*node.variable);
     if (known != nullptr && known->empty()) {
       for (const MapEntry& entry : *properties) {
-        warn_inferred_keys(*node.variable, *known, std::span(&entry.key, 1));
+        warn_inferred_keys(*node.variable, *known, std::span(&entry.key, 1),
+                           std::span(&entry.key_span, 1));
       }
     }
   }
@@ -200,19 +228,21 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
 
 void SemanticValidator::validate_relationship(const RelationshipPattern& relationship,
                                               const NodePattern& left, const NodePattern& right) {
-  for (const std::string& type : relationship.types) {
+  for (size_t i = 0; i < relationship.types.size(); ++i) {
+    const std::string& type = relationship.types[i];
     const Schema::RelType* declared = schema_.find_rel(type);
     if (declared == nullptr) {
-      errors_.push_back(concat(
-          {"Unknown relationship type: :", type, suggestion(type, schema_.relationships())}));
+      report_unknown_rel_type(
+          type, i < relationship.type_spans.size() ? relationship.type_spans[i] : Span{});
       continue;
     }
     if (const PropertyMap* properties = inline_map(relationship.properties)) {
       for (const MapEntry& entry : *properties) {
         if (!declares(declared->properties, entry.key)) {
-          errors_.push_back(
-              concat({"Unknown property '", entry.key, "' for relationship type :", type}) +
-              property_hint(entry.key, declared->name));
+          const std::string_view labels[] = {declared->name};
+          report_unknown_key(
+              concat({"Unknown property '", entry.key, "' for relationship type :", type}),
+              entry.key, entry.key_span, labels);
         }
       }
     }
@@ -244,26 +274,31 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
       add_distinct(either, pair.source);
       add_distinct(either, pair.target);
     }
-    const bool left_fits = check_endpoint_label(left_labels, either, "", declared.name);
-    const bool right_fits = check_endpoint_label(right_labels, either, "", declared.name);
+    const bool left_fits =
+        check_endpoint_label(left_labels, either, "", declared.name, relationship.span);
+    const bool right_fits =
+        check_endpoint_label(right_labels, either, "", declared.name, relationship.span);
     if (!left_fits || !right_fits || !single_hop) return;
     if (std::any_of(pairs.begin(), pairs.end(), [&](const Schema::Endpoints& pair) {
           return joins(left_labels, right_labels, pair) || joins(right_labels, left_labels, pair);
         })) {
       return;
     }
-    report_unjoined(declared, left_labels, " and ", right_labels, " in either direction");
+    report_unjoined(declared, left_labels, " and ", right_labels, " in either direction",
+                    relationship.span);
     return;
   }
   const bool outgoing = relationship.direction == Direction::Outgoing;
   const EndLabels& source = outgoing ? left_labels : right_labels;
   const EndLabels& target = outgoing ? right_labels : left_labels;
-  if (extended() && drawn_reversed(declared, source, target, single_hop)) return;
+  if (extended() && drawn_reversed(declared, source, target, single_hop, relationship.span)) {
+    return;
+  }
   if (pairs.size() == 1) {  // the common case, without allocating
     const std::string_view source_label[] = {pairs.front().source};
     const std::string_view target_label[] = {pairs.front().target};
-    check_endpoint_label(source, source_label, "source", declared.name);
-    check_endpoint_label(target, target_label, "target", declared.name);
+    check_endpoint_label(source, source_label, "source", declared.name, relationship.span);
+    check_endpoint_label(target, target_label, "target", declared.name, relationship.span);
     return;
   }
   std::vector<std::string_view> sources, targets;
@@ -271,14 +306,16 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
     add_distinct(sources, pair.source);
     add_distinct(targets, pair.target);
   }
-  const bool source_fits = check_endpoint_label(source, sources, "source", declared.name);
-  const bool target_fits = check_endpoint_label(target, targets, "target", declared.name);
+  const bool source_fits =
+      check_endpoint_label(source, sources, "source", declared.name, relationship.span);
+  const bool target_fits =
+      check_endpoint_label(target, targets, "target", declared.name, relationship.span);
   if (!source_fits || !target_fits || !single_hop) return;
   if (std::any_of(pairs.begin(), pairs.end(),
                   [&](const Schema::Endpoints& pair) { return joins(source, target, pair); })) {
     return;
   }
-  report_unjoined(declared, source, " to ", target, "");
+  report_unjoined(declared, source, " to ", target, "", relationship.span);
 }
 
 bool SemanticValidator::EndLabels::contains(std::string_view label) const {
@@ -305,7 +342,7 @@ SemanticValidator::EndLabels SemanticValidator::end_labels(const NodePattern& no
 // drawn backwards when an end misses every pair as written and one pair fits
 // both ends reversed.
 bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
-                                       const EndLabels& target, bool single_hop) {
+                                       const EndLabels& target, bool single_hop, Span span) {
   // The names of a label expression are only possible labels.
   if (source.node->label_expr || target.node->label_expr) return false;
   auto declared_label = [this](std::string_view label) { return schema_.has_node_label(label); };
@@ -330,7 +367,8 @@ bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const En
   message += " to ";
   append_end_labels(message, target);
   message += "; reverse the arrow";
-  errors_.push_back(std::move(message));
+  // The edits that turn the arrow are made where the text is at hand.
+  findings_.error(Code::WrongDirection, span, std::move(message));
   return true;
 }
 
@@ -352,7 +390,8 @@ bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,
 // undirected relationship.
 bool SemanticValidator::check_endpoint_label(const EndLabels& labels,
                                              std::span<const std::string_view> expected,
-                                             std::string_view end, std::string_view type) {
+                                             std::string_view end, std::string_view type,
+                                             Span span) {
   if (std::any_of(expected.begin(), expected.end(),
                   [&](std::string_view label) { return end_fits(labels, label); })) {
     return true;
@@ -371,13 +410,13 @@ bool SemanticValidator::check_endpoint_label(const EndLabels& labels,
     message += label;
     return false;
   });
-  errors_.push_back(std::move(message));
+  findings_.error(Code::WrongEndpoints, span, std::move(message));
   return false;
 }
 
 void SemanticValidator::report_unjoined(const Schema::RelType& declared, const EndLabels& first,
                                         std::string_view between, const EndLabels& second,
-                                        std::string_view how) {
+                                        std::string_view how, Span span) {
   std::string message = concat({"Relationship :", declared.name, " does not join "});
   append_end_labels(message, first);
   message += between;
@@ -389,41 +428,57 @@ void SemanticValidator::report_unjoined(const Schema::RelType& declared, const E
     message +=
         concat({"(:", declared.endpoints[i].source, ")->(:", declared.endpoints[i].target, ")"});
   }
-  errors_.push_back(std::move(message));
+  findings_.error(Code::WrongEndpoints, span, std::move(message));
 }
 
 void SemanticValidator::validate_property_access(std::string_view variable,
-                                                 std::span<const std::string> keys) {
+                                                 std::span<const std::string> keys,
+                                                 std::span<const Span> key_spans) {
   const KnownLabels* known = scope_.find(variable);
   if (known == nullptr) return;
   if (extended()) {
     if (known->empty()) {
-      warn_inferred_keys(variable, *known, keys);
+      warn_inferred_keys(variable, *known, keys, key_spans);
       return;
     }
-    if (validate_keys_of_labels(variable, *known, keys)) return;
+    if (validate_keys_of_labels(variable, *known, keys, key_spans)) return;
   }
+  const auto span_of_key = [&](size_t i) { return i < key_spans.size() ? key_spans[i] : Span{}; };
   known->for_each([&](std::string_view label) {
     if (const Schema::NodeLabel* node = schema_.find_node(label)) {
-      for (const std::string& key : keys) {
+      for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(node->properties, key)) {
-          errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
-                                    "' with label :", label}) +
-                            property_hint(key, node->name));
+          const std::string_view labels[] = {node->name};
+          report_unknown_key(concat({"Unknown property '", key, "' on variable '", variable,
+                                     "' with label :", label}),
+                             key, span_of_key(i), labels);
         }
       }
     } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
-      for (const std::string& key : keys) {
+      for (size_t i = 0; i < keys.size(); ++i) {
+        const std::string& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(rel->properties, key)) {
-          errors_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
-                                    "' with relationship type :", label}) +
-                            property_hint(key, rel->name));
+          const std::string_view labels[] = {rel->name};
+          report_unknown_key(concat({"Unknown property '", key, "' on variable '", variable,
+                                     "' with relationship type :", label}),
+                             key, span_of_key(i), labels);
         }
       }
     }
   });
+}
+
+void SemanticValidator::report_unknown_key(std::string message, std::string_view key, Span span,
+                                           std::span<const std::string_view> labels,
+                                           bool warning) {
+  std::string suggested;
+  message += property_hint(key, labels, &suggested);
+  Diagnostic& d = warning ? findings_.warning(Code::UnknownProperty, span, std::move(message))
+                          : findings_.error(Code::UnknownProperty, span, std::move(message));
+  if (!suggested.empty()) suggest(d, suggested, span);
 }
 
 // A node known to carry several declared labels (extended language) may
@@ -431,7 +486,8 @@ void SemanticValidator::validate_property_access(std::string_view variable,
 // Answers false, checking nothing, for fewer than two such labels or labels
 // that are alternatives.
 bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
-                                                std::span<const std::string> keys) {
+                                                std::span<const std::string> keys,
+                                                std::span<const Span> key_spans) {
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
   // Most variables carry one label: tell that without allocating.
   size_t declared = 0;
@@ -447,12 +503,14 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
     }
   });
   if (labels.size() < 2 || !only_nodes) return false;
-  for (const std::string& key : keys) {
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string& key = keys[i];
     if (any_label_declares(known, key)) continue;
     std::string message =
         concat({"Unknown property '", key, "' on variable '", variable, "' with labels "});
     append_labels(message, labels);
-    errors_.push_back(std::move(message) + property_hint(key, labels));
+    report_unknown_key(std::move(message), key, i < key_spans.size() ? key_spans[i] : Span{},
+                       labels);
   }
   return true;
 }
@@ -461,20 +519,19 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
 // pair makes a node of that pair's label (extended language). The database
 // returns null for a key it does not hold, so this is only a warning.
 void SemanticValidator::warn_inferred_keys(std::string_view variable, const KnownLabels& known,
-                                           std::span<const std::string> keys) {
+                                           std::span<const std::string> keys,
+                                           std::span<const Span> key_spans) {
   if (known.inferred().empty() || known.kind() != VariableKind::Node) return;
   const Schema::NodeLabel* node = schema_.find_node(known.inferred());
   if (node == nullptr) return;
-  for (const std::string& key : keys) {
+  const std::string_view labels[] = {node->name};
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string& key = keys[i];
     if (declares(node->properties, key)) continue;
-    warnings_.push_back(concat({"Unknown property '", key, "' on variable '", variable,
-                                "', which :", known.inferred_by(), " makes a :", node->name}) +
-                        property_hint(key, node->name));
+    report_unknown_key(concat({"Unknown property '", key, "' on variable '", variable,
+                               "', which :", known.inferred_by(), " makes a :", node->name}),
+                       key, i < key_spans.size() ? key_spans[i] : Span{}, labels, true);
   }
-}
-
-std::string SemanticValidator::property_hint(std::string_view key, std::string_view label) const {
-  return property_hint(key, std::span(&label, 1));
 }
 
 std::vector<std::string_view> SemanticValidator::declared_node_labels(
@@ -490,7 +547,8 @@ std::vector<std::string_view> SemanticValidator::declared_node_labels(
 // labels (or relationship type) declare, or else the keys they declare.
 // Nothing in the subset.
 std::string SemanticValidator::property_hint(std::string_view key,
-                                             std::span<const std::string_view> labels) const {
+                                             std::span<const std::string_view> labels,
+                                             std::string* suggested) const {
   if (!extended()) return std::string();
   std::vector<std::string_view> declared;
   for (std::string_view label : labels) {
@@ -512,6 +570,7 @@ std::string SemanticValidator::property_hint(std::string_view key,
     if (matcher.settled()) break;
   }
   if (matcher.best() && 2 * matcher.best_distance() <= key.size()) {
+    if (suggested != nullptr) suggested->assign(*matcher.best());
     return concat({", did you mean '", *matcher.best(), "'?"});
   }
   std::string hint;
@@ -559,7 +618,8 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
 // reported as unbound.
 void SemanticValidator::validate_set_item(const SetItem& item) {
   if (const auto* property = std::get_if<SetItem::Property>(&item.item)) {
-    validate_property_access(property->target.variable, property->target.keys);
+    validate_property_access(property->target.variable, property->target.keys,
+                             property->target.key_spans);
     validate_expr(property->value);
   } else if (const auto* assign = std::get_if<SetItem::Assign>(&item.item)) {
     validate_expr(assign->value);
@@ -567,21 +627,25 @@ void SemanticValidator::validate_set_item(const SetItem& item) {
     validate_expr(add->value);
   } else if (const auto* labels = std::get_if<SetItem::Labels>(&item.item)) {
     labels_changed(labels->variable);
-    for (const std::string& label : labels->labels) {
-      if (!schema_.has_node_label(label))
-        report_unknown_label("Unknown node label in SET: :", label);
+    for (size_t i = 0; i < labels->labels.size(); ++i) {
+      if (!schema_.has_node_label(labels->labels[i])) {
+        report_unknown_label("Unknown node label in SET: :", labels->labels[i],
+                             i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
+      }
     }
   }
 }
 
 void SemanticValidator::validate_remove_item(const RemoveItem& item) {
   if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
-    validate_property_access(property->target.variable, property->target.keys);
+    validate_property_access(property->target.variable, property->target.keys,
+                             property->target.key_spans);
   } else if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
     labels_changed(labels->variable);
-    for (const std::string& label : labels->labels) {
-      if (!schema_.has_node_label(label)) {
-        report_unknown_label("Unknown node label in REMOVE: :", label);
+    for (size_t i = 0; i < labels->labels.size(); ++i) {
+      if (!schema_.has_node_label(labels->labels[i])) {
+        report_unknown_label("Unknown node label in REMOVE: :", labels->labels[i],
+                             i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
       }
     }
   }
@@ -593,13 +657,22 @@ void SemanticValidator::labels_changed(std::string_view variable) {
   if (KnownLabels* known = extended() ? scope_.find(variable) : nullptr) known->set_uncertain();
 }
 
-void SemanticValidator::report_unknown_rel_type(std::string_view type) {
-  errors_.push_back(
-      concat({"Unknown relationship type: :", type, suggestion(type, schema_.relationships())}));
+void SemanticValidator::report_unknown_rel_type(std::string_view type, Span span) {
+  const std::optional<std::string_view> match = closest_name(type, schema_.relationships());
+  Diagnostic& d = findings_.error(
+      Code::UnknownRelationshipType, span,
+      concat({"Unknown relationship type: :", type,
+              match ? concat({", did you mean :", *match, "?"}) : std::string()}));
+  if (match) suggest(d, *match, span);
 }
 
-void SemanticValidator::report_unknown_label(std::string_view prefix, std::string_view label) {
-  errors_.push_back(concat({prefix, label, suggestion(label, schema_.nodes())}));
+void SemanticValidator::report_unknown_label(std::string_view prefix, std::string_view label,
+                                             Span span) {
+  const std::optional<std::string_view> match = closest_name(label, schema_.nodes());
+  Diagnostic& d = findings_.error(
+      Code::UnknownLabel, span,
+      concat({prefix, label, match ? concat({", did you mean :", *match, "?"}) : std::string()}));
+  if (match) suggest(d, *match, span);
 }
 
 }  // namespace quorvane

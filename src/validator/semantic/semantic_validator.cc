@@ -20,7 +20,9 @@ const Expr::Variable* as_variable(const Expr& expr) {
 void SemanticValidator::validate_query(const CypherQuery& query) {
   const RegularQuery* regular = std::get_if<RegularQuery>(&query);
   if (regular == nullptr) return;
-  if (language_ == Language::Extended) check_query_shape(*regular, QueryForm::Query, errors_);
+  if (language_ == Language::Extended) {
+    check_query_shape(*regular, QueryForm::Query, findings_, Span{});
+  }
   validate_single_query(regular->first);
   for (const UnionPart& branch : regular->unions) {
     // No variable crosses a UNION: each branch starts from an empty scope.
@@ -57,7 +59,7 @@ void SemanticValidator::validate_part(const std::vector<ReadingClause>& reading,
   for (const UpdatingClause& clause : updating) collect_updating_bindings(clause);
   for (const ReadingClause& clause : reading) validate_reading_clause(clause);
   for (const UpdatingClause& clause : updating) validate_updating_clause(clause);
-  if (language_ == Language::Extended) check_clause_aggregates(reading, updating, errors_);
+  if (language_ == Language::Extended) check_clause_aggregates(reading, updating, findings_);
 }
 
 void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
@@ -98,7 +100,10 @@ void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> pa
   const size_t first = scope_.size();
   for (const PatternPart& part : parts) {
     if (part.variable) {
-      check_kind(*part.variable, VariableKind::Path);
+      // The path name starts the part.
+      check_kind(*part.variable, VariableKind::Path,
+                 Span{part.span.begin,
+                      part.span.begin + static_cast<uint32_t>(part.variable->size())});
       scope_.bind(*part.variable, KnownLabels().set_kind(VariableKind::Path));
     }
     collect_part_bindings(part, false, inference, first);
@@ -118,7 +123,8 @@ void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grou
     if (link.group) collect_part_bindings((*link.group)->path, true);
     if (link.relationship.variable) {
       const bool single = !grouped && !link.relationship.range;
-      merge_binding(*link.relationship.variable, link.relationship.types,
+      merge_binding(*link.relationship.variable, link.relationship.variable_span,
+                    link.relationship.types,
                     link.relationship.type_expr.has_value(),
                     single ? VariableKind::Relationship : VariableKind::Unknown, optional);
     }
@@ -159,15 +165,16 @@ void SemanticValidator::infer_end(const NodePattern& node, std::string_view labe
 void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableKind kind,
                                               bool optional) {
   if (node.variable) {
-    merge_binding(*node.variable, node.labels, node.label_expr.has_value(), kind, optional);
+    merge_binding(*node.variable, node.variable_span, node.labels, node.label_expr.has_value(),
+                  kind, optional);
   }
 }
 
-void SemanticValidator::merge_binding(const std::string& variable,
+void SemanticValidator::merge_binding(const std::string& variable, Span span,
                                       const std::vector<std::string>& labels, bool any_of,
                                       VariableKind kind, bool optional) {
   if (KnownLabels* known = scope_.find(variable)) {
-    check_kind(variable, kind);
+    check_kind(variable, kind, span);
     if (known->merge(labels) && optional) known->set_uncertain();
     if (known->kind() == VariableKind::Unknown) known->set_kind(kind);
   } else {
@@ -190,7 +197,7 @@ void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
     }
   } else if (const auto* subquery = std::get_if<ReadingClause::Subquery>(&clause.clause)) {
     if (language_ == Language::Extended) {
-      check_query_shape(*subquery->query, QueryForm::CallBody, errors_);
+      check_query_shape(*subquery->query, QueryForm::CallBody, findings_, clause.span);
     }
     validate_call_subquery(*subquery);
   } else if (const auto* load = std::get_if<ReadingClause::LoadCsv>(&clause.clause)) {
@@ -202,7 +209,7 @@ void SemanticValidator::validate_with_clause(const WithClause& with) {
   if (language_ == Language::Extended) {
     check_projection({"WITH", with.distinct, with.items, with.order_by, with.skip, with.limit,
                       &with.where_clause},
-                     scope_, errors_);
+                     scope_, findings_);
   }
   for (const ReturnItem& item : with.items) validate_expr(item.expr);
   // The tree gives WITH * an empty item list; it carries the whole scope on.
@@ -226,7 +233,7 @@ void SemanticValidator::validate_return_clause(const ReturnClause& clause) {
   if (language_ == Language::Extended) {
     check_projection({"RETURN", clause.distinct, clause.items.items, clause.order_by, clause.skip,
                       clause.limit, nullptr},
-                     scope_, errors_);
+                     scope_, findings_);
   }
   for (const ReturnItem& item : clause.items.items) validate_expr(item.expr);
   if (!clause.order_by && !clause.skip && !clause.limit) return;
@@ -275,7 +282,7 @@ void SemanticValidator::validate_tail(const std::optional<std::vector<SortItem>>
 void SemanticValidator::validate_expr(const Expr& expr) {
   if (language_ == Language::Extended) check_expression_rules(expr);
   std::visit(
-      [this](const auto& node) {
+      [this, &expr](const auto& node) {
         using T = std::decay_t<decltype(node)>;
         if constexpr (std::is_base_of_v<Expr::Binary, T>) {
           validate_expr(*node.left);
@@ -289,10 +296,11 @@ void SemanticValidator::validate_expr(const Expr& expr) {
           validate_expr(*node.list);
           validate_with_iteration_variable(node.variable, node.predicate, node.projection);
         } else if constexpr (std::is_same_v<T, Expr::Variable>) {
-          if (!scope_.contains(node.name)) report_unbound(node.name);
+          if (!scope_.contains(node.name)) report_unbound(node.name, expr.span);
         } else if constexpr (std::is_same_v<T, Expr::Property>) {
           if (const Expr::Variable* variable = as_variable(*node.target)) {
-            validate_property_access(variable->name, std::span(&node.key, 1));
+            validate_property_access(variable->name, std::span(&node.key, 1),
+                                     std::span(&node.key_span, 1));
           }
           validate_expr(*node.target);
         } else if constexpr (std::is_same_v<T, Expr::List>) {
@@ -330,7 +338,7 @@ void SemanticValidator::validate_expr(const Expr& expr) {
         } else if constexpr (std::is_same_v<T, Expr::LabelCheck>) {
           validate_label_check(node);
         } else if constexpr (std::is_same_v<T, Expr::MapProjection>) {
-          validate_map_projection(node);
+          validate_map_projection(node, expr.span);
         } else if constexpr (std::is_same_v<T, Expr::Reduce>) {
           validate_reduce(node);
         } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
@@ -369,6 +377,18 @@ void SemanticValidator::validate_with_iteration_variable(
   } else if (outer) {
     *scope_.find(variable) = std::move(*outer);
   }
+}
+
+}  // namespace quorvane
+
+namespace quorvane {
+
+std::vector<std::string> SemanticValidator::errors() const {
+  std::vector<std::string> messages;
+  for (const Diagnostic& d : findings_.list()) {
+    if (d.severity == Severity::Error) messages.push_back(d.message);
+  }
+  return messages;
 }
 
 }  // namespace quorvane

@@ -3,7 +3,8 @@
 // One SemanticValidator checks one tree: it walks the clauses in order with a
 // scope of bound variables, reports uses of unbound variables, and compares
 // labels, relationship types, property keys and relationship ends with the
-// schema. Findings are finished messages, kept in the order they are made.
+// schema. Findings are diagnostics (code, message, span, fixes), kept in the
+// order they are made.
 // The validator borrows the schema and, while validate_query runs, the tree.
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_SEMANTIC_VALIDATOR_H_
@@ -20,6 +21,7 @@
 #include "parser/ast.h"
 #include "parser/language.h"
 #include "schema/schema.h"
+#include "validator/diagnostic.h"
 #include "validator/semantic/scope.h"
 
 namespace quorvane {
@@ -33,11 +35,12 @@ class SemanticValidator {
   // call is not checked.
   void validate_query(const CypherQuery& query);
 
-  const std::vector<std::string>& errors() const { return errors_; }
-  std::vector<std::string> take_errors() { return std::move(errors_); }
-  // Findings that do not make the query invalid (extended language only).
-  const std::vector<std::string>& warnings() const { return warnings_; }
-  std::vector<std::string> take_warnings() { return std::move(warnings_); }
+  // Every finding; warnings (extended language only) do not make the query
+  // invalid.
+  const std::vector<Diagnostic>& findings() const { return findings_.list(); }
+  std::vector<Diagnostic> take_findings() { return findings_.take(); }
+  // The messages of the errors, in order.
+  std::vector<std::string> errors() const;
 
  private:
   // Which unlabelled nodes a pattern labels from a relationship type's only
@@ -73,8 +76,9 @@ class SemanticValidator {
   void collect_pattern_bindings(std::span<const PatternPart> parts,
                                 EndInference inference = EndInference::None);
   void collect_node_bindings(const NodePattern& node, VariableKind kind, bool optional);
-  void merge_binding(const std::string& variable, const std::vector<std::string>& labels,
-                     bool any_of, VariableKind kind, bool optional = false);
+  void merge_binding(const std::string& variable, Span span,
+                     const std::vector<std::string>& labels, bool any_of, VariableKind kind,
+                     bool optional = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
@@ -96,30 +100,37 @@ class SemanticValidator {
                        const NodePattern& left, const NodePattern& right);
   EndLabels end_labels(const NodePattern& node) const;
   bool drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
-                      const EndLabels& target, bool single_hop);
+                      const EndLabels& target, bool single_hop, Span span);
   bool end_fits(const EndLabels& labels, std::string_view expected) const;
   bool joins(const EndLabels& source, const EndLabels& target, const Schema::Endpoints& pair) const;
   bool check_endpoint_label(const EndLabels& labels, std::span<const std::string_view> expected,
-                            std::string_view end, std::string_view type);
+                            std::string_view end, std::string_view type, Span span);
   void report_unjoined(const Schema::RelType& declared, const EndLabels& first,
-                       std::string_view between, const EndLabels& second, std::string_view how);
-  void validate_property_access(std::string_view variable, std::span<const std::string> keys);
+                       std::string_view between, const EndLabels& second, std::string_view how,
+                       Span span);
+  // `key_spans` holds where each key is written, or nothing.
+  void validate_property_access(std::string_view variable, std::span<const std::string> keys,
+                                std::span<const Span> key_spans);
   bool validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
-                               std::span<const std::string> keys);
+                               std::span<const std::string> keys, std::span<const Span> key_spans);
   void warn_inferred_keys(std::string_view variable, const KnownLabels& known,
-                          std::span<const std::string> keys);
-  std::string property_hint(std::string_view key, std::span<const std::string_view> labels) const;
-  std::string property_hint(std::string_view key, std::string_view label) const;
+                          std::span<const std::string> keys, std::span<const Span> key_spans);
+  // An unknown key: the finding, with the hint and the did-you-mean of the
+  // extended language.
+  void report_unknown_key(std::string message, std::string_view key, Span span,
+                          std::span<const std::string_view> labels, bool warning = false);
+  std::string property_hint(std::string_view key, std::span<const std::string_view> labels,
+                            std::string* suggested = nullptr) const;
   std::vector<std::string_view> declared_node_labels(const std::vector<std::string>& labels) const;
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);
   void labels_changed(std::string_view variable);
-  void report_unknown_label(std::string_view prefix, std::string_view label);
-  void report_unknown_rel_type(std::string_view type);
+  void report_unknown_label(std::string_view prefix, std::string_view label, Span span);
+  void report_unknown_rel_type(std::string_view type, Span span);
 
   // The extended language (extended_checks.cc).
-  void report_unbound(std::string_view name);
+  void report_unbound(std::string_view name, Span span);
   void collect_part_bindings(const PatternPart& part, bool grouped = false,
                              EndInference inference = EndInference::None, size_t first = 0);
   void infer_ends(const RelationshipPattern& relationship, const NodePattern& left,
@@ -133,7 +144,7 @@ class SemanticValidator {
   void validate_group(const QuantifiedPath& group);
   void validate_label_names(const LabelExpr& labels, bool relationship);
   void validate_label_check(const Expr::LabelCheck& check);
-  void validate_map_projection(const Expr::MapProjection& projection);
+  void validate_map_projection(const Expr::MapProjection& projection, Span span);
   void validate_reduce(const Expr::Reduce& reduce);
   void collect_call_subquery_bindings(const ReadingClause::Subquery& call);
   void validate_call_subquery(const ReadingClause::Subquery& call);
@@ -146,14 +157,13 @@ class SemanticValidator {
   void check_expression_rules(const Expr& expr);
   // Calls inside a pattern's property map, which the walk does not visit.
   void check_property_map_calls(const std::optional<MapOrParam>& properties);
-  void check_kind(std::string_view variable, VariableKind kind);
+  void check_kind(std::string_view variable, VariableKind kind, Span span);
 
   bool extended() const { return language_ == Language::Extended; }
 
   const Schema& schema_;
   const Language language_;
-  std::vector<std::string> errors_;
-  std::vector<std::string> warnings_;
+  Findings findings_;
   Scope scope_;
   Scope projection_;  // reused by every WITH and RETURN that projects
   // Set after CALL ... YIELD * (extended language): the scope then holds

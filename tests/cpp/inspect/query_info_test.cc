@@ -16,7 +16,7 @@ Expr var(const char* name) {
   return Expr::Variable{name};
 }
 Expr prop(Expr target, const char* key) {
-  return Expr::Property{Box<Expr>(std::move(target)), key};
+  return Expr::Property{Box<Expr>(std::move(target)), key, {}};
 }
 
 NodePattern node(std::vector<std::string> labels, PropertyMap props = {}) {
@@ -49,8 +49,10 @@ ReadingClause match(Pattern pattern, std::optional<Expr> where = std::nullopt) {
 TEST(InspectTree, SortsByBytesAndDropsRepeats) {
   Pattern pattern;
   pattern.push_back(PatternPart{std::nullopt, node({"beta"}), {}, PathSelector::All, std::nullopt});
-  pattern.push_back(PatternPart{std::nullopt, node({"Alpha", "Zed"}), {}, PathSelector::All, std::nullopt});
-  pattern.push_back(PatternPart{std::nullopt, node({"Alpha"}), {}, PathSelector::All, std::nullopt});
+  pattern.push_back(
+      PatternPart{std::nullopt, node({"Alpha", "Zed"}), {}, PathSelector::All, std::nullopt});
+  pattern.push_back(
+      PatternPart{std::nullopt, node({"Alpha"}), {}, PathSelector::All, std::nullopt});
   std::vector<ReadingClause> reading;
   reading.push_back(match(std::move(pattern)));
   std::vector<Expr> items;
@@ -72,7 +74,8 @@ TEST(InspectTree, NodeMapKeysCountButRelationshipMapsAndMapLiteralKeysDoNot) {
   RelationshipPattern rel;
   rel.types = {"KNOWS", "LIKES"};
   rel.properties = MapOrParam{MapOrParam::Map{std::move(rel_props)}};
-  PatternPart part{std::nullopt, node({"A"}, std::move(node_props)), {}, PathSelector::All, std::nullopt};
+  PatternPart part{
+      std::nullopt, node({"A"}, std::move(node_props)), {}, PathSelector::All, std::nullopt};
   part.chain.push_back(PatternLink{std::move(rel), node({"B"}), std::nullopt});
   Pattern pattern;
   pattern.push_back(std::move(part));
@@ -93,7 +96,8 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
   // EXISTS holding a whole query: labels and types stay inside it.
   std::vector<ReadingClause> inner_reading;
   Pattern inner_pattern;
-  inner_pattern.push_back(PatternPart{std::nullopt, node({"Hidden"}, {}), {}, PathSelector::All, std::nullopt});
+  inner_pattern.push_back(
+      PatternPart{std::nullopt, node({"Hidden"}, {}), {}, PathSelector::All, std::nullopt});
   inner_reading.push_back(match(std::move(inner_pattern), prop(var("h"), "inner_prop")));
   CypherQuery inner = single(std::move(inner_reading), std::nullopt);
   Expr exists_query =
@@ -101,7 +105,8 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 
   // EXISTS holding a pattern: nothing at all.
   Pattern exists_pattern;
-  exists_pattern.push_back(PatternPart{std::nullopt, node({"AlsoHidden"}), {}, PathSelector::All, std::nullopt});
+  exists_pattern.push_back(
+      PatternPart{std::nullopt, node({"AlsoHidden"}), {}, PathSelector::All, std::nullopt});
   Expr exists_pattern_expr =
       Expr::Exists{Box<ExistsSubquery>(ExistsSubquery{std::move(exists_pattern)})};
 
@@ -120,9 +125,11 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 TEST(InspectTree, UpdatingClausesOtherThanCreateAndMergeContributeNothing) {
   std::vector<UpdatingClause> updating;
   Pattern created;
-  created.push_back(PatternPart{std::nullopt, node({"Created"}), {}, PathSelector::All, std::nullopt});
+  created.push_back(
+      PatternPart{std::nullopt, node({"Created"}), {}, PathSelector::All, std::nullopt});
   updating.push_back(UpdatingClause{UpdatingClause::Create{std::move(created)}});
-  UpdatingClause::Merge merge{PatternPart{std::nullopt, node({"Merged"}), {}, PathSelector::All, std::nullopt}, {}, {}};
+  UpdatingClause::Merge merge{
+      PatternPart{std::nullopt, node({"Merged"}), {}, PathSelector::All, std::nullopt}, {}, {}};
   merge.on_create.push_back(
       {SetItem{SetItem::Property{PropertyExpr{"m", {"on_create_key"}}, Expr::Integer{1}}}});
   updating.push_back(UpdatingClause{std::move(merge)});
@@ -163,7 +170,8 @@ TEST(InspectTree, MultiPartSkipsWithButWalksEveryPartAndUnionBranch) {
 }
 
 TEST(InspectTree, StandaloneCallNamesNothing) {
-  QueryInfo info = inspect_tree(CypherQuery{CallClause{"db.labels", {}, {}, false, std::nullopt, false}});
+  QueryInfo info =
+      inspect_tree(CypherQuery{CallClause{"db.labels", {}, {}, false, std::nullopt, false}});
   EXPECT_TRUE(info.is_valid);
   EXPECT_THAT(info.labels_used, IsEmpty());
   EXPECT_THAT(info.rel_types_used, IsEmpty());

@@ -23,16 +23,18 @@ Expr var(std::string name) {
 }
 
 Expr prop(std::string variable, std::string key) {
-  return Expr(Expr::Property{var(std::move(variable)), std::move(key)});
+  return Expr(Expr::Property{var(std::move(variable)), std::move(key), {}});
 }
 
 NodePattern node(std::string variable, std::vector<std::string> labels) {
-  return NodePattern{std::move(variable), std::move(labels), std::nullopt, std::nullopt, std::nullopt};
+  return NodePattern{std::move(variable), std::move(labels), std::nullopt, std::nullopt,
+                     std::nullopt};
 }
 
 ReadingClause match(NodePattern start) {
-  return ReadingClause{
-      ReadingClause::Match{false, Pattern{PatternPart{std::nullopt, start, {}, PathSelector::All, std::nullopt}}, std::nullopt}};
+  return ReadingClause{ReadingClause::Match{
+      false, Pattern{PatternPart{std::nullopt, start, {}, PathSelector::All, std::nullopt}},
+      std::nullopt}};
 }
 
 ReturnClause returning(std::vector<Expr> exprs) {
@@ -46,7 +48,7 @@ std::vector<std::string> walk(const CypherQuery& query) {
   const Schema schema = testing::small_movie_schema();
   SemanticValidator validator(schema, Language::Subset);
   validator.validate_query(query);
-  return validator.take_errors();
+  return validator.errors();
 }
 
 CypherQuery single(SinglePartQuery part) {

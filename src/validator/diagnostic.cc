@@ -1,0 +1,189 @@
+#include "validator/diagnostic.h"
+
+#include <algorithm>
+#include <array>
+
+#include "parser/lexical.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr Severity E = Severity::Error;
+
+// One row per code, in the order of the enum.
+constexpr std::array<RuleInfo, 26> kRules = {{
+    {Code::SyntaxError, "syntax-error", E, false, "The text is not a query the language reads.",
+     "MATCH (p:Person RETURN p"},
+    {Code::UnknownLabel, "unknown-label", E, true, "A node label the schema does not declare.",
+     "MATCH (p:Persn) RETURN p"},
+    {Code::UnknownRelationshipType, "unknown-relationship-type", E, true,
+     "A relationship type the schema does not declare.",
+     "MATCH (p:Person)-[:ACTED]->(m:Movie) RETURN m"},
+    {Code::UnknownProperty, "unknown-property", E, true,
+     "A property key that no label or type of the element declares (a warning where the label "
+     "is only inferred).",
+     "MATCH (p:Person) RETURN p.nme"},
+    {Code::WrongEndpoints, "wrong-endpoints", E, true,
+     "A relationship joins labels its type is not declared between.",
+     "MATCH (m:Movie)-[:ACTED_IN]->(g:Genre) RETURN g"},
+    {Code::WrongDirection, "wrong-direction", E, true,
+     "A relationship is drawn against the direction its type is declared in.",
+     "MATCH (m:Movie)-[:ACTED_IN]->(p:Person) RETURN p"},
+    {Code::UnboundVariable, "unbound-variable", E, false,
+     "A variable is used where nothing binds it.", "MATCH (p:Person) RETURN q"},
+    {Code::VariableKind, "variable-kind", E, false,
+     "A variable bound to one kind of element is used as another.",
+     "MATCH (a)-[a]->(b) RETURN a"},
+    {Code::UnknownFunction, "unknown-function", E, false, "A function no database provides.",
+     "RETURN lenght('abc')"},
+    {Code::WrongArgumentCount, "wrong-argument-count", E, false,
+     "A built-in function is given too few or too many arguments.", "RETURN substring('abc')"},
+    {Code::PathFunctionArgument, "path-function-argument", E, false,
+     "A path function is given something that is never a path.",
+     "MATCH (p:Person) RETURN length(p.name)"},
+    {Code::MisplacedAggregate, "misplaced-aggregate", E, false,
+     "An aggregating function where no aggregation happens (WHERE, patterns, updates).",
+     "MATCH (p:Person) WHERE count(p) > 1 RETURN p"},
+    {Code::NestedAggregate, "nested-aggregate", E, false,
+     "An aggregating function inside another.", "MATCH (p:Person) RETURN sum(count(p))"},
+    {Code::MixedAggregate, "mixed-aggregate", E, false,
+     "An item mixes an aggregate with a value that is not a grouping key.",
+     "MATCH (p:Person) RETURN p.name + count(p)"},
+    {Code::OrderByAggregate, "order-by-aggregate", E, false,
+     "ORDER BY aggregates something the aggregating projection does not return.",
+     "MATCH (p:Person) RETURN p.name, count(p) AS n ORDER BY sum(p.born)"},
+    {Code::OutOfScopeVariable, "out-of-scope-variable", E, false,
+     "A variable a projection dropped is used after it.",
+     "MATCH (p:Person) WITH p.name AS name RETURN p"},
+    {Code::DuplicateColumn, "duplicate-column", E, false,
+     "Two columns of one RETURN or WITH have the same name.",
+     "MATCH (p:Person) RETURN p.name AS n, p.born AS n"},
+    {Code::MissingAlias, "missing-alias", E, false,
+     "An expression in WITH (or returned by CALL { }) needs a name.",
+     "MATCH (p:Person) WITH p.name RETURN 1"},
+    {Code::PatternAsValue, "pattern-as-value", E, false,
+     "A pattern is used as a value rather than a condition.",
+     "MATCH (p:Person) RETURN size((p)-->())"},
+    {Code::PatternIntroducesVariable, "pattern-introduces-variable", E, false,
+     "A pattern predicate names a variable that is not bound before it.",
+     "MATCH (p:Person) WHERE (p)-->(m) RETURN p"},
+    {Code::InvalidQueryEnd, "invalid-query-end", E, false,
+     "A query or subquery ends with a clause that cannot end it.", "MATCH (p:Person)"},
+    {Code::CollectColumns, "collect-columns", E, false,
+     "COLLECT { } returns other than exactly one column.",
+     "RETURN COLLECT { MATCH (p:Person) RETURN p.name, p.born }"},
+    {Code::MixedUnion, "mixed-union", E, false, "UNION and UNION ALL are mixed in one query.",
+     "RETURN 1 AS x UNION RETURN 2 AS x UNION ALL RETURN 3 AS x"},
+    {Code::UnionColumns, "union-columns", E, false,
+     "The branches of a UNION return different columns.", "RETURN 1 AS x UNION RETURN 2 AS y"},
+    {Code::InvalidRowCount, "invalid-row-count", E, false,
+     "SKIP or LIMIT is a negative or non-integer literal.", "MATCH (p:Person) RETURN p LIMIT -1"},
+    {Code::IntegerTooLarge, "integer-too-large", E, false,
+     "An integer literal does not fit in 64 bits.", "RETURN 9223372036854775808"},
+}};
+
+constexpr bool in_enum_order() {
+  for (size_t i = 0; i < kRules.size(); ++i) {
+    if (static_cast<size_t>(kRules[i].code) != i) return false;
+  }
+  return true;
+}
+static_assert(in_enum_order());
+static_assert(static_cast<size_t>(Code::IntegerTooLarge) + 1 == kRules.size());
+
+bool is_word(unsigned char c) {
+  return is_word_char(c) || c >= 0x80;
+}
+
+}  // namespace
+
+std::span<const RuleInfo> rule_table() {
+  return kRules;
+}
+
+const RuleInfo& rule_info(Code code) {
+  return kRules[static_cast<size_t>(code)];
+}
+
+std::string_view severity_name(Severity severity) {
+  return severity == Severity::Error ? "error" : "warning";
+}
+
+void locate(std::string_view text, std::vector<Diagnostic>& diagnostics) {
+  std::vector<uint32_t> offsets;
+  for (const Diagnostic& d : diagnostics) {
+    offsets.push_back(d.span.begin);
+    offsets.push_back(d.span.end);
+    for (const Edit& e : d.edits) {
+      offsets.push_back(e.span.begin);
+      offsets.push_back(e.span.end);
+    }
+  }
+  if (offsets.empty()) return;
+  std::sort(offsets.begin(), offsets.end());
+  offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+  std::vector<Place> places(offsets.size());
+  Place at;
+  size_t next = 0;
+  for (size_t i = 0; next < offsets.size(); ++i) {
+    while (next < offsets.size() && offsets[next] <= i) places[next++] = at;
+    if (i >= text.size()) {
+      while (next < offsets.size()) places[next++] = at;
+      break;
+    }
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) == 0x80) continue;  // inside a character
+    ++at.index;
+    if (byte == '\n') {
+      ++at.line;
+      at.column = 1;
+    } else {
+      ++at.column;
+    }
+  }
+  const auto place = [&](uint32_t offset) {
+    return places[std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin()];
+  };
+  for (Diagnostic& d : diagnostics) {
+    d.from = place(d.span.begin);
+    d.to = place(d.span.end);
+    for (Edit& e : d.edits) {
+      e.from = place(e.span.begin).index;
+      e.to = place(e.span.end).index;
+    }
+  }
+}
+
+Span token_span_at(std::string_view text, size_t pos) {
+  const auto span = [&](size_t end) {
+    return Span{static_cast<uint32_t>(pos), static_cast<uint32_t>(end)};
+  };
+  if (pos >= text.size()) return span(text.size());
+  const unsigned char c = static_cast<unsigned char>(text[pos]);
+  size_t end = pos + 1;
+  if (c == '\'' || c == '"' || c == '`') {
+    // To the closing quote, or to the end of the line when there is none.
+    while (end < text.size() && text[end] != static_cast<char>(c) && text[end] != '\n') {
+      if (text[end] == '\\' && c != '`' && end + 1 < text.size()) ++end;
+      ++end;
+    }
+    return span(end < text.size() && text[end] == static_cast<char>(c) ? end + 1 : end);
+  }
+  if (is_word(c)) {
+    while (end < text.size() && is_word(static_cast<unsigned char>(text[end]))) ++end;
+    return span(end);
+  }
+  static constexpr std::array<std::string_view, 11> kPairs = {"->", "<-", "<=", ">=", "<>", "=~",
+                                                              "..", "||", "+=", "::", "!="};
+  for (std::string_view pair : kPairs) {
+    if (text.substr(pos, 2) == pair) return span(pos + 2);
+  }
+  // A character outside ASCII is one token of all its bytes.
+  if (c >= 0x80) {
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  }
+  return span(end);
+}
+
+}  // namespace quorvane
