@@ -130,26 +130,27 @@ class AnalyzerTest(unittest.TestCase):
     def test_findings_point_into_the_document(self):
         analysis = Analyzer(SCHEMA).analyze(DOCUMENT)
         self.assertEqual(analysis.statements, 4)
-        by_code = {f.code: f for f in analysis.findings}
-        self.assertEqual(set(by_code), {"unknown-label", "unbound-variable", "syntax-error"})
-        second = DOCUMENT.index("MATCH (m:Movei)")
-        self.assertIn("Movei", DOCUMENT[by_code["unknown-label"].start : by_code["unknown-label"].end])
-        self.assertGreaterEqual(by_code["unknown-label"].start, second)
-        self.assertLessEqual(by_code["unknown-label"].end, DOCUMENT.index(";", second))
-        self.assertIn("x", DOCUMENT[by_code["unbound-variable"].start : by_code["unbound-variable"].end])
-        self.assertEqual(by_code["syntax-error"].start, DOCUMENT.index("RETURN p\n"))
+        spans = {f.code: DOCUMENT[f.start : f.end] for f in analysis.findings}
+        self.assertEqual(spans, {"unknown-label": "Movei", "unbound-variable": "x", "syntax-error": "RETURN"})
+        (syntax,) = [f for f in analysis.findings if f.code == "syntax-error"]
+        self.assertEqual(syntax.start, DOCUMENT.index("RETURN p\n"))
+        (label,) = [f for f in analysis.findings if f.code == "unknown-label"]
+        self.assertEqual(label.edits, (Edit(label.start, label.end, "Movie"),))
+        self.assertEqual(label.suggestion, "Movie")
 
-    def test_messages_are_those_of_validating_each_statement_alone(self):
+    def test_findings_are_the_diagnostics_of_each_statement_moved_into_the_document(self):
         validator = _quorvane.CypherValidator(SCHEMA, language="extended")
-        findings = Analyzer(SCHEMA).analyze(DOCUMENT).findings
+        expected = []
         for statement in quorvane.split_statements(DOCUMENT):
-            result = validator.validate(statement.text)
-            end = statement.offset + len(statement.text)
-            inside = [f for f in findings if statement.offset <= f.start <= end]
-            self.assertEqual(len(inside), len(result.errors) + len(result.warnings), statement.text)
-            self.assertEqual(
-                [f.message for f in inside if f.code != "syntax-error"], result.semantic_errors + result.warnings
-            )
+            for d in validator.validate(statement.text).diagnostics:
+                edits = [(e.start + statement.offset, e.end + statement.offset, e.replacement) for e in d.edits]
+                expected.append((d.code, d.severity, d.message, d.start + statement.offset, d.end + statement.offset, edits))
+        found = [
+            (f.code, f.severity, f.message, f.start, f.end, [(e.start, e.end, e.replacement) for e in f.edits])
+            for f in Analyzer(SCHEMA).analyze(DOCUMENT).findings
+        ]
+        self.assertEqual(found, expected)
+        self.assertEqual(len(found), 3)
 
     def test_only_statements_whose_text_changed_are_validated_again(self):
         analyzer = Analyzer(SCHEMA)

@@ -11,16 +11,14 @@ the document; turning them into editor positions is left to the caller.
 
 from __future__ import annotations
 
-import re
 import threading
 from collections.abc import Iterable, Sequence
 from dataclasses import dataclass
-from typing import Any, Final
+from typing import Final
 
-import _quorvane
 from _quorvane import CypherValidator, Schema, ValidationResult
 
-import quorvane
+from quorvane.rules import rules
 from quorvane.server.settings import DEFAULT_LANGUAGE, Language
 from quorvane.statements import split_statements
 
@@ -73,74 +71,27 @@ class Finding:
 
 # ------------------------------------------------- reading a result
 
-# Until the extension module reports structured diagnostics, findings are
-# derived from the messages: a code from the message's start, and the whole
-# statement as the span (a syntax error starts at the position it names).
-_MESSAGE_CODES: Final = (
-    (re.compile(r"Unknown node label"), "unknown-label"),
-    (re.compile(r"Unknown relationship type"), "unknown-relationship-type"),
-    (re.compile(r"Unknown property"), "unknown-property"),
-    (re.compile(r"Variable '.*' is not bound"), "unbound-variable"),
-    (re.compile(r"Unknown function"), "unknown-function"),
-    (re.compile(r"Relationship :.* reverse the arrow"), "wrong-direction"),
-    (re.compile(r"Relationship :"), "wrong-endpoints"),
-)
-_FALLBACK_SCHEMA_CODES: Final = frozenset(
-    {"unknown-label", "unknown-relationship-type", "unknown-property", "wrong-endpoints", "wrong-direction"}
-)
-_ARROW: Final = re.compile(r" *--> (\d+):(\d+)")
 
-
-def _message_code(message: str, default: str) -> str:
-    for pattern, code in _MESSAGE_CODES:
-        if pattern.match(message):
-            return code
-    return default
-
-
-def _syntax_fallback(text: str, message: str) -> Finding:
-    lines = message.split("\n")
-    arrow = _ARROW.fullmatch(lines[0])
-    if arrow is None or len(lines) != 6:
-        return Finding("syntax-error", "error", message.removeprefix("Parse error: "), 0, len(text))
-    line, column = int(arrow.group(1)), int(arrow.group(2))
-    start = 0
-    for _ in range(line - 1):
-        start = text.index("\n", start) + 1 if "\n" in text[start:] else len(text)
-    start = min(start + column - 1, len(text))
-    headline = lines[5].lstrip().removeprefix("= ")
-    return Finding("syntax-error", "error", headline, start, len(text))
-
-
-def statement_findings(text: str, result: ValidationResult) -> list[Finding]:
-    """The findings of one statement ``text`` from its validation result,
-    errors first, with indices into ``text``."""
-    diagnostics: Any = getattr(result, "diagnostics", None)
-    if diagnostics is not None:
-        return [
-            Finding(
-                d.code,
-                d.severity,
-                d.message,
-                d.start,
-                d.end,
-                d.suggestion,
-                tuple(Edit(e.start, e.end, e.replacement) for e in d.edits),
-            )
-            for d in diagnostics
-        ]
-    findings = [_syntax_fallback(text, m) for m in result.syntax_errors]
-    findings += [Finding(_message_code(m, "schema-error"), "error", m, 0, len(text)) for m in result.semantic_errors]
-    findings += [Finding(_message_code(m, "warning"), "warning", m, 0, len(text)) for m in result.warnings]
-    return findings
+def statement_findings(result: ValidationResult) -> list[Finding]:
+    """The findings of one statement from its validation result, errors
+    first, with indices into the statement's text."""
+    return [
+        Finding(
+            d.code,
+            d.severity,
+            d.message,
+            d.start,
+            d.end,
+            d.suggestion,
+            tuple(Edit(e.start, e.end, e.replacement) for e in d.edits),
+        )
+        for d in result.diagnostics
+    ]
 
 
 def schema_codes() -> frozenset[str]:
     """The codes of the rules that need a schema: dropped when the server
     checks without one."""
-    rules: Any = getattr(quorvane, "rules", None) or getattr(_quorvane, "rules", None)
-    if rules is None:
-        return _FALLBACK_SCHEMA_CODES
     return frozenset(r.code for r in rules() if r.needs_schema)
 
 
@@ -182,7 +133,7 @@ class Analyzer:
     def _findings(self, texts: Sequence[str]) -> None:
         results = self._validator.validate_batch(texts)
         for text, result in zip(texts, results, strict=True):
-            self._cache[text] = tuple(f for f in statement_findings(text, result) if f.code not in self._dropped)
+            self._cache[text] = tuple(f for f in statement_findings(result) if f.code not in self._dropped)
 
     def analyze(self, document: str) -> Analysis:
         """The findings of every statement of ``document``."""

@@ -126,7 +126,7 @@ async def test_every_statement_is_checked_with_ranges_in_the_negotiated_encoding
     assert label.source == "quorvane"
     assert label.code_description.href.endswith("#diagnostic-codes")
     assert "Movei" in label.message
-    assert "Movei" in text_of(DOCUMENT, label.range, encoding)
+    assert text_of(DOCUMENT, label.range, encoding) == "Movei"
     assert label.range.start.line == 3
 
     # The syntax error starts at the arrow of the last line, after the
@@ -134,6 +134,7 @@ async def test_every_statement_is_checked_with_ranges_in_the_negotiated_encoding
     syntax = diagnostics["syntax-error"]
     assert syntax.range.start == position_of(DOCUMENT, DOCUMENT.index("->(m:Movie) RETURN p"), encoding)
     assert syntax.range.start.character != DOCUMENT.split("\n")[5].index("->")
+    assert text_of(DOCUMENT, syntax.range, encoding) == "->"
     assert syntax.severity == lsp.DiagnosticSeverity.Error
 
 
@@ -233,35 +234,82 @@ async def test_settings_come_from_pyproject_and_a_saved_schema_is_read_again(cli
 # ------------------------------------------------------------ code actions
 
 
+def apply(text, edits):
+    """The text after the LSP edits (which do not overlap), made from the end."""
+    lines = LineIndexForTests(text)
+    for edit in sorted(edits, key=lambda e: (e.range.start.line, e.range.start.character), reverse=True):
+        start, end = lines.index(edit.range.start), lines.index(edit.range.end)
+        text = text[:start] + edit.new_text + text[end:]
+        lines = LineIndexForTests(text)
+    return text
+
+
+class LineIndexForTests:
+    """UTF-16 LSP positions to string indices, written apart from the server's."""
+
+    def __init__(self, text):
+        self.lines = text.split("\n")
+
+    def index(self, position):
+        line = self.lines[position.line].encode("utf-16-le")[: position.character * 2].decode("utf-16-le")
+        return sum(len(x) + 1 for x in self.lines[: position.line]) + len(line)
+
+
+async def code_actions(client, uri, range_, diagnostics, kind):
+    return await client.text_document_code_action_async(
+        lsp.CodeActionParams(
+            text_document=lsp.TextDocumentIdentifier(uri),
+            range=range_,
+            context=lsp.CodeActionContext(diagnostics=diagnostics, only=[kind]),
+        )
+    )
+
+
 @pytest.mark.asyncio
 async def test_quick_fixes_and_fix_all(client, workspace):
     await start(client, workspace, {"schema": "graph.schema.json"})
-    text = "MATCH (m:Movei) RETURN m;\nMATCH (p:Persn)-[:ACTED_IN]->(m:Movie) RETURN p"
+    text = (
+        "MATCH (m:Movei) RETURN m;\n"
+        "MATCH (p:Persn {name: '🎬'})-[:ACTED_IN]->(m:Movie) RETURN p;\n"
+        "MATCH (m:Movie)-[:DIRECTED]->(p:Person) RETURN p;\n"
+        "MATCH (n) RETURN x"
+    )
     uri = await open_document(client, workspace / "q.cypher", text)
-    first = next(d for d in client.diagnostics[uri] if "Movei" in d.message)
-    actions = await client.text_document_code_action_async(
-        lsp.CodeActionParams(
-            text_document=lsp.TextDocumentIdentifier(uri),
-            range=first.range,
-            context=lsp.CodeActionContext(diagnostics=[first], only=[lsp.CodeActionKind.QuickFix]),
-        )
-    )
-    assert len(actions) == 1
-    assert actions[0].kind == lsp.CodeActionKind.QuickFix
-    (edit,) = actions[0].edit.changes[uri]
-    assert edit.new_text == "Movie"
-    assert text_of(text, edit.range) == "Movei"
+    by_code = {}
+    for diagnostic in client.diagnostics[uri]:
+        by_code.setdefault(diagnostic.code, []).append(diagnostic)
+    assert {code: len(found) for code, found in by_code.items()} == {
+        "unknown-label": 2,
+        "wrong-direction": 1,
+        "unbound-variable": 1,
+    }
 
-    actions = await client.text_document_code_action_async(
-        lsp.CodeActionParams(
-            text_document=lsp.TextDocumentIdentifier(uri),
-            range=lsp.Range(lsp.Position(0, 0), lsp.Position(0, 0)),
-            context=lsp.CodeActionContext(diagnostics=[], only=[lsp.CodeActionKind.SourceFixAll]),
-        )
-    )
-    assert [a.kind for a in actions] == [lsp.CodeActionKind.SourceFixAll]
-    edits = actions[0].edit.changes[uri]
-    assert sorted((text_of(text, e.range), e.new_text) for e in edits) == [("Movei", "Movie"), ("Persn", "Person")]
+    first = by_code["unknown-label"][0]
+    (action,) = await code_actions(client, uri, first.range, [first], lsp.CodeActionKind.QuickFix)
+    assert action.kind == lsp.CodeActionKind.QuickFix
+    assert action.title == "Change 'Movei' to 'Movie'"
+    assert action.diagnostics[0].range == first.range
+    (edit,) = action.edit.changes[uri]
+    assert (text_of(text, edit.range), edit.new_text) == ("Movei", "Movie")
+
+    arrow = by_code["wrong-direction"][0]
+    (action,) = await code_actions(client, uri, arrow.range, [arrow], lsp.CodeActionKind.QuickFix)
+    assert action.title == "Reverse the arrow"
+    fixed = apply(text, action.edit.changes[uri]).split("\n")[2]
+    assert fixed == "MATCH (m:Movie)<-[:DIRECTED]-(p:Person) RETURN p;"
+
+    # No fix where there is no finding with one.
+    unbound = by_code["unbound-variable"][0]
+    assert list(await code_actions(client, uri, unbound.range, [unbound], lsp.CodeActionKind.QuickFix)) == []
+
+    whole = lsp.Range(lsp.Position(0, 0), lsp.Position(0, 0))
+    (action,) = await code_actions(client, uri, whole, [], lsp.CodeActionKind.SourceFixAll)
+    assert action.kind == lsp.CodeActionKind.SourceFixAll
+    fixed = apply(text, action.edit.changes[uri])
+    validator = quorvane.CypherValidator(quorvane.Schema.from_dict(SCHEMA), language="extended")
+    remaining = [d.code for s in quorvane.split_statements(fixed) for d in validator.validate(s.text).diagnostics]
+    assert remaining == ["unbound-variable"]
+    assert "'🎬'" in fixed
 
 
 # ------------------------------------------------------- completion, hover
