@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Runs the tests that need packages from PyPI, tests/python/tools/test_*.py,
-# with unittest in a CPython 3.13 virtual environment, ${BUILD_DIR:-build}/tool-venv,
+# with pytest in a CPython 3.13 virtual environment, ${BUILD_DIR:-build}/tool-venv,
 # made if missing and given tests/python/requirements-tools.txt. The package
 # comes from python/, the _quorvane module from the build
 # (${BUILD_DIR:-build}/python/3.13) or from PYTHONPATH. Further arguments go
-# to unittest, e.g. `bash scripts/tool_tests.sh -k sarif`.
+# to pytest, e.g. `bash scripts/tool_tests.sh -k hover`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/need.sh
@@ -24,4 +24,4 @@ fi
 
 export PYTHONPATH="$repo/python:$build_dir/python/3.13${PYTHONPATH:+:$PYTHONPATH}"
 export PYTHONDONTWRITEBYTECODE=1
-exec "$venv/bin/python" -m unittest discover -v -s tests/python/tools -t tests/python/tools -p 'test_*.py' "$@"
+exec "$venv/bin/python" -m pytest tests/python/tools "$@"

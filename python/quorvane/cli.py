@@ -514,6 +514,24 @@ def run_generate(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: Text
     return EXIT_OK
 
 
+# --------------------------------------------------------------- server
+
+SERVER_INSTALL_HINT = 'the language server needs its extra packages: pip install "quorvane[server]"'
+
+
+def run_server(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO) -> int:
+    """Runs the language server over standard input and output."""
+    try:
+        from quorvane.server.lsp import serve  # only this command needs pygls
+    except ModuleNotFoundError as e:
+        if e.name is None or e.name.split(".")[0] not in ("pygls", "lsprotocol", "cattrs"):
+            raise
+        err.write(f"quorvane: {SERVER_INSTALL_HINT}\n")
+        return EXIT_USAGE
+    serve()
+    return EXIT_OK
+
+
 # --------------------------------------------------------------- parser
 
 
@@ -669,6 +687,17 @@ def build_parser() -> argparse.ArgumentParser:
     )
     generate.add_argument("--list-types", action="store_true", help="list the query types and exit")
     generate.set_defaults(run=run_generate)
+
+    server = commands.add_parser(
+        "server",
+        help="run the language server for editors (LSP over standard input and output)",
+        description="Run the quorvane language server, which talks LSP over standard input and "
+        "output: diagnostics, quick fixes, completion and hover for .cypher files. The schema "
+        "comes from [tool.quorvane] in the workspace's pyproject.toml or quorvane.toml, or from "
+        'the editor\'s settings. Needs pip install "quorvane[server]".',
+    )
+    server.add_argument("--stdio", action="store_true", help="talk over standard input and output (the default)")
+    server.set_defaults(run=run_server)
     return parser
 
 
