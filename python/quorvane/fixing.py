@@ -41,6 +41,6 @@ def fix_text(validator: CypherValidator, text: str) -> FixedText:
 def unified_diff(name: str, before: str, after: str) -> str:
     """The change from ``before`` to ``after`` as a unified diff."""
     lines = difflib.unified_diff(
-        before.splitlines(keepends=True), after.splitlines(keepends=True), f"a/{name}", f"b/{name}"
+        before.splitlines(keepends=True), after.splitlines(keepends=True), name, name
     )
     return "".join(line if line.endswith("\n") else line + "\n\\ No newline at end of file\n" for line in lines)

@@ -55,7 +55,7 @@ constexpr std::array<RuleInfo, 26> kRules = {{
      "MATCH (p:Person) RETURN p.name, count(p) AS n ORDER BY sum(p.born)"},
     {Code::OutOfScopeVariable, "out-of-scope-variable", E, false,
      "A variable a projection dropped is used after it.",
-     "MATCH (p:Person) WITH p.name AS name RETURN p"},
+     "MATCH (p:Person) RETURN DISTINCT p.name ORDER BY p.born"},
     {Code::DuplicateColumn, "duplicate-column", E, false,
      "Two columns of one RETURN or WITH have the same name.",
      "MATCH (p:Person) RETURN p.name AS n, p.born AS n"},

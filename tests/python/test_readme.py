@@ -75,6 +75,16 @@ class ReadmeSnippetTest(unittest.TestCase):
                         self.assertEqual(line, comment)
 
 
+class ReadmeCodeTableTest(unittest.TestCase):
+    def test_the_code_table_is_the_rules_table(self):
+        _, text = blocks()
+        rows = re.findall(r"^\| `([a-z-]+)` \| (\w+) \| (yes)? \| (.*?) \| `(.*)` \|$", text, re.MULTILINE)
+        expected = [
+            (r.code, r.severity, "yes" if r.needs_schema else "", r.summary, r.example) for r in quorvane.rules()
+        ]
+        self.assertEqual(rows, expected)
+
+
 class ReadmeCommandTest(unittest.TestCase):
     def command_lines(self):
         found, _ = blocks()
