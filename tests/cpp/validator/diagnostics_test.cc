@@ -268,6 +268,37 @@ TEST(DiagnosticProperties, HoldOnTheCorpusAndMisspeltCopiesInBothLanguages) {
   EXPECT_GT(findings, 200);
 }
 
+// The queries of the subset's pinned results, each once.
+std::vector<std::string> snapshot_queries() {
+  std::vector<std::string> queries;
+  std::ifstream in(QUORVANE_DATA_DIR "/subset_snapshot.jsonl");
+  for (std::string line; std::getline(in, line);) {
+    size_t pos = line.find("\"query\"");
+    if (pos == std::string::npos) continue;
+    pos = line.find('"', pos + 7);
+    std::string query = testing::read_json_string(line, pos);
+    if (std::find(queries.begin(), queries.end(), query) == queries.end()) {
+      queries.push_back(std::move(query));
+    }
+  }
+  return queries;
+}
+
+TEST(DiagnosticProperties, HoldOnTheSnapshotQueriesInBothLanguages) {
+  const std::vector<std::string> queries = snapshot_queries();
+  ASSERT_GT(queries.size(), 100u);
+  int findings = 0;
+  for (Language language : {Language::Subset, Language::Extended}) {
+    const CypherValidator validator(testing::movies_schema(), language);
+    for (const std::string& query : queries) {
+      const ValidationResult result = validator.validate(query);
+      findings += static_cast<int>(result.diagnostics.size());
+      expect_well_formed(query, result);
+    }
+  }
+  EXPECT_GT(findings, 100);
+}
+
 TEST(DiagnosticProperties, HoldOnTheGoldenSyntaxCasesInBothLanguages) {
   const auto cases = testing::read_golden_cases(QUORVANE_DATA_DIR "/syntax_cases.jsonl");
   ASSERT_GT(cases.size(), 1000u);
