@@ -10,6 +10,14 @@ text.
 Each statement starts at its first character that is neither whitespace nor
 part of a comment; pieces that hold nothing else (an empty text, a trailing
 semicolon, comments between statements) are not statements.
+
+Scripts for the shell clients also hold commands that are not Cypher, each
+on a line of its own: ``:param name => value``, ``:param {...}``,
+``:params``, ``:begin``, ``:commit``, ``:rollback``, ``:use db``,
+``:source file``, ``:exit`` (and a few more). They end at the end of their
+line, need no semicolon, and are not statements; a statement ends before a
+line that starts one. ``:auto`` before a statement (as query consoles write
+it) is dropped from the statement.
 """
 
 from __future__ import annotations
@@ -33,6 +41,9 @@ class Statement(NamedTuple):
     """The index of its first character in the text."""
 
 
+# The commands of the shell clients, each on a line of its own.
+_SHELL_WORDS = "param|params|begin|commit|rollback|use|source|exit|auto|history|clear|sysinfo|connect|disconnect"
+
 # One statement up to its closing semicolon or the end of the text: plain
 # text, and everything that can hide a semicolon. Strings, backticked names
 # and block comments run to the end of the text when left open; a line
@@ -40,7 +51,10 @@ class Statement(NamedTuple):
 _STATEMENT = re.compile(
     r"""
     (?:
-        [^;'"`/]+
+        [^;'"`/\n]+
+      | \n(?![ \t]*:(?:"""
+    + _SHELL_WORDS
+    + r""")\b)
       | '(?:[^'\\]|\\.?)*(?:'|\Z)
       | "(?:[^"\\]|\\.?)*(?:"|\Z)
       | `[^`]*(?:`|\Z)
@@ -52,8 +66,15 @@ _STATEMENT = re.compile(
     re.DOTALL | re.VERBOSE,
 )
 
-# Whitespace and comments before the first token of a statement.
-_LEADING = re.compile(r"(?:[ \t\r\n]+|//[^\n]*|/\*.*?(?:\*/|\Z))*", re.DOTALL)
+# Whitespace, comments and shell commands before the first token of a
+# statement. A command counts only at the start of a line; `:auto` only drops
+# itself, the statement follows it.
+_LEADING = re.compile(
+    r"(?:(?<![^\n])[ \t]*:auto\b|(?<![^\n])[ \t]*:(?:"
+    + _SHELL_WORDS
+    + r")\b[^\n]*|[ \t\r]*\n|[ \t\r]+|//[^\n]*|/\*.*?(?:\*/|\Z))*",
+    re.DOTALL,
+)
 
 _TRAILING_SPACE = " \t\r\n"
 
