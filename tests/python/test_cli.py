@@ -1,7 +1,10 @@
 """The quorvane command line: check, inspect, generate."""
 
+import importlib.util
+import io
 import json
 import os
+import sys
 import unittest
 from unittest import mock
 
@@ -317,27 +320,54 @@ class ExampleTest(unittest.TestCase):
         self.assertEqual([r["line"] for r in records if not r["is_valid"]], [16, 24, 34])
 
 
+def has_tqdm():
+    return importlib.util.find_spec("tqdm") is not None
+
+
 class ProgressTest(ps.TempDirTestCase, unittest.TestCase):
-    def test_progress_shows_on_a_terminal_for_long_runs_only(self):
-        schema = self.write_schema()
-        path = self.write("many.cypher", "MATCH (p:Person) RETURN p;\n" * 25)
-        with mock.patch.object(cli, "PROGRESS_BATCH", 10):
-            terminal = ps.TtyStringIO()
-            status, out, _ = run_cli("check", "--schema", schema, path, err=terminal)
-            self.assertEqual((status, out), (0, "25 queries checked, no errors\n"))
-            self.assertEqual(
-                terminal.getvalue(),
-                "\rquorvane: checked 10 queries"
-                "\rquorvane: checked 20 queries"
-                "\rquorvane: checked 25 queries\r\x1b[K",
-            )
-            # Not a terminal: nothing on stderr.
-            self.assertEqual(run_cli("check", "--schema", schema, path)[2], "")
-            # A terminal, but a short run: nothing either.
-            short = self.write("short.cypher", "RETURN 1;" * 10)
-            terminal = ps.TtyStringIO()
-            run_cli("check", "--schema", schema, short, err=terminal)
-            self.assertEqual(terminal.getvalue(), "")
+    def setUp(self):
+        super().setUp()
+        self.schema = self.write_schema()
+        self.path = self.write("many.cypher", "MATCH (p:Person) RETURN p;\n" * 25)
+
+    def run_on(self, err, *options):
+        with (
+            mock.patch.object(cli, "PROGRESS_BATCH", 10),
+            mock.patch.object(cli, "PROGRESS_DELAY", 0),
+            mock.patch.object(cli, "PROGRESS_INTERVAL", 0),
+        ):
+            return run_cli("check", "--schema", self.schema, *options, self.path, err=err)
+
+    @unittest.skipUnless(has_tqdm(), "tqdm is not installed")
+    def test_a_bar_over_the_bytes_read_on_a_terminal(self):
+        terminal = ps.TtyStringIO()
+        status, out, _ = self.run_on(terminal)
+        self.assertEqual((status, out), (0, "25 queries checked, no errors\n"))
+        shown = terminal.getvalue()
+        size = os.path.getsize(self.path)
+        self.assertIn("quorvane: 100%", shown)
+        self.assertIn(f"{size}/{size}", shown.replace("B", ""))
+        self.assertIn("25 queries", shown)
+        self.assertTrue(shown.endswith("\r"), repr(shown[-20:]))  # the bar is cleared at the end
+
+    def test_no_bar_off_a_terminal_with_quiet_or_without_tqdm(self):
+        self.assertEqual(self.run_on(io.StringIO())[2], "")
+        terminal = ps.TtyStringIO()
+        self.assertEqual(self.run_on(terminal, "--quiet")[:2], (0, "25 queries checked, no errors\n"))
+        self.assertEqual(terminal.getvalue(), "")
+        terminal = ps.TtyStringIO()
+        with mock.patch.dict(sys.modules, {"tqdm": None}):  # importing it fails
+            self.assertEqual(self.run_on(terminal)[:2], (0, "25 queries checked, no errors\n"))
+        self.assertEqual(terminal.getvalue(), "")
+
+    def test_quiet_silences_the_notes_but_not_the_errors(self):
+        self.assertIn("no schema given", run_cli("check", self.path)[2])
+        self.assertEqual(run_cli("check", "-q", self.path)[2], "")
+        self.assertIn("checking", run_cli("check", "--example")[2])
+        self.assertEqual(run_cli("check", "--example", "--quiet")[2], "")
+        status, _, err = run_cli("check", "--quiet", "--schema", self.schema, self.path + ".missing")
+        self.assertEqual(status, 2)
+        self.assertIn("cannot read", err)
 
     def test_batched_results_stay_in_input_order(self):
         schema = self.write_schema()
