@@ -124,15 +124,18 @@ def short_path(path: os.PathLike[str] | str) -> str:
     return os.fspath(path) if relative.startswith(os.pardir) else relative
 
 
-def open_schema(path: str) -> Schema:
+def open_schema(path: str, configured_in: str | None = None) -> Schema:
+    """The schema of a file; ``configured_in`` names the configuration file
+    that set its path, for the messages."""
+    where = f" (the schema set in {configured_in})" if configured_in else ""
     try:
         return load_schema(path)
     except SchemaFileError as e:
-        raise UsageError(f"bad schema: {e}") from None
+        raise UsageError(f"bad schema: {e}{where}") from None
     except IsADirectoryError:
-        raise UsageError(f"{path}: is a directory, not a schema file") from None
+        raise UsageError(f"{path}: is a directory, not a schema file{where}") from None
     except OSError as e:
-        raise UsageError(f"{path}: cannot read schema: {e.strerror or e}") from None
+        raise UsageError(f"{path}: cannot read schema: {e.strerror or e}{where}") from None
 
 
 def print_finding(out: TextIO, source: str, finding: Finding) -> None:
@@ -404,7 +407,8 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
         )
     else:
         assert settings.schema is not None
-        schema = open_schema(settings.schema)
+        from_config = args.schema is None and settings.config.path is not None
+        schema = open_schema(settings.schema, short_path(settings.config.path or "") if from_config else None)
     validator = CypherValidator(schema, language=settings.language)  # type: ignore[arg-type]
     if args.diff:
         return show_fixes(validator, paths, args, out, stdin)
