@@ -9,6 +9,7 @@ import unittest
 from unittest import mock
 
 import package_support as ps
+import support
 from package_support import _quorvane, quorvane, run_cli, run_process
 
 from quorvane import cli, findings
@@ -322,6 +323,60 @@ class ExampleTest(unittest.TestCase):
 
 def has_tqdm():
     return importlib.util.find_spec("tqdm") is not None
+
+
+# Runs the command in a fresh interpreter and prints its status, the threads
+# it started and the pool setting left behind.
+JOBS_SCRIPT = """
+import io, os, sys
+import package_support, support
+from quorvane.cli import main
+before = support.thread_count()
+status = main(["check", "--quiet", *sys.argv[1:]], stdout=io.StringIO())
+print(status, support.thread_count() - before, os.environ.get("RAYON_NUM_THREADS"))
+"""
+
+
+class JobsTest(ps.TempDirTestCase, unittest.TestCase):
+    def setUp(self):
+        super().setUp()
+        self.schema = self.write_schema()
+        text = "".join(f"MATCH (p:Person) RETURN p.x{i};\nMATCH (p:Persn) RETURN p;\nRETURN {i};\n" for i in range(40))
+        self.path = self.write("q.cypher", text)
+
+    def threads_started(self, *argv):
+        proc = support.run_python(JOBS_SCRIPT, args=["--schema", self.schema, *argv, self.path])
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        status, threads, setting = proc.stdout.split()
+        self.assertEqual((status, setting), ("1", "None"))  # the setting is restored
+        return int(threads)
+
+    def test_jobs_sizes_the_worker_pool(self):
+        self.assertEqual(self.threads_started("--jobs", "3"), 3)
+        self.assertEqual(self.threads_started("-j", "2"), 2)
+        self.assertEqual(self.threads_started("--jobs", "1"), 0)  # the main thread alone
+        default = self.threads_started()
+        self.assertGreaterEqual(default, 1)
+        self.assertLessEqual(default, len(os.sched_getaffinity(0)))
+
+    def test_the_same_findings_in_the_same_order_with_any_number_of_jobs(self):
+        outputs = set()
+        for jobs in ("1", "2", "4"):
+            with mock.patch.object(cli, "PROGRESS_BATCH", 7):
+                status, out, _ = run_cli("check", "--schema", self.schema, "--jobs", jobs, self.path)
+            self.assertEqual(status, 1)
+            outputs.add(out)
+        (out,) = outputs
+        lines = out.splitlines()
+        self.assertEqual(len(lines), 81)
+        self.assertEqual([int(line.split(":")[1]) for line in lines[:-1]], [n for i in range(40) for n in (3 * i + 1, 3 * i + 2)])
+
+    def test_bad_values(self):
+        for value in ("0", "-2", "many"):
+            with self.subTest(value=value):
+                status, _, err = run_cli("check", "--jobs", value, self.path)
+                self.assertEqual(status, 2)
+                self.assertIn("argument -j/--jobs", err)
 
 
 class ProgressTest(ps.TempDirTestCase, unittest.TestCase):
