@@ -1,11 +1,14 @@
 """quorvane check's progress bar (tqdm), on a real terminal: standard error
 is a pseudo-terminal, standard output a pipe."""
 
+import fcntl
 import os
 import pty
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import unittest
 
 import _quorvane
@@ -21,6 +24,8 @@ def run_on_terminal(*argv):
     """Runs `quorvane check ARGV` with stderr on a pseudo-terminal; returns
     (status, stdout, what the terminal showed)."""
     leader, follower = pty.openpty()
+    # A terminal of 24 lines of 120 columns (a new one has none).
+    fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 120, 0, 0))
     env = dict(os.environ, PYTHONPATH=os.pathsep.join([os.path.join(REPO, "python"), os.path.dirname(_quorvane.__file__)]))
     proc = subprocess.Popen(
         [sys.executable, "-c", RUN, "check", *argv], stdout=subprocess.PIPE, stderr=follower, env=env
