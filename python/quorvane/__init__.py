@@ -13,7 +13,7 @@ Beside them this package adds schema files (``load_schema``,
 ``schema_from_json``), schemas in the structured form of LLM graph toolkits
 (``schema_from_structured``), splitting of query files into statements
 (``split_statements``), queries out of a language model's answer
-(``extract_queries``) and the ``quorvane`` command-line tool
+(``extract_queries``, and ``extract_cypher`` for the one query of an answer) and the ``quorvane`` command-line tool
 (``python -m quorvane``).
 """
 
@@ -41,7 +41,7 @@ from quorvane.schema_file import (
     schema_from_json,
     schema_from_structured,
 )
-from quorvane.extract import extract_queries
+from quorvane.extract import extract_cypher, extract_queries
 from quorvane.statements import Statement, split_statements
 
 __version__: Final = "0.1.0"
@@ -74,6 +74,7 @@ __all__ = [
     "Statement",
     "split_statements",
     "extract_queries",
+    "extract_cypher",
     "EXAMPLES_DIR",
     "EXAMPLE_SCHEMA",
     "EXAMPLE_QUERIES",

@@ -9,14 +9,17 @@ to standard error, prefixed "quorvane: "; findings go to standard output.
 from __future__ import annotations
 
 import argparse
+import contextlib
+import importlib
 import io
 import itertools
 import json
 import os
+import stat
 import sys
-from collections.abc import Iterable, Iterator, Sequence
+from collections.abc import Callable, Iterable, Iterator, Sequence
 from dataclasses import dataclass
-from typing import BinaryIO, TextIO
+from typing import Any, BinaryIO, TextIO
 
 import _quorvane
 from _quorvane import CypherValidator, Schema, parse_query
@@ -25,8 +28,18 @@ import quorvane
 from quorvane.config import Config, ConfigError, discover_files, load_config, load_config_file
 from quorvane.extract import extract_statements
 from quorvane.fixing import fix_text, unified_diff
-from quorvane.findings import SYNTAX_ERROR, Finding, RuleInfo, rule_table, statement_findings, syntax_block_finding
+from quorvane.findings import (
+    COMMAND_LINE_RULES,
+    SYNTAX_ERROR,
+    Finding,
+    RuleInfo,
+    record_findings,
+    rule_table,
+    statement_findings,
+    syntax_block_finding,
+)
 from quorvane.output import FORMATS, Summary, make_reporter, plural
+from quorvane.querylog import DEFAULT_QUERY_FIELD, iter_records
 from quorvane.schema_file import SchemaFileError, load_schema
 from quorvane.statements import Statement, split_statements
 from quorvane.stream import NotUtf8Error, iter_statements, read_chunks
@@ -41,8 +54,19 @@ STDIN_NAME = "<stdin>"
 QUERY_ARG_NAME = "<query>"
 
 # `check` validates this many queries at a time (with validate_batch), and on
-# a terminal reports its progress after each batch.
+# a terminal moves its progress bar after each batch. Only one batch of
+# queries and their results is held at a time.
 PROGRESS_BATCH = 5000
+# The progress bar shows only once a run has taken this many seconds.
+PROGRESS_DELAY = 1.0
+# ... and redraws itself at most this often (seconds).
+PROGRESS_INTERVAL = 0.1
+
+INPUT_FORMATS = ("cypher", "jsonl")
+
+# The worker pool of validate_batch is sized from this variable when the
+# process first validates a batch (see README, "Parallelism").
+POOL_SIZE_VARIABLE = "RAYON_NUM_THREADS"
 
 
 class UsageError(Exception):
@@ -100,15 +124,18 @@ def short_path(path: os.PathLike[str] | str) -> str:
     return os.fspath(path) if relative.startswith(os.pardir) else relative
 
 
-def open_schema(path: str) -> Schema:
+def open_schema(path: str, configured_in: str | None = None) -> Schema:
+    """The schema of a file; ``configured_in`` names the configuration file
+    that set its path, for the messages."""
+    where = f" (the schema set in {configured_in})" if configured_in else ""
     try:
         return load_schema(path)
     except SchemaFileError as e:
-        raise UsageError(f"bad schema: {e}") from None
+        raise UsageError(f"bad schema: {e}{where}") from None
     except IsADirectoryError:
-        raise UsageError(f"{path}: is a directory, not a schema file") from None
+        raise UsageError(f"{path}: is a directory, not a schema file{where}") from None
     except OSError as e:
-        raise UsageError(f"{path}: cannot read schema: {e.strerror or e}") from None
+        raise UsageError(f"{path}: cannot read schema: {e.strerror or e}{where}") from None
 
 
 def print_finding(out: TextIO, source: str, finding: Finding) -> None:
@@ -120,22 +147,95 @@ def print_finding(out: TextIO, source: str, finding: Finding) -> None:
 # ---------------------------------------------------------------- check
 
 
-class Progress:
-    """Shows "checked N queries" on a terminal, overwriting itself."""
+class Counted:
+    """A binary stream that counts the bytes read from it (for the progress
+    bar)."""
 
-    def __init__(self, stream: TextIO) -> None:
+    def __init__(self, stream: BinaryIO) -> None:
         self.stream = stream
-        self.shown = False
+        self.count = 0
 
-    def update(self, done: int) -> None:
-        self.stream.write(f"\rquorvane: checked {done} queries")
-        self.stream.flush()
-        self.shown = True
+    def read(self, size: int = -1, /) -> bytes:
+        data = self.stream.read(size)
+        self.count += len(data)
+        return data
 
-    def finish(self) -> None:
-        if self.shown:
-            self.stream.write("\r\x1b[K")
-            self.stream.flush()
+
+def progress_bar(err: TextIO, total: int | None, quiet: bool) -> Any | None:
+    """A tqdm progress bar over the bytes of the input, on ``err``; None when
+    ``err`` is not a terminal, with ``quiet``, or when tqdm is not installed.
+    It appears only once the run has taken PROGRESS_DELAY seconds."""
+    if quiet or not err.isatty():
+        return None
+    try:
+        tqdm = importlib.import_module("tqdm").tqdm  # imported only when a bar is wanted
+    except ImportError:
+        return None
+    return tqdm(
+        total=total,
+        file=err,
+        desc="quorvane",
+        unit="B",
+        unit_scale=True,
+        unit_divisor=1024,
+        delay=PROGRESS_DELAY,
+        mininterval=PROGRESS_INTERVAL,
+        leave=False,
+        dynamic_ncols=True,
+    )
+
+
+def input_size(paths: Sequence[str]) -> int | None:
+    """The bytes of all inputs, when all are regular files."""
+    total = 0
+    for path in paths:
+        if path == "-":
+            return None
+        try:
+            info = os.stat(path)
+        except OSError:
+            return None
+        if not stat.S_ISREG(info.st_mode):
+            return None
+        total += info.st_size
+    return total
+
+
+def jobs_value(text: str) -> int:
+    try:
+        jobs = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not an integer: {text!r}") from None
+    if jobs < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1, not {jobs}")
+    return jobs
+
+
+@contextlib.contextmanager
+def pool_size(jobs: int | None) -> Iterator[None]:
+    """Sizes the worker pool for ``jobs`` threads while the run lasts. The pool
+    reads the setting when the process first validates a batch, so this bounds
+    the threads of a fresh process, such as the ``quorvane`` command's."""
+    if jobs is None:
+        yield
+        return
+    saved = os.environ.get(POOL_SIZE_VARIABLE)
+    os.environ[POOL_SIZE_VARIABLE] = str(jobs)
+    try:
+        yield
+    finally:
+        if saved is None:
+            del os.environ[POOL_SIZE_VARIABLE]
+        else:
+            os.environ[POOL_SIZE_VARIABLE] = saved
+
+
+def batch_validator(validator: CypherValidator, jobs: int | None) -> Callable[[list[str]], list[Any]]:
+    """Validates a list of queries: on the calling thread alone with one job,
+    else with validate_batch on the worker pool."""
+    if jobs == 1:
+        return lambda queries: [validator.validate(query) for query in queries]
+    return validator.validate_batch
 
 
 def code_list(text: str) -> list[str]:
@@ -242,34 +342,45 @@ def binary_stdin(stdin: TextIO) -> BinaryIO:
     return io.BytesIO(stdin.read().encode("utf-8"))
 
 
-def statements_of(stream: BinaryIO, extract: bool) -> Iterator[Statement]:
-    """The statements of one input, read piece by piece; with ``extract``, the
-    queries found in the text of a model's answer."""
-    if extract:
+def items_of(stream: Counted, args: argparse.Namespace) -> Iterator[Statement | Finding]:
+    """What one input holds, read piece by piece: its statements, and with
+    ``--input-format jsonl`` a finding for each line without a query. With
+    ``--extract``, the queries found in a model's answer (a whole Cypher
+    input is one answer; each query field of a log is one)."""
+    if args.input_format == "jsonl":
+        yield from iter_records(read_chunks(stream), args.query_field, args.extract)
+    elif args.extract:
         yield from extract_statements("".join(read_chunks(stream)))
     else:
         yield from iter_statements(read_chunks(stream))
 
 
-def batches(statements: Iterable[Statement], size: int) -> Iterator[tuple[list[Statement], bool]]:
-    """The statements in lists of ``size``, each with whether more follow."""
-    iterator = iter(statements)
-    batch = list(itertools.islice(iterator, size))
-    while batch:
-        following = list(itertools.islice(iterator, size)) if len(batch) == size else []
-        yield batch, bool(following)
-        batch = following
+def batches(items: Iterable[Statement | Finding], size: int) -> Iterator[list[Statement | Finding]]:
+    """The items in lists of ``size`` (the last may be shorter)."""
+    iterator = iter(items)
+    while batch := list(itertools.islice(iterator, size)):
+        yield batch
 
 
 def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO) -> int:
     if args.statistics and args.output_format not in (None, "text", "concise"):
         raise UsageError("--statistics goes with the text and concise formats only")
+    if args.input_format == "jsonl" and (args.fix or args.diff):
+        raise UsageError("--fix and --diff work on Cypher files only, not with --input-format jsonl")
+    if args.query_field is not None and args.input_format != "jsonl":
+        raise UsageError("--query-field goes with --input-format jsonl")
+    if args.query_field is None:
+        args.query_field = DEFAULT_QUERY_FIELD
+    # Notes about the run (not errors) go to stderr unless --quiet.
+    info: Callable[[str], object] = (lambda _text: None) if args.quiet else err.write
     if args.example:
         if args.files or args.schema or args.config:
             raise UsageError("--example takes neither --schema, --config nor files")
+        if args.input_format == "jsonl":
+            raise UsageError("--example is a Cypher file; it does not go with --input-format jsonl")
         args.isolated = True
         args.schema = str(quorvane.EXAMPLE_SCHEMA)
-        err.write(
+        info(
             f"quorvane: checking {short_path(quorvane.EXAMPLE_QUERIES)}\n"
             f"quorvane: against the schema {short_path(args.schema)}\n"
         )
@@ -284,24 +395,25 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
         paths = [short_path(p) for p in discover_files(settings.config)]
         if not paths:
             patterns = ", ".join(settings.config.include)
-            err.write(f"quorvane: no query files ({patterns}) found below {short_path(settings.config.root) or '.'}\n")
+            info(f"quorvane: no query files ({patterns}) found below {short_path(settings.config.root) or '.'}\n")
     check_inputs(paths)
 
     schema_free = settings.schema is None
     if schema_free:
         schema = Schema({}, {})
-        err.write(
+        info(
             "quorvane: no schema given (--schema) or configured; schema checks skipped, "
             "only syntax and schema-free checks run\n"
         )
     else:
         assert settings.schema is not None
-        schema = open_schema(settings.schema)
+        from_config = args.schema is None and settings.config.path is not None
+        schema = open_schema(settings.schema, short_path(settings.config.path or "") if from_config else None)
     validator = CypherValidator(schema, language=settings.language)  # type: ignore[arg-type]
     if args.diff:
         return show_fixes(validator, paths, args, out, stdin)
     if args.fix:
-        apply_fixes(validator, paths, args, out, err, stdin)
+        apply_fixes(validator, paths, args, out, info, stdin)
         if paths == ["-"]:
             return EXIT_OK
 
@@ -309,41 +421,57 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
         args.output_format or "text", out, settings.rules, quorvane.__version__, args.statistics
     )
     summary = Summary()
-    progress = Progress(err) if err.isatty() else None
+    validate = batch_validator(validator, args.jobs)
+    placed = record_findings if args.input_format == "jsonl" else statement_findings
+    bar = progress_bar(err, input_size(paths), args.quiet)
+    read = 0  # bytes of the inputs read so far, for the bar
     reporter.start()
-    for path in paths:
-        if path == "-":
-            name = args.stdin_filename or STDIN_NAME
-            stream = binary_stdin(stdin)
-        else:
-            name = path
-            stream = open(path, "rb")  # closed below
-        summary.files += 1
-        reporter.begin_file(name)
-        before = summary.queries
-        try:
-            for batch, more in batches(statements_of(stream, args.extract), PROGRESS_BATCH):
-                results = validator.validate_batch([st.text for st in batch])
-                for statement, result in zip(batch, results, strict=True):
-                    findings = [
-                        f for f in statement_findings(statement, result) if settings.keeps(f, schema_free)
-                    ]
-                    summary.add(findings)
-                    reporter.query(name, statement, result, findings)
-                if progress is not None and (progress.shown or more):
-                    progress.update(summary.queries)
-        except NotUtf8Error as e:
-            raise UsageError(f"{name}: {e}") from None
-        finally:
-            if path != "-":
-                stream.close()
-        reporter.end_file(name, summary.queries - before)
-    if progress is not None:
-        progress.finish()
+    try:
+        with pool_size(args.jobs):
+            for path in paths:
+                if path == "-":
+                    name = args.stdin_filename or STDIN_NAME
+                    stream = Counted(binary_stdin(stdin))
+                else:
+                    name = path
+                    stream = Counted(open(path, "rb"))  # closed below
+                summary.files += 1
+                reporter.begin_file(name)
+                before = summary.queries
+                try:
+                    for batch in batches(items_of(stream, args), PROGRESS_BATCH):
+                        results = iter(validate([item.text for item in batch if isinstance(item, Statement)]))
+                        for item in batch:
+                            if isinstance(item, Finding):
+                                if settings.keeps(item, schema_free):
+                                    summary.add_bad_input(item)
+                                    reporter.bad_input(name, item)
+                                continue
+                            result = next(results)
+                            findings = [f for f in placed(item, result) if settings.keeps(f, schema_free)]
+                            summary.add(findings)
+                            reporter.query(name, item, result, findings)
+                        if bar is not None:
+                            bar.set_postfix_str(plural(summary.queries, "query", "queries"), refresh=False)
+                            moved = read + stream.count - bar.n
+                            if moved:
+                                bar.update(moved)
+                            else:  # the same bytes, more queries
+                                bar.refresh()
+                except NotUtf8Error as e:
+                    raise UsageError(f"{name}: {e}") from None
+                finally:
+                    if path != "-":
+                        stream.stream.close()
+                read += stream.count
+                reporter.end_file(name, summary.queries - before)
+    finally:
+        if bar is not None:
+            bar.close()
     reporter.finish(summary)
     if args.exit_zero:
         return EXIT_OK
-    return EXIT_FINDINGS if summary.with_errors else EXIT_OK
+    return EXIT_FINDINGS if summary.failed else EXIT_OK
 
 
 def fixed_inputs(
@@ -377,11 +505,12 @@ def apply_fixes(
     paths: Sequence[str],
     args: argparse.Namespace,
     out: TextIO,
-    err: TextIO,
+    info: Callable[[str], object],
     stdin: TextIO,
 ) -> None:
     """--fix: rewrites each file with its safe fixes (standard input goes to
-    standard output, fixed); what remains is then checked as usual."""
+    standard output, fixed); what remains is then checked as usual. ``info``
+    writes the note about each file fixed."""
     for (name, text, fixed, applied), path in zip(fixed_inputs(validator, paths, args, stdin), paths, strict=True):
         if path == "-":
             out.write(fixed)
@@ -390,14 +519,14 @@ def apply_fixes(
             continue
         with open(path, "w", encoding="utf-8", newline="") as f:
             f.write(fixed)
-        err.write(f"quorvane: {name}: fixed {plural(applied, 'finding')}\n")
+        info(f"quorvane: {name}: fixed {plural(applied, 'finding')}\n")
 
 
 # ---------------------------------------------------------------- rules
 
 
 def run_rules(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO) -> int:
-    table = quorvane.rules()
+    table = [*quorvane.rules(), *COMMAND_LINE_RULES]
     if args.format == "json":
         json.dump([rule._asdict() for rule in table], out, indent=2)
         out.write("\n")
@@ -616,6 +745,33 @@ def build_parser() -> argparse.ArgumentParser:
         action="store_true",
         help="the files hold answers of a language model: check the Cypher in their code "
         "fences (or the whole text when it reads as a query)",
+    )
+    check.add_argument(
+        "--input-format",
+        choices=INPUT_FORMATS,
+        default="cypher",
+        help="cypher: files of Cypher statements separated by ';' (default); jsonl: JSON Lines, "
+        "one JSON object per line whose query field holds a query (a query log); findings are "
+        "placed at the object's line, their column counted in the query string, and a line "
+        "that holds no query is reported as bad-input-line",
+    )
+    check.add_argument(
+        "--query-field",
+        metavar="NAME",
+        help=f"with --input-format jsonl, the field that holds the query (default: {DEFAULT_QUERY_FIELD})",
+    )
+    check.add_argument(
+        "-j",
+        "--jobs",
+        type=jobs_value,
+        metavar="N",
+        help="validate with N threads (default: one per usable core); 1 validates on the main thread",
+    )
+    check.add_argument(
+        "-q",
+        "--quiet",
+        action="store_true",
+        help="no progress bar and no notes on standard error (errors are still reported)",
     )
     check.add_argument(
         "--config",

@@ -15,8 +15,12 @@ queries:
   clause keyword up to the first line of prose after them.
 
 A leading "Cypher:" or "Query:" label (any case, possibly in bold) is dropped,
-and so is a trailing semicolon. ``extract_statements`` gives the same
-queries, split into statements, with their line and column in the answer.
+and so is a trailing semicolon; outside a fence, so is prose before the query
+on its line ("Here is the query: MATCH ...") and the prose that follows it
+(a line that starts with a word that is no Cypher keyword, or a list item).
+``extract_statements`` gives the same queries, split into statements, with
+their line and column in the answer. ``extract_cypher`` gives the one query
+of an answer as a single string.
 """
 
 from __future__ import annotations
@@ -26,7 +30,7 @@ from typing import NamedTuple
 
 from quorvane.statements import Statement, split_statements
 
-__all__ = ["extract_queries", "extract_statements", "looks_like_cypher"]
+__all__ = ["extract_cypher", "extract_queries", "extract_statements", "looks_like_cypher"]
 
 CYPHER_LABELS = frozenset({"cypher", "cql", "neo4j", "opencypher", "gql"})
 MAYBE_LABELS = frozenset({"", "sql", "text", "plaintext", "txt", "query"})
@@ -51,6 +55,19 @@ _PATTERN = re.compile(r"\(\s*\w*\s*:\s*`?\w|\[\s*\w*\s*:\s*`?\w+`?[^\]]*\]\s*-|-
 # What code has and prose lacks: brackets, operators, parameters, property
 # access, numbers, quoted strings.
 _CODE = re.compile(r"[(){}\[\]$=<>+*]|\w\.\w|\b\d|'[^'\n]*'|\"[^\"\n]*\"")
+# Prose before a query on its line: "Here is the query: MATCH ...".
+_LEAD_IN = re.compile(
+    r"[^\n`:]*:[ \t]+(?=(?:OPTIONAL\s+MATCH|MATCH|MERGE|CREATE|UNWIND|WITH|RETURN|CALL)\b)", re.IGNORECASE
+)
+# The words a line of a query may start with; a line that starts with another
+# capitalised word followed by more words is prose.
+_KEYWORDS = frozenset(
+    """MATCH OPTIONAL WHERE RETURN WITH ORDER BY SKIP LIMIT OFFSET AND OR XOR NOT UNION ALL CALL YIELD
+    CREATE MERGE SET REMOVE DELETE DETACH UNWIND FOREACH ON CASE WHEN THEN ELSE END AS DISTINCT USE
+    LOAD IN IS STARTS ENDS CONTAINS EXISTS COUNT COLLECT ANY NONE SINGLE ASC DESC ASCENDING
+    DESCENDING NULL TRUE FALSE FINISH FILTER LET NEXT SHOW EXPLAIN PROFILE""".split()
+)
+_WORDS = re.compile(r"(?P<word>[A-Z][A-Za-z']*)[,:]?[ \t]+[A-Za-z(\"']|[-*+][ \t]+[A-Za-z]|\d+[.)][ \t]+[A-Za-z]")
 _SQL = re.compile(r"\b(?:SELECT|INSERT\s+INTO|CREATE\s+TABLE|ALTER\s+TABLE|DELETE\s+FROM)\b", re.IGNORECASE)
 
 
@@ -101,20 +118,44 @@ def _fenced_blocks(text: str) -> list[tuple[str, _Piece]]:
 _PROSE = re.compile(r"^[A-Z][a-z]+(?:\s+[a-z']+){3,}")  # a sentence: "This query finds all ..."
 
 
+def _is_prose(line: str) -> bool:
+    """Whether a line that follows a query is prose: a sentence, a line that
+    starts with a capitalised word that is no Cypher keyword and goes on with
+    more words, or a list item."""
+    line = line.strip()
+    if _PROSE.match(line) and not _FIRST_CLAUSE.match(line):
+        return True
+    words = _WORDS.match(line)
+    if words is None:
+        return False
+    word = words.group("word")
+    return word is None or word.upper() not in _KEYWORDS
+
+
+def _until_prose(piece: _Piece) -> _Piece:
+    """The piece up to its first line of prose after the first line."""
+    lines = piece.text.splitlines(keepends=True)
+    end = len(lines[0]) if lines else 0
+    for following in lines[1:]:
+        if _is_prose(following):
+            break
+        end += len(following)
+    return _Piece(piece.text[:end], piece.offset)
+
+
 def _query_lines(text: str) -> _Piece | None:
-    """The lines from the first that starts with a clause keyword, up to a
-    blank line followed by prose, or a line of prose."""
+    """The lines from the first that starts with a clause keyword (or has one
+    after a lead-in such as "Here is the query:"), up to the first line of
+    prose after them."""
     lines = text.splitlines(keepends=True)
     offset = 0
-    for i, line in enumerate(lines):
+    for line in lines:
         stripped = _strip_prefix(_Piece(line, offset))
+        lead_in = _LEAD_IN.match(stripped.text)
+        if lead_in is not None and not _FIRST_CLAUSE.match(stripped.text):
+            stripped = _Piece(stripped.text[lead_in.end() :], stripped.offset + lead_in.end())
         if _FIRST_CLAUSE.match(stripped.text) and stripped.text.strip():
-            end = stripped.offset + len(stripped.text)
-            for following in lines[i + 1 :]:
-                if _PROSE.match(following.strip()) and not _FIRST_CLAUSE.match(following):
-                    break
-                end += len(following)
-            piece = _Piece(text[stripped.offset : end], stripped.offset)
+            piece = _until_prose(_Piece(text[stripped.offset :], stripped.offset))
             return piece if looks_like_cypher(piece.text) else None
         offset += len(line)
     return None
@@ -131,7 +172,7 @@ def _pieces(text: str) -> list[_Piece]:
         return found
     whole = _strip_prefix(_Piece(text, 0))
     if looks_like_cypher(whole.text):
-        return [whole]
+        return [_until_prose(whole)]
     lines = _query_lines(text)
     return [lines] if lines is not None else []
 
@@ -157,3 +198,22 @@ def extract_queries(text: str) -> list[str]:
     "Cypher:" or "Query:" label and a trailing semicolon are dropped; a block
     with several statements gives each."""
     return [st.text for st in extract_statements(text)]
+
+
+def extract_cypher(text: str) -> str | None:
+    """The query of a language model's answer, or None when it holds none.
+
+    The query is the contents of the first Markdown code fence that holds
+    Cypher (labelled ``cypher`` in any case, or unlabelled, or ``sql``, and
+    reading as Cypher); with no fence, the answer itself, without the prose
+    before and after the query. Comments and whitespace around the query,
+    a leading "Cypher:" label and a trailing semicolon are dropped; a block
+    of several statements is kept whole, with the semicolons between them.
+    An answer whose fences hold no Cypher, or that is prose alone, gives
+    None."""
+    for piece in _pieces(text):
+        statements = split_statements(piece.text)
+        if statements:
+            first, last = statements[0], statements[-1]
+            return piece.text[first.offset : last.offset + len(last.text)]
+    return None

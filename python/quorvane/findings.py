@@ -1,10 +1,20 @@
 """Findings of the command line: the diagnostics of a query, placed in the
 file that holds it, and the table of rules (codes) they belong to.
 
-``statement_findings`` is the one place that turns a ``ValidationResult`` into
-findings. A diagnostic's line and column count from the start of its query;
-a finding's count from the start of the file: lines shift by the line the
-query starts on, and columns on the query's first line by its column.
+``statement_findings`` turns a ``ValidationResult`` into findings for a
+query read from a Cypher file. A diagnostic's line and column count from the
+start of its query; a finding's count from the start of the file: lines
+shift by the line the query starts on, and columns on the query's first line
+by its column.
+
+``record_findings`` does the same for a query read from one line of a JSON
+Lines log: every finding is on the record's line, and its column counts the
+characters of the query string (1 is its first character), wherever line
+breaks fall inside the query.
+
+Beside the codes of the validator (``quorvane.rules()``), the command line
+reports codes of its own (``COMMAND_LINE_RULES``): ``bad-input-line`` for a
+line of a log that holds no query.
 """
 
 from __future__ import annotations
@@ -16,19 +26,36 @@ from typing import Any, NamedTuple
 
 from _quorvane import Diagnostic, ValidationResult
 
+from quorvane.rules import Rule
 from quorvane.statements import Statement
 
 __all__ = [
+    "BAD_INPUT_LINE",
+    "COMMAND_LINE_RULES",
     "FileEdit",
     "Finding",
     "RuleInfo",
     "position_in",
+    "record_findings",
     "rule_table",
     "statement_findings",
     "syntax_block_finding",
 ]
 
 SYNTAX_ERROR = "syntax-error"
+BAD_INPUT_LINE = "bad-input-line"
+
+COMMAND_LINE_RULES: tuple[Rule, ...] = (
+    Rule(
+        BAD_INPUT_LINE,
+        "error",
+        "A line of a JSON Lines input (--input-format jsonl) that is not a JSON object "
+        "with a string in the query field",
+        '{"text": "MATCH (n) RETURN n"}',
+        False,
+    ),
+)
+"""The codes that only the command line reports, never a ``Diagnostic``."""
 
 
 @dataclass(frozen=True)
@@ -164,10 +191,18 @@ def syntax_block_finding(statement: Statement, message: str) -> Finding:
 # ---------------------------------------------------------- diagnostics
 
 
-def _from_diagnostic(statement: Statement, diagnostic: Diagnostic, block: str | None) -> Finding:
-    line, column = shift(statement, diagnostic.line, diagnostic.column)
-    end_line, end_column = shift(statement, diagnostic.end_line, diagnostic.end_column)
-    edits = tuple(file_edit(statement, e.start, e.end, e.replacement) for e in diagnostic.edits)
+def _from_diagnostic(statement: Statement, diagnostic: Diagnostic, block: str | None, record: bool) -> Finding:
+    if record:
+        # A query of a log line: the file's characters are its JSON escaping,
+        # so there is no edit to make in the file.
+        line = end_line = statement.line
+        column = statement.column + diagnostic.start
+        end_column = statement.column + diagnostic.end
+        edits: tuple[FileEdit, ...] = ()
+    else:
+        line, column = shift(statement, diagnostic.line, diagnostic.column)
+        end_line, end_column = shift(statement, diagnostic.end_line, diagnostic.end_column)
+        edits = tuple(file_edit(statement, e.start, e.end, e.replacement) for e in diagnostic.edits)
     parsed = _parse_block(block) if block is not None else None
     return Finding(
         str(diagnostic.code),
@@ -183,15 +218,28 @@ def _from_diagnostic(statement: Statement, diagnostic: Diagnostic, block: str | 
     )
 
 
-def statement_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
-    """The findings of one validated statement, in file coordinates: errors
-    first, in the order of ``result.errors``, then warnings."""
+def _findings(statement: Statement, result: ValidationResult, record: bool) -> list[Finding]:
     diagnostics = result.diagnostics
     blocks = result.syntax_errors
     return [
-        _from_diagnostic(statement, d, blocks[i] if i < len(blocks) and d.code == SYNTAX_ERROR else None)
+        _from_diagnostic(statement, d, blocks[i] if i < len(blocks) and d.code == SYNTAX_ERROR else None, record)
         for i, d in enumerate(diagnostics)
     ]
+
+
+def statement_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
+    """The findings of one validated statement, in file coordinates: errors
+    first, in the order of ``result.errors``, then warnings."""
+    return _findings(statement, result, record=False)
+
+
+def record_findings(statement: Statement, result: ValidationResult) -> list[Finding]:
+    """The findings of one statement read from a line of a log: ``statement``
+    has the line's number as its line and, as its column, 1 plus where the
+    statement starts in the query string. Each finding is on that line, its
+    column 1 plus its index in the query string; syntax errors keep their
+    pointer block, and no finding has edits."""
+    return _findings(statement, result, record=True)
 
 
 # ---------------------------------------------------------------- rules
@@ -217,9 +265,10 @@ def _as_rule(rule: Any) -> RuleInfo:
 
 
 def rule_table(rules: Iterable[Any] | None = None) -> dict[str, RuleInfo]:
-    """Every rule by its code, in the module's order."""
+    """Every rule by its code: by default the module's, in its order, then the
+    command line's own."""
     if rules is None:
         from quorvane.rules import rules as all_rules
 
-        rules = all_rules()
+        rules = [*all_rules(), *COMMAND_LINE_RULES]
     return {info.code: info for info in map(_as_rule, rules)}

@@ -11,6 +11,9 @@ held in memory:
 - ``json-lines``: one JSON object per query;
 - ``sarif``: a SARIF 2.1.0 log;
 - ``github``: workflow commands that GitHub Actions shows as annotations.
+
+A line of a JSON Lines input that holds no query reaches a reporter through
+``bad_input``, with its one ``bad-input-line`` finding and no query.
 """
 
 from __future__ import annotations
@@ -49,6 +52,7 @@ class Summary:
     syntax_errors: int = 0
     schema_errors: int = 0
     warnings: int = 0
+    bad_input: int = 0
     by_code: Counter[str] = field(default_factory=Counter)
 
     def add(self, findings: list[Finding]) -> None:
@@ -59,6 +63,17 @@ class Summary:
         self.schema_errors += sum(f.code != SYNTAX_ERROR for f in errors)
         self.warnings += len(findings) - len(errors)
         self.by_code.update(f.code for f in findings)
+
+    def add_bad_input(self, finding: Finding) -> None:
+        """A line of the input that holds no query: not a query, but it fails
+        the run as an error does."""
+        self.bad_input += 1
+        self.by_code[finding.code] += 1
+
+    @property
+    def failed(self) -> bool:
+        """Whether a query has an error or a line of the input held no query."""
+        return bool(self.with_errors or self.bad_input)
 
     def line(self) -> str:
         text = f"{plural(self.queries, 'query', 'queries')} checked"
@@ -73,6 +88,8 @@ class Summary:
             text += ", no errors"
         if self.warnings:
             text += f" ({plural(self.warnings, 'warning')})"
+        if self.bad_input:
+            text += f"; {plural(self.bad_input, 'input line')} without a query"
         return text
 
     def to_dict(self) -> dict[str, Any]:
@@ -83,6 +100,7 @@ class Summary:
             "syntax_errors": self.syntax_errors,
             "schema_errors": self.schema_errors,
             "warnings": self.warnings,
+            "bad_input_lines": self.bad_input,
             "by_code": dict(sorted(self.by_code.items())),
         }
 
@@ -102,8 +120,15 @@ class Reporter:
     def begin_file(self, name: str) -> None:
         pass
 
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
-        pass
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
+        """One checked query with its findings (after --select/--ignore); the
+        result is None for ``bad_input``."""
+
+    def bad_input(self, name: str, finding: Finding) -> None:
+        """A line of the input that holds no query, with its finding."""
+        self.query(name, Statement("", finding.line, 1, 0), None, [finding])
 
     def end_file(self, name: str, queries: int) -> None:
         pass
@@ -123,7 +148,9 @@ class TextReporter(Reporter):
     detail = True
     summary = True
 
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
         if self.statistics:
             return
         for f in findings:
@@ -161,7 +188,9 @@ class JsonReporter(Reporter):
         self.first_file = False
         self.first_item = True
 
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
         for f in findings:
             item = f.to_dict()
             item["query_line"] = statement.line
@@ -180,18 +209,34 @@ class JsonLinesReporter(Reporter):
     """One object per query: where it starts, its text, its results and its
     diagnostics."""
 
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
-        record = {
-            "file": name,
-            "line": statement.line,
-            "column": statement.column,
-            "query": statement.text,
-            "is_valid": result.is_valid,
-            "syntax_errors": result.syntax_errors,
-            "semantic_errors": result.semantic_errors,
-            "warnings": result.warnings,
-            "diagnostics": [f.to_dict() for f in findings],
-        }
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
+        if result is None:
+            # A line without a query: no query, and the one finding.
+            record: dict[str, Any] = {
+                "file": name,
+                "line": statement.line,
+                "column": statement.column,
+                "query": None,
+                "is_valid": False,
+                "syntax_errors": [],
+                "semantic_errors": [],
+                "warnings": [],
+                "diagnostics": [f.to_dict() for f in findings],
+            }
+        else:
+            record = {
+                "file": name,
+                "line": statement.line,
+                "column": statement.column,
+                "query": statement.text,
+                "is_valid": result.is_valid,
+                "syntax_errors": result.syntax_errors,
+                "semantic_errors": result.semantic_errors,
+                "warnings": result.warnings,
+                "diagnostics": [f.to_dict() for f in findings],
+            }
         self.out.write(json.dumps(record, ensure_ascii=False) + "\n")
 
 
@@ -247,7 +292,9 @@ class SarifReporter(Reporter):
         self.out.write(json.dumps(head)[:-1] + ', "runs": [{"tool": {"driver": ' + json.dumps(driver))
         self.out.write('}, "columnKind": "unicodeCodePoints", "results": [')
 
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
         uri = sarif_uri(name)
         for f in findings:
             item: dict[str, Any] = {
@@ -301,7 +348,9 @@ def github_escape(text: str, in_property: bool = False) -> str:
 
 
 class GithubReporter(Reporter):
-    def query(self, name: str, statement: Statement, result: ValidationResult, findings: list[Finding]) -> None:
+    def query(
+        self, name: str, statement: Statement, result: ValidationResult | None, findings: list[Finding]
+    ) -> None:
         path = github_escape(name, in_property=True)
         for f in findings:
             command = "error" if f.is_error else "warning"

@@ -14,11 +14,11 @@ from __future__ import annotations
 
 import codecs
 from collections.abc import Iterable, Iterator
-from typing import BinaryIO
+from typing import Protocol
 
 from quorvane.statements import _LEADING, _STATEMENT, _TRAILING_SPACE, Statement
 
-__all__ = ["CHUNK_SIZE", "NotUtf8Error", "iter_statements", "read_chunks"]
+__all__ = ["CHUNK_SIZE", "NotUtf8Error", "Readable", "iter_statements", "read_chunks"]
 
 CHUNK_SIZE = 1 << 20  # bytes read at a time
 
@@ -31,7 +31,13 @@ class NotUtf8Error(ValueError):
         self.offset = offset
 
 
-def read_chunks(stream: BinaryIO, size: int | None = None) -> Iterator[str]:
+class Readable(Protocol):
+    """What ``read_chunks`` reads from: a binary stream's ``read``."""
+
+    def read(self, size: int = -1, /) -> bytes: ...
+
+
+def read_chunks(stream: Readable, size: int | None = None) -> Iterator[str]:
     size = size or CHUNK_SIZE
     decoder = codecs.getincrementaldecoder("utf-8")()
     consumed = 0  # bytes handed to the decoder so far

@@ -1,11 +1,15 @@
 """The quorvane command line: check, inspect, generate."""
 
+import importlib.util
+import io
 import json
 import os
+import sys
 import unittest
 from unittest import mock
 
 import package_support as ps
+import support
 from package_support import _quorvane, quorvane, run_cli, run_process
 
 from quorvane import cli, findings
@@ -317,27 +321,108 @@ class ExampleTest(unittest.TestCase):
         self.assertEqual([r["line"] for r in records if not r["is_valid"]], [16, 24, 34])
 
 
+def has_tqdm():
+    return importlib.util.find_spec("tqdm") is not None
+
+
+# Runs the command in a fresh interpreter and prints its status, the threads
+# it started and the pool setting left behind.
+JOBS_SCRIPT = """
+import io, os, sys
+import package_support, support
+from quorvane.cli import main
+before = support.thread_count()
+status = main(["check", "--quiet", *sys.argv[1:]], stdout=io.StringIO())
+print(status, support.thread_count() - before, os.environ.get("RAYON_NUM_THREADS"))
+"""
+
+
+class JobsTest(ps.TempDirTestCase, unittest.TestCase):
+    def setUp(self):
+        super().setUp()
+        self.schema = self.write_schema()
+        text = "".join(f"MATCH (p:Person) RETURN p.x{i};\nMATCH (p:Persn) RETURN p;\nRETURN {i};\n" for i in range(40))
+        self.path = self.write("q.cypher", text)
+
+    def threads_started(self, *argv):
+        proc = support.run_python(JOBS_SCRIPT, args=["--schema", self.schema, *argv, self.path])
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        status, threads, setting = proc.stdout.split()
+        self.assertEqual((status, setting), ("1", "None"))  # the setting is restored
+        return int(threads)
+
+    def test_jobs_sizes_the_worker_pool(self):
+        self.assertEqual(self.threads_started("--jobs", "3"), 3)
+        self.assertEqual(self.threads_started("-j", "2"), 2)
+        self.assertEqual(self.threads_started("--jobs", "1"), 0)  # the main thread alone
+        default = self.threads_started()
+        self.assertGreaterEqual(default, 1)
+        self.assertLessEqual(default, len(os.sched_getaffinity(0)))
+
+    def test_the_same_findings_in_the_same_order_with_any_number_of_jobs(self):
+        outputs = set()
+        for jobs in ("1", "2", "4"):
+            with mock.patch.object(cli, "PROGRESS_BATCH", 7):
+                status, out, _ = run_cli("check", "--schema", self.schema, "--jobs", jobs, self.path)
+            self.assertEqual(status, 1)
+            outputs.add(out)
+        (out,) = outputs
+        lines = out.splitlines()
+        self.assertEqual(len(lines), 81)
+        self.assertEqual([int(line.split(":")[1]) for line in lines[:-1]], [n for i in range(40) for n in (3 * i + 1, 3 * i + 2)])
+
+    def test_bad_values(self):
+        for value in ("0", "-2", "many"):
+            with self.subTest(value=value):
+                status, _, err = run_cli("check", "--jobs", value, self.path)
+                self.assertEqual(status, 2)
+                self.assertIn("argument -j/--jobs", err)
+
+
 class ProgressTest(ps.TempDirTestCase, unittest.TestCase):
-    def test_progress_shows_on_a_terminal_for_long_runs_only(self):
-        schema = self.write_schema()
-        path = self.write("many.cypher", "MATCH (p:Person) RETURN p;\n" * 25)
-        with mock.patch.object(cli, "PROGRESS_BATCH", 10):
-            terminal = ps.TtyStringIO()
-            status, out, _ = run_cli("check", "--schema", schema, path, err=terminal)
-            self.assertEqual((status, out), (0, "25 queries checked, no errors\n"))
-            self.assertEqual(
-                terminal.getvalue(),
-                "\rquorvane: checked 10 queries"
-                "\rquorvane: checked 20 queries"
-                "\rquorvane: checked 25 queries\r\x1b[K",
-            )
-            # Not a terminal: nothing on stderr.
-            self.assertEqual(run_cli("check", "--schema", schema, path)[2], "")
-            # A terminal, but a short run: nothing either.
-            short = self.write("short.cypher", "RETURN 1;" * 10)
-            terminal = ps.TtyStringIO()
-            run_cli("check", "--schema", schema, short, err=terminal)
-            self.assertEqual(terminal.getvalue(), "")
+    def setUp(self):
+        super().setUp()
+        self.schema = self.write_schema()
+        self.path = self.write("many.cypher", "MATCH (p:Person) RETURN p;\n" * 25)
+
+    def run_on(self, err, *options):
+        with (
+            mock.patch.object(cli, "PROGRESS_BATCH", 10),
+            mock.patch.object(cli, "PROGRESS_DELAY", 0),
+            mock.patch.object(cli, "PROGRESS_INTERVAL", 0),
+        ):
+            return run_cli("check", "--schema", self.schema, *options, self.path, err=err)
+
+    @unittest.skipUnless(has_tqdm(), "tqdm is not installed")
+    def test_a_bar_over_the_bytes_read_on_a_terminal(self):
+        terminal = ps.TtyStringIO()
+        status, out, _ = self.run_on(terminal)
+        self.assertEqual((status, out), (0, "25 queries checked, no errors\n"))
+        shown = terminal.getvalue()
+        size = os.path.getsize(self.path)
+        self.assertIn("quorvane: 100%", shown)
+        self.assertIn(f"{size}/{size}", shown.replace("B", ""))
+        self.assertIn("25 queries", shown)
+        self.assertTrue(shown.endswith("\r"), repr(shown[-20:]))  # the bar is cleared at the end
+
+    def test_no_bar_off_a_terminal_with_quiet_or_without_tqdm(self):
+        self.assertEqual(self.run_on(io.StringIO())[2], "")
+        terminal = ps.TtyStringIO()
+        self.assertEqual(self.run_on(terminal, "--quiet")[:2], (0, "25 queries checked, no errors\n"))
+        self.assertEqual(terminal.getvalue(), "")
+        terminal = ps.TtyStringIO()
+        with mock.patch.dict(sys.modules, {"tqdm": None}):  # importing it fails
+            self.assertEqual(self.run_on(terminal)[:2], (0, "25 queries checked, no errors\n"))
+        self.assertEqual(terminal.getvalue(), "")
+
+    def test_quiet_silences_the_notes_but_not_the_errors(self):
+        self.assertIn("no schema given", run_cli("check", self.path)[2])
+        self.assertEqual(run_cli("check", "-q", self.path)[2], "")
+        self.assertIn("checking", run_cli("check", "--example")[2])
+        self.assertEqual(run_cli("check", "--example", "--quiet")[2], "")
+        status, _, err = run_cli("check", "--quiet", "--schema", self.schema, self.path + ".missing")
+        self.assertEqual(status, 2)
+        self.assertIn("cannot read", err)
 
     def test_batched_results_stay_in_input_order(self):
         schema = self.write_schema()

@@ -107,6 +107,63 @@ class ExtractQueriesTest(unittest.TestCase):
                 self.assertEqual(looks_like_cypher(text), expected)
 
 
+class ExtractCypherTest(unittest.TestCase):
+    """quorvane.extract_cypher: the one query of a model's answer."""
+
+    def test_the_first_fence_that_holds_cypher(self):
+        for tag in ("cypher", "Cypher", "CYPHER", "cql", ""):
+            with self.subTest(tag=tag):
+                answer = (
+                    "Sure! To list the actors of a movie, run:\n\n"
+                    f"{FENCE}{tag}\nMATCH (p:Person)-[:ACTED_IN]->(m:Movie {{title: $title}})\nRETURN p.name;\n{FENCE}\n\n"
+                    "This returns one row per actor. Counting them instead:\n\n"
+                    f"{FENCE}cypher\nMATCH (m:Movie) RETURN count(*)\n{FENCE}\n"
+                )
+                self.assertEqual(
+                    quorvane.extract_cypher(answer),
+                    "MATCH (p:Person)-[:ACTED_IN]->(m:Movie {title: $title})\nRETURN p.name",
+                )
+
+    def test_fences_of_other_languages_are_passed_over(self):
+        answer = (
+            f"First install the driver:\n{FENCE}bash\npip install neo4j\n{FENCE}\n"
+            f"Then, in Python:\n{FENCE}python\nsession.run(query)\n{FENCE}\n"
+            f"with the query\n{FENCE}CYPHER\n// the newest movies\nMATCH (m:Movie)\nRETURN m.title\nORDER BY m.released DESC;\n{FENCE}"
+        )
+        self.assertEqual(quorvane.extract_cypher(answer), "MATCH (m:Movie)\nRETURN m.title\nORDER BY m.released DESC")
+        self.assertIsNone(quorvane.extract_cypher(f"{FENCE}json\n{{\"rows\": []}}\n{FENCE}\nMATCH is not needed."))
+
+    def test_no_fence_the_query_without_the_prose_around_it(self):
+        query = "MATCH (d:Person)-[:DIRECTED]->(m:Movie)\nWHERE m.released > 2000\n  AND d.born < 1970\nRETURN d.name"
+        for answer in [
+            query,
+            query + ";",
+            f"  {query};  \n",
+            f"Cypher: {query}",
+            f"The following query finds the directors:\n{query};\nThis returns each director once per movie.",
+            f"Here is the query: {query}\n\nNote: it assumes the DIRECTED type exists.",
+            f"{query};\n\n- d: a director\n- m: a movie they directed",
+            f"{query}\nExplanation: the WHERE clause keeps recent movies.",
+        ]:
+            with self.subTest(answer=answer):
+                self.assertEqual(quorvane.extract_cypher(answer), query)
+
+    def test_several_statements_stay_together(self):
+        answer = f"{FENCE}cypher\nCREATE (:Movie {{title: 'A;B'}});\nMATCH (m:Movie) RETURN m;\n{FENCE}"
+        self.assertEqual(quorvane.extract_cypher(answer), "CREATE (:Movie {title: 'A;B'});\nMATCH (m:Movie) RETURN m")
+
+    def test_answers_without_a_query(self):
+        for answer in ["", "   \n", "I cannot answer that with the given schema.", f"{FENCE}cypher\n;\n{FENCE}",
+                       f"{FENCE}cypher\n// nothing to run\n{FENCE}", "Match the people to their movies."]:
+            with self.subTest(answer=answer):
+                self.assertIsNone(quorvane.extract_cypher(answer))
+
+    def test_prose_after_an_unfenced_query_is_not_checked(self):
+        # What extract_queries (and check --extract) find: the query alone.
+        answer = "MATCH (p:Person) RETURN p.name;\n\nThis lists every person by name."
+        self.assertEqual(quorvane.extract_queries(answer), ["MATCH (p:Person) RETURN p.name"])
+
+
 class CheckExtractTest(ps.TempDirTestCase, unittest.TestCase):
     def test_findings_point_into_the_answer_file(self):
         schema = self.write_schema()
