@@ -298,10 +298,12 @@ bool privilege_command(CommandReader& r, AdminCommand& out, bool revoke) {
   return names_into(r, out, "the name of a role");
 }
 
-bool terminate_command(CommandReader& r) {
+bool terminate_command(CommandReader& r, AdminCommand& out) {
   if (!r.keyword("TRANSACTIONS") && !r.keyword("TRANSACTION")) return r.fail("TRANSACTIONS");
   do {
-    if (!r.string_or_parameter()) return r.fail("a transaction id in quotes or a parameter");
+    std::optional<CommandName> id = r.string_or_parameter();
+    if (!id) return r.fail("a transaction id in quotes or a parameter");
+    out.names.push_back(std::move(*id));
   } while (r.accept(','));
   ShowCommand tail;
   return read_show_tail(r, tail);
@@ -342,7 +344,7 @@ bool read_admin(CommandReader& r, size_t begin, AdminCommand& out) {
     ok = privilege_command(r, out, true);
   } else if (verb == "TERMINATE") {
     out.action += " TRANSACTIONS";
-    ok = terminate_command(r);
+    ok = terminate_command(r, out);
   } else {
     ok = r.fail("a command");
   }

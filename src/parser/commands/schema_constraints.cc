@@ -45,7 +45,9 @@ bool read_property_type(CommandReader& r, std::string& out) {
       const std::string word = r.peek_word();
       if (!type_word(word)) return r.fail("a property type such as INTEGER, STRING or LIST<FLOAT>");
       r.keyword(word);
-      if (!out.empty() && out.back() != '<' && out.back() != '|') out += ' ';
+      if (!out.empty() && out.back() != '<' && out.back() != '|' && out.back() != ' ') {
+        out += ' ';
+      }
       out += word;
     }
     any = true;
