@@ -2,10 +2,9 @@
 
 import unittest
 
-import _quorvane
-from _quorvane import CypherValidator, Schema, parse_query
+from package_support import _quorvane, quorvane
 
-import quorvane
+from _quorvane import CypherValidator, Schema, parse_query
 
 
 def movie_validator():
