@@ -257,7 +257,8 @@ constexpr std::array<std::string_view, 34> kPrivilegeWords = {
     "IMPERSONATE", "INDEX", "INDEXES",  "CONSTRAINT", "CONSTRAINTS", "NAME", "TRANSACTION",
     "DATABASE", "USER",    "ROLE",      "ALIAS",    "PRIVILEGE",  "SERVER"};
 
-constexpr std::array<std::string_view, 7> kTargetWords = {"GRAPH", "GRAPHS", "DATABASE", "DATABASES",
+constexpr std::array<std::string_view, 7> kTargetWords = {"GRAPH",     "GRAPHS", "DATABASE",
+                                                          "DATABASES",
                                                           "DEFAULT", "HOME", "DBMS"};
 
 template <size_t N>

@@ -99,7 +99,8 @@ std::optional<CommandName> CommandReader::name(std::initializer_list<std::string
   if (peek('`')) {
     const size_t close = text_.find('`', pos_ + 1);
     if (close == std::string_view::npos || close == pos_ + 1) return std::nullopt;
-    CommandName out{std::string(text_.substr(pos_ + 1, close - pos_ - 1)), span_of(begin, close + 1)};
+    CommandName out{std::string(text_.substr(pos_ + 1, close - pos_ - 1)),
+                    span_of(begin, close + 1)};
     pos_ = close + 1;
     last_end_ = pos_;
     skip();

@@ -15,9 +15,9 @@ constexpr std::array<std::string_view, 15> kCreateCommands = {
     "CONSTRAINT", "INDEX", "RANGE",    "TEXT",  "POINT", "LOOKUP", "FULLTEXT", "VECTOR",
     "BTREE",      "DATABASE", "COMPOSITE", "ALIAS", "USER",  "ROLE",   "OR"};
 
-constexpr std::array<std::string_view, 12> kCommandWords = {
+constexpr std::array<std::string_view, 11> kCommandWords = {
     "USE", "DROP", "ALTER", "START", "STOP", "SHOW", "GRANT", "DENY", "REVOKE", "TERMINATE",
-    "RENAME", "ENABLE"};
+    "RENAME"};
 
 template <size_t N>
 bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {

@@ -97,7 +97,8 @@ bool read_show_tail(CommandReader& r, ShowCommand& out) {
   // Read as a procedure call that yields the command's columns; "CALL s()"
   // fits before YIELD in every SHOW command.
   const size_t at = r.pos();
-  Result<CypherQuery> parsed = parse_unexplained(masked(r.text(), at, "CALL s()"), Language::Extended);
+  Result<CypherQuery> parsed =
+      parse_unexplained(masked(r.text(), at, "CALL s()"), Language::Extended);
   if (!parsed.ok()) return r.fail_with(on_original(r.text(), std::move(parsed).error()));
   CypherQuery& query = parsed.value();
   uint32_t end = 0;

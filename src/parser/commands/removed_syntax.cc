@@ -59,7 +59,8 @@ std::optional<RemovedSyntax> old_constraint(std::string_view text) {
   const size_t assert_at = r.pos();
   if (!r.keyword("ASSERT")) return std::nullopt;
   const Span assert_span = span_of(assert_at, r.last_end());
-  const Span whole = span_of(begin, std::max<size_t>(r.last_end(), text.find_last_not_of(" \t\r\n;") + 1));
+  const size_t statement_end = text.find_last_not_of(" \t\r\n;") + 1;
+  const Span whole = span_of(begin, std::max<size_t>(r.last_end(), statement_end));
   if (!create) {
     return RemovedSyntax{"DROP CONSTRAINT ON ... ASSERT was removed; drop a constraint by its "
                          "name: DROP CONSTRAINT name (SHOW CONSTRAINTS lists the names)",

@@ -14,8 +14,9 @@ namespace {
 
 // The words a query or command starts with.
 constexpr std::array<std::string_view, 20> kStatementWords = {
-    "MATCH", "OPTIONAL", "CREATE", "MERGE", "UNWIND",  "CALL",   "WITH",  "RETURN", "LOAD",  "FOREACH",
-    "USE",   "SHOW",     "DROP",   "ALTER", "GRANT",   "DENY",   "REVOKE", "START", "STOP", "TERMINATE"};
+    "MATCH", "OPTIONAL", "CREATE", "MERGE",  "UNWIND", "CALL",   "WITH",
+    "RETURN", "LOAD",    "FOREACH", "USE",   "SHOW",   "DROP",   "ALTER",
+    "GRANT", "DENY",     "REVOKE", "START",  "STOP",   "TERMINATE"};
 
 bool statement_word_at(std::string_view text, size_t pos) {
   for (std::string_view word : kStatementWords) {

@@ -42,7 +42,8 @@ TEST(CommandInspection, OtherCommandsNameNothingAndUseKeepsTheQuery) {
     EXPECT_THAT(info.labels_used, IsEmpty()) << text;
     EXPECT_THAT(info.properties_used, IsEmpty()) << text;
   }
-  const QueryInfo use = inspect_query("USE movies MATCH (p:Person) RETURN p.name", Language::Extended);
+  const QueryInfo use =
+      inspect_query("USE movies MATCH (p:Person) RETURN p.name", Language::Extended);
   EXPECT_THAT(use.labels_used, ElementsAre("Person"));
   EXPECT_THAT(use.properties_used, ElementsAre("name"));
   // The subset reads no command.

@@ -184,7 +184,8 @@ TEST(ShowCommands, EveryKind) {
     EXPECT_TRUE(extended(text).ok()) << text << "\n" << summary_of(text);
   }
   EXPECT_THAT(summary_of("SHOW INDEXS"), StartsWith("unexpected 'INDEXS'; expected what to show"));
-  EXPECT_THAT(summary_of("SHOW TEXT CONSTRAINTS"), HasSubstr("CONSTRAINTS cannot be shown by TEXT"));
+  EXPECT_THAT(summary_of("SHOW TEXT CONSTRAINTS"),
+              HasSubstr("CONSTRAINTS cannot be shown by TEXT"));
 }
 
 TEST(ShowCommands, YieldWhereAndReturnAreQueryParts) {

@@ -90,7 +90,8 @@ TEST(CommandSchemaChecks, FulltextKeyNeedsOneLabelThatDeclaresIt) {
   EXPECT_THAT(check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.name, n.title]")
                   .diagnostics,
               IsEmpty());
-  const ValidationResult r = check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.plot]");
+  const ValidationResult r =
+      check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.plot]");
   ASSERT_EQ(r.diagnostics.size(), 1u);
   EXPECT_EQ(r.diagnostics[0].code, Code::UnknownProperty);
 }
