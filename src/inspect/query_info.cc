@@ -173,7 +173,15 @@ void sort_unique(std::vector<std::string>& names) {
 QueryInfo inspect_tree(const CypherQuery& query, Language language) {
   QueryInfo info;
   info.is_valid = true;
-  if (const auto* regular = std::get_if<RegularQuery>(&query)) {
+  // A constraint or index names labels (or types) and keys; SHOW and the
+  // administration commands name none.
+  if (const auto* command = std::get_if<SchemaCommand>(&query)) {
+    auto& into = command->target.relationship ? info.rel_types_used : info.labels_used;
+    for (const CommandName& label : command->target.labels) into.push_back(label.name);
+    for (const CommandName& key : command->target.properties) {
+      info.properties_used.push_back(key.name);
+    }
+  } else if (const auto* regular = std::get_if<RegularQuery>(&query)) {
     if (language == Language::Extended) {
       collect_all_names(*regular,
                         {&info.labels_used, &info.rel_types_used, &info.properties_used});

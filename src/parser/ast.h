@@ -588,8 +588,63 @@ struct RegularQuery {
   std::vector<UnionPart> unions;
 };
 
-// Query (index 0) or StandaloneCall (index 1).
-using CypherQuery = std::variant<RegularQuery, CallClause>;
+// ---- Commands (extended language only) ----
+
+// A name a command writes: a label, type, key, index, database, user or
+// role, without its backticks.
+struct CommandName {
+  std::string name;
+  Span span = {};  // as written, with its backticks
+};
+
+// What a constraint or index is for: `(n:L)` or `()-[r:T]-()`, and the keys
+// it covers, each written `n.key`.
+struct SchemaTarget {
+  bool relationship = false;
+  CommandName variable;
+  std::vector<CommandName> labels;  // labels or types: several for FULLTEXT, none for LOOKUP
+  std::vector<CommandName> properties;
+};
+
+// `CREATE CONSTRAINT`, `CREATE ... INDEX`, `DROP CONSTRAINT`, `DROP INDEX`.
+struct SchemaCommand {
+  enum class Kind : uint8_t { CreateConstraint, CreateIndex, DropConstraint, DropIndex };
+  Kind kind = Kind::CreateConstraint;
+  CommandName name;        // empty when the command names none
+  bool if_exists = false;  // `IF NOT EXISTS` on CREATE, `IF EXISTS` on DROP
+  // Constraints: "UNIQUE", "KEY", "NOT NULL" or ":: " and the property type.
+  // Indexes: "RANGE", "TEXT", "POINT", "LOOKUP", "FULLTEXT" or "VECTOR".
+  std::string form;
+  SchemaTarget target;          // CREATE only
+  std::optional<Expr> options;  // the map after OPTIONS
+  Span span = {};
+};
+
+// `SHOW ... INDEXES`, `SHOW CONSTRAINTS`, `SHOW DATABASES`, ...
+struct ShowCommand {
+  std::string what;    // the shown kind, upper-cased and plural: "INDEXES"
+  std::string filter;  // the words before it, upper-cased: "ALL", "RANGE", "NODE KEY"
+  CommandName name;    // `SHOW DATABASE name`, `SHOW USER name PRIVILEGES`
+  // `YIELD ... [WHERE ...]` held as a procedure call yielding those columns,
+  // and the RETURN after it.
+  std::optional<CallClause> yield;
+  std::optional<ReturnClause> return_clause;
+  std::optional<Expr> where_clause;  // `WHERE` without YIELD
+  Span span = {};
+};
+
+// Databases, aliases, users, roles, privileges and transactions: read for
+// their syntax only.
+struct AdminCommand {
+  std::string action;  // the leading words, upper-cased: "CREATE DATABASE", "GRANT"
+  std::vector<CommandName> names;  // the databases, users, roles... it names
+  Span span = {};
+};
+
+// Query (index 0), StandaloneCall (index 1), or a command of the extended
+// language (2 to 4).
+using CypherQuery =
+    std::variant<RegularQuery, CallClause, SchemaCommand, ShowCommand, AdminCommand>;
 
 // Pattern (index 0) or Query (index 1).
 struct ExistsSubquery {

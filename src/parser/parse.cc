@@ -3,6 +3,9 @@
 #include <limits>
 
 #include "parser/builder/tree_builder.h"
+#include "parser/commands/commands.h"
+#include "parser/commands/removed_syntax.h"
+#include "parser/commands/statement_boundary.h"
 #include "parser/direct/direct_parser.h"
 #include "parser/grammar.h"
 #include "parser/readable_syntax_error.h"
@@ -10,7 +13,36 @@
 
 namespace quorvane {
 
+namespace {
+
+// A failure of the extended language said in the words that fit it best:
+// syntax Cypher has removed, with its current form, or a missing ';'
+// between two statements.
+CypherError explain_failure(std::string_view text, CypherError error) {
+  const std::vector<RemovedSyntax> removed = find_removed_syntax(text);
+  if (!removed.empty()) {
+    return command_syntax_error(text, removed.front().span.begin, removed.front().message);
+  }
+  if (error.position) {
+    if (std::optional<size_t> start = second_statement_start(text, *error.position)) {
+      return command_syntax_error(text, *start, std::string(kMissingSemicolon));
+    }
+  }
+  return error;
+}
+
+}  // namespace
+
 Result<CypherQuery> parse(std::string_view text, Language language) {
+  Result<CypherQuery> parsed = parse_unexplained(text, language);
+  if (parsed.ok() || language != Language::Extended) return parsed;
+  return explain_failure(text, std::move(parsed).error());
+}
+
+Result<CypherQuery> parse_unexplained(std::string_view text, Language language) {
+  // Commands start with words no query starts with; everything else keeps
+  // the fast path.
+  if (language == Language::Extended && starts_command(text)) return parse_command(text);
   Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
   if (parse_directly(text, language, std::get<0>(*query))) return query;
   return parse_with_matcher(text, language);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "parser/commands/removed_syntax.h"
+#include "parser/commands/statement_boundary.h"
 #include "parser/parse.h"
 #include "validator/semantic/semantic_validator.h"
 
@@ -36,6 +38,31 @@ void add_reversing_edits(std::string_view text, Diagnostic& d) {
   }
 }
 
+// A syntax failure of the extended language that parse() explained: removed
+// syntax becomes one removed-syntax finding per old form, with the edits
+// that write its current form; a missing ';' gets the edit inserting it.
+void explain_syntax_finding(std::string_view text, std::vector<Diagnostic>& diagnostics) {
+  std::vector<RemovedSyntax> removed = find_removed_syntax(text);
+  if (!removed.empty()) {
+    diagnostics.clear();
+    for (RemovedSyntax& old : removed) {
+      Diagnostic& d = diagnostics.emplace_back();
+      d.code = Code::RemovedSyntax;
+      d.message = std::move(old.message);
+      d.span = old.span;
+      for (TextEdit& edit : old.edits) {
+        d.edits.push_back(Edit{edit.span, std::move(edit.replacement)});
+      }
+    }
+    return;
+  }
+  Diagnostic& d = diagnostics.front();
+  if (d.message == kMissingSemicolon) {
+    const auto place = static_cast<uint32_t>(semicolon_place(text, d.span.begin));
+    d.edits.push_back(Edit{Span{place, place}, ";"});
+  }
+}
+
 }  // namespace
 
 ValidationResult CypherValidator::validate(std::string_view query) const {
@@ -49,6 +76,7 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
     Diagnostic& d = result.diagnostics.emplace_back();
     d.message = error.summary.empty() ? message : error.summary;
     d.span = error.position ? token_span_at(query, *error.position) : whole_text(query);
+    if (language_ == Language::Extended) explain_syntax_finding(query, result.diagnostics);
     locate(query, result.diagnostics);
     result.is_valid = false;
     result.errors.push_back(message);
@@ -84,6 +112,7 @@ bool has_safe_fix(const Diagnostic& d) {
     case Code::UnknownProperty:
     case Code::UnknownFunction:
     case Code::WrongDirection:
+    case Code::RemovedSyntax:
       return true;
     default:
       return false;

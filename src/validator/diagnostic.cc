@@ -12,7 +12,7 @@ namespace {
 constexpr Severity E = Severity::Error;
 
 // One row per code, in the order of the enum.
-constexpr std::array<RuleInfo, 26> kRules = {{
+constexpr std::array<RuleInfo, 27> kRules = {{
     {Code::SyntaxError, "syntax-error", E, false, "The text is not a query the language reads.",
      "MATCH (p:Person RETURN p"},
     {Code::UnknownLabel, "unknown-label", E, true, "A node label the schema does not declare.",
@@ -81,6 +81,10 @@ constexpr std::array<RuleInfo, 26> kRules = {{
      "SKIP or LIMIT is a negative or non-integer literal.", "MATCH (p:Person) RETURN p LIMIT -1"},
     {Code::IntegerTooLarge, "integer-too-large", E, false,
      "An integer literal does not fit in 64 bits.", "RETURN 9223372036854775808"},
+    {Code::RemovedSyntax, "removed-syntax", E, false,
+     "Syntax Cypher no longer reads; the message names the current form and, where the rewrite "
+     "is mechanical, the edits make it.",
+     "CREATE CONSTRAINT ON (p:Person) ASSERT p.name IS UNIQUE"},
 }};
 
 constexpr bool in_enum_order() {
@@ -90,7 +94,7 @@ constexpr bool in_enum_order() {
   return true;
 }
 static_assert(in_enum_order());
-static_assert(static_cast<size_t>(Code::IntegerTooLarge) + 1 == kRules.size());
+static_assert(static_cast<size_t>(Code::RemovedSyntax) + 1 == kRules.size());
 
 bool is_word(unsigned char c) {
   return is_word_char(c) || c >= 0x80;

@@ -47,6 +47,7 @@ enum class Code : uint8_t {
   UnionColumns,
   InvalidRowCount,
   IntegerTooLarge,
+  RemovedSyntax,
 };
 
 enum class Severity : uint8_t { Error, Warning };

@@ -21,8 +21,14 @@ class TreeText {
   std::string query(const CypherQuery& q) {
     if (const auto* regular = std::get_if<RegularQuery>(&q)) {
       regular_query(*regular);
+    } else if (const auto* standalone = std::get_if<CallClause>(&q)) {
+      call(*standalone);
+    } else if (const auto* schema = std::get_if<SchemaCommand>(&q)) {
+      schema_command(*schema);
+    } else if (const auto* show = std::get_if<ShowCommand>(&q)) {
+      show_command(*show);
     } else {
-      call(std::get<CallClause>(q));
+      admin_command(std::get<AdminCommand>(q));
     }
     return out_;
   }
@@ -116,6 +122,47 @@ class TreeText {
       at(c.span);
       updating_clause(c);
     }
+  }
+
+  void command_name(const CommandName& n) {
+    name(n.name);
+    at(n.span);
+  }
+
+  void schema_command(const SchemaCommand& c) {
+    open("schema");
+    number(static_cast<int64_t>(c.kind));
+    command_name(c.name);
+    flag(c.if_exists);
+    name(c.form);
+    flag(c.target.relationship);
+    command_name(c.target.variable);
+    for (const CommandName& n : c.target.labels) command_name(n);
+    out_ += " |";
+    for (const CommandName& n : c.target.properties) command_name(n);
+    opt_expr(c.options);
+    at(c.span);
+    close();
+  }
+
+  void show_command(const ShowCommand& c) {
+    open("show");
+    name(c.what);
+    name(c.filter);
+    command_name(c.name);
+    if (c.yield) call(*c.yield);
+    if (c.return_clause) return_clause(*c.return_clause);
+    opt_expr(c.where_clause);
+    at(c.span);
+    close();
+  }
+
+  void admin_command(const AdminCommand& c) {
+    open("admin");
+    name(c.action);
+    for (const CommandName& n : c.names) command_name(n);
+    at(c.span);
+    close();
   }
 
   void call(const CallClause& c) {

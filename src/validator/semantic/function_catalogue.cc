@@ -270,7 +270,31 @@ const BuiltinFunction* find_builtin_function(std::string_view name) {
   return &*found;
 }
 
+namespace {
+
+// `exists(n.prop)`, which Cypher no longer reads: `(n.prop IS NOT NULL)`,
+// written with the brackets so that it fits wherever the call stood.
+bool report_removed_exists(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
+  if (!same_function_name(call.name, "exists") || call.args.size() != 1 ||
+      call.args[0].as<Expr::Property>() == nullptr) {
+    return false;
+  }
+  const Expr& property = call.args[0];
+  const std::string text = expression_text(property);
+  Diagnostic& d = findings.error(Code::RemovedSyntax, expr.span,
+                                 "exists(" + text + ") was removed; the current form is " + text +
+                                     " IS NOT NULL");
+  if (!expr.span.empty() && !property.span.empty()) {
+    d.edits.push_back(Edit{Span{expr.span.begin, property.span.begin}, "("});
+    d.edits.push_back(Edit{Span{property.span.end, expr.span.end}, " IS NOT NULL)"});
+  }
+  return true;
+}
+
+}  // namespace
+
 void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
+  if (report_removed_exists(expr, call, findings)) return;
   // A call's text starts with its name.
   const Span name_span{expr.span.begin,
                        expr.span.begin + static_cast<uint32_t>(call.name.size())};

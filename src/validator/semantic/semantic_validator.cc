@@ -18,6 +18,14 @@ const Expr::Variable* as_variable(const Expr& expr) {
 }  // namespace
 
 void SemanticValidator::validate_query(const CypherQuery& query) {
+  if (const auto* schema_command = std::get_if<SchemaCommand>(&query)) {
+    validate_schema_command(*schema_command);
+    return;
+  }
+  if (const auto* show = std::get_if<ShowCommand>(&query)) {
+    validate_show_command(*show);
+    return;
+  }
   const RegularQuery* regular = std::get_if<RegularQuery>(&query);
   if (regular == nullptr) return;
   if (language_ == Language::Extended) {

@@ -31,8 +31,8 @@ class SemanticValidator {
   SemanticValidator(const Schema& schema, Language language)
       : schema_(schema), language_(language) {}
 
-  // Checks a whole query, appending every finding. A standalone procedure
-  // call is not checked.
+  // Checks a whole query or command, appending every finding. A standalone
+  // procedure call and an administration command are not checked.
   void validate_query(const CypherQuery& query);
 
   // Every finding; warnings (extended language only) do not make the query
@@ -150,6 +150,11 @@ class SemanticValidator {
   void validate_call_subquery(const ReadingClause::Subquery& call);
   void validate_foreach(const UpdatingClause::Foreach& foreach);
   bool any_label_declares(const KnownLabels& known, std::string_view key) const;
+
+  // Commands (command_checks.cc): the labels, types and keys of a
+  // constraint or index, and the YIELD, WHERE and RETURN of SHOW.
+  void validate_schema_command(const SchemaCommand& command);
+  void validate_show_command(const ShowCommand& command);
 
   // The rules a database enforces before running a query (extended language
   // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,

@@ -1,0 +1,88 @@
+// Which command a text holds: the dispatch on its leading words.
+#include "parser/commands/commands.h"
+
+#include <array>
+
+#include "parser/commands/command_reader.h"
+
+namespace quorvane {
+
+namespace {
+
+// Words after CREATE that make a command rather than a CREATE clause, which
+// is always followed by a pattern.
+constexpr std::array<std::string_view, 15> kCreateCommands = {
+    "CONSTRAINT", "INDEX", "RANGE",    "TEXT",  "POINT", "LOOKUP", "FULLTEXT", "VECTOR",
+    "BTREE",      "DATABASE", "COMPOSITE", "ALIAS", "USER",  "ROLE",   "OR"};
+
+constexpr std::array<std::string_view, 11> kCommandWords = {
+    "USE", "DROP", "ALTER", "START", "STOP", "SHOW", "GRANT", "DENY", "REVOKE", "TERMINATE",
+    "RENAME"};
+
+template <size_t N>
+bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
+  for (std::string_view word : words) {
+    if (r.peek_keyword(word)) return true;
+  }
+  return false;
+}
+
+constexpr std::array<std::string_view, 6> kIndexKinds = {"RANGE",    "TEXT",  "POINT",
+                                                           "LOOKUP", "FULLTEXT", "VECTOR"};
+
+// Past CREATE: a constraint, an index or an administration command.
+bool read_create(CommandReader& r, size_t begin, CypherQuery& out) {
+  if (r.keyword("CONSTRAINT")) {
+    return read_create_constraint(r, begin, out.emplace<SchemaCommand>());
+  }
+  for (std::string_view kind : kIndexKinds) {
+    if (r.keywords({kind, "INDEX"})) {
+      return read_create_index(r, begin, std::string(kind), out.emplace<SchemaCommand>());
+    }
+  }
+  if (r.keyword("INDEX")) return read_create_index(r, begin, "RANGE", out.emplace<SchemaCommand>());
+  if (any_keyword(r, kIndexKinds)) {
+    r.keyword(r.peek_word());
+    return r.fail("INDEX");
+  }
+  r.reset(begin);
+  return read_admin(r, begin, out.emplace<AdminCommand>());
+}
+
+}  // namespace
+
+bool starts_command(std::string_view text) {
+  CommandReader r(text);
+  if (any_keyword(r, kCommandWords)) return true;
+  return r.keyword("CREATE") && any_keyword(r, kCreateCommands);
+}
+
+Result<CypherQuery> parse_command(std::string_view text) {
+  CommandReader r(text);
+  const size_t begin = r.pos();
+  if (r.keyword("USE")) return parse_after_use(text);
+  CypherQuery out(std::in_place_index<0>);
+  bool ok = false;
+  if (r.keyword("CREATE")) {
+    ok = read_create(r, begin, out);
+  } else if (r.keyword("DROP")) {
+    if (r.keyword("CONSTRAINT")) {
+      ok = read_drop_schema(r, begin, SchemaCommand::Kind::DropConstraint,
+                            out.emplace<SchemaCommand>());
+    } else if (r.keyword("INDEX")) {
+      ok = read_drop_schema(r, begin, SchemaCommand::Kind::DropIndex, out.emplace<SchemaCommand>());
+    } else {
+      r.reset(begin);
+      ok = read_admin(r, begin, out.emplace<AdminCommand>());
+    }
+  } else if (r.keyword("SHOW")) {
+    ok = read_show(r, begin, out.emplace<ShowCommand>());
+  } else {
+    ok = read_admin(r, begin, out.emplace<AdminCommand>());
+  }
+  if (ok && !r.at_statement_end()) ok = r.fail("the end of the command");
+  if (!ok) return r.take_error();
+  return out;
+}
+
+}  // namespace quorvane
