@@ -47,6 +47,14 @@ enum class Code : uint8_t {
   UnionColumns,
   InvalidRowCount,
   IntegerTooLarge,
+  TypeMismatch,
+  VariableAlreadyBound,
+  InvalidUpdatePattern,
+  NonConstantExpression,
+  NondeterministicAggregate,
+  ParameterPropertyMap,
+  FloatTooLarge,
+  PropertyTypeMismatch,
 };
 
 enum class Severity : uint8_t { Error, Warning };
