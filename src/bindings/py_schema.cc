@@ -163,7 +163,9 @@ bool relationship_mapping(const std::string& type, PyObject* value,
   if (!endpoints_value(type, endpoints_item, endpoints)) return false;
   if (properties_item != nullptr && !property_value(properties_item, properties, types)) {
     PyErr_Clear();
-    return raise_for_type("Expected list[str] or dict[str, str | None] for 'properties' of",
+    return raise_for_type(PyDict_Check(properties_item)
+                              ? "Expected dict[str, str | None] for 'properties' of"
+                              : "Expected list[str] for 'properties' of",
                           type, "");
   }
   return true;
@@ -194,10 +196,12 @@ bool build_schema(PyObject* nodes, PyObject* relationships, Schema* out) {
     Schema::PropertyTypes types;
     if (!node_value(value, &properties, &types)) {
       PyErr_Clear();
+      // The message of an untyped schema stays as it was.
       raise_message(PyExc_TypeError,
-                    "Expected list[str] or {'properties': dict[str, str | None]} for node "
-                    "properties of label '" +
-                        label + "'");
+                    std::string(PyDict_Check(value)
+                                    ? "Expected {'properties': dict[str, str | None]}"
+                                    : "Expected list[str]") +
+                        " for node properties of label '" + label + "'");
       return false;
     }
     out->add_node_label(std::move(label), std::move(properties), std::move(types));
