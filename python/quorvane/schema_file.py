@@ -225,8 +225,10 @@ def _dictionary_form(source: str, document: _Object) -> Schema:
     for label, value in nodes_section.items():
         entry = f"nodes[{_key(label)}]"
         if isinstance(value, _Object):
+            if "properties" not in value:
+                raise SchemaFileError(source, "expected an array of property keys, found an object", entry)
             if list(value) != ["properties"]:
-                raise SchemaFileError(source, 'expected {"properties": {key: type, ...}}', entry)
+                raise SchemaFileError(source, 'expected only "properties" beside the label', entry)
             nodes[label] = {"properties": _property_keys(source, f"{entry}.properties", value["properties"])}
             continue
         nodes[label] = _property_keys(source, entry, value)
