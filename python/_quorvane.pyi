@@ -13,18 +13,25 @@ class _RelationshipMapping(TypedDict):
     """A relationship type that joins several label pairs, or none."""
 
     endpoints: list[tuple[str, str]] | None
-    properties: list[str]
+    properties: list[str] | dict[str, str | None]
+
+class _TypedNode(TypedDict):
+    """A node label whose keys have declared types (None for a key without one)."""
+
+    properties: dict[str, str | None]
 
 class _SchemaDict(TypedDict):
     """The dictionary form of a schema, as returned by ``Schema.to_dict()``."""
 
-    nodes: dict[str, list[str]]
-    relationships: dict[str, tuple[str, str, list[str]] | _RelationshipMapping]
+    nodes: dict[str, list[str] | _TypedNode]
+    relationships: dict[str, tuple[str, str, list[str] | dict[str, str | None]] | _RelationshipMapping]
 
 # A relationship value as the constructor accepts it: the three-element form
 # (a tuple, or a list as JSON gives it back), or a mapping with "endpoints" (a non-empty sequence of (source, target)
 # pairs, or None) and optionally "properties".
-_RelationshipValue = tuple[str, str, Sequence[str]] | list[Any] | Mapping[str, Any]
+_RelationshipValue = tuple[str, str, Sequence[str] | Mapping[str, str | None]] | list[Any] | Mapping[str, Any]
+# A node label's value: its property keys, or {"properties": {key: type or None}}.
+_NodeValue = Sequence[str] | Mapping[str, Mapping[str, str | None]]
 
 @final
 class Schema:
@@ -37,13 +44,17 @@ class Schema:
     ``(source_label, target_label, property_keys)`` for a type that joins one
     pair, or to a dict ``{"endpoints": [(source, target), ...], "properties":
     [...]}`` for a type that joins several (``"endpoints": None`` declares a
-    type whose ends are not known). Malformed input raises TypeError.
-    Schemas pickle.
+    type whose ends are not known). Wherever a list of property keys stands, a
+    dict may give each key its declared type (``{"freight": "FLOAT",
+    "note": None}``); a node label then takes the form ``{"properties":
+    {...}}``. Types are kept as written and read by ``property_type``; the
+    extended language warns where a query uses a typed property as a value of
+    another type. Malformed input raises TypeError. Schemas pickle.
     """
 
     def __new__(
         cls,
-        nodes: Mapping[str, Sequence[str]],
+        nodes: Mapping[str, _NodeValue],
         relationships: Mapping[str, _RelationshipValue],
     ) -> Schema: ...
     @staticmethod
@@ -65,6 +76,10 @@ class Schema:
 
         For a type that joins several pairs this is the first one; for a type
         declared without ends it is None."""
+    def property_type(self, label_or_type: str, key: str) -> str | None:
+        """Return the type the schema declares for a property of a node label
+        (or else of a relationship type of that name), as written; None when
+        the key has no declared type."""
     def to_dict(self) -> _SchemaDict:
         """Export the schema as a plain Python dict compatible with the Schema constructor."""
     def rel_endpoint_pairs(self, rel_type: str) -> list[tuple[str, str]]:

@@ -15,9 +15,15 @@ the property keys::
       }
     }
 
-(``"endpoints": null`` declares a type whose ends are not known.) Keys other
-than "nodes" and "relationships" are ignored, so a file may carry a
-description or a "$schema" link.
+(``"endpoints": null`` declares a type whose ends are not known.) Wherever a
+list of property keys stands, an object may give each key its type instead
+(``null`` for a key without one); a node label then takes the object form
+``{"properties": {...}}``::
+
+    "nodes": {"Order": {"properties": {"freight": "FLOAT", "orderDate": "DATE"}}}
+
+Keys other than "nodes" and "relationships" are ignored, so a file may carry
+a description or a "$schema" link.
 
 A schema file may instead hold a structured schema, the dictionary that graph
 toolkits for LLMs (LangChain's graph classes and similar) build from a live
@@ -47,6 +53,7 @@ __all__ = [
     "RelationshipMapping",
     "SchemaDict",
     "SchemaFileError",
+    "TypedNode",
     "load_schema",
     "schema_from_json",
     "schema_from_structured",
@@ -58,14 +65,21 @@ class RelationshipMapping(TypedDict):
     ``endpoints`` is None), as ``Schema.to_dict()`` writes it."""
 
     endpoints: list[tuple[str, str]] | None
-    properties: list[str]
+    properties: list[str] | dict[str, str | None]
+
+
+class TypedNode(TypedDict):
+    """A node label whose keys have declared types (None for a key without
+    one), as ``Schema.to_dict()`` writes it."""
+
+    properties: dict[str, str | None]
 
 
 class SchemaDict(TypedDict):
     """The dictionary form of a schema, as ``Schema.to_dict()`` returns it."""
 
-    nodes: dict[str, list[str]]
-    relationships: dict[str, tuple[str, str, list[str]] | RelationshipMapping]
+    nodes: dict[str, list[str] | TypedNode]
+    relationships: dict[str, tuple[str, str, list[str] | dict[str, str | None]] | RelationshipMapping]
 
 
 class SchemaFileError(ValueError):
@@ -122,7 +136,17 @@ def _key(name: str) -> str:
     return json.dumps(name, ensure_ascii=False)
 
 
-def _property_keys(source: str, entry: str, value: Any) -> list[str]:
+def _property_keys(source: str, entry: str, value: Any) -> list[str] | dict[str, str | None]:
+    """A list of keys, or an object of each key to its type or null."""
+    if isinstance(value, _Object):
+        if value.duplicates:
+            raise SchemaFileError(source, f"{_key(value.duplicates[0])} appears twice", entry)
+        for key, declared in value.items():
+            if declared is not None and not isinstance(declared, str):
+                raise SchemaFileError(
+                    source, f"expected a type (a string) or null, found {_describe(declared)}", f"{entry}[{_key(key)}]"
+                )
+        return dict(value)
     if not isinstance(value, list):
         raise SchemaFileError(
             source, f"expected an array of property keys, found {_describe(value)}", entry
@@ -197,9 +221,17 @@ def _dictionary_form(source: str, document: _Object) -> Schema:
         "relationship types with [source, target, [property keys]]",
     )
 
-    nodes: dict[str, list[str]] = {}
+    nodes: dict[str, Any] = {}
     for label, value in nodes_section.items():
-        nodes[label] = _property_keys(source, f"nodes[{_key(label)}]", value)
+        entry = f"nodes[{_key(label)}]"
+        if isinstance(value, _Object):
+            if "properties" not in value:
+                raise SchemaFileError(source, "expected an array of property keys, found an object", entry)
+            if list(value) != ["properties"]:
+                raise SchemaFileError(source, 'expected only "properties" beside the label', entry)
+            nodes[label] = {"properties": _property_keys(source, f"{entry}.properties", value["properties"])}
+            continue
+        nodes[label] = _property_keys(source, entry, value)
 
     relationships: dict[str, Any] = {}
     for rel_type, value in rels_section.items():
@@ -247,13 +279,14 @@ def _structured_part(source: str, data: Mapping[str, Any], name: str, kind: type
     return part
 
 
-def _structured_properties(source: str, entry: str, value: Any) -> list[str]:
-    """A list of {"property": key, ...} objects; repeated keys kept once."""
+def _structured_properties(source: str, entry: str, value: Any) -> dict[str, str | None]:
+    """A list of {"property": key, "type": ...} objects: each key, once, with
+    its type (None when the entry gives no type as a string)."""
     if not isinstance(value, (list, tuple)):
         raise SchemaFileError(
             source, f'expected an array of {{"property": key}} objects, found {_describe(value)}', entry
         )
-    keys: list[str] = []
+    keys: dict[str, str | None] = {}
     for i, item in enumerate(value):
         where = f"{entry}[{i}]"
         if not isinstance(item, Mapping) or "property" not in item:
@@ -266,7 +299,8 @@ def _structured_properties(source: str, entry: str, value: Any) -> list[str]:
                 source, f"expected a property key (a string), found {_describe(key)}", f"{where}.property"
             )
         if key not in keys:
-            keys.append(key)
+            declared = item.get("type")
+            keys[key] = declared if isinstance(declared, str) else None
     return keys
 
 
@@ -286,8 +320,9 @@ def schema_from_structured(data: Mapping[str, Any], source: str = "<structured s
     list of ``{"property": key, "type": ..., ...}`` objects, ``rel_props`` does
     the same for relationship types, and ``relationships`` lists
     ``{"start": label, "type": TYPE, "end": label}`` objects. Other keys (such
-    as ``metadata``) and the extra fields of each entry are ignored; property
-    types are not used.
+    as ``metadata``) and the extra fields of each entry are ignored. Property
+    types are kept (``Schema.property_type``): the extended language warns
+    where a query compares a typed property with a value of another type.
 
     Labels that appear only as relationship ends become labels without
     properties. Every ``(start, end)`` of a type becomes one of its endpoint
@@ -310,9 +345,9 @@ def schema_from_structured(data: Mapping[str, Any], source: str = "<structured s
     _name_keys(source, "node_props", node_props)
     _name_keys(source, "rel_props", rel_props)
 
-    nodes: dict[str, list[str]] = {}
+    nodes: dict[str, Any] = {}
     for label, value in node_props.items():
-        nodes[label] = _structured_properties(source, f"node_props[{_key(label)}]", value)
+        nodes[label] = {"properties": _structured_properties(source, f"node_props[{_key(label)}]", value)}
 
     pairs: dict[str, list[tuple[str, str]]] = {}
     for i, rel in enumerate(rels):

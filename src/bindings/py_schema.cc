@@ -1,6 +1,7 @@
 // The Python Schema class: built from two dicts (or one combined dict),
 // exported back to that form, queried with the core lookups, and pickled
 // through that form.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,33 @@ bool list_or_tuple(PyObject* value) {
   return PyList_Check(value) || PyTuple_Check(value);
 }
 
+// A property value: a list of names, or a dict of name to declared type (a
+// str, or None for a key without one). Reading str keys and values runs no
+// Python code, so the dict cannot change while it is walked.
+bool property_value(PyObject* value, std::vector<std::string>* keys,
+                    Schema::PropertyTypes* types) {
+  if (!PyDict_Check(value)) return to_text_list(value, nullptr, keys);
+  Py_ssize_t pos = 0;
+  PyObject *key, *type;
+  while (PyDict_Next(value, &pos, &key, &type)) {
+    std::string name;
+    if (!PyUnicode_Check(key) || !owned_text(key, nullptr, &name)) return false;
+    if (type != Py_None) {
+      std::string declared;
+      if (!PyUnicode_Check(type) || !owned_text(type, nullptr, &declared)) return false;
+      types->push_back({name, std::move(declared)});
+    }
+    keys->push_back(std::move(name));
+  }
+  return true;
+}
+
 // A relationship value in the three-element form: a tuple or a list of
 // (source, target, property list). A list is what the tuple becomes after a
 // round trip through JSON. The property list is held while it is read, since
 // reading it may run code that changes the outer list.
 bool relationship_value(PyObject* value, std::string* source, std::string* target,
-                        std::vector<std::string>* properties) {
+                        std::vector<std::string>* properties, Schema::PropertyTypes* types) {
   if (!list_or_tuple(value) || PySequence_Fast_GET_SIZE(value) != 3) return false;
   PyObject** items = PySequence_Fast_ITEMS(value);
   if (!owned_text(items[0], nullptr, source) || !owned_text(items[1], nullptr, target)) {
@@ -58,7 +80,7 @@ bool relationship_value(PyObject* value, std::string* source, std::string* targe
   }
   PyObject* listed = items[2];
   Ref hold(listed);
-  return to_text_list(listed, nullptr, properties);
+  return property_value(listed, properties, types);
 }
 
 // One endpoint pair: a list or tuple of two str.
@@ -112,7 +134,7 @@ bool endpoints_value(const std::string& type, PyObject* value,
 // properties optional.
 bool relationship_mapping(const std::string& type, PyObject* value,
                           std::vector<Schema::Endpoints>* endpoints,
-                          std::vector<std::string>* properties) {
+                          std::vector<std::string>* properties, Schema::PropertyTypes* types) {
   PyObject* endpoints_item = nullptr;
   PyObject* properties_item = nullptr;
   Py_ssize_t pos = 0;
@@ -139,11 +161,25 @@ bool relationship_mapping(const std::string& type, PyObject* value,
   }
   Ref hold_endpoints(endpoints_item), hold_properties(properties_item);
   if (!endpoints_value(type, endpoints_item, endpoints)) return false;
-  if (properties_item != nullptr && !to_text_list(properties_item, nullptr, properties)) {
+  if (properties_item != nullptr && !property_value(properties_item, properties, types)) {
     PyErr_Clear();
-    return raise_for_type("Expected list[str] for 'properties' of", type, "");
+    return raise_for_type(PyDict_Check(properties_item)
+                              ? "Expected dict[str, str | None] for 'properties' of"
+                              : "Expected list[str] for 'properties' of",
+                          type, "");
   }
   return true;
+}
+
+// A node label's value: its property list, or the mapping form
+// {"properties": list or dict}. The dict's one value is held while it is read.
+bool node_value(PyObject* value, std::vector<std::string>* keys, Schema::PropertyTypes* types) {
+  if (!PyDict_Check(value)) return to_text_list(value, nullptr, keys);
+  if (PyDict_Size(value) != 1) return false;
+  PyObject* properties = PyDict_GetItemString(value, "properties");
+  if (properties == nullptr) return false;
+  Ref hold(properties);
+  return property_value(properties, keys, types);
 }
 
 // Fills `out` from the two dicts, all of `nodes` before `relationships`. The
@@ -157,13 +193,18 @@ bool build_schema(PyObject* nodes, PyObject* relationships, Schema* out) {
     std::string label;
     if (!owned_text(key, nullptr, &label)) return false;
     std::vector<std::string> properties;
-    if (!to_text_list(value, nullptr, &properties)) {
+    Schema::PropertyTypes types;
+    if (!node_value(value, &properties, &types)) {
       PyErr_Clear();
+      // The message of an untyped schema stays as it was.
       raise_message(PyExc_TypeError,
-                    "Expected list[str] for node properties of label '" + label + "'");
+                    std::string(PyDict_Check(value)
+                                    ? "Expected {'properties': dict[str, str | None]}"
+                                    : "Expected list[str]") +
+                        " for node properties of label '" + label + "'");
       return false;
     }
-    out->add_node_label(std::move(label), std::move(properties));
+    out->add_node_label(std::move(label), std::move(properties), std::move(types));
   }
   pos = 0;
   while (PyDict_Next(relationships, &pos, &key, &value)) {
@@ -171,20 +212,23 @@ bool build_schema(PyObject* nodes, PyObject* relationships, Schema* out) {
     std::string type;
     if (!owned_text(key, nullptr, &type)) return false;
     std::vector<std::string> properties;
+    Schema::PropertyTypes types;
     if (PyDict_Check(value)) {
       std::vector<Schema::Endpoints> endpoints;
-      if (!relationship_mapping(type, value, &endpoints, &properties)) return false;
-      out->add_rel_type(std::move(type), std::move(endpoints), std::move(properties));
+      if (!relationship_mapping(type, value, &endpoints, &properties, &types)) return false;
+      out->add_rel_type(std::move(type), std::move(endpoints), std::move(properties),
+                        std::move(types));
       continue;
     }
     std::string source, target;
-    if (!relationship_value(value, &source, &target, &properties)) {
+    if (!relationship_value(value, &source, &target, &properties, &types)) {
       PyErr_Clear();
       raise_message(PyExc_TypeError, "Expected (str, str, list[str]) for relationship '" + type +
                                          "', e.g. ('Person', 'Movie', ['role'])");
       return false;
     }
-    out->add_rel_type(std::move(type), std::move(source), std::move(target), std::move(properties));
+    out->add_rel_type(std::move(type), std::move(source), std::move(target), std::move(properties),
+                      std::move(types));
   }
   return true;
 }
@@ -307,6 +351,24 @@ PyObject* schema_rel_properties(PyObject* self, PyObject* const* args, Py_ssize_
   });
 }
 
+const char* const kLabelKey[] = {"label_or_type", "key"};
+
+PyObject* schema_property_type(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
+                               PyObject* kwnames) {
+  static const Signature kSig{"Schema.property_type()", kLabelKey, 2, 2};
+  return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+    PyObject* bound[2];
+    std::string_view name, key;
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    if (!to_text(bound[0], kLabelKey[0], &name) || !to_text(bound[1], kLabelKey[1], &key)) {
+      return nullptr;
+    }
+    const std::optional<std::string_view> type = self_schema(self).property_type(name, key);
+    if (!type) Py_RETURN_NONE;
+    return new_str(*type);
+  });
+}
+
 PyObject* new_pair(std::string_view source, std::string_view target) {
   PyObject* first = new_str(source);
   PyObject* second = first ? new_str(target) : nullptr;
@@ -367,11 +429,47 @@ bool set_item(PyObject* dict, std::string_view key, PyObject* value) {
   return rc == 0;
 }
 
+// The keys as a list when none is typed (the form of an untyped schema),
+// else a dict of each key to its type or None.
+PyObject* properties_value(const std::vector<std::string>& keys,
+                           const Schema::PropertyTypes& types) {
+  if (types.empty()) return new_str_list(keys);
+  PyObject* out = PyDict_New();
+  if (out == nullptr) return nullptr;
+  const auto type_of = [&](const std::string& key) -> const std::string* {
+    for (auto it = types.rbegin(); it != types.rend(); ++it) {
+      if (it->key == key) return &it->type;
+    }
+    return nullptr;
+  };
+  for (const std::string& key : keys) {
+    const std::string* type = type_of(key);
+    if (!set_item(out, std::string_view(key), type ? new_str(*type) : Py_NewRef(Py_None))) {
+      Py_DECREF(out);
+      return nullptr;
+    }
+  }
+  return out;
+}
+
+// A label's property list, or {"properties": {...}} when it has types.
+PyObject* node_entry(const Schema::NodeLabel& node) {
+  PyObject* properties = properties_value(node.properties, node.property_types);
+  if (properties == nullptr || node.property_types.empty()) return properties;
+  PyObject* mapping = PyDict_New();
+  if (mapping == nullptr || !set_item(mapping, "properties", properties)) {
+    if (mapping == nullptr) Py_DECREF(properties);
+    Py_XDECREF(mapping);
+    return nullptr;
+  }
+  return mapping;
+}
+
 PyObject* nodes_dict(const Schema& schema) {
   PyObject* nodes = PyDict_New();
   if (nodes == nullptr) return nullptr;
   for (const Schema::NodeLabel& node : schema.nodes()) {
-    if (!set_item(nodes, std::string_view(node.name), new_str_list(node.properties))) {
+    if (!set_item(nodes, std::string_view(node.name), node_entry(node))) {
       Py_DECREF(nodes);
       return nullptr;
     }
@@ -383,7 +481,7 @@ PyObject* relationship_tuple(const Schema::RelType& rel) {
   const Schema::Endpoints& ends = rel.endpoints.front();
   PyObject* source = new_str(ends.source);
   PyObject* target = source ? new_str(ends.target) : nullptr;
-  PyObject* properties = target ? new_str_list(rel.properties) : nullptr;
+  PyObject* properties = target ? properties_value(rel.properties, rel.property_types) : nullptr;
   PyObject* tuple = nullptr;
   if (source && target && properties) tuple = PyTuple_Pack(3, source, target, properties);
   Py_XDECREF(source);
@@ -400,7 +498,7 @@ PyObject* mapping_entry(const Schema::RelType& rel) {
   for (const Schema::Endpoints& ends : rel.endpoints) pairs.emplace_back(ends.source, ends.target);
   PyObject* endpoints = pairs.empty() ? Py_NewRef(Py_None) : new_pair_list(pairs);
   if (!set_item(mapping, "endpoints", endpoints) ||
-      !set_item(mapping, "properties", new_str_list(rel.properties))) {
+      !set_item(mapping, "properties", properties_value(rel.properties, rel.property_types))) {
     Py_DECREF(mapping);
     return nullptr;
   }
@@ -489,6 +587,10 @@ PyMethodDef kMethods[] = {
     {"rel_endpoint_pairs", as_method(schema_rel_endpoint_pairs), METH_FASTCALL | METH_KEYWORDS,
      "rel_endpoint_pairs($self, rel_type)\n--\n\nReturn every `(src_label, tgt_label)` pair "
      "declared for a relationship type, in order; an empty list if unknown."},
+    {"property_type", as_method(schema_property_type), METH_FASTCALL | METH_KEYWORDS,
+     "property_type($self, label_or_type, key)\n--\n\nReturn the type the schema declares for "
+     "a property of a node label (or else of a relationship type), as written; None when the "
+     "key has no declared type."},
     {"__reduce__", as_method(schema_reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -92,6 +92,9 @@ struct Expr {
   };
   struct Float {
     double value;
+    // The literal as written when its magnitude is beyond the largest 64-bit
+    // float; value is then 0. Empty for every literal that fits.
+    std::string too_large = {};
   };
   struct String {
     std::string value;

@@ -1,6 +1,8 @@
 // A property-graph schema: node labels with their property keys, and
 // relationship types with the (source, target) label pairs they join and
-// their property keys.
+// their property keys. A key may also carry the type its values are declared
+// to have ("STRING", "DATE", ...), kept as written; a schema without types
+// is read exactly as before.
 //
 // Invariants: names are unique within each map; a later insertion of the same
 // name replaces the earlier entry in place, so enumeration follows the order
@@ -23,9 +25,19 @@ namespace quorvane {
 
 class Schema {
  public:
+  // A key's declared type, as the schema wrote it.
+  struct PropertyType {
+    std::string key;
+    std::string type;
+
+    bool operator==(const PropertyType&) const = default;
+  };
+  using PropertyTypes = std::vector<PropertyType>;
+
   struct NodeLabel {
     std::string name;
     std::vector<std::string> properties;
+    PropertyTypes property_types;  // in the order supplied; the last of a key wins
   };
   struct Endpoints {
     std::string source;
@@ -37,16 +49,19 @@ class Schema {
     std::string name;
     std::vector<Endpoints> endpoints;
     std::vector<std::string> properties;
+    PropertyTypes property_types;
   };
 
   Schema() = default;
 
   // Building. Re-adding a name replaces its entry where it stands.
-  void add_node_label(std::string label, std::vector<std::string> properties);
+  // Re-adding also replaces the types.
+  void add_node_label(std::string label, std::vector<std::string> properties,
+                      PropertyTypes types = {});
   void add_rel_type(std::string type, std::string source, std::string target,
-                    std::vector<std::string> properties);
+                    std::vector<std::string> properties, PropertyTypes types = {});
   void add_rel_type(std::string type, std::vector<Endpoints> endpoints,
-                    std::vector<std::string> properties);
+                    std::vector<std::string> properties, PropertyTypes types = {});
 
   // Lookups; unknown names give false, an empty list or nothing.
   bool has_node_label(std::string_view label) const { return find_node(label) != nullptr; }
@@ -57,6 +72,17 @@ class Schema {
   std::vector<std::string_view> rel_properties(std::string_view type) const;
   bool node_has_property(std::string_view label, std::string_view key) const;
   bool rel_has_property(std::string_view type, std::string_view key) const;
+  // The declared type of a key, as written; nothing when the label (type) or
+  // the key is unknown or untyped. property_type asks the node label first,
+  // then the relationship type of that name.
+  std::optional<std::string_view> node_property_type(std::string_view label,
+                                                     std::string_view key) const;
+  std::optional<std::string_view> rel_property_type(std::string_view type,
+                                                    std::string_view key) const;
+  std::optional<std::string_view> property_type(std::string_view label_or_type,
+                                                std::string_view key) const;
+  // Whether any key of the schema has a declared type.
+  bool has_property_types() const;
   // The first endpoint pair; nothing for an unknown type or one without pairs.
   std::optional<std::pair<std::string_view, std::string_view>> rel_src_tgt(
       std::string_view type) const;

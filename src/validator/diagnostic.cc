@@ -10,9 +10,10 @@ namespace quorvane {
 namespace {
 
 constexpr Severity E = Severity::Error;
+constexpr Severity W = Severity::Warning;
 
 // One row per code, in the order of the enum.
-constexpr std::array<RuleInfo, 27> kRules = {{
+constexpr std::array<RuleInfo, 35> kRules = {{
     {Code::SyntaxError, "syntax-error", E, false, "The text is not a query the language reads.",
      "MATCH (p:Person RETURN p"},
     {Code::UnknownLabel, "unknown-label", E, true, "A node label the schema does not declare.",
@@ -85,6 +86,31 @@ constexpr std::array<RuleInfo, 27> kRules = {{
      "Syntax Cypher no longer reads; the message names the current form and, where the rewrite "
      "is mechanical, the edits make it.",
      "CREATE CONSTRAINT ON (p:Person) ASSERT p.name IS UNIQUE"},
+    {Code::TypeMismatch, "type-mismatch", E, false,
+     "An operator, function or clause is given a value of a type it cannot take.",
+     "MATCH (p:Person) RETURN p.name STARTS WITH 1"},
+    {Code::VariableAlreadyBound, "variable-already-bound", E, false,
+     "A bound node is created or merged again with labels or properties, a bound relationship "
+     "again, or one relationship variable stands twice in a pattern.",
+     "MATCH (p:Person) CREATE (p:Person {name: 'Ann'})"},
+    {Code::InvalidUpdatePattern, "invalid-update-pattern", E, false,
+     "A relationship CREATE or MERGE makes lacks exactly one type or a direction, or has a "
+     "variable length.",
+     "MATCH (p:Person), (m:Movie) CREATE (p)-[:ACTED_IN|DIRECTED]->(m)"},
+    {Code::NonConstantExpression, "non-constant-expression", E, false,
+     "SKIP or LIMIT reads a variable; they take literals, parameters and expressions of them.",
+     "MATCH (p:Person) RETURN p LIMIT p.born"},
+    {Code::NondeterministicAggregate, "nondeterministic-aggregate", E, false,
+     "An aggregating function is given a random value.", "MATCH (p:Person) RETURN count(rand())"},
+    {Code::ParameterPropertyMap, "parameter-property-map", E, false,
+     "MATCH or MERGE is given a parameter as a pattern's property map.",
+     "MATCH (p:Person $props) RETURN p"},
+    {Code::FloatTooLarge, "float-too-large", E, false,
+     "A float literal is too large for a 64-bit float.", "RETURN 1e309"},
+    {Code::PropertyTypeMismatch, "property-type-mismatch", W, true,
+     "A property whose type the schema declares is compared with, or passed as, a value of "
+     "another type.",
+     "MATCH (p:Person) WHERE p.born = '1964' RETURN p"},
 }};
 
 constexpr bool in_enum_order() {
@@ -94,7 +120,7 @@ constexpr bool in_enum_order() {
   return true;
 }
 static_assert(in_enum_order());
-static_assert(static_cast<size_t>(Code::RemovedSyntax) + 1 == kRules.size());
+static_assert(static_cast<size_t>(Code::PropertyTypeMismatch) + 1 == kRules.size());
 
 bool is_word(unsigned char c) {
   return is_word_char(c) || c >= 0x80;

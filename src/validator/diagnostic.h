@@ -48,6 +48,14 @@ enum class Code : uint8_t {
   InvalidRowCount,
   IntegerTooLarge,
   RemovedSyntax,
+  TypeMismatch,
+  VariableAlreadyBound,
+  InvalidUpdatePattern,
+  NonConstantExpression,
+  NondeterministicAggregate,
+  ParameterPropertyMap,
+  FloatTooLarge,
+  PropertyTypeMismatch,
 };
 
 enum class Severity : uint8_t { Error, Warning };

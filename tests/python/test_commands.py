@@ -58,7 +58,7 @@ class CommandTest(unittest.TestCase):
 
     def test_rules_list_removed_syntax(self):
         codes = [rule.code for rule in quorvane.rules()]
-        self.assertEqual(codes[-1], "removed-syntax")
+        self.assertIn("removed-syntax", codes)
         self.assertEqual(len(codes), len(_quorvane._rule_table()))
 
 

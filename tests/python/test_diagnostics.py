@@ -119,7 +119,11 @@ class RulesTest(unittest.TestCase):
         codes = [rule.code for rule in rules]
         self.assertEqual(len(codes), len(set(codes)))
         self.assertEqual(codes[0], "syntax-error")
-        validator = _quorvane.CypherValidator(movies_schema(), language="extended")
+        # The movies schema with the types of Person's keys, so that the
+        # rules reading property types have something to read.
+        d = movies_schema().to_dict()
+        d["nodes"]["Person"] = {"properties": {"name": "STRING", "born": "INTEGER"}}
+        validator = _quorvane.CypherValidator(_quorvane.Schema.from_dict(d), language="extended")
         for rule in rules:
             with self.subTest(code=rule.code):
                 self.assertRegex(rule.code, r"^[a-z]+(-[a-z]+)*$")

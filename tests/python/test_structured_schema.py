@@ -80,6 +80,11 @@ class ImportTest(unittest.TestCase):
         self.assertEqual(schema.rel_endpoint_pairs("REFERS_TO"), [])
         self.assertIsNone(schema.rel_endpoints("REFERS_TO"))
         self.assertEqual(schema.rel_properties("REFERS_TO"), ["weight"])
+        # The types are kept; a repeated key keeps its first.
+        self.assertEqual(schema.property_type("Organization", "founded"), "DATE")
+        self.assertEqual(schema.property_type("Person", "name"), "STRING")
+        self.assertEqual(schema.property_type("HAS_INVESTOR", "stake"), "FLOAT")
+        self.assertIsNone(schema.property_type("Fund", "name"))
 
     def test_the_input_is_not_changed(self):
         before = copy.deepcopy(COMPANIES)
@@ -90,7 +95,8 @@ class ImportTest(unittest.TestCase):
         schema = quorvane.schema_from_structured(COMPANIES)
         d = schema.to_dict()
         self.assertEqual(d["relationships"]["WORKS_AT"], ("Person", "Organization", []))
-        self.assertEqual(d["relationships"]["REFERS_TO"], {"endpoints": None, "properties": ["weight"]})
+        self.assertEqual(d["relationships"]["REFERS_TO"], {"endpoints": None, "properties": {"weight": "FLOAT"}})
+        self.assertEqual(d["nodes"]["Fund"], [])
         self.assertEqual(quorvane.Schema(**d).to_dict(), d)
 
     def test_validation_with_the_imported_schema(self):

@@ -5,6 +5,7 @@
 // level may belong to any lower level. build_expression walks single-operand
 // levels (and parentheses) in a loop rather than by recursion: building
 // recurses only where the tree really nests.
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -64,6 +65,35 @@ double read_float(std::string_view text) {
   if (ec != std::errc()) return 0.0;
   (void)end;
   return value;
+}
+
+// Whether a float literal that does not read as a double is too large rather
+// than too small: whether its first significant digit stands at a positive
+// power of ten.
+bool float_too_large(std::string_view text) {
+  double value = 0.0;
+  if (std::from_chars(text.data(), text.data() + text.size(), value).ec !=
+      std::errc::result_out_of_range) {
+    return false;
+  }
+  const size_t e = text.find_first_of("eE");
+  const std::string_view mantissa = text.substr(0, e);
+  int64_t exponent = 0;
+  if (e != std::string_view::npos) {
+    std::string_view digits = text.substr(e + 1);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    // An exponent too long to read is certainly beyond any mantissa.
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec !=
+        std::errc()) {
+      return !digits.starts_with("-");
+    }
+  }
+  const size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;
+  const size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const int64_t position = first < point ? static_cast<int64_t>(point - first) - 1
+                                         : -static_cast<int64_t>(first - point);
+  return position + exponent > 0;
 }
 
 // The keyword-operator rule between the operands of a chain, if any.
@@ -625,7 +655,8 @@ bool TreeBuilder::build_literal(NodeRef node, int depth, Expr& out) {
       return true;
     }
     case Rule::float_literal:
-      out.node.emplace<Expr::Float>(Expr::Float{read_float(text)});
+      out.node.emplace<Expr::Float>(Expr::Float{read_float(text), {}});
+      if (float_too_large(text)) std::get<Expr::Float>(out.node).too_large = TextCopy{text};
       return true;
     case Rule::string_literal:
       out.node.emplace<Expr::String>(Expr::String{TextCopy{text.substr(1, text.size() - 2)}});

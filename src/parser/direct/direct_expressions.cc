@@ -509,7 +509,7 @@ bool DirectReader::read_number(Expr& out) {
     double value = 0.0;
     const auto [end, ec] = std::from_chars(first, last, value);
     if (ec != std::errc() || end != last) return false;
-    out.node.emplace<Expr::Float>(Expr::Float{value});
+    out.node.emplace<Expr::Float>(Expr::Float{value, {}});
   } else {
     int64_t value = 0;
     const auto [end, ec] = std::from_chars(first, last, value);

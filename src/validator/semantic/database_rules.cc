@@ -13,6 +13,8 @@
 #include "validator/semantic/literal_rules.h"
 #include "validator/semantic/query_shape_rules.h"
 #include "validator/semantic/semantic_validator.h"
+#include "validator/semantic/type_rules.h"
+#include "validator/semantic/update_rules.h"
 
 namespace quorvane {
 
@@ -36,12 +38,15 @@ void check_calls(const Expr& expr, Findings& findings) {
 
 void SemanticValidator::check_expression_rules(const Expr& expr) {
   check_expression_node(expr, scope_, scope_open_, findings_);
+  check_expression_types(expr, scope_, schema_, typed_schema_, findings_);
   // The walk visits what a minus sign negates right after the minus sign.
   const Expr* negated = std::exchange(negated_, nullptr);
   if (const auto* negate = expr.as<Expr::Negate>()) {
     negated_ = negate->operand.get();
   } else if (const auto* integer = expr.as<Expr::Integer>()) {
     check_integer_size(expr, *integer, &expr == negated, findings_);
+  } else if (const auto* number = expr.as<Expr::Float>()) {
+    check_float_size(expr, *number, findings_);
   }
   if (const auto* collect = expr.as<Expr::CollectSubquery>()) {
     if (const RegularQuery* query = query_form(*collect->subquery)) {
@@ -68,12 +73,40 @@ void SemanticValidator::check_property_map_calls(const std::optional<MapOrParam>
   }
 }
 
+void SemanticValidator::check_update_rules(std::span<const PatternPart> parts,
+                                           std::string_view clause) {
+  check_update_pattern(parts, clause, findings_);
+  check_rebound_variables(parts, clause, scope_, findings_);
+  if (clause == "MERGE") check_parameter_maps(parts, clause, findings_);
+}
+
+void SemanticValidator::check_updating_clause_rules(const UpdatingClause& clause) {
+  if (const auto* del = std::get_if<UpdatingClause::Delete>(&clause.clause)) {
+    check_delete_items(*del, scope_, findings_);
+  }
+}
+
 // A name keeps the kind a pattern first gave it: a node stays a node.
 void SemanticValidator::check_kind(std::string_view variable, VariableKind kind, Span span) {
-  if (language_ != Language::Extended || kind == VariableKind::Unknown) return;
+  if (kind == VariableKind::Unknown) return;
+  check_binding_type(variable, KnownLabels().set_kind(kind).type(), span);
+}
+
+// A value a WITH or UNWIND gave a name is not a node or relationship a
+// pattern may bind it as (a null may be anything); a list fits a list whose
+// elements are not known.
+void SemanticValidator::check_binding_type(std::string_view variable, StaticType needed,
+                                           Span span) {
+  if (language_ != Language::Extended || !needed.known()) return;
   const KnownLabels* known = scope_.find(variable);
-  if (known == nullptr || known->kind() == VariableKind::Unknown || known->kind() == kind) return;
-  findings_.error(Code::VariableKind, span, kind_conflict_message(variable, known->kind(), kind));
+  if (known == nullptr) return;
+  const StaticType bound = known->type();
+  if (!bound.known() || bound.kind == TypeKind::Null || bound == needed) return;
+  if (bound.kind == TypeKind::List && needed.kind == TypeKind::List &&
+      (bound.element == TypeKind::Any || needed.element == TypeKind::Any)) {
+    return;
+  }
+  findings_.error(Code::VariableKind, span, kind_conflict_message(variable, bound, needed));
 }
 
 }  // namespace quorvane

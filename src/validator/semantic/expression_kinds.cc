@@ -104,6 +104,18 @@ void check_path_function(const Expr& expr, const Expr::FunctionCall& call, const
   findings.error(Code::PathFunctionArgument, arg.span, std::move(message));
 }
 
+// A call of rand() in `expr`, first in reading order; nullptr when none.
+const Expr* find_random(const Expr& expr) {
+  const auto* call = expr.as<Expr::FunctionCall>();
+  if (call != nullptr && same_function_name(call->name, "rand")) return &expr;
+  const Expr* found = nullptr;
+  any_child(expr, [&](const Expr& child) {
+    found = find_random(child);
+    return found != nullptr;
+  });
+  return found;
+}
+
 void check_pattern_operand(const Expr& operand, Findings& findings) {
   if (const auto* pattern = operand.as<Expr::PatternPredicate>()) {
     findings.error(Code::PatternAsValue, operand.span, pattern_value_message(*pattern));
@@ -205,6 +217,13 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
           }
           if (is_aggregating_function(node.name)) {
             for (const Expr& arg : node.args) {
+              if (const Expr* random = find_random(arg)) {
+                findings.error(Code::NondeterministicAggregate, random->span,
+                               expression_text(expr) + " aggregates the random value " +
+                                   expression_text(*random) +
+                                   "; an aggregating function cannot take a random value: "
+                                   "compute it in a preceding WITH and aggregate its alias");
+              }
               if (const Expr* inner = find_aggregate(arg)) {
                 findings.error(Code::NestedAggregate, inner->span,
                                "Aggregate " + expression_text(*inner) + " is nested inside " +
@@ -240,6 +259,38 @@ std::string kind_conflict_message(std::string_view variable, VariableKind bound,
                                   VariableKind reused) {
   return "Variable " + quoted(variable) + " is " + std::string(kind_description(bound)) +
          " and cannot be reused as " + std::string(kind_description(reused));
+}
+
+}  // namespace quorvane
+
+namespace quorvane {
+
+namespace {
+
+// "a node", "a variable-length relationship's list", "a STRING".
+std::string binding_description(StaticType type) {
+  switch (type.kind) {
+    case TypeKind::Node:
+      return "a node";
+    case TypeKind::Relationship:
+      return "a relationship";
+    case TypeKind::Path:
+      return "a path";
+    default:
+      break;
+  }
+  if (type == StaticType::list_of(TypeKind::Relationship)) {
+    return "the relationship list of a variable-length pattern";
+  }
+  return type_phrase(type);
+}
+
+}  // namespace
+
+std::string kind_conflict_message(std::string_view variable, StaticType bound,
+                                  StaticType reused) {
+  return "Variable " + quoted(variable) + " is " + binding_description(bound) +
+         " and cannot be reused as " + binding_description(reused);
 }
 
 }  // namespace quorvane

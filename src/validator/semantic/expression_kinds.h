@@ -137,6 +137,8 @@ std::string pattern_value_message(const Expr::PatternPredicate& pattern);
 // The finding for `variable`, bound as `bound`, written again as `reused`.
 std::string kind_conflict_message(std::string_view variable, VariableKind bound,
                                   VariableKind reused);
+// The same for any two types a binding may have.
+std::string kind_conflict_message(std::string_view variable, StaticType bound, StaticType reused);
 
 }  // namespace quorvane
 

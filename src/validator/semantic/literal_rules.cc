@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/expression_text.h"
 
 namespace quorvane {
@@ -37,7 +38,26 @@ bool certainly_not_a_count(const Expr& value) {
          value.as<Expr::List>() || value.as<Expr::Map>();
 }
 
+// The first variable `value` reads, when it binds none of its own (a
+// comprehension's variable is local to it); nullptr when there is none.
+const Expr* first_variable(const Expr& value) {
+  if (value.as<Expr::Variable>() || value.as<Expr::MapProjection>()) return &value;
+  const Expr* found = nullptr;
+  any_child(value, [&](const Expr& child) {
+    found = first_variable(child);
+    return found != nullptr;
+  });
+  return found;
+}
+
 }  // namespace
+
+void check_float_size(const Expr& expr, const Expr::Float& number, Findings& findings) {
+  if (number.too_large.empty()) return;
+  findings.error(Code::FloatTooLarge, expr.span,
+                 "Float literal " + number.too_large +
+                     " is too large for a 64-bit float, whose largest value is about 1.8e308");
+}
 
 void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool negated,
                         Findings& findings) {
@@ -49,7 +69,17 @@ void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool neg
 
 void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
                      Findings& findings) {
-  if (!value || !certainly_not_a_count(*value)) return;
+  if (!value) return;
+  if (!binds_variables(*value)) {
+    if (const Expr* variable = first_variable(*value)) {
+      findings.error(Code::NonConstantExpression, variable->span,
+                     std::string(keyword) + " takes a constant (literals, parameters and " +
+                         "expressions of them), but " + expression_text(*value) +
+                         " reads the variable " + expression_text(*variable));
+      return;
+    }
+  }
+  if (!certainly_not_a_count(*value)) return;
   findings.error(Code::InvalidRowCount, value->span,
                  std::string(keyword) + " must be a non-negative integer, but is " +
                      expression_text(*value));

@@ -1,6 +1,7 @@
 // Rules of the extended language about literal values a database checks
-// before it runs a query: integer literals that do not fit in 64 bits, and
-// SKIP and LIMIT values that are certainly not a count of rows.
+// before it runs a query: integer and float literals that do not fit in 64
+// bits, and SKIP and LIMIT values that are certainly not a count of rows or
+// not constant.
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_LITERAL_RULES_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_LITERAL_RULES_H_
 
@@ -20,9 +21,13 @@ namespace quorvane {
 void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool negated,
                         Findings& findings);
 
+// Reports a float literal beyond the largest 64-bit float.
+void check_float_size(const Expr& expr, const Expr::Float& number, Findings& findings);
+
 // Reports the value of a SKIP or LIMIT (`keyword`) when it is a literal that
-// is negative or not an integer. Parameters and other expressions, whose
-// value the text does not give, pass, and so does null.
+// is negative or not an integer, or when it reads a variable: a database
+// takes literals, parameters and expressions of them. Parameters and other
+// expressions, whose value the text does not give, pass, and so does null.
 void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
                      Findings& findings);
 

@@ -594,6 +594,7 @@ std::string SemanticValidator::property_hint(std::string_view key,
 }
 
 void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
+  if (extended()) check_updating_clause_rules(clause);
   std::visit(Overloaded{
                  [this](const UpdatingClause::Create& create) { validate_pattern(create.pattern); },
                  // ON MATCH and ON CREATE actions are not checked.

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "validator/semantic/static_types.h"
+
 namespace quorvane {
 
 // What a variable certainly holds, when a pattern bound it (extended
@@ -43,6 +45,28 @@ class KnownLabels {
   VariableKind kind() const { return kind_; }
   KnownLabels& set_kind(VariableKind kind) {
     kind_ = kind;
+    return *this;
+  }
+
+  // What the variable holds when it is not a single node, relationship or
+  // path (extended language): the type of the value a WITH, UNWIND or
+  // iteration gave it, or the list of a variable-length relationship.
+  // type() answers for the kind too.
+  StaticType type() const {
+    switch (kind_) {
+      case VariableKind::Node:
+        return {TypeKind::Node, TypeKind::Any};
+      case VariableKind::Relationship:
+        return {TypeKind::Relationship, TypeKind::Any};
+      case VariableKind::Path:
+        return {TypeKind::Path, TypeKind::Any};
+      case VariableKind::Unknown:
+        break;
+    }
+    return type_;
+  }
+  KnownLabels& set_type(StaticType type) {
+    type_ = type;
     return *this;
   }
 
@@ -102,6 +126,7 @@ class KnownLabels {
   bool uncertain_ = false;
   bool conflicting_ = false;
   VariableKind kind_ = VariableKind::Unknown;
+  StaticType type_;
   std::vector<std::string_view> merged_;
   std::string_view inferred_;
   std::string_view inferred_by_;

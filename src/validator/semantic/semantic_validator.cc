@@ -3,9 +3,11 @@
 #include <type_traits>
 #include <variant>
 
+#include "validator/semantic/expression_types.h"
 #include "validator/semantic/overloaded.h"
 #include "validator/semantic/projection_rules.h"
 #include "validator/semantic/query_shape_rules.h"
+#include "validator/semantic/update_rules.h"
 
 namespace quorvane {
 
@@ -79,7 +81,8 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
                                                                      : EndInference::All);
           },
           [this](const ReadingClause::Unwind& unwind) {
-            scope_.bind(unwind.variable, KnownLabels());
+            scope_.bind(unwind.variable,
+                        KnownLabels().set_type(element_type(value_type(unwind.expr))));
           },
           [this](const CallClause& call) {
             for (const YieldItem& item : call.yield_items) {
@@ -89,7 +92,11 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
           },
           [this](const ReadingClause::Subquery& call) { collect_call_subquery_bindings(call); },
           [this](const ReadingClause::LoadCsv& load) {
-            scope_.bind(load.variable, KnownLabels());
+            // A row is a map of the header's names, or else a list of fields.
+            const StaticType row = !extended()        ? kAnyType
+                                   : load.with_headers ? StaticType{TypeKind::Map, TypeKind::Any}
+                                                       : StaticType::list_of(TypeKind::String);
+            scope_.bind(load.variable, KnownLabels().set_type(row));
           },
       },
       clause.clause);
@@ -97,14 +104,18 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
 
 void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) {
   if (const auto* create = std::get_if<UpdatingClause::Create>(&clause.clause)) {
+    if (extended()) check_update_rules(create->pattern, "CREATE");
     collect_pattern_bindings(create->pattern);
   } else if (const auto* merge = std::get_if<UpdatingClause::Merge>(&clause.clause)) {
-    collect_pattern_bindings(std::span(&merge->pattern_part, 1));
+    const std::span<const PatternPart> part(&merge->pattern_part, 1);
+    if (extended()) check_update_rules(part, "MERGE");
+    collect_pattern_bindings(part);
   }
 }
 
 void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> parts,
                                                  EndInference inference) {
+  if (extended()) check_repeated_relationships(parts, findings_);
   const size_t first = scope_.size();
   for (const PatternPart& part : parts) {
     if (part.variable) {
@@ -129,12 +140,21 @@ void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grou
   const NodePattern* left = &part.start;
   for (const PatternLink& link : part.chain) {
     if (link.group) collect_part_bindings((*link.group)->path, true);
+    if (link.relationship.variable && !grouped && link.relationship.range) {
+      check_binding_type(*link.relationship.variable,
+                         StaticType::list_of(TypeKind::Relationship),
+                         link.relationship.variable_span);
+    }
     if (link.relationship.variable) {
       const bool single = !grouped && !link.relationship.range;
       merge_binding(*link.relationship.variable, link.relationship.variable_span,
                     link.relationship.types,
                     link.relationship.type_expr.has_value(),
                     single ? VariableKind::Relationship : VariableKind::Unknown, optional);
+      KnownLabels* known = scope_.find(*link.relationship.variable);
+      if (extended() && !grouped && !single && !known->type().known()) {
+        known->set_type(StaticType::list_of(TypeKind::Relationship));
+      }
     }
     collect_node_bindings(link.node, node_kind, optional);
     if (!grouped && !link.group && inference != EndInference::None) {
@@ -190,8 +210,13 @@ void SemanticValidator::merge_binding(const std::string& variable, Span span,
   }
 }
 
+StaticType SemanticValidator::value_type(const Expr& expr) const {
+  return extended() ? Typer(scope_).type_of(expr) : kAnyType;
+}
+
 void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
   if (const auto* match = std::get_if<ReadingClause::Match>(&clause.clause)) {
+    if (extended()) check_parameter_maps(match->pattern, "MATCH", findings_);
     validate_pattern(match->pattern);
     if (match->where_clause) validate_expr(*match->where_clause);
   } else if (const auto* unwind = std::get_if<ReadingClause::Unwind>(&clause.clause)) {
@@ -263,7 +288,7 @@ void SemanticValidator::project(const std::vector<ReturnItem>& items, Scope& int
     if (!item.alias && variable == nullptr) continue;
     const KnownLabels* known = variable ? scope_.find(variable->name) : nullptr;
     into.bind(item.alias ? std::string_view(*item.alias) : std::string_view(variable->name),
-              known ? *known : KnownLabels());
+              known ? *known : KnownLabels().set_type(value_type(item.expr)));
   }
 }
 
@@ -299,10 +324,12 @@ void SemanticValidator::validate_expr(const Expr& expr) {
           validate_expr(*node.operand);
         } else if constexpr (std::is_base_of_v<Expr::Quantifier, T>) {
           validate_expr(*node.list);
-          validate_with_iteration_variable(node.variable, node.predicate, std::nullopt);
+          validate_with_iteration_variable(node.variable, *node.list, node.predicate,
+                                           std::nullopt);
         } else if constexpr (std::is_same_v<T, Expr::ListComprehension>) {
           validate_expr(*node.list);
-          validate_with_iteration_variable(node.variable, node.predicate, node.projection);
+          validate_with_iteration_variable(node.variable, *node.list, node.predicate,
+                                           node.projection);
         } else if constexpr (std::is_same_v<T, Expr::Variable>) {
           if (!scope_.contains(node.name)) report_unbound(node.name, expr.span);
         } else if constexpr (std::is_same_v<T, Expr::Property>) {
@@ -366,17 +393,18 @@ void SemanticValidator::validate_expr(const Expr& expr) {
 // expressions are checked. The subset uses a name that is already bound as
 // it is; the extended language hides it, as reduce does.
 void SemanticValidator::validate_with_iteration_variable(
-    std::string_view variable, const std::optional<Box<Expr>>& predicate,
+    std::string_view variable, const Expr& list, const std::optional<Box<Expr>>& predicate,
     const std::optional<Box<Expr>>& projection) {
+  const KnownLabels element = KnownLabels().set_type(element_type(value_type(list)));
   const bool bind_here = !scope_.contains(variable);
-  if (bind_here) scope_.push(variable, KnownLabels());
+  if (bind_here) scope_.push(variable, element);
   // In the extended language the name holds a list element inside, whatever
   // it held outside; the subset keeps what it knew.
   std::optional<KnownLabels> outer;
   if (!bind_here && language_ == Language::Extended) {
     KnownLabels* known = scope_.find(variable);
     outer = *known;
-    *known = KnownLabels();
+    *known = element;
   }
   if (predicate) validate_expr(**predicate);
   if (projection) validate_expr(**projection);

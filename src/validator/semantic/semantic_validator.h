@@ -29,7 +29,9 @@ namespace quorvane {
 class SemanticValidator {
  public:
   SemanticValidator(const Schema& schema, Language language)
-      : schema_(schema), language_(language) {}
+      : schema_(schema),
+        language_(language),
+        typed_schema_(language == Language::Extended && schema.has_property_types()) {}
 
   // Checks a whole query or command, appending every finding. A standalone
   // procedure call and an administration command are not checked.
@@ -87,7 +89,7 @@ class SemanticValidator {
   void validate_tail(const std::optional<std::vector<SortItem>>& order_by,
                      const std::optional<Expr>& skip, const std::optional<Expr>& limit);
   void validate_expr(const Expr& expr);
-  void validate_with_iteration_variable(std::string_view variable,
+  void validate_with_iteration_variable(std::string_view variable, const Expr& list,
                                         const std::optional<Box<Expr>>& predicate,
                                         const std::optional<Box<Expr>>& projection);
 
@@ -163,11 +165,24 @@ class SemanticValidator {
   // Calls inside a pattern's property map, which the walk does not visit.
   void check_property_map_calls(const std::optional<MapOrParam>& properties);
   void check_kind(std::string_view variable, VariableKind kind, Span span);
+  // CREATE and MERGE patterns, before they bind anything (update_rules.h).
+  void check_update_rules(std::span<const PatternPart> parts, std::string_view clause);
+  // DELETE items.
+  void check_updating_clause_rules(const UpdatingClause& clause);
+  // The same for any type a binding needs (a variable-length relationship
+  // binds a list of relationships).
+  void check_binding_type(std::string_view variable, StaticType needed, Span span);
+  // The type a value gives the variable it is bound to (extended language;
+  // unknown in the subset, which never reads it).
+  StaticType value_type(const Expr& expr) const;
 
   bool extended() const { return language_ == Language::Extended; }
 
   const Schema& schema_;
   const Language language_;
+  // Whether the schema declares property types, so that typed properties are
+  // compared with their uses (extended language).
+  const bool typed_schema_;
   Findings findings_;
   Scope scope_;
   Scope projection_;  // reused by every WITH and RETURN that projects
