@@ -130,6 +130,7 @@ class PropertyTypeWarningTest(unittest.TestCase):
             [("property-type-mismatch", "Property o.quantity is declared INTEGER, but toUpper() needs a STRING; convert it: toUpper(toString(o.quantity))")],
         )
         [(code, message)] = self.warnings("MATCH (o:Order) RETURN o.freight * 2")
+        self.assertEqual(code, "property-type-mismatch")
         self.assertIn("convert it: toFloat(o.freight) * 2", message)
 
     def test_fitting_uses_and_untyped_keys_stay_quiet(self):
