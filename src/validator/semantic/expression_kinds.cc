@@ -49,22 +49,7 @@ std::optional<NotAPath> not_a_path(const Expr& expr, const Scope& scope) {
         } else if constexpr (std::is_same_v<T, Expr::Map> ||
                              std::is_same_v<T, Expr::MapProjection>) {
           return NotAPath{"a map", ""};
-        } else if constexpr (std::is_same_v<T, Expr::Boolean> || std::is_same_v<T, Expr::Not> ||
-                             std::is_same_v<T, Expr::And> || std::is_same_v<T, Expr::Or> ||
-                             std::is_same_v<T, Expr::Xor> || std::is_same_v<T, Expr::Equal> ||
-                             std::is_same_v<T, Expr::NotEqual> ||
-                             std::is_same_v<T, Expr::LessThan> ||
-                             std::is_same_v<T, Expr::LessOrEqual> ||
-                             std::is_same_v<T, Expr::GreaterThan> ||
-                             std::is_same_v<T, Expr::GreaterOrEqual> ||
-                             std::is_same_v<T, Expr::RegexMatch> ||
-                             std::is_same_v<T, Expr::IsNull> ||
-                             std::is_same_v<T, Expr::IsNotNull> || std::is_same_v<T, Expr::In> ||
-                             std::is_same_v<T, Expr::StartsWith> ||
-                             std::is_same_v<T, Expr::EndsWith> ||
-                             std::is_same_v<T, Expr::Contains> || std::is_same_v<T, Expr::Exists> ||
-                             std::is_same_v<T, Expr::LabelCheck> ||
-                             std::is_same_v<T, Expr::TypePredicate>) {
+        } else if constexpr (std::is_same_v<T, Expr::Boolean> || kIsPredicate<T>) {
           return NotAPath{"a boolean", ""};
         } else if constexpr (std::is_same_v<T, Expr::Property>) {
           // A property of a map may be anything; of a node or relationship it
@@ -287,8 +272,7 @@ std::string binding_description(StaticType type) {
 
 }  // namespace
 
-std::string kind_conflict_message(std::string_view variable, StaticType bound,
-                                  StaticType reused) {
+std::string kind_conflict_message(std::string_view variable, StaticType bound, StaticType reused) {
   return "Variable " + quoted(variable) + " is " + binding_description(bound) +
          " and cannot be reused as " + binding_description(reused);
 }

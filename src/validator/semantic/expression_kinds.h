@@ -22,6 +22,20 @@
 
 namespace quorvane {
 
+// The operators and predicates whose value is always a boolean (or null).
+template <class T>
+inline constexpr bool kIsPredicate =
+    std::is_same_v<T, Expr::Or> || std::is_same_v<T, Expr::Xor> || std::is_same_v<T, Expr::And> ||
+    std::is_same_v<T, Expr::Not> || std::is_same_v<T, Expr::Equal> ||
+    std::is_same_v<T, Expr::NotEqual> || std::is_same_v<T, Expr::LessThan> ||
+    std::is_same_v<T, Expr::LessOrEqual> || std::is_same_v<T, Expr::GreaterThan> ||
+    std::is_same_v<T, Expr::GreaterOrEqual> || std::is_same_v<T, Expr::RegexMatch> ||
+    std::is_same_v<T, Expr::IsNull> || std::is_same_v<T, Expr::IsNotNull> ||
+    std::is_same_v<T, Expr::In> || std::is_same_v<T, Expr::StartsWith> ||
+    std::is_same_v<T, Expr::EndsWith> || std::is_same_v<T, Expr::Contains> ||
+    std::is_same_v<T, Expr::Exists> || std::is_same_v<T, Expr::LabelCheck> ||
+    std::is_same_v<T, Expr::TypePredicate>;
+
 // count, sum, avg, min, max, collect, stDev, stDevP, percentileCont and
 // percentileDisc, in any letter case.
 bool is_aggregating_function(std::string_view name);

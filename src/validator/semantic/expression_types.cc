@@ -3,6 +3,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/function_types.h"
 
 namespace quorvane {
@@ -178,23 +179,7 @@ StaticType Typer::type_of(const Expr& expr) const {
         } else if constexpr (std::is_same_v<T, Expr::Slice>) {
           const StaticType target = type_of(*node.target);
           return target.kind == K::List ? target : kAnyType;
-        } else if constexpr (std::is_same_v<T, Expr::Or> || std::is_same_v<T, Expr::Xor> ||
-                             std::is_same_v<T, Expr::And> || std::is_same_v<T, Expr::Not> ||
-                             std::is_same_v<T, Expr::Equal> || std::is_same_v<T, Expr::NotEqual> ||
-                             std::is_same_v<T, Expr::LessThan> ||
-                             std::is_same_v<T, Expr::LessOrEqual> ||
-                             std::is_same_v<T, Expr::GreaterThan> ||
-                             std::is_same_v<T, Expr::GreaterOrEqual> ||
-                             std::is_same_v<T, Expr::RegexMatch> ||
-                             std::is_same_v<T, Expr::IsNull> ||
-                             std::is_same_v<T, Expr::IsNotNull> || std::is_same_v<T, Expr::In> ||
-                             std::is_same_v<T, Expr::StartsWith> ||
-                             std::is_same_v<T, Expr::EndsWith> ||
-                             std::is_same_v<T, Expr::Contains> ||
-                             std::is_base_of_v<Expr::Quantifier, T> ||
-                             std::is_same_v<T, Expr::Exists> ||
-                             std::is_same_v<T, Expr::LabelCheck> ||
-                             std::is_same_v<T, Expr::TypePredicate>) {
+        } else if constexpr (kIsPredicate<T> || std::is_base_of_v<Expr::Quantifier, T>) {
           return t(K::Boolean);
         } else if constexpr (std::is_same_v<T, Expr::Add>) {
           return binary(&Typer::add, node);

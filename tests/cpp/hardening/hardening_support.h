@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../../support/corpus_files.h"
 #include "../../support/movies_schema.h"
 #include "../parser/golden_reader.h"
 #include "generator/cypher_generator.h"
@@ -67,16 +68,6 @@ inline Schema awkward_schema() {
   schema.add_rel_type("Create", "Match", "n\xC3\xA9", {});
   schema.add_rel_type("", "", "tab\there", {});
   return schema;
-}
-
-inline std::vector<std::string> bench_queries() {
-  std::vector<std::string> queries;
-  std::ifstream in(QUORVANE_SOURCE_DIR "/bench/data/queries.cypher");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.find_first_not_of(" \t\r") != std::string::npos) queries.push_back(line);
-  }
-  return queries;
 }
 
 inline std::vector<std::string> golden_queries() {

@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "../../support/corpus_files.h"
 #include "../../support/tree_text.h"
 #include "direct_agreement.h"
 #include "golden_reader.h"
@@ -23,11 +24,13 @@
 namespace quorvane {
 namespace {
 
+using testing::bench_queries;
 using testing::disagreements;
 using testing::expect_agrees;
 using testing::kLanguages;
 using testing::lines_of;
 using testing::repeat;
+using testing::snapshot_queries;
 
 // Runs every text through expect_agrees in both languages; returns how many
 // (text, language) pairs the direct parser took.
@@ -44,29 +47,6 @@ int expect_all_agree(const std::vector<std::string>& texts) {
   ::testing::Test::RecordProperty("texts", static_cast<int>(texts.size()));
   ::testing::Test::RecordProperty("taken", taken);
   return taken;
-}
-
-std::vector<std::string> bench_queries() {
-  std::vector<std::string> queries;
-  std::ifstream in(QUORVANE_SOURCE_DIR "/bench/data/queries.cypher");
-  for (std::string line; std::getline(in, line);) {
-    if (line.find_first_not_of(" \t\r") != std::string::npos) queries.push_back(line);
-  }
-  return queries;
-}
-
-std::vector<std::string> snapshot_queries() {
-  std::vector<std::string> queries;
-  std::unordered_set<std::string> seen;
-  std::ifstream in(QUORVANE_DATA_DIR "/subset_snapshot.jsonl");
-  for (std::string line; std::getline(in, line);) {
-    size_t pos = line.find("\"query\"");
-    if (pos == std::string::npos) continue;
-    pos = line.find('"', pos + 7);
-    std::string query = testing::read_json_string(line, pos);
-    if (seen.insert(query).second) queries.push_back(std::move(query));
-  }
-  return queries;
 }
 
 // Tokens that sit at the edges of the grammar: punctuation that starts or

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../../support/corpus_files.h"
 #include "../../support/movies_schema.h"
 #include "../parser/golden_reader.h"
 #include "validator/cypher_validator.h"
@@ -140,21 +141,12 @@ TEST(DiagnosticSpans, TheSubsetKeepsItsMessagesAndGainsSpans) {
 
 // ---- Properties over many queries
 
-std::vector<std::string> corpus() {
-  std::vector<std::string> queries;
-  std::ifstream in(QUORVANE_SOURCE_DIR "/bench/data/queries.cypher");
-  for (std::string line; std::getline(in, line);) {
-    if (line.find_first_not_of(" \t\r") != std::string::npos) queries.push_back(line);
-  }
-  return queries;
-}
-
 // Copies of a query with one name misspelt or one arrow turned.
 std::vector<std::string> misspelt(const std::string& query) {
   static const std::pair<std::string_view, std::string_view> kSwaps[] = {
-      {"Person", "Persn"}, {"Movie", "Movei"}, {"title", "titel"},  {"name", "nmae"},
-      {"ACTED_IN", "ACTED"}, {"->", "-"},      {"<-", "-"},         {"released", "relased"},
-      {"count(", "cout("}, {"born", "bron"},   {"DIRECTED", "DIRECT"}};
+      {"Person", "Persn"},   {"Movie", "Movei"}, {"title", "titel"},    {"name", "nmae"},
+      {"ACTED_IN", "ACTED"}, {"->", "-"},        {"<-", "-"},           {"released", "relased"},
+      {"count(", "cout("},   {"born", "bron"},   {"DIRECTED", "DIRECT"}};
   std::vector<std::string> out;
   for (const auto& [from, to] : kSwaps) {
     const size_t at = query.find(from);
@@ -212,8 +204,8 @@ void expect_well_formed(const std::string& query, const ValidationResult& result
       // A syntax error's message is the headline of its six-line text.
       if (d.code == Code::SyntaxError) {
         EXPECT_NE(result.errors[i].find(d.message), std::string::npos);
-        const std::string arrow = "--> " + std::to_string(d.from.line) + ":" +
-                                  std::to_string(d.from.column) + "\n";
+        const std::string arrow =
+            "--> " + std::to_string(d.from.line) + ":" + std::to_string(d.from.column) + "\n";
         if (result.errors[i].find("-->") != std::string::npos) {
           EXPECT_NE(result.errors[i].find(arrow), std::string::npos) << result.errors[i];
         }
@@ -256,7 +248,7 @@ TEST(DiagnosticProperties, HoldOnTheCorpusAndMisspeltCopiesInBothLanguages) {
   int findings = 0;
   for (Language language : {Language::Subset, Language::Extended}) {
     const CypherValidator validator(testing::movies_schema(), language);
-    for (const std::string& query : corpus()) {
+    for (const std::string& query : testing::bench_queries()) {
       expect_well_formed(query, validator.validate(query));
       for (const std::string& copy : misspelt(query)) {
         const ValidationResult result = validator.validate(copy);
@@ -268,24 +260,8 @@ TEST(DiagnosticProperties, HoldOnTheCorpusAndMisspeltCopiesInBothLanguages) {
   EXPECT_GT(findings, 200);
 }
 
-// The queries of the subset's pinned results, each once.
-std::vector<std::string> snapshot_queries() {
-  std::vector<std::string> queries;
-  std::ifstream in(QUORVANE_DATA_DIR "/subset_snapshot.jsonl");
-  for (std::string line; std::getline(in, line);) {
-    size_t pos = line.find("\"query\"");
-    if (pos == std::string::npos) continue;
-    pos = line.find('"', pos + 7);
-    std::string query = testing::read_json_string(line, pos);
-    if (std::find(queries.begin(), queries.end(), query) == queries.end()) {
-      queries.push_back(std::move(query));
-    }
-  }
-  return queries;
-}
-
 TEST(DiagnosticProperties, HoldOnTheSnapshotQueriesInBothLanguages) {
-  const std::vector<std::string> queries = snapshot_queries();
+  const std::vector<std::string> queries = testing::snapshot_queries();
   ASSERT_GT(queries.size(), 100u);
   int findings = 0;
   for (Language language : {Language::Subset, Language::Extended}) {
@@ -312,7 +288,7 @@ TEST(DiagnosticProperties, HoldOnTheGoldenSyntaxCasesInBothLanguages) {
 
 TEST(Fix, LeavesQueriesWithoutErrorsAlone) {
   const CypherValidator validator(testing::movies_schema(), Language::Extended);
-  for (const std::string& query : corpus()) {
+  for (const std::string& query : testing::bench_queries()) {
     const ValidationResult before = validator.validate(query);
     if (!before.is_valid) continue;
     const FixOutcome fixed = validator.fix(query);
@@ -326,7 +302,7 @@ TEST(Fix, NeverAddsErrorsAndRepairsMisspeltCopies) {
   const CypherValidator validator(testing::movies_schema(), Language::Extended);
   int repaired = 0;
   int changed = 0;
-  for (const std::string& query : corpus()) {
+  for (const std::string& query : testing::bench_queries()) {
     if (!validator.validate(query).is_valid) continue;
     for (const std::string& copy : misspelt(query)) {
       const ValidationResult before = validator.validate(copy);
