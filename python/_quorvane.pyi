@@ -4,7 +4,7 @@ The module checks Cypher queries against a property-graph schema. Every class
 is final, and none of them changes after construction.
 """
 
-from collections.abc import Mapping, Sequence
+from collections.abc import Iterable, Mapping, Sequence
 from typing import Any, Literal, TypedDict, final
 
 Language = Literal["subset", "extended"]
@@ -100,19 +100,26 @@ class CypherValidator:
     @property
     def language(self) -> Language:
         """The language queries are read as: ``"subset"`` or ``"extended"``."""
-    def validate(self, query: str) -> ValidationResult:
+    def validate(self, query: str, *, parameters: Iterable[str] | None = None) -> ValidationResult:
         """Validate one query. Never raises for a query text: problems are
-        reported in the result."""
+        reported in the result.
+
+        ``parameters`` names the parameters that will be set (any iterable of
+        str; a dict gives its keys). Each other ``$name`` the query reads is
+        then an ``unknown-parameter`` warning, with the closest name proposed.
+        """
     def fix(self, query: str) -> FixResult:
         """Apply every safe fix (misspelt names, relationships drawn backwards) and return a FixResult."""
-    def validate_batch(self, queries: Sequence[str]) -> list[ValidationResult]:
+    def validate_batch(
+        self, queries: Sequence[str], *, parameters: Iterable[str] | None = None
+    ) -> list[ValidationResult]:
         """Validate multiple queries at once and return one ``ValidationResult``
         per query, in input order.
 
         The queries are validated in parallel on a pool of worker threads, and
         the Python GIL is released for the duration of the batch, so other
         Python threads can run concurrently. A single ``str`` is refused with
-        TypeError.
+        TypeError. ``parameters`` applies to every query, as in ``validate``.
         """
 
 @final

@@ -230,12 +230,23 @@ def pool_size(jobs: int | None) -> Iterator[None]:
             os.environ[POOL_SIZE_VARIABLE] = saved
 
 
-def batch_validator(validator: CypherValidator, jobs: int | None) -> Callable[[list[str]], list[Any]]:
-    """Validates a list of queries: on the calling thread alone with one job,
-    else with validate_batch on the worker pool."""
-    if jobs == 1:
-        return lambda queries: [validator.validate(query) for query in queries]
-    return validator.validate_batch
+def batch_validator(validator: CypherValidator, jobs: int | None) -> Callable[[list[Statement]], list[Any]]:
+    """Validates a list of statements: on the calling thread alone with one
+    job, else with validate_batch on the worker pool. Each statement is
+    checked against the parameters its script has set before it, if any."""
+
+    def validate(statements: list[Statement]) -> list[Any]:
+        results: list[Any] = []
+        # Runs of statements after the same :param commands share one call.
+        for parameters, run in itertools.groupby(statements, key=lambda s: s.parameters):
+            queries = [statement.text for statement in run]
+            if jobs == 1:
+                results.extend(validator.validate(query, parameters=parameters) for query in queries)
+            else:
+                results.extend(validator.validate_batch(queries, parameters=parameters))
+        return results
+
+    return validate
 
 
 def code_list(text: str) -> list[str]:
@@ -440,7 +451,7 @@ def run_check(args: argparse.Namespace, out: TextIO, err: TextIO, stdin: TextIO)
                 before = summary.queries
                 try:
                     for batch in batches(items_of(stream, args), PROGRESS_BATCH):
-                        results = iter(validate([item.text for item in batch if isinstance(item, Statement)]))
+                        results = iter(validate([item for item in batch if isinstance(item, Statement)]))
                         for item in batch:
                             if isinstance(item, Finding):
                                 if settings.keeps(item, schema_free):

@@ -16,7 +16,7 @@ import codecs
 from collections.abc import Iterable, Iterator
 from typing import Protocol
 
-from quorvane.statements import _LEADING, _STATEMENT, _TRAILING_SPACE, Statement
+from quorvane.statements import _STATEMENT, _TRAILING_SPACE, ScriptParameters, Statement, _leading
 
 __all__ = ["CHUNK_SIZE", "NotUtf8Error", "Readable", "iter_statements", "read_chunks"]
 
@@ -78,6 +78,7 @@ def iter_statements(chunks: Iterable[str]) -> Iterator[Statement]:
     # buffer[counted], and `line_start` the whole-text offset where it begins.
     line, counted, line_start = 1, 0, 0
     at_end = False
+    parameters = ScriptParameters()
 
     def more(want: int) -> None:
         nonlocal buffer, at_end
@@ -100,20 +101,22 @@ def iter_statements(chunks: Iterable[str]) -> Iterator[Statement]:
     more(1)
     begin = 0
     while True:
-        match = _STATEMENT.match(buffer, begin)
-        end = match.end() if match else begin  # it always matches, if only ""
+        start, commands = _leading(buffer, begin)
+        match = _STATEMENT.match(buffer, start)
+        end = match.end() if match else start  # it always matches, if only ""
         if end >= len(buffer) and not at_end:
-            # The statement may go on in the next piece: read at least as much
-            # again as it holds so far and match it again, so that a long
-            # statement is matched a bounded number of times.
+            # The statement (or a command before it) may go on in the next
+            # piece: read at least as much again as it holds so far and match
+            # it again, so that a long statement is matched a bounded number
+            # of times.
             more(max(1, len(buffer) - begin))
             continue
-        leading = _LEADING.match(buffer, begin, end)
-        start = leading.end() if leading else begin  # likewise
+        for word, argument in commands:
+            parameters.apply(word, argument)
         body = buffer[start:end].rstrip(_TRAILING_SPACE)
         if body:
             count_lines(start)
-            yield Statement(body, line, base + start - line_start + 1, base + start)
+            yield Statement(body, line, base + start - line_start + 1, base + start, parameters.names)
         if end >= len(buffer):
             return
         begin = end + 1  # past the semicolon

@@ -165,18 +165,58 @@ PyObject* validator_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   });
 }
 
+// The names of the parameters a caller says are set: None (or omitted)
+// gives nothing, any iterable of str (a dict gives its keys) the names. A
+// str alone is refused: its characters are not names.
+bool to_parameter_names(PyObject* obj, std::optional<std::vector<std::string>>* out) {
+  out->reset();
+  if (obj == nullptr || obj == Py_None) return true;
+  if (PyUnicode_Check(obj) || PyBytes_Check(obj)) {
+    PyErr_Format(PyExc_TypeError,
+                 "argument 'parameters': a '%s' is not accepted as a collection of names",
+                 Py_TYPE(obj)->tp_name);
+    return false;
+  }
+  PyObject* iterator = PyObject_GetIter(obj);
+  if (iterator == nullptr) {
+    prefix_type_error("parameters");
+    return false;
+  }
+  std::vector<std::string>& names = out->emplace();
+  std::string_view name;
+  bool ok = true;
+  while (PyObject* item = PyIter_Next(iterator)) {
+    ok = to_text(item, "parameters", &name);
+    if (ok) names.emplace_back(name);
+    Py_DECREF(item);
+    if (!ok) break;
+  }
+  Py_DECREF(iterator);
+  if (ok && PyErr_Occurred()) {
+    prefix_type_error("parameters");
+    ok = false;
+  }
+  return ok;
+}
+
+const std::vector<std::string>* or_null(const std::optional<std::vector<std::string>>& names) {
+  return names ? &*names : nullptr;
+}
+
 PyObject* validator_validate(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                              PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"query"};
-    static const Signature kSig{"CypherValidator.validate()", kNames, 1, 1};
-    PyObject* query;
+    static const char* const kNames[] = {"query", "parameters"};
+    static const Signature kSig{"CypherValidator.validate()", kNames, 2, 1, 1};
+    PyObject* bound[2];
     std::string_view text;
-    if (!bind_vector(kSig, args, nargsf, kwnames, &query)) return nullptr;
-    if (!to_text(query, "query", &text)) return nullptr;
+    std::optional<std::vector<std::string>> parameters;
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
+    if (!to_text(bound[0], "query", &text)) return nullptr;
+    if (!to_parameter_names(bound[1], &parameters)) return nullptr;
     PyTypeObject* result_class = validation_result_type();
     if (result_class == nullptr) return nullptr;
-    return wrap(result_class, self_validator(self).validate(text));
+    return wrap(result_class, self_validator(self).validate(text, or_null(parameters)));
   });
 }
 
@@ -216,6 +256,7 @@ class TextBatch {
 // exception a worker meets is carried back to the caller's thread and
 // rethrown there, after the lock is held again.
 std::optional<PoolError> validate_all(PyObject* self, const TextBatch& texts,
+                                      const std::vector<std::string>* parameters,
                                       std::vector<ValidationResult>& results) {
   const CypherValidator& validator = self_validator(self);
   std::atomic<bool> failed{false};
@@ -223,7 +264,7 @@ std::optional<PoolError> validate_all(PyObject* self, const TextBatch& texts,
   auto body = [&](size_t i) {
     if (failed.load(std::memory_order_relaxed)) return;
     try {
-      results[i] = validator.validate(texts[i]);
+      results[i] = validator.validate(texts[i], parameters);
     } catch (...) {
       if (!failed.exchange(true)) failure = std::current_exception();
     }
@@ -248,20 +289,23 @@ std::optional<PoolError> validate_all(PyObject* self, const TextBatch& texts,
 PyObject* validator_validate_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                                    PyObject* kwnames) {
   return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-    static const char* const kNames[] = {"queries"};
-    static const Signature kSig{"CypherValidator.validate_batch()", kNames, 1, 1};
-    PyObject* queries;
-    if (!bind_vector(kSig, args, nargsf, kwnames, &queries)) return nullptr;
+    static const char* const kNames[] = {"queries", "parameters"};
+    static const Signature kSig{"CypherValidator.validate_batch()", kNames, 2, 1, 1};
+    PyObject* bound[2];
+    if (!bind_vector(kSig, args, nargsf, kwnames, bound)) return nullptr;
     TextBatch texts;
-    if (!for_each_text(queries, "queries", [&](std::string_view text) { texts.add(text); })) {
+    if (!for_each_text(bound[0], "queries", [&](std::string_view text) { texts.add(text); })) {
       return nullptr;
     }
+    std::optional<std::vector<std::string>> parameters;
+    if (!to_parameter_names(bound[1], &parameters)) return nullptr;
     PyTypeObject* result_class = validation_result_type();
     if (result_class == nullptr) return nullptr;
 
     std::vector<ValidationResult> results(texts.size());
     if (texts.size() > 0) {
-      if (std::optional<PoolError> error = validate_all(self, texts, results)) {
+      if (std::optional<PoolError> error =
+              validate_all(self, texts, or_null(parameters), results)) {
         raise_internal_failure(error->message);
         return nullptr;
       }
@@ -321,12 +365,12 @@ PyGetSetDef kValidatorGetSet[] = {
 
 PyMethodDef kValidatorMethods[] = {
     {"validate", as_method(validator_validate), METH_FASTCALL | METH_KEYWORDS,
-     "validate($self, query)\n--\n\n"},
+     "validate($self, query, *, parameters=None)\n--\n\n"},
     {"fix", as_method(validator_fix), METH_FASTCALL | METH_KEYWORDS,
      "fix($self, query)\n--\n\nApply every safe fix (misspelt names, relationships drawn "
      "backwards) and return a FixResult."},
     {"validate_batch", as_method(validator_validate_batch), METH_FASTCALL | METH_KEYWORDS,
-     "validate_batch($self, queries)\n--\n\n"
+     "validate_batch($self, queries, *, parameters=None)\n--\n\n"
      "Validate multiple queries at once and return one ``ValidationResult`` per query.\n\n"
      "The queries are validated in parallel on a pool of worker threads. The Python GIL is\n"
      "released for the duration of the batch, so other Python threads can run concurrently.\n\n"

@@ -101,7 +101,7 @@ class AllNames {
                      [&](const SetItem::Assign& a) { expr(a.value); },
                      [&](const SetItem::AddAssign& a) { expr(a.value); },
                      [&](const SetItem::Labels& l) {
-                       for (const std::string& label : l.labels) out_.labels->push_back(label);
+                       for (const std::string& label : l.labels) add(out_.labels, label);
                      },
                  },
                  item.item);
@@ -110,14 +110,14 @@ class AllNames {
 
   void remove_item(const RemoveItem& item) {
     if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
-      for (const std::string& label : labels->labels) out_.labels->push_back(label);
+      for (const std::string& label : labels->labels) add(out_.labels, label);
     } else if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
       keys(property->target.keys);
     }
   }
 
   void keys(const std::vector<std::string>& names) {
-    for (const std::string& key : names) out_.properties->push_back(key);
+    for (const std::string& key : names) add(out_.properties, key);
   }
 
   void projection(const std::vector<ReturnItem>& items,
@@ -161,7 +161,7 @@ class AllNames {
     if (rel.type_expr) {
       label_expr(**rel.type_expr, out_.rel_types);
     } else {
-      for (const std::string& type : rel.types) out_.rel_types->push_back(type);
+      for (const std::string& type : rel.types) add(out_.rel_types, type);
     }
     properties(rel.properties);
     optional_expr(rel.where_clause);
@@ -171,7 +171,7 @@ class AllNames {
     if (node.label_expr) {
       label_expr(**node.label_expr, out_.labels);
     } else {
-      for (const std::string& label : node.labels) out_.labels->push_back(label);
+      for (const std::string& label : node.labels) add(out_.labels, label);
     }
     properties(node.properties);
     optional_expr(node.where_clause);
@@ -181,14 +181,21 @@ class AllNames {
     if (!props) return;
     if (const auto* map = std::get_if<MapOrParam::Map>(&props->value)) {
       for (const MapEntry& entry : map->entries) {
-        out_.properties->push_back(entry.key);
+        add(out_.properties, entry.key);
         expr(entry.value);
       }
+    } else if (out_.parameters) {
+      const auto& parameter = std::get<MapOrParam::Parameter>(props->value);
+      out_.parameters->push_back(ParameterUse{parameter.name, parameter.span});
     }
   }
 
+  static void add(std::vector<std::string>* list, const std::string& name) {
+    if (list) list->push_back(name);
+  }
+
   static void label_expr(const LabelExpr& e, std::vector<std::string>* out) {
-    if (e.kind == LabelExpr::Kind::Name) out->push_back(e.name);
+    if (e.kind == LabelExpr::Kind::Name) add(out, e.name);
     for (const LabelExpr& operand : e.operands) label_expr(operand, out);
   }
 
@@ -220,7 +227,7 @@ class AllNames {
             expr(*node.list);
             optional_expr(node.predicate);
           } else if constexpr (std::is_same_v<T, Expr::Property>) {
-            out_.properties->push_back(node.key);
+            add(out_.properties, node.key);
             expr(*node.target);
           } else if constexpr (std::is_same_v<T, Expr::List>) {
             for (const Expr& item : node.items) expr(item);
@@ -264,7 +271,7 @@ class AllNames {
           } else if constexpr (std::is_same_v<T, Expr::MapProjection>) {
             for (const Expr::MapProjectionItem& item : node.items) {
               if (item.kind == Expr::MapProjectionItem::Kind::Property) {
-                out_.properties->push_back(item.name);
+                add(out_.properties, item.name);
               }
               optional_expr(item.value);
             }
@@ -274,8 +281,10 @@ class AllNames {
             optional_expr(node.iteration->projection);
           } else if constexpr (std::is_same_v<T, Expr::TypePredicate>) {
             expr(*node.operand);
+          } else if constexpr (std::is_same_v<T, Expr::Parameter>) {
+            if (out_.parameters) out_.parameters->push_back(ParameterUse{node.name, e.span});
           }
-          // Literals, variables, parameters and count(*) name nothing.
+          // Literals, variables and count(*) name nothing.
         },
         e.node);
   }

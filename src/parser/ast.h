@@ -308,8 +308,9 @@ struct MapOrParam {
     PropertyMap entries;
   };
   struct Parameter {
-    std::string name;
-  };  // without the '$'
+    std::string name;  // without the '$'
+    Span span = {};    // of the whole `$name`
+  };
   std::variant<Map, Parameter> value;
 };
 
@@ -639,7 +640,7 @@ struct ShowCommand {
 // Databases, aliases, users, roles, privileges and transactions: read for
 // their syntax only.
 struct AdminCommand {
-  std::string action;  // the leading words, upper-cased: "CREATE DATABASE", "GRANT"
+  std::string action;              // the leading words, upper-cased: "CREATE DATABASE", "GRANT"
   std::vector<CommandName> names;  // the databases, users, roles... it names
   Span span = {};
 };

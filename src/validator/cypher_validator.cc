@@ -6,6 +6,7 @@
 #include "parser/commands/removed_syntax.h"
 #include "parser/commands/statement_boundary.h"
 #include "parser/parse.h"
+#include "validator/semantic/parameter_rules.h"
 #include "validator/semantic/semantic_validator.h"
 
 namespace quorvane {
@@ -65,7 +66,8 @@ void explain_syntax_finding(std::string_view text, std::vector<Diagnostic>& diag
 
 }  // namespace
 
-ValidationResult CypherValidator::validate(std::string_view query) const {
+ValidationResult CypherValidator::validate(std::string_view query,
+                                           const std::vector<std::string>* known_parameters) const {
   ValidationResult result;
   Result<CypherQuery> tree = parse(query, language_);
   if (!tree.ok()) {
@@ -86,6 +88,11 @@ ValidationResult CypherValidator::validate(std::string_view query) const {
   SemanticValidator validator(schema_, language_);
   validator.validate_query(tree.value());
   result.diagnostics = validator.take_findings();
+  if (known_parameters) {
+    Findings parameters;
+    check_parameters(tree.value(), *known_parameters, parameters);
+    for (Diagnostic& d : parameters.take()) result.diagnostics.push_back(std::move(d));
+  }
   for (Diagnostic& d : result.diagnostics) {
     if (d.span.empty()) d.span = whole_text(query);
     if (d.code == Code::WrongDirection) add_reversing_edits(query, d);
@@ -127,11 +134,13 @@ std::string apply_edits(std::string_view text, const std::vector<Diagnostic>& fi
   for (const Diagnostic& d : findings) {
     if (!has_safe_fix(d)) continue;
     const bool overlaps = std::any_of(d.edits.begin(), d.edits.end(), [&](const Edit& e) {
-      return std::any_of(edits.begin(), edits.end(), [&](const Edit* taken) {
-        return e.span.begin < taken->span.end && taken->span.begin < e.span.end;
-      }) || std::any_of(edits.begin(), edits.end(), [&](const Edit* taken) {
-        return e.span.begin == taken->span.begin;  // two insertions at one place
-      });
+      return std::any_of(edits.begin(), edits.end(),
+                         [&](const Edit* taken) {
+                           return e.span.begin < taken->span.end && taken->span.begin < e.span.end;
+                         }) ||
+             std::any_of(edits.begin(), edits.end(), [&](const Edit* taken) {
+               return e.span.begin == taken->span.begin;  // two insertions at one place
+             });
     });
     if (overlaps) continue;
     for (const Edit& e : d.edits) edits.push_back(&e);

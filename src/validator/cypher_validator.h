@@ -29,8 +29,12 @@ class CypherValidator {
       : schema_(std::move(schema)), language_(language) {}
 
   // Parses the text and, when it parses, checks it against the schema.
-  // Never fails: every problem becomes a message in the result.
-  ValidationResult validate(std::string_view query) const;
+  // Never fails: every problem becomes a message in the result. Given the
+  // names of the parameters that will be set, it also warns of every other
+  // parameter the query reads (unknown-parameter).
+  ValidationResult validate(std::string_view query) const { return validate(query, nullptr); }
+  ValidationResult validate(std::string_view query,
+                            const std::vector<std::string>* known_parameters) const;
 
   // Applies the edits of the errors that have a safe fix: a misspelt label,
   // type, property key or function replaced by the name proposed, a

@@ -13,7 +13,7 @@ constexpr Severity E = Severity::Error;
 constexpr Severity W = Severity::Warning;
 
 // One row per code, in the order of the enum.
-constexpr std::array<RuleInfo, 35> kRules = {{
+constexpr std::array<RuleInfo, 36> kRules = {{
     {Code::SyntaxError, "syntax-error", E, false, "The text is not a query the language reads.",
      "MATCH (p:Person RETURN p"},
     {Code::UnknownLabel, "unknown-label", E, true, "A node label the schema does not declare.",
@@ -34,8 +34,7 @@ constexpr std::array<RuleInfo, 35> kRules = {{
     {Code::UnboundVariable, "unbound-variable", E, false,
      "A variable is used where nothing binds it.", "MATCH (p:Person) RETURN q"},
     {Code::VariableKind, "variable-kind", E, false,
-     "A variable bound to one kind of element is used as another.",
-     "MATCH (a)-[a]->(b) RETURN a"},
+     "A variable bound to one kind of element is used as another.", "MATCH (a)-[a]->(b) RETURN a"},
     {Code::UnknownFunction, "unknown-function", E, false, "A function no database provides.",
      "RETURN lenght('abc')"},
     {Code::WrongArgumentCount, "wrong-argument-count", E, false,
@@ -46,8 +45,8 @@ constexpr std::array<RuleInfo, 35> kRules = {{
     {Code::MisplacedAggregate, "misplaced-aggregate", E, false,
      "An aggregating function where no aggregation happens (WHERE, patterns, updates).",
      "MATCH (p:Person) WHERE count(p) > 1 RETURN p"},
-    {Code::NestedAggregate, "nested-aggregate", E, false,
-     "An aggregating function inside another.", "MATCH (p:Person) RETURN sum(count(p))"},
+    {Code::NestedAggregate, "nested-aggregate", E, false, "An aggregating function inside another.",
+     "MATCH (p:Person) RETURN sum(count(p))"},
     {Code::MixedAggregate, "mixed-aggregate", E, false,
      "An item mixes an aggregate with a value that is not a grouping key.",
      "MATCH (p:Person) RETURN p.name + count(p)"},
@@ -111,6 +110,10 @@ constexpr std::array<RuleInfo, 35> kRules = {{
      "A property whose type the schema declares is compared with, or passed as, a value of "
      "another type.",
      "MATCH (p:Person) WHERE p.born = '1964' RETURN p"},
+    {Code::UnknownParameter, "unknown-parameter", W, false,
+     "A query reads a parameter that is not among the parameters given to the check (or set "
+     "by the script's :param commands).",
+     "MATCH (p:Person {name: $nme}) RETURN p"},
 }};
 
 constexpr bool in_enum_order() {
@@ -120,7 +123,7 @@ constexpr bool in_enum_order() {
   return true;
 }
 static_assert(in_enum_order());
-static_assert(static_cast<size_t>(Code::PropertyTypeMismatch) + 1 == kRules.size());
+static_assert(static_cast<size_t>(Code::UnknownParameter) + 1 == kRules.size());
 
 bool is_word(unsigned char c) {
   return is_word_char(c) || c >= 0x80;

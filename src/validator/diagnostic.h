@@ -56,6 +56,7 @@ enum class Code : uint8_t {
   ParameterPropertyMap,
   FloatTooLarge,
   PropertyTypeMismatch,
+  UnknownParameter,
 };
 
 enum class Severity : uint8_t { Error, Warning };

@@ -113,6 +113,48 @@ class FixTest(unittest.TestCase):
             self.validator.fix(42)
 
 
+class ParametersTest(unittest.TestCase):
+    QUERY = "MATCH (p:Person {name: $nme}) WHERE p.born > $from RETURN p LIMIT $limit"
+
+    def setUp(self):
+        self.validator = _quorvane.CypherValidator(movies_schema(), language="extended")
+
+    def unknown(self, parameters, query=QUERY):
+        result = self.validator.validate(query, parameters=parameters)
+        return [query[d.start : d.end] for d in result.diagnostics if d.code == "unknown-parameter"]
+
+    def test_any_collection_of_names_is_taken_and_a_dict_gives_its_keys(self):
+        for given in (["name", "limit"], ("name", "limit"), {"name", "limit"}, {"name": 1, "limit": 2},
+                      (n for n in ["name", "limit"])):
+            with self.subTest(given=type(given).__name__):
+                self.assertEqual(self.unknown(given), ["$nme", "$from"])
+        self.assertEqual(self.unknown(None), [])
+        self.assertEqual(self.unknown(()), ["$nme", "$from", "$limit"])
+
+    def test_the_warning_proposes_the_closest_name_with_its_edit(self):
+        result = self.validator.validate(self.QUERY, parameters={"name": "Tom", "from": 1, "limit": 2})
+        (d,) = result.diagnostics
+        self.assertEqual((d.code, d.severity, d.suggestion), ("unknown-parameter", "warning", "name"))
+        self.assertEqual(d.message, "Parameter $nme is not set, did you mean $name?")
+        self.assertEqual(apply(self.QUERY, d.edits), self.QUERY.replace("$nme", "$name"))
+        self.assertTrue(result.is_valid)
+        self.assertEqual(result.warnings, [d.message])
+
+    def test_a_batch_checks_every_query_against_the_same_names(self):
+        results = self.validator.validate_batch(["RETURN $a", "RETURN $b", "RETURN 1"], parameters=["a"])
+        self.assertEqual([r.warnings for r in results], [[], ["Parameter $b is not set, did you mean $a?"], []])
+
+    def test_bad_names_are_refused(self):
+        for bad, message in (("name", "a 'str' is not accepted"), (b"name", "a 'bytes' is not accepted"),
+                             ([1], "'int' object cannot be cast as 'str'"), (5, "not iterable")):
+            with self.subTest(bad=bad):
+                with self.assertRaises(TypeError) as caught:
+                    self.validator.validate("RETURN $a", parameters=bad)
+                self.assertIn(message, str(caught.exception))
+        with self.assertRaises(TypeError):
+            self.validator.validate("RETURN $a", ["a"])  # keyword only
+
+
 class RulesTest(unittest.TestCase):
     def test_every_code_is_listed_once_with_an_example_that_shows_it(self):
         rules = quorvane.rules()
@@ -129,7 +171,9 @@ class RulesTest(unittest.TestCase):
                 self.assertRegex(rule.code, r"^[a-z]+(-[a-z]+)*$")
                 self.assertIn(rule.severity, ("error", "warning"))
                 self.assertTrue(rule.summary.endswith("."))
-                found = {d.code for d in validator.validate(rule.example).diagnostics}
+                # Parameters are checked only against the names a caller gives.
+                given = () if rule.code == "unknown-parameter" else None
+                found = {d.code for d in validator.validate(rule.example, parameters=given).diagnostics}
                 self.assertIn(rule.code, found, rule.example)
 
 

@@ -138,7 +138,7 @@ class ClassConventionsTest(unittest.TestCase):
                 "($self)",
                 "Export the schema as a plain Python dict compatible with the Schema constructor.",
             ),
-            _quorvane.CypherValidator.validate: ("($self, query)", None),
+            _quorvane.CypherValidator.validate: ("($self, query, *, parameters=None)", None),
         }
         for method, (signature, doc) in expected.items():
             self.assertEqual(method.__text_signature__, signature, method)
@@ -157,7 +157,7 @@ class ClassConventionsTest(unittest.TestCase):
 
     def test_validate_batch_doc(self):
         method = _quorvane.CypherValidator.validate_batch
-        self.assertEqual(method.__text_signature__, "($self, queries)")
+        self.assertEqual(method.__text_signature__, "($self, queries, *, parameters=None)")
         doc = method.__doc__
         self.assertTrue(
             doc.startswith(

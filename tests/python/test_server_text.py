@@ -163,6 +163,16 @@ class AnalyzerTest(unittest.TestCase):
         self.assertEqual(analysis.findings, [f.shifted(2) for f in Analyzer(SCHEMA).analyze(edited).findings])
         self.assertEqual(analyzer.analyze("RETURN 1; RETURN 2; RETURN 1").validated, 2)
 
+    def test_parameters_set_by_shell_commands_are_known_to_the_statements_after_them(self):
+        document = "RETURN $x;\n:param x => 1\nRETURN $x, $y;\n:param y: 2\nRETURN $x, $y"
+        analyzer = Analyzer(SCHEMA)
+        findings = analyzer.analyze(document).findings
+        # Before any :param nothing is known or warned of; then only $y.
+        self.assertEqual([(f.code, document[f.start : f.end]) for f in findings], [("unknown-parameter", "$y")])
+        self.assertEqual(findings[0].start, document.index("$y"))
+        # The same text after other commands is another statement to check.
+        self.assertEqual(analyzer.analyze(document.replace(":param y: 2", ":param z: 2")).validated, 1)
+
     def test_without_a_schema_only_schema_free_findings_remain(self):
         codes = {f.code for f in Analyzer(None).analyze(DOCUMENT).findings}
         self.assertEqual(codes, {"unbound-variable", "syntax-error"})

@@ -377,7 +377,9 @@ class TreeText {
       map_entries(map->entries);
     } else {
       open("param");
-      name(std::get<MapOrParam::Parameter>(props->value).name);
+      const auto& parameter = std::get<MapOrParam::Parameter>(props->value);
+      name(parameter.name);
+      at(parameter.span);
       close();
     }
   }

@@ -11,6 +11,7 @@ the document; turning them into editor positions is left to the caller.
 
 from __future__ import annotations
 
+import itertools
 import threading
 from collections.abc import Iterable, Sequence
 from dataclasses import dataclass
@@ -110,6 +111,9 @@ class Analysis:
     """How many distinct statement texts had to be validated (not cached)."""
 
 
+_Key = tuple[str, frozenset[str] | None]
+
+
 class Analyzer:
     """Validates documents against one schema (or none) in one language.
 
@@ -127,25 +131,31 @@ class Analyzer:
         self.language = language
         self._validator = CypherValidator(schema if schema is not None else Schema({}, {}), language=language)
         self._dropped = frozenset[str]() if schema is not None else schema_codes()
-        self._cache: dict[str, tuple[Finding, ...]] = {}
+        # Keyed by a statement's text and the parameters its script set
+        # before it (shell :param commands).
+        self._cache: dict[_Key, tuple[Finding, ...]] = {}
         self._lock = threading.Lock()
 
-    def _findings(self, texts: Sequence[str]) -> None:
-        results = self._validator.validate_batch(texts)
-        for text, result in zip(texts, results, strict=True):
-            self._cache[text] = tuple(f for f in statement_findings(result) if f.code not in self._dropped)
+    def _findings(self, keys: Sequence[_Key]) -> None:
+        for parameters, run in itertools.groupby(keys, key=lambda key: key[1]):
+            texts = [text for text, _ in run]
+            results = self._validator.validate_batch(texts, parameters=parameters)
+            for text, result in zip(texts, results, strict=True):
+                found = tuple(f for f in statement_findings(result) if f.code not in self._dropped)
+                self._cache[text, parameters] = found
 
     def analyze(self, document: str) -> Analysis:
         """The findings of every statement of ``document``."""
         statements = split_statements(document)
+        keys = [(s.text, s.parameters) for s in statements]
         with self._lock:
             cache = self._cache
-            missing = list(dict.fromkeys(s.text for s in statements if s.text not in cache))
+            missing = list(dict.fromkeys(key for key in keys if key not in cache))
             if missing:
                 self._findings(missing)
-            findings = [f.shifted(s.offset) for s in statements for f in cache[s.text]]
+            findings = [f.shifted(s.offset) for s, key in zip(statements, keys, strict=True) for f in cache[key]]
             if len(cache) > len(statements) + self.CACHE_SLACK:
-                self._cache = {s.text: cache[s.text] for s in statements}
+                self._cache = {key: cache[key] for key in keys}
         return Analysis(findings, len(statements), len(missing))
 
 

@@ -388,7 +388,8 @@ bool TreeBuilder::build_properties(NodeRef node, int depth, MapOrParam& out) {
   if (inner.rule() == Rule::parameter) {
     std::string_view name = inner.text();
     while (!name.empty() && name.front() == '$') name.remove_prefix(1);
-    out.value.emplace<MapOrParam::Parameter>(MapOrParam::Parameter{std::string(name)});
+    out.value.emplace<MapOrParam::Parameter>(
+        MapOrParam::Parameter{std::string(name), span_of(inner)});
     return true;
   }
   return failed(fail("Unknown properties type"));

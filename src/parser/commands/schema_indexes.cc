@@ -38,8 +38,10 @@ bool read_fulltext_keys(CommandReader& r, SchemaTarget& target) {
   return r.accept(']') || r.fail("',' or ']'");
 }
 
-// The others: `ON (n.a[, n.b])`; only a range index takes several keys.
+// The others: `ON (n.a[, n.b])`; only a range index takes several keys. A
+// vector index may also name its one property bare: `ON n.embedding`.
 bool read_index_keys(CommandReader& r, const std::string& kind, SchemaTarget& target) {
+  if (kind == "VECTOR" && !r.peek('(')) return read_property(r, target);
   if (!r.accept('(')) return r.fail("'(' and the indexed property, such as (n.name)");
   do {
     if (!read_property(r, target)) return false;

@@ -153,7 +153,11 @@ bool DirectReader::read_range(RangeBounds& out) {
 
 bool DirectReader::read_properties(MapOrParam& out) {
   if (peek() == '{') return read_map(out.value.emplace<MapOrParam::Map>().entries);
-  return read_parameter_name(out.value.emplace<MapOrParam::Parameter>().name);
+  const size_t start = pos_;
+  MapOrParam::Parameter& parameter = out.value.emplace<MapOrParam::Parameter>();
+  if (!read_parameter_name(parameter.name)) return false;
+  parameter.span = span_from(start);
+  return true;
 }
 
 }  // namespace quorvane

@@ -61,8 +61,7 @@ TEST(SchemaCommands, UniqueConstraintWithNameAndIfNotExists) {
 }
 
 TEST(SchemaCommands, UniqueConstraintMisspelt) {
-  const std::string said =
-      summary_of("CREATE CONSTRAINT FOR (p:Person) REQUIRE p.name IS UNIQE");
+  const std::string said = summary_of("CREATE CONSTRAINT FOR (p:Person) REQUIRE p.name IS UNIQE");
   EXPECT_THAT(said, StartsWith("unexpected 'UNIQE'; expected UNIQUE, NODE KEY"));
 }
 
@@ -123,11 +122,12 @@ TEST(SchemaCommands, IndexKinds) {
            Case{"CREATE POINT INDEX FOR ()-[r:AT]-() ON (r.place)", "POINT", 1, 1},
            Case{"CREATE LOOKUP INDEX FOR (n) ON EACH labels(n)", "LOOKUP", 0, 0},
            Case{"CREATE LOOKUP INDEX FOR ()-[r]-() ON type(r)", "LOOKUP", 0, 0},
-           Case{"CREATE FULLTEXT INDEX ft FOR (n:Movie|Book) ON EACH [n.title, n.plot]",
-                "FULLTEXT", 2, 2},
+           Case{"CREATE FULLTEXT INDEX ft FOR (n:Movie|Book) ON EACH [n.title, n.plot]", "FULLTEXT",
+                2, 2},
            Case{"CREATE VECTOR INDEX v FOR (m:Movie) ON (m.embedding) OPTIONS {indexConfig: "
                 "{`vector.dimensions`: 1536, `vector.similarity_function`: 'cosine'}}",
                 "VECTOR", 1, 1},
+           Case{"CREATE VECTOR INDEX v IF NOT EXISTS FOR (m:Movie) ON m.embedding", "VECTOR", 1, 1},
        }) {
     const auto index = command<SchemaCommand>(extended(c.text), c.text);
     EXPECT_EQ(index.kind, SchemaCommand::Kind::CreateIndex) << c.text;
@@ -144,6 +144,11 @@ TEST(SchemaCommands, IndexNearMisses) {
               StartsWith("unexpected 'label'; expected labels(n)"));
   EXPECT_THAT(summary_of("CREATE FULLTEXT INDEX FOR (n:Movie) ON EACH (n.title)"),
               StartsWith("unexpected '('; expected '['"));
+  // Only a vector index names its property without parentheses.
+  EXPECT_THAT(summary_of("CREATE TEXT INDEX FOR (p:Person) ON p.name"),
+              StartsWith("unexpected 'p'; expected '('"));
+  EXPECT_THAT(summary_of("CREATE VECTOR INDEX FOR (m:Movie) ON n.embedding"),
+              HasSubstr("expected 'm'"));
   EXPECT_THAT(summary_of("CREATE TEXT INDX FOR (p:Person) ON (p.name)"),
               StartsWith("unexpected 'INDX'; expected INDEX"));
 }
@@ -173,14 +178,27 @@ TEST(SchemaCommands, DropByName) {
 }
 
 TEST(ShowCommands, EveryKind) {
-  for (std::string_view text :
-       {"SHOW INDEXES", "SHOW ALL INDEX", "SHOW FULLTEXT INDEXES", "SHOW CONSTRAINTS",
-        "SHOW NODE KEY CONSTRAINTS", "SHOW PROCEDURES", "SHOW BUILT IN FUNCTIONS",
-        "SHOW USER DEFINED FUNCTIONS EXECUTABLE BY CURRENT USER", "SHOW TRANSACTIONS",
-        "SHOW TRANSACTIONS 'neo4j-transaction-3'", "SHOW SETTINGS 'server.*'", "SHOW DATABASES",
-        "SHOW DATABASE neo4j", "SHOW DEFAULT DATABASE", "SHOW USERS", "SHOW CURRENT USER",
-        "SHOW ROLES WITH USERS", "SHOW PRIVILEGES AS COMMANDS", "SHOW USER alice PRIVILEGES",
-        "SHOW ALIASES FOR DATABASES", "SHOW SERVERS"}) {
+  for (std::string_view text : {"SHOW INDEXES",
+                                "SHOW ALL INDEX",
+                                "SHOW FULLTEXT INDEXES",
+                                "SHOW CONSTRAINTS",
+                                "SHOW NODE KEY CONSTRAINTS",
+                                "SHOW PROCEDURES",
+                                "SHOW BUILT IN FUNCTIONS",
+                                "SHOW USER DEFINED FUNCTIONS EXECUTABLE BY CURRENT USER",
+                                "SHOW TRANSACTIONS",
+                                "SHOW TRANSACTIONS 'neo4j-transaction-3'",
+                                "SHOW SETTINGS 'server.*'",
+                                "SHOW DATABASES",
+                                "SHOW DATABASE neo4j",
+                                "SHOW DEFAULT DATABASE",
+                                "SHOW USERS",
+                                "SHOW CURRENT USER",
+                                "SHOW ROLES WITH USERS",
+                                "SHOW PRIVILEGES AS COMMANDS",
+                                "SHOW USER alice PRIVILEGES",
+                                "SHOW ALIASES FOR DATABASES",
+                                "SHOW SERVERS"}) {
     EXPECT_TRUE(extended(text).ok()) << text << "\n" << summary_of(text);
   }
   EXPECT_THAT(summary_of("SHOW INDEXS"), StartsWith("unexpected 'INDEXS'; expected what to show"));
