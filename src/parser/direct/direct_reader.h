@@ -53,6 +53,22 @@ class DirectReader {
   bool read_match(ReadingClause& out, bool optional);
   bool read_unwind(ReadingClause& out);
   bool read_call(CallClause& out);
+  // ---- Subqueries and extended clauses (direct_subqueries.cc, and the
+  // clause dispatch in direct_queries.cc)
+  bool read_reading_clause(std::vector<ReadingClause>& out);
+  bool read_updating_clause(std::vector<UpdatingClause>& out);
+  bool read_call_clause(std::vector<ReadingClause>& out, bool optional);
+  bool read_procedure_name();
+  bool read_regular_query(RegularQuery& out);
+  bool read_nested_query(RegularQuery& out);
+  bool read_call_subquery(ReadingClause& out, bool optional);
+  bool read_in_transactions(ReadingClause::Subquery& call);
+  bool read_load_csv(ReadingClause& out);
+  bool read_foreach(UpdatingClause& out);
+  bool query_subquery_at(std::string_view word, size_t brace) const;
+  bool read_query_subquery(Expr& out, std::string_view word, size_t brace);
+  int subquery_depth_ = 0;  // queries being read inside a clause
+  // ---- end of subqueries and extended clauses
   bool read_create(UpdatingClause& out);
   bool read_merge(UpdatingClause& out);
   bool read_set_items(std::vector<SetItem>& items);
