@@ -327,19 +327,14 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
       if (!read_expression(item.expr)) return false;
-      // Read without a word boundary, longest first, as the matcher does.
-      size_t length = 0;
+      // The first that stands here, longest first, as the matcher tries
+      // them; the subset reads them glued to the next word too.
       for (std::string_view word : {"ASCENDING", "ASC", "DESCENDING", "DESC"}) {
-        if (starts_with_keyword(text_, pos_, word)) {
-          length = word.size();
+        const bool descending = peek() == 'D' || peek() == 'd';
+        if (keyword(word)) {
+          item.descending = descending;
           break;
         }
-      }
-      if (length > 0) {
-        if (is_word_char(peek_at(length))) return false;
-        item.descending = peek() == 'D' || peek() == 'd';
-        pos_ += length;
-        skip();
       }
     } while (accept(','));
   }

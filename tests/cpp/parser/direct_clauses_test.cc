@@ -6,6 +6,7 @@
 // constructs it must decline.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +19,8 @@
 #include "direct_agreement.h"
 #include "golden_reader.h"
 #include "parser/direct/direct_parser.h"
+#include "parser/keywords.h"
+#include "parser/lexical.h"
 #include "parser/parse.h"
 
 namespace quorvane {
@@ -265,6 +268,34 @@ TEST(DirectClauses, RowsAreTheExpressionAfterOfWhateverCommentsHold) {
   }
 }
 
+// Subqueries nested to and past the matcher's nesting limit and the
+// builder's depth limit: the direct parser takes the shallow ones and, at
+// every depth, only what the matcher accepts with the same tree.
+TEST(DirectClauses, NestedSubqueriesStayInsideTheLimits) {
+  struct Shape {
+    std::string_view prefix, open, innermost, close;
+  };
+  const Shape shapes[] = {
+      {"", "CALL { ", "RETURN 1 AS x", " } RETURN x"},
+      {"MATCH (n) ", "FOREACH (x IN [1] | ", "SET n.v = 1", ")"},
+      {"", "MATCH (n) WHERE EXISTS { ", "MATCH (n) RETURN n", " } RETURN n"},
+      {"", "RETURN COUNT { ", "RETURN 1 AS z", " } AS x"},
+      {"", "WITH 1 AS y RETURN COLLECT { ", "RETURN y AS z", " } AS x"},
+  };
+  for (const Shape& shape : shapes) {
+    for (int depth : {1, 2, 10, 60, 120, 190, 210, 240, 260, 400}) {
+      std::string text(shape.prefix);
+      for (int i = 0; i < depth; ++i) text += shape.open;
+      text += shape.innermost;
+      for (int i = 0; i < depth; ++i) text += shape.close;
+      const bool taken = expect_agrees(text, Language::Extended);
+      if (depth <= 60) {
+        EXPECT_TRUE(taken) << depth << ": " << text.substr(0, 80);
+      }
+    }
+  }
+}
+
 // Small edits of the texts above, each tried in both languages: wherever
 // the direct parser takes an edited text, the matcher must accept it and
 // build the same tree.
@@ -290,6 +321,53 @@ TEST(DirectClauses, AgreesOnEditsOfTheseTexts) {
   }
   // The edits reach texts the direct parser takes, not only declines.
   EXPECT_GT(taken, 1000);
+}
+
+// The subset's glued keywords: texts of the data files with the spaces
+// after one keyword taken out (`RETURNn`, `ORDERBY`, `DESCLIMIT`). Each must
+// agree in both languages wherever the direct parser takes it, and the
+// direct parser must take nearly all the subset accepts.
+TEST(DirectClauses, ReadsGluedKeywordsOfTheSubsetAsTheMatcherDoes) {
+  std::vector<std::string> sources = testing::bench_queries();
+  for (std::string& query : testing::snapshot_queries()) sources.push_back(std::move(query));
+  for (std::string& query : jsonl_queries(QUORVANE_DATA_DIR "/syntax_cases.jsonl")) {
+    sources.push_back(std::move(query));
+  }
+  const std::string_view more[] = {"ASCENDING", "DESCENDING"};
+  int accepted = 0;
+  int taken = 0;
+  std::string missed;
+  for (const std::string& query : sources) {
+    for (size_t i = 0; i < query.size() && testing::disagreements < 10; ++i) {
+      if (i > 0 && is_word_char(static_cast<unsigned char>(query[i - 1]))) continue;
+      size_t length = 0;
+      for (std::string_view word : kKeywords) {
+        if (starts_with_keyword(query, i, word)) length = std::max(length, word.size());
+      }
+      for (std::string_view word : more) {
+        if (starts_with_keyword(query, i, word)) length = std::max(length, word.size());
+      }
+      const size_t gap = i + length;
+      if (length == 0 || gap >= query.size() || query[gap] != ' ') continue;
+      size_t next = gap;
+      while (next < query.size() && query[next] == ' ') ++next;
+      if (next == query.size() || !is_word_char(static_cast<unsigned char>(query[next]))) continue;
+      const std::string glued = query.substr(0, gap) + query.substr(next);
+      expect_agrees(glued, Language::Extended);
+      if (!parse_with_matcher(glued, Language::Subset).ok()) continue;
+      ++accepted;
+      if (expect_agrees(glued, Language::Subset)) {
+        ++taken;
+      } else if (missed.size() < 2000) {
+        missed += "\n  " + glued;
+      }
+    }
+  }
+  ASSERT_GT(accepted, 1000);
+  EXPECT_GE(taken * 100, accepted * 95)
+      << "took " << taken << " of " << accepted << "; declined:" << missed;
+  std::printf("glued keywords: the subset accepts %d, the direct parser takes %d\n", accepted,
+              taken);
 }
 
 // Every text of the data files the matcher accepts and the direct parser
