@@ -86,8 +86,9 @@ bool DirectReader::read_reading_clause(std::vector<ReadingClause>& out) {
     return read_match(out.emplace_back(ReadingClause{ReadingClause::Match{}}), optional);
   }
   if (keyword("CALL")) return read_call_clause(out, false);
-  if (keyword("UNWIND"))
+  if (keyword("UNWIND")) {
     return read_unwind(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
+  }
   if (extended_ && keyword("LOAD")) {
     return read_load_csv(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
   }
