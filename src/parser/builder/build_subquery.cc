@@ -45,15 +45,10 @@ bool TreeBuilder::build_call_subquery(NodeRef node, int depth, ReadingClause& ou
       case Rule::in_transactions: {
         call.in_transactions = true;
         // Only the expression after OF counts rows; one before TRANSACTIONS
-        // counts concurrent transactions.
+        // counts concurrent transactions, and CONCURRENT always follows it.
+        // (The words before an expression may hold comments.)
         for (NodeRef e : children(c)) {
-          if (e.rule() != Rule::expression) continue;
-          const std::string_view before = text_.substr(c.start(), e.start() - c.start());
-          size_t word_end = before.find_last_not_of(" \t\r\n");
-          if (word_end == std::string_view::npos || word_end < 1) continue;
-          const char a = static_cast<char>(before[word_end - 1] | 0x20);
-          const char b = static_cast<char>(before[word_end] | 0x20);
-          if (a != 'o' || b != 'f') continue;
+          if (e.rule() != Rule::expression || keyword_follows(e.end(), "CONCURRENT")) continue;
           if (!build_expression(e, depth + 1, call.batch_rows.emplace(Expr::Null{}))) return false;
         }
         break;

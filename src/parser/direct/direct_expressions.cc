@@ -354,6 +354,8 @@ bool DirectReader::read_word_atom(Expr& out) {
   const unsigned char next = after < text_.size() ? text_[after] : 0;
   // A brace after a name opens a subquery or a map projection.
   if (next == '{') {
+    // A subquery around a whole query (direct_subqueries.cc).
+    if (extended_ && query_subquery_at(word, after)) return read_query_subquery(out, word, after);
     const bool count = extended_ && equals_upper(word, "COUNT");
     if (count || equals_upper(word, "EXISTS")) {
       pos_ = after;

@@ -3,8 +3,8 @@
 //
 // It is a fast path, not a second grammar. It reads a query only where it
 // knows the matcher would read the same text the same way; at anything else
-// (a construct it does not know, a keyword written against the next word, a
-// syntax error, a limit coming near) it declines, and parse() hands the text
+// (a construct it does not know, a syntax error, a limit coming near) it
+// declines, and parse() hands the text
 // to the matcher and tree builder, which decide. So every tree it returns is
 // exactly the tree those would build, and it never reports an error.
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_PARSER_H_

@@ -31,65 +31,23 @@ bool DirectReader::read_single_query(SingleQuery& out) {
     return query.return_clause;
   };
   for (;;) {
-    clause_nodes_ = 0;
+    // Inside a subquery the count goes on: the whole subquery sits in the
+    // clause around it.
+    if (subquery_depth_ == 0) clause_nodes_ = 0;
     const size_t start = pos_;
     // Reading clauses may not follow updating ones within a part.
     if (updating.empty()) {
-      bool optional = keyword("OPTIONAL");
-      if (optional || keyword("MATCH")) {
-        if (optional && !keyword("MATCH")) return false;
-        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
-        if (!read_match(clause, optional)) return false;
-        clause.span = span_from(start);
-        any = true;
-        continue;
-      }
-      if (keyword("CALL")) {
-        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
-        if (!read_call(clause.clause.emplace<CallClause>())) return false;
-        clause.span = span_from(start);
-        any = true;
-        continue;
-      }
-      if (keyword("UNWIND")) {
-        ReadingClause& clause = reading.emplace_back(ReadingClause{ReadingClause::Match{}});
-        if (!read_unwind(clause)) return false;
-        clause.span = span_from(start);
+      const size_t before = reading.size();
+      if (!read_reading_clause(reading)) return false;
+      if (reading.size() > before) {
+        reading.back().span = span_from(start);
         any = true;
         continue;
       }
     }
-    if (keyword("CREATE")) {
-      if (!read_create(updating.emplace_back())) return false;
-      updating.back().span = span_from(start);
-      any = true;
-      continue;
-    }
-    if (keyword("MERGE")) {
-      if (!read_merge(updating.emplace_back())) return false;
-      updating.back().span = span_from(start);
-      any = true;
-      continue;
-    }
-    if (keyword("SET")) {
-      if (!read_set_items(updating.emplace_back().clause.emplace<UpdatingClause::Set>().items)) {
-        return false;
-      }
-      updating.back().span = span_from(start);
-      any = true;
-      continue;
-    }
-    if (keyword("REMOVE")) {
-      if (!read_remove(updating.emplace_back())) return false;
-      updating.back().span = span_from(start);
-      any = true;
-      continue;
-    }
-    const bool detach = keyword("DETACH");
-    if (detach || keyword("DELETE")) {
-      if (detach && !keyword("DELETE")) return false;
-      if (!read_delete(updating.emplace_back(), detach)) return false;
-      updating.back().span = span_from(start);
+    const size_t before = updating.size();
+    if (!read_updating_clause(updating)) return false;
+    if (updating.size() > before) {
       any = true;
       continue;
     }
@@ -117,6 +75,60 @@ bool DirectReader::read_single_query(SingleQuery& out) {
   return true;
 }
 
+// MATCH, UNWIND, CALL and (extended language) LOAD CSV. A clause read is
+// added to `out`; `out` is left as it was when none starts here.
+bool DirectReader::read_reading_clause(std::vector<ReadingClause>& out) {
+  const bool optional = keyword("OPTIONAL");
+  // OPTIONAL CALL, a subquery or a procedure (extended language).
+  if (optional && extended_ && keyword("CALL")) return read_call_clause(out, true);
+  if (optional || keyword("MATCH")) {
+    if (optional && !keyword("MATCH")) return false;
+    return read_match(out.emplace_back(ReadingClause{ReadingClause::Match{}}), optional);
+  }
+  if (keyword("CALL")) return read_call_clause(out, false);
+  if (keyword("UNWIND")) {
+    return read_unwind(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
+  }
+  if (extended_ && keyword("LOAD")) {
+    return read_load_csv(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
+  }
+  return true;
+}
+
+// After `[OPTIONAL] CALL`: a subquery where a brace or a scope follows
+// (extended language), else a procedure call.
+bool DirectReader::read_call_clause(std::vector<ReadingClause>& out, bool optional) {
+  ReadingClause& clause = out.emplace_back(ReadingClause{ReadingClause::Match{}});
+  if (extended_ && (peek() == '{' || peek() == '(')) return read_call_subquery(clause, optional);
+  return read_call(clause.clause.emplace<CallClause>());
+}
+
+// CREATE, MERGE, SET, REMOVE, [DETACH] DELETE and (extended language)
+// FOREACH, with its span. A clause read is added to `out`; `out` is left as
+// it was when none starts here.
+bool DirectReader::read_updating_clause(std::vector<UpdatingClause>& out) {
+  const size_t start = pos_;
+  bool ok = true;
+  if (extended_ && keyword("FOREACH")) {
+    ok = read_foreach(out.emplace_back());
+  } else if (keyword("CREATE")) {
+    ok = read_create(out.emplace_back());
+  } else if (keyword("MERGE")) {
+    ok = read_merge(out.emplace_back());
+  } else if (keyword("SET")) {
+    ok = read_set_items(out.emplace_back().clause.emplace<UpdatingClause::Set>().items);
+  } else if (keyword("REMOVE")) {
+    ok = read_remove(out.emplace_back());
+  } else {
+    const bool detach = keyword("DETACH");
+    if (!detach && !keyword("DELETE")) return true;
+    if (detach && !keyword("DELETE")) return false;
+    ok = read_delete(out.emplace_back(), detach);
+  }
+  if (ok) out.back().span = span_from(start);
+  return ok;
+}
+
 bool DirectReader::read_match(ReadingClause& out, bool optional) {
   ReadingClause::Match& match = std::get<ReadingClause::Match>(out.clause);
   match.optional = optional;
@@ -132,22 +144,25 @@ bool DirectReader::read_unwind(ReadingClause& out) {
          read_name(NameKind::kVariable, unwind.variable);
 }
 
-// `CALL ns.name(args) [YIELD field AS name, ...]`. Subqueries, calls
-// without parentheses and `YIELD *` are left to the matcher.
+// `CALL ns.name(args) [YIELD field AS name, ...]`; the extended language
+// also reads a name without parentheses, `YIELD *` and a WHERE after the
+// yielded items.
 bool DirectReader::read_call(CallClause& out) {
   const size_t start = pos_;
-  for (;;) {
-    const size_t length = plain_name_length();
-    if (length == 0 || keyword_index(text_, pos_) >= 0) return false;
-    pos_ += length;
-    if (peek() != '.') break;
-    ++pos_;
+  if (!read_procedure_name()) return false;
+  out.procedure.assign(text_.substr(start, end_ - start));
+  if (accept('(')) {
+    if (!accept(')') && !read_expression_list(out.args, ')')) return false;
+  } else if (extended_) {
+    out.implicit_arguments = true;
+  } else {
+    return false;
   }
-  out.procedure.assign(text_.substr(start, pos_ - start));
-  skip();
-  if (!accept('(')) return false;
-  if (!accept(')') && !read_expression_list(out.args, ')')) return false;
   if (!keyword("YIELD")) return true;
+  if (extended_ && accept('*')) {
+    out.yield_all = true;
+    return true;
+  }
   do {
     // `field AS name` or `name`; a field may not be a reserved word.
     const bool reserved_field =
@@ -165,6 +180,30 @@ bool DirectReader::read_call(CallClause& out) {
     }
     item.span = span_from(item_start);
   } while (accept(','));
+  if (extended_ && keyword("WHERE")) return read_expression(out.where_clause.emplace(Expr::Null{}));
+  return true;
+}
+
+// Names joined by dots with nothing between them, each plain or in
+// backticks. The first may not be a reserved word; the subset reserves the
+// words after a dot too, the extended language none there.
+bool DirectReader::read_procedure_name() {
+  for (bool first = true;; first = false) {
+    if (peek() == '`') {
+      const size_t close = text_.find('`', pos_ + 1);
+      if (close == std::string_view::npos) return false;
+      pos_ = close + 1;
+    } else {
+      const size_t length = plain_name_length();
+      if (length == 0) return false;
+      const int k = keyword_index(text_, pos_);
+      if (extended_ ? first && extended_reserved(k) : k >= 0) return false;
+      pos_ += length;
+    }
+    if (peek() != '.') break;
+    ++pos_;
+  }
+  skip();
   return true;
 }
 
@@ -289,23 +328,22 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
       if (!read_expression(item.expr)) return false;
-      // Read without a word boundary, longest first, as the matcher does.
-      size_t length = 0;
+      // The first that stands here, longest first, as the matcher tries
+      // them; the subset reads them glued to the next word too.
       for (std::string_view word : {"ASCENDING", "ASC", "DESCENDING", "DESC"}) {
-        if (starts_with_keyword(text_, pos_, word)) {
-          length = word.size();
+        const bool descending = peek() == 'D' || peek() == 'd';
+        if (keyword(word)) {
+          item.descending = descending;
           break;
         }
       }
-      if (length > 0) {
-        if (is_word_char(peek_at(length))) return false;
-        item.descending = peek() == 'D' || peek() == 'd';
-        pos_ += length;
-        skip();
-      }
     } while (accept(','));
   }
-  if (keyword("SKIP") && !read_expression(skip_expr.emplace(Expr::Null{}))) return false;
+  // The extended language also writes SKIP as OFFSET.
+  if ((keyword("SKIP") || (extended_ && keyword("OFFSET"))) &&
+      !read_expression(skip_expr.emplace(Expr::Null{}))) {
+    return false;
+  }
   if (keyword("LIMIT") && !read_expression(limit_expr.emplace(Expr::Null{}))) return false;
   return true;
 }

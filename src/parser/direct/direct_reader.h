@@ -10,10 +10,16 @@
 //   comprehension: it is read as a list first, as the matcher does, and
 //   read again as a comprehension only where a complete list element is
 //   followed by WHERE or `|`.
-// - A keyword that the subset reads as a prefix of a longer word
-//   (`RETURN distinctCount` is RETURN DISTINCT Count there) sets `declined_`;
-//   read() then declines however the rest went. The extended language reads
-//   keywords only where the word ends, as current Cypher does.
+// - Glued keywords: the subset reads a keyword even where a word goes on
+//   after it, wherever its grammar tries that keyword (`RETURNn` is RETURN n,
+//   `RETURN distinctCount` is RETURN DISTINCT Count, `ORDERBY` is ORDER BY,
+//   `DESCLIMIT 1` is DESC LIMIT 1). keyword() reads them so, and every
+//   keyword() call stands where the matcher tries that keyword, after the
+//   same alternatives. Words the matcher reads only as whole words (OR, AND,
+//   IN, NULL, ...) go through whole_word(); a glued word the reader cannot
+//   follow the matcher through (`CASEx`, `WHENx` after CASE, a comprehension's
+//   glued WHERE) is declined. The extended language reads keywords only where
+//   the word ends, as current Cypher does.
 // - Nesting and tree depth stay far from the limits at which the matcher or
 //   builder reports an error, so no error is ever left unreported. Each
 //   expression node counts once per level of tree depth it can add (an
@@ -53,6 +59,22 @@ class DirectReader {
   bool read_match(ReadingClause& out, bool optional);
   bool read_unwind(ReadingClause& out);
   bool read_call(CallClause& out);
+  // ---- Subqueries and extended clauses (direct_subqueries.cc, and the
+  // clause dispatch in direct_queries.cc)
+  bool read_reading_clause(std::vector<ReadingClause>& out);
+  bool read_updating_clause(std::vector<UpdatingClause>& out);
+  bool read_call_clause(std::vector<ReadingClause>& out, bool optional);
+  bool read_procedure_name();
+  bool read_regular_query(RegularQuery& out);
+  bool read_nested_query(RegularQuery& out);
+  bool read_call_subquery(ReadingClause& out, bool optional);
+  bool read_in_transactions(ReadingClause::Subquery& call);
+  bool read_load_csv(ReadingClause& out);
+  bool read_foreach(UpdatingClause& out);
+  bool query_subquery_at(std::string_view word, size_t brace) const;
+  bool read_query_subquery(Expr& out, std::string_view word, size_t brace);
+  int subquery_depth_ = 0;  // queries being read inside a clause
+  // ---- end of subqueries and extended clauses
   bool read_create(UpdatingClause& out);
   bool read_merge(UpdatingClause& out);
   bool read_set_items(std::vector<SetItem>& items);
@@ -147,17 +169,11 @@ class DirectReader {
            !is_word_char(static_cast<unsigned char>(
                pos_ + upper.size() < text_.size() ? text_[pos_ + upper.size()] : ' '));
   }
-  // Reads the word `upper` when it stands here as a whole word. Where it
-  // starts a longer word the subset reads it anyway (its keywords need no
-  // word boundary), so a subset text is declined; in the extended language
-  // the keyword is simply not there.
+  // Reads the keyword `upper`: in the extended language as a whole word, in
+  // the subset also where it starts a longer word (glued keywords, above).
   bool keyword(std::string_view upper) {
     if (!starts_with_keyword(text_, pos_, upper)) return false;
-    if (pos_ + upper.size() < text_.size() &&
-        is_word_char(static_cast<unsigned char>(text_[pos_ + upper.size()]))) {
-      if (!extended_) declined_ = true;
-      return false;
-    }
+    if (extended_ && is_word_char(peek_at(upper.size()))) return false;
     pos_ += upper.size();
     skip();
     return true;
