@@ -12,12 +12,12 @@ namespace {
 // Words after CREATE that make a command rather than a CREATE clause, which
 // is always followed by a pattern.
 constexpr std::array<std::string_view, 15> kCreateCommands = {
-    "CONSTRAINT", "INDEX", "RANGE",    "TEXT",  "POINT", "LOOKUP", "FULLTEXT", "VECTOR",
+    "CONSTRAINT", "INDEX",    "RANGE",     "TEXT",  "POINT", "LOOKUP", "FULLTEXT", "VECTOR",
     "BTREE",      "DATABASE", "COMPOSITE", "ALIAS", "USER",  "ROLE",   "OR"};
 
-constexpr std::array<std::string_view, 11> kCommandWords = {
-    "USE", "DROP", "ALTER", "START", "STOP", "SHOW", "GRANT", "DENY", "REVOKE", "TERMINATE",
-    "RENAME"};
+constexpr std::array<std::string_view, 14> kCommandWords = {
+    "USE",  "DROP",   "ALTER",     "START",  "STOP",    "SHOW",    "GRANT",
+    "DENY", "REVOKE", "TERMINATE", "RENAME", "EXPLAIN", "PROFILE", "CYPHER"};
 
 template <size_t N>
 bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
@@ -27,8 +27,8 @@ bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& 
   return false;
 }
 
-constexpr std::array<std::string_view, 6> kIndexKinds = {"RANGE",    "TEXT",  "POINT",
-                                                           "LOOKUP", "FULLTEXT", "VECTOR"};
+constexpr std::array<std::string_view, 6> kIndexKinds = {"RANGE",  "TEXT",     "POINT",
+                                                         "LOOKUP", "FULLTEXT", "VECTOR"};
 
 // Past CREATE: a constraint, an index or an administration command.
 bool read_create(CommandReader& r, size_t begin, CypherQuery& out) {
@@ -61,6 +61,9 @@ Result<CypherQuery> parse_command(std::string_view text) {
   CommandReader r(text);
   const size_t begin = r.pos();
   if (r.keyword("USE")) return parse_after_use(text);
+  if (r.peek_keyword("EXPLAIN") || r.peek_keyword("PROFILE") || r.peek_keyword("CYPHER")) {
+    return parse_after_query_options(text);
+  }
   CypherQuery out(std::in_place_index<0>);
   bool ok = false;
   if (r.keyword("CREATE")) {

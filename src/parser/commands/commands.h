@@ -40,8 +40,7 @@ bool read_create_constraint(CommandReader& r, size_t begin, SchemaCommand& out);
 // CREATE [kind] INDEX ... (schema_indexes.cc).
 bool read_create_index(CommandReader& r, size_t begin, std::string kind, SchemaCommand& out);
 // DROP CONSTRAINT|INDEX name [IF EXISTS] (schema_indexes.cc).
-bool read_drop_schema(CommandReader& r, size_t begin, SchemaCommand::Kind kind,
-                      SchemaCommand& out);
+bool read_drop_schema(CommandReader& r, size_t begin, SchemaCommand::Kind kind, SchemaCommand& out);
 // SHOW ... (show_commands.cc).
 bool read_show(CommandReader& r, size_t begin, ShowCommand& out);
 // Every other command (admin_commands.cc).
@@ -62,6 +61,11 @@ bool read_options(CommandReader& r, std::optional<Expr>& options);
 bool read_show_tail(CommandReader& r, ShowCommand& out);
 // `USE graph` read; the rest of the text as a query or command.
 Result<CypherQuery> parse_after_use(std::string_view text);
+
+// A text that starts with the options of a query (EXPLAIN, PROFILE, `CYPHER
+// 5 runtime=slotted`): the query or command after them, with its spans in
+// `text`.
+Result<CypherQuery> parse_after_query_options(std::string_view text);
 
 }  // namespace quorvane
 

@@ -1,5 +1,6 @@
 // The parts of commands that are query text: the map after OPTIONS, the
-// YIELD, WHERE and RETURN after SHOW, and the query after `USE db`.
+// YIELD, WHERE and RETURN after SHOW, and the query after `USE db` or after
+// the options before a query (`CYPHER 5 runtime=slotted`, EXPLAIN, PROFILE).
 //
 // Each is read by the query parser from a copy of the text in which what
 // comes before the part is blanked out (and led by RETURN or a CALL where
@@ -37,8 +38,8 @@ const ReturnClause* lone_return(const CypherQuery& query) {
   const auto* regular = std::get_if<RegularQuery>(&query);
   if (regular == nullptr || !regular->unions.empty()) return nullptr;
   const auto* single = std::get_if<SinglePartQuery>(&regular->first);
-  if (single == nullptr || !single->reading_clauses.empty() ||
-      !single->updating_clauses.empty() || !single->return_clause) {
+  if (single == nullptr || !single->reading_clauses.empty() || !single->updating_clauses.empty() ||
+      !single->return_clause) {
     return nullptr;
   }
   return &*single->return_clause;
@@ -150,6 +151,51 @@ Result<CypherQuery> parse_after_use(std::string_view text) {
   // A second USE would start a second level of this reading: one is enough.
   if (r.at_end() || r.peek_keyword("USE")) {
     r.fail("a query or command after USE " + graph->name);
+    return r.take_error();
+  }
+  Result<CypherQuery> rest = parse_unexplained(masked(text, r.pos(), ""), Language::Extended);
+  if (!rest.ok()) return on_original(text, std::move(rest).error());
+  return rest;
+}
+
+}  // namespace quorvane
+
+namespace quorvane {
+
+namespace {
+
+// `CYPHER [version] [name=value ...]`, past the word CYPHER.
+bool read_cypher_options(CommandReader& r) {
+  if (r.integer() && r.accept('.') && !r.integer()) return r.fail("the version, such as 5");
+  for (;;) {
+    const size_t at = r.pos();
+    if (!r.name() || !r.accept('=')) {
+      r.reset(at);
+      return true;
+    }
+    if (!r.name() && !r.integer()) return r.fail("the option's value, such as slotted");
+  }
+}
+
+}  // namespace
+
+Result<CypherQuery> parse_after_query_options(std::string_view text) {
+  CommandReader r(text);
+  std::string_view last;
+  for (;;) {
+    if (r.keyword("EXPLAIN")) {
+      last = "EXPLAIN";
+    } else if (r.keyword("PROFILE")) {
+      last = "PROFILE";
+    } else if (r.keyword("CYPHER")) {
+      last = "CYPHER";
+      if (!read_cypher_options(r)) return r.take_error();
+    } else {
+      break;
+    }
+  }
+  if (r.at_end() || r.at_statement_end()) {
+    r.fail("a query after " + std::string(last));
     return r.take_error();
   }
   Result<CypherQuery> rest = parse_unexplained(masked(text, r.pos(), ""), Language::Extended);

@@ -311,6 +311,31 @@ TEST(UseClause, ErrorsAfterItQuoteTheOriginalText) {
   EXPECT_THAT(summary_of("USE a USE b RETURN 1"), HasSubstr("after USE a"));
 }
 
+TEST(QueryOptions, TheQueryAfterThemKeepsItsSpans) {
+  for (std::string_view text :
+       {"EXPLAIN MATCH (p:Person) RETURN p", "PROFILE MATCH (p:Person) RETURN p",
+        "CYPHER 5 MATCH (p:Person) RETURN p", "cypher runtime=slotted MATCH (p:Person) RETURN p",
+        "CYPHER 4.4 planner=cost replan = force EXPLAIN MATCH (p:Person) RETURN p",
+        "CYPHER 25 /* new */ PROFILE USE movies MATCH (p:Person) RETURN p;"}) {
+    const Result<CypherQuery> parsed = extended(text);
+    ASSERT_TRUE(parsed.ok()) << text << "\n" << parsed.error().message;
+    const auto& query = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+    EXPECT_EQ(text_of(text, query.reading_clauses[0].span), "MATCH (p:Person)") << text;
+  }
+  EXPECT_TRUE(std::holds_alternative<ShowCommand>(extended("EXPLAIN SHOW INDEXES").value()));
+}
+
+TEST(QueryOptions, NearMissesAndErrorsAfterThem) {
+  EXPECT_THAT(summary_of("EXPLAIN"), HasSubstr("a query after EXPLAIN"));
+  EXPECT_THAT(summary_of("CYPHER 5;"), HasSubstr("a query after CYPHER"));
+  EXPECT_THAT(summary_of("CYPHER runtime=, MATCH (n) RETURN n"), HasSubstr("the option's value"));
+  EXPECT_THAT(summary_of("CYPHER 5. MATCH (n) RETURN n"), HasSubstr("the version"));
+  const Result<CypherQuery> parsed = extended("PROFILE MATCH (p:Person RETURN p");
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_THAT(parsed.error().message, HasSubstr("1 | PROFILE MATCH (p:Person RETURN p"));
+  EXPECT_FALSE(parse("EXPLAIN MATCH (n) RETURN n", Language::Subset).ok());
+}
+
 TEST(Commands, OnlyTheExtendedLanguageReadsThem) {
   for (std::string_view text : {"CREATE INDEX FOR (p:Person) ON (p.name)", "SHOW INDEXES",
                                 "USE movies RETURN 1", "GRANT ROLE r TO u"}) {
