@@ -37,6 +37,19 @@ inline std::vector<std::string> snapshot_queries() {
   return queries;
 }
 
+// The "query" of every line of a JSON Lines file, in order, repeats kept.
+inline std::vector<std::string> jsonl_queries(const std::string& path) {
+  std::vector<std::string> queries;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    size_t pos = line.find("\"query\"");
+    if (pos == std::string::npos) continue;
+    pos = line.find('"', pos + 7);
+    queries.push_back(read_json_string(line, pos));
+  }
+  return queries;
+}
+
 }  // namespace quorvane::testing
 
 #endif  // QUORVANE_TESTS_SUPPORT_CORPUS_FILES_H_

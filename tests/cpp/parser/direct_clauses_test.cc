@@ -30,18 +30,6 @@ using testing::expect_agrees;
 using testing::kLanguages;
 
 // The queries of a JSON-lines file with a "query" field.
-std::vector<std::string> jsonl_queries(const std::string& path) {
-  std::vector<std::string> queries;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    size_t pos = line.find("\"query\"");
-    if (pos == std::string::npos) continue;
-    pos = line.find('"', pos + 7);
-    queries.push_back(testing::read_json_string(line, pos));
-  }
-  return queries;
-}
-
 // Texts of the extended language the direct parser must take, each group
 // about one construct: odd spacing, comments, backticks and letter case
 // included.
@@ -330,7 +318,7 @@ TEST(DirectClauses, AgreesOnEditsOfTheseTexts) {
 TEST(DirectClauses, ReadsGluedKeywordsOfTheSubsetAsTheMatcherDoes) {
   std::vector<std::string> sources = testing::bench_queries();
   for (std::string& query : testing::snapshot_queries()) sources.push_back(std::move(query));
-  for (std::string& query : jsonl_queries(QUORVANE_DATA_DIR "/syntax_cases.jsonl")) {
+  for (std::string& query : testing::jsonl_queries(QUORVANE_DATA_DIR "/syntax_cases.jsonl")) {
     sources.push_back(std::move(query));
   }
   const std::string_view more[] = {"ASCENDING", "DESCENDING"};
@@ -375,9 +363,9 @@ TEST(DirectClauses, ReadsGluedKeywordsOfTheSubsetAsTheMatcherDoes) {
 // how much of the data goes the slow way.
 TEST(DirectClauses, AgreesOnTheDataFilesAndCountsWhatItDeclines) {
   const std::pair<std::string_view, std::vector<std::string>> files[] = {
-      {"extended_findings", jsonl_queries(QUORVANE_DATA_DIR "/extended_findings.jsonl")},
+      {"extended_findings", testing::jsonl_queries(QUORVANE_DATA_DIR "/extended_findings.jsonl")},
       {"subset_snapshot", testing::snapshot_queries()},
-      {"syntax_cases", jsonl_queries(QUORVANE_DATA_DIR "/syntax_cases.jsonl")},
+      {"syntax_cases", testing::jsonl_queries(QUORVANE_DATA_DIR "/syntax_cases.jsonl")},
       {"corpus", testing::bench_queries()},
   };
   // QUORVANE_SHOW_DECLINED=1 lists them.
