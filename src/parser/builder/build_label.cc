@@ -1,5 +1,6 @@
 // Label and type expressions of the extended language.
 #include <string>
+#include <vector>
 
 #include "parser/builder/tree_builder.h"
 #include "parser/lexical.h"
@@ -45,14 +46,19 @@ LabelExpr TreeBuilder::build_label_expr(NodeRef node) {
       NodeRef atom = node.child(Rule::label_atom);
       LabelExpr result = atom.valid() ? build_label_expr(atom) : LabelExpr{};
       // One "!" per negation, all written before the atom, maybe with
-      // comments between them (which may hold a "!" of their own).
+      // comments between them (which may hold a "!" of their own). The
+      // first is the outermost, so they wrap the atom from the last.
       const std::string_view text = node.source();
       const size_t end = atom.valid() ? atom.start() : node.start();
+      std::vector<size_t> bangs;
       for (size_t pos = node.start(); pos < end && text[pos] == '!';
            pos = skip_ignorable(text, pos + 1)) {
+        bangs.push_back(pos);
+      }
+      for (size_t i = bangs.size(); i-- > 0;) {
         LabelExpr negated;
         negated.kind = LabelExpr::Kind::Not;
-        negated.span = Span{static_cast<uint32_t>(pos), node.end()};
+        negated.span = Span{static_cast<uint32_t>(bangs[i]), node.end()};
         negated.operands.push_back(std::move(result));
         result = std::move(negated);
       }

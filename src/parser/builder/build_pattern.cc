@@ -112,7 +112,9 @@ void append_names(const LabelExpr& e, std::vector<std::string>& out, std::vector
   for (const LabelExpr& operand : e.operands) append_names(operand, out, spans);
 }
 
-PathSelector read_selector(std::string_view text, std::optional<int64_t>& count) {
+// The selector's words and count as written; its comments are not read.
+PathSelector read_selector(std::string_view written, std::optional<int64_t>& count) {
+  const std::string text = without_comments(written);
   std::string upper;
   for (char c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -215,6 +217,11 @@ bool TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart&
   std::optional<QuantifiedPath> pending_group;
   for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
     if (e.rule() == Rule::relationship_pattern) {
+      // A group right before the relationship ends at an anonymous node.
+      if (pending_group) {
+        part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
+        pending_group.reset();
+      }
       pending.emplace();
       if (!build_relationship_pattern(e, depth, *pending)) return false;
     } else if (e.rule() == Rule::quantified_path) {
