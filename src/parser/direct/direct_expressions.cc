@@ -345,8 +345,7 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
-      if (after == '.' || after == '`' || is_word_char(after) ||
-          parenthesis_after_names(text_, pos_)) {
+      if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
         return false;
       }
       std::string_view name;
@@ -650,7 +649,7 @@ bool DirectReader::read_list(Expr& out) {
     if (!accept(',')) break;
   }
   if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
-  if (extended_ && !items.front().as<Expr::In>()) {
+  if (extended_ && starts_pattern_comprehension(items.front())) {
     // `[(a)-->(b) | ...]`, `[p = (a)-->(b) WHERE ... | ...]`: the element
     // read is the comprehension's pattern.
     Expr first = std::move(items.front());

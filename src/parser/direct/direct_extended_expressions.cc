@@ -123,18 +123,25 @@ DirectReader::NodeAttempt DirectReader::try_node(NodePattern& out) {
   return NodeAttempt::kNode;
 }
 
-// `[p = (a)-->(b) WHERE cond | projection]`, once `first` (the list's
-// first element, read as an expression) turned out to be its pattern.
+// Whether a list's first element, read as an expression, is the pattern of
+// a pattern comprehension: `(a)-->(b)` or `p = (a)-->(b)` as written, with
+// no parentheses around either part.
+bool DirectReader::starts_pattern_comprehension(Expr& first) const {
+  if (bare_pattern(first) != nullptr) return true;
+  auto* equal = std::get_if<Expr::Equal>(&first.node);
+  return equal != nullptr && equal->left->as<Expr::Variable>() != nullptr &&
+         text_[equal->left->span.begin] != '(' && bare_pattern(*equal->right) != nullptr;
+}
+
+// `[p = (a)-->(b) WHERE cond | projection]`, once `first` turned out to be
+// its pattern.
 bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
   std::optional<std::string> path;
   Expr::PatternPredicate* pattern = bare_pattern(first);
   if (pattern == nullptr) {
-    auto* equal = std::get_if<Expr::Equal>(&first.node);
-    const Expr::Variable* variable = equal ? equal->left->as<Expr::Variable>() : nullptr;
-    if (variable == nullptr || text_[equal->left->span.begin] == '(') return false;
-    pattern = bare_pattern(*equal->right);
-    if (pattern == nullptr) return false;
-    path = variable->name;
+    auto& equal = std::get<Expr::Equal>(first.node);
+    path = std::get<Expr::Variable>(equal.left->node).name;
+    pattern = bare_pattern(*equal.right);
   }
   if (!count_node()) return false;
   Box<PatternPart> part(std::move(*pattern->pattern));

@@ -137,6 +137,7 @@ class DirectReader {
   bool relationship_here() const;
   NodeAttempt try_node(NodePattern& out);
   bool read_parenthesized_or_pattern(Expr& out);
+  bool starts_pattern_comprehension(Expr& first) const;
   bool read_pattern_comprehension(Expr& out, Expr& first);
   bool read_label_check(Expr& out, size_t start);
   bool read_is_label_check(Expr& out, size_t start);

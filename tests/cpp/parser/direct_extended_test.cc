@@ -21,20 +21,51 @@ namespace {
 using testing::expect_agrees;
 using testing::repeat;
 
-// Each text must be taken directly, and agree, in the extended language;
-// the subset must agree wherever it takes one.
+// The same text written differently: comments and line breaks for its
+// spaces, and all in lower case (keywords, names and type words alike).
+std::vector<std::string> variants(std::string_view text) {
+  std::string commented;
+  std::string lower;
+  for (char c : text) {
+    commented += c == ' ' ? std::string(" /* - */\n\t") : std::string(1, c);
+    lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return {std::move(commented), std::move(lower)};
+}
+
+// Where the matcher accepts `text`, the direct parser must take it and
+// agree.
+void expect_taken_where_valid(std::string_view text, Language language) {
+  const bool valid = parse_with_matcher(text, language).ok();
+  const bool taken = expect_agrees(text, language);
+  if (valid) {
+    EXPECT_TRUE(taken) << "declined (" << language_name(language) << "): " << text;
+  }
+}
+
+// Each text must be taken directly, and agree, in the extended language,
+// written in any of its variants; the subset must agree wherever it takes
+// one.
 void expect_taken_extended(const std::vector<std::string_view>& texts) {
   for (std::string_view text : texts) {
     EXPECT_TRUE(expect_agrees(text, Language::Extended)) << "declined: " << text;
     expect_agrees(text, Language::Subset);
+    for (const std::string& variant : variants(text)) {
+      expect_taken_where_valid(variant, Language::Extended);
+      expect_agrees(variant, Language::Subset);
+    }
   }
 }
 
-// Each text must be taken directly, and agree, in both languages.
+// Each text must be taken directly, and agree, in both languages and in
+// its variants.
 void expect_taken_in_both(const std::vector<std::string_view>& texts) {
   for (std::string_view text : texts) {
     EXPECT_TRUE(expect_agrees(text, Language::Extended)) << "declined (extended): " << text;
     EXPECT_TRUE(expect_agrees(text, Language::Subset)) << "declined (subset): " << text;
+    for (const std::string& variant : variants(text)) {
+      for (Language language : testing::kLanguages) expect_taken_where_valid(variant, language);
+    }
   }
 }
 
@@ -223,6 +254,9 @@ TEST(DirectExtended, ReduceShortestPathsAndTypePredicates) {
       "RETURN [x IN [1] WHERE x :: INTEGER | x] AS t",
       "RETURN [x IN [1] WHERE x :: INTEGER | STRING] AS t",
       "MATCH (n) WHERE n.x IS :: STRING AND n.y IS NOT NULL RETURN n",
+      "RETURN [x IN $m IS NOT TYPED MAP | x] AS t",
+      "RETURN [x IN $m IS A WHERE x | x] AS t",
+      "RETURN [x IN $m :: LIST<INT> | x] AS t",
   });
 }
 
@@ -242,6 +276,8 @@ TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
       "MATCH (p) RETURN p {} AS x",
   });
   expect_taken_in_both({
+      "WITH 1 AS `v` RETURN `v`.x AS x, `v`[0] AS y",
+      "RETURN [x IN $l IS NULL | x] AS x",
       "RETURN 0x1F AS x",
       "RETURN 0o17 AS x",
       "RETURN 0x7FFFFFFFFFFFFFFF AS x",
