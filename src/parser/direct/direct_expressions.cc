@@ -734,18 +734,23 @@ bool DirectReader::read_parenthesized(Expr& out) {
 
 bool DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
-  if (starts_with_keyword(text_, pos_, "WHEN")) {
-    // `CASE WHEN (` reads as a call of a function named WHEN in the subset.
-    if (!word_here("WHEN")) return false;
-    const size_t after = skip_ignorable(text_, pos_ + 4);
-    if (after < text_.size() && text_[after] == '(') return false;
-  } else {
-    // The tree builder tells the parts of a CASE apart by the word before
-    // each, so an operand must not begin like one.
-    if (starts_with_keyword(text_, pos_, "THEN") || starts_with_keyword(text_, pos_, "ELSE")) {
-      return false;
-    }
+  // The matcher reads an operand first. `CASE WHEN (` may start one, a call
+  // of a function named WHEN, when another WHEN follows it; where none does,
+  // the extended language reads the text again as the first alternative.
+  if (!word_here("WHEN")) {
     if (!read_expression(*result.operand.emplace(placeholder()))) return false;
+  } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
+             after < text_.size() && text_[after] == '(') {
+    const size_t start = pos_;
+    const size_t start_end = end_;
+    if (!read_expression(*result.operand.emplace(placeholder())) || !word_here("WHEN")) {
+      if (!extended_) return false;
+      reread_ += pos_ - start;
+      if (reread_ > text_.size()) return false;
+      pos_ = start;
+      end_ = start_end;
+      result.operand.reset();
+    }
   }
   while (keyword("WHEN")) {
     Expr::CaseAlternative& alternative =

@@ -102,9 +102,8 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
 }
 
 // `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`: decimal bounds only (the tree
-// builder drops others), with nothing but spaces around them.
+// builder drops others), with spaces and comments around them.
 bool DirectReader::read_range(RangeBounds& out) {
-  const size_t start = pos_;
   accept('*');
   auto bound = [&](std::optional<int64_t>& value) {
     if (!is_digit(peek())) return true;
@@ -132,7 +131,7 @@ bool DirectReader::read_range(RangeBounds& out) {
     skip();
     if (!bound(out.max)) return false;
   }
-  return text_.substr(start, pos_ - start).find('/') == std::string_view::npos;
+  return true;
 }
 
 bool DirectReader::read_properties(MapOrParam& out) {

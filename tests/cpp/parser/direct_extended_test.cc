@@ -275,7 +275,21 @@ TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
       "MATCH (p) RETURN p { .* , `k`: 1 } AS x",
       "MATCH (p) RETURN p {} AS x",
   });
+  expect_taken_extended({
+      "RETURN CASE WHEN (1 > 0) THEN 'yes' WHEN(2 > 1) THEN 'no' END AS s",
+      "MATCH (a) RETURN CASE WHEN (a)-->() THEN 1 ELSE 0 END AS has",
+      "RETURN CASE WHEN ($x) OR true THEN 1 END AS s",
+  });
   expect_taken_in_both({
+      "RETURN CASE whence WHEN 1 THEN 2 END AS s",
+      "RETURN CASE thence WHEN 1 THEN 2 ELSE 3 END AS s",
+      "RETURN CASE elsewhere WHEN endless THEN thence ELSE whence END AS s",
+      "RETURN CASE when(1) WHEN 1 THEN 2 END AS s",
+      "RETURN CASE WHEN (1) + 1 WHEN 2 THEN 3 END AS s",
+      "MATCH (a)-[* /*x*/ 4]->(b) RETURN a",
+      "MATCH (a)-[*/*3*/1..2]->(b) RETURN a",
+      "MATCH (a)-[*1/* ..9 */..2]->(b) RETURN a",
+      "MATCH (a)-[* .. /* 2 */ 3]->(b) RETURN a",
       "WITH 1 AS `v` RETURN `v`.x AS x, `v`[0] AS y",
       "RETURN [x IN $l IS NULL | x] AS x",
       "RETURN 0x1F AS x",
@@ -371,6 +385,9 @@ TEST(DirectExtended, DeclinesWhatTheMatcherRejects) {
           "RETURN 1e AS x",
           "RETURN . 5 AS x",
           "RETURN 'a' | | 'b' AS x",
+          "RETURN CASE WHEN (1) THEN END AS x",
+          "RETURN CASE WHEN (1) WHEN 2 END AS x",
+          "MATCH (a)-[* /*x*/ 4 5]->(b) RETURN a",
       },
       Language::Extended);
   expect_declined(
@@ -390,6 +407,7 @@ TEST(DirectExtended, DeclinesWhatTheMatcherRejects) {
           "RETURN 1e9 AS x",
           "RETURN .5 AS x",
           "MATCH (p) RETURN p {.name} AS x",
+          "RETURN CASE WHEN (1 > 0) THEN 'yes' END AS s",
       },
       Language::Subset);
 }
