@@ -345,6 +345,7 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
+      if (after == '.' && parenthesis_after_names(text_, pos_)) return read_function(out);
       if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
         return false;
       }
@@ -765,12 +766,22 @@ bool DirectReader::read_case(Expr& out) {
   return keyword("END");
 }
 
-// `name(args)`, `ns.name(DISTINCT args)`: plain names joined by dots, none
-// but the last a reserved word (the extended language reserves none after a
-// dot).
+// `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last
+// plain, none but the last a reserved word (the extended language reserves
+// none after a dot). The name is kept as written, backticks and all.
 bool DirectReader::read_function(Expr& out) {
   const size_t start = pos_;
   for (;;) {
+    if (peek() == '`') {
+      // A name in backticks may stand before a dot, never last; it is
+      // never a reserved word.
+      const size_t close = text_.find('`', pos_ + 1);
+      if (close == std::string_view::npos || close + 1 >= text_.size() || text_[close + 1] != '.') {
+        return false;
+      }
+      pos_ = close + 2;
+      continue;
+    }
     const size_t length = plain_name_length();
     if (length == 0) return false;
     const bool last = peek_at(length) != '.';

@@ -291,6 +291,7 @@ TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
       "MATCH (a)-[*1/* ..9 */..2]->(b) RETURN a",
       "MATCH (a)-[* .. /* 2 */ 3]->(b) RETURN a",
       "WITH 1 AS `v` RETURN `v`.x AS x, `v`[0] AS y",
+      "RETURN `my ns`.fn(1) AS x, a.`b c`.d(2) AS y, `a`.match(3) AS z",
       "RETURN [x IN $l IS NULL | x] AS x",
       "RETURN 0x1F AS x",
       "RETURN 0o17 AS x",
@@ -408,6 +409,8 @@ TEST(DirectExtended, DeclinesWhatTheMatcherRejects) {
           "RETURN .5 AS x",
           "MATCH (p) RETURN p {.name} AS x",
           "RETURN CASE WHEN (1 > 0) THEN 'yes' END AS s",
+          "RETURN `a`.`b`(1) AS x",
+          "RETURN `a` . b(1) AS x",
       },
       Language::Subset);
 }
