@@ -535,7 +535,8 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
 // Decimal, hexadecimal (`0x1F`) and octal (`0o17`) integers; floats with a
 // fraction (`1.5`, `1.`, `1.5e3`) and, in the extended language, with an
 // exponent alone (`1e9`) or a leading point (`.5`). Values are read as the
-// tree builder reads them, out-of-range ones kept as written.
+// tree builder reads them, out-of-range ones kept as written. The literal
+// ends where the matcher's ends, whatever follows it (`1AS x`).
 bool DirectReader::read_number(Expr& out) {
   const size_t start = pos_;
   const size_t n = text_.size();
@@ -575,7 +576,6 @@ bool DirectReader::read_number(Expr& out) {
       end = start + 2;
       while (end < n && text_[end] >= '0' && text_[end] <= '7') ++end;
     }
-    if (end < n && is_word_char(static_cast<unsigned char>(text_[end]))) return false;
     const std::string_view written = text_.substr(start, end - start);
     const std::string_view digits = base == 10 ? written : written.substr(2);
     int64_t value = 0;
@@ -589,7 +589,6 @@ bool DirectReader::read_number(Expr& out) {
     }
   }
   if (fraction) {
-    if (end < n && is_word_char(static_cast<unsigned char>(text_[end]))) return false;
     const std::string_view written = text_.substr(start, end - start);
     double value = 0.0;
     const auto result = std::from_chars(written.data(), written.data() + written.size(), value);

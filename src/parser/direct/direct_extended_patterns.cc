@@ -93,6 +93,7 @@ bool DirectReader::read_pattern_part(PatternPart& out) {
 // Nodes and relationships; in the extended language also quantified groups,
 // each taking the node written right after it or an anonymous one.
 bool DirectReader::read_pattern_element(PatternPart& out) {
+  if (peek() != '(') return false;
   if (!extended_) {
     if (!read_node(out.start)) return false;
     while (peek() == '-' || peek() == '<') {

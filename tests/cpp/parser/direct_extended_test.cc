@@ -6,6 +6,8 @@
 // the matcher rejects.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,47 @@ std::vector<std::string> variants(std::string_view text) {
   return {std::move(commented), std::move(lower)};
 }
 
+// Tokens that start, end or join the constructs under test.
+constexpr std::string_view kEdgeTokens[] = {" ",        "(",       ")",       "[",
+                                            "]",        "{",       "}",       ":",
+                                            "::",       "|",       "||",      "&",
+                                            "!",        "%",       "-",       "--",
+                                            "->",       "<-",      "<",       ">",
+                                            "=",        "+",       "*",       "{1,2}",
+                                            "{,3}",     ".",       "..",      ",",
+                                            "$p",       "0x1F",    "1e5",     ".5",
+                                            "1.",       " IS ",    " NOT ",   " NULL ",
+                                            "TYPED",    "WHERE",   " ANY ",   " ALL ",
+                                            "SHORTEST", "2",       "reduce(", "shortestPath(",
+                                            "INTEGER",  "LIST<",   "`x`",     "a",
+                                            "A",        "/* c */", " IN ",    " AS ",
+                                            "CASE",     " WHEN "};
+
+// Each text with a few tokens inserted, removed or replaced: wherever the
+// direct parser takes a mutant, it must agree with the matcher.
+void expect_mutants_agree(std::string_view text, std::mt19937& random) {
+  const int stop_at = testing::disagreements + 5;
+  for (int round = 0; round < 12 && testing::disagreements < stop_at; ++round) {
+    std::string mutant(text);
+    for (int edits = 1 + static_cast<int>(random() % 3); edits > 0; --edits) {
+      const size_t at = random() % (mutant.size() + 1);
+      const std::string_view token = kEdgeTokens[random() % std::size(kEdgeTokens)];
+      switch (random() % 3) {
+        case 0:
+          mutant.insert(at, token);
+          break;
+        case 1:
+          mutant.erase(at, 1 + random() % 3);
+          break;
+        default:
+          mutant.replace(at, 1 + random() % 2, token);
+          break;
+      }
+    }
+    for (Language language : testing::kLanguages) expect_agrees(mutant, language);
+  }
+}
+
 // Where the matcher accepts `text`, the direct parser must take it and
 // agree.
 void expect_taken_where_valid(std::string_view text, Language language) {
@@ -45,9 +88,11 @@ void expect_taken_where_valid(std::string_view text, Language language) {
 
 // Each text must be taken directly, and agree, in the extended language,
 // written in any of its variants; the subset must agree wherever it takes
-// one.
+// one, and so must both on the text's mutants.
 void expect_taken_extended(const std::vector<std::string_view>& texts) {
+  std::mt19937 random(static_cast<uint32_t>(texts.size()));
   for (std::string_view text : texts) {
+    expect_mutants_agree(text, random);
     EXPECT_TRUE(expect_agrees(text, Language::Extended)) << "declined: " << text;
     expect_agrees(text, Language::Subset);
     for (const std::string& variant : variants(text)) {
@@ -60,7 +105,9 @@ void expect_taken_extended(const std::vector<std::string_view>& texts) {
 // Each text must be taken directly, and agree, in both languages and in
 // its variants.
 void expect_taken_in_both(const std::vector<std::string_view>& texts) {
+  std::mt19937 random(static_cast<uint32_t>(texts.size()));
   for (std::string_view text : texts) {
+    expect_mutants_agree(text, random);
     EXPECT_TRUE(expect_agrees(text, Language::Extended)) << "declined (extended): " << text;
     EXPECT_TRUE(expect_agrees(text, Language::Subset)) << "declined (subset): " << text;
     for (const std::string& variant : variants(text)) {
@@ -302,6 +349,8 @@ TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
       "RETURN 1. AS x",
       "RETURN 1.e5 AS x",
       "RETURN 1.5E+3 AS x",
+      "RETURN 1AS x, 0x1F AS y, 2.5AS z, [1.0.x] AS w",
+      "RETURN CASE WHEN true THEN 1.0ELSE 2END AS x",
       "RETURN 1.0e400 AS x",
       "RETURN 1.0e-400 AS x",
       "RETURN 'a\\'b\\\\' AS x",
@@ -382,10 +431,13 @@ TEST(DirectExtended, DeclinesWhatTheMatcherRejects) {
           "RETURN n:A: AS t",
           "RETURN 0x AS x",
           "RETURN 0X1F AS x",
+          "RETURN 0x1FAS y",
           "RETURN 0o8 AS x",
           "RETURN 1e AS x",
           "RETURN . 5 AS x",
           "RETURN 'a' | | 'b' AS x",
+          "MATCH p = shortestPath(a)-[:R*]->(b)) RETURN p",
+          "MATCH p = SHORTESTPATH (a)-[*]-(b) ) RETURN p",
           "RETURN CASE WHEN (1) THEN END AS x",
           "RETURN CASE WHEN (1) WHEN 2 END AS x",
           "MATCH (a)-[* /*x*/ 4 5]->(b) RETURN a",
