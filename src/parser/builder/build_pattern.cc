@@ -1,6 +1,7 @@
 // Patterns and map literals.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
@@ -123,8 +124,17 @@ PathSelector read_selector(std::string_view written, std::optional<int64_t>& cou
   const bool shortest = upper.find("SHORTEST") != std::string::npos;
   size_t digit = upper.find_first_of("0123456789");
   if (digit != std::string::npos) {
-    size_t end = upper.find_first_not_of("0123456789", digit);
-    count = read_bound(std::string_view(upper).substr(digit, end - digit));
+    // A hexadecimal or octal count is read in its base.
+    int base = 10;
+    if (upper.compare(digit, 2, "0X") == 0 || upper.compare(digit, 2, "0O") == 0) {
+      base = upper[digit + 1] == 'X' ? 16 : 8;
+      digit += 2;
+    }
+    size_t end = upper.find_first_not_of(base == 16 ? "0123456789ABCDEF" : "0123456789", digit);
+    end = std::min(end, upper.size());
+    int64_t value = 0;
+    const auto [last, ec] = std::from_chars(upper.data() + digit, upper.data() + end, value, base);
+    if (ec == std::errc() && last == upper.data() + end) count = value;
   }
   if (upper.compare(0, 3, "ALL") == 0)
     return shortest ? PathSelector::AllShortest : PathSelector::All;

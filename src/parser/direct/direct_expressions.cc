@@ -175,9 +175,17 @@ bool DirectReader::read_comparison(Expr& out) {
         continue;
       }
       if (!extended_) return false;
-      if ((peek() == ':' && peek_at(1) == ':') || word_here("TYPED")) {
+      if (peek() == ':' && peek_at(1) == ':') {
         if (!read_type_predicate(out, start, negated)) return false;
         continue;
+      }
+      if (word_here("TYPED")) {
+        // Without a type after it, TYPED is the name of a label.
+        const size_t typed = pos_;
+        const size_t typed_end = end_;
+        if (read_type_predicate(out, start, negated)) continue;
+        pos_ = typed;
+        end_ = typed_end;
       }
       // After `IS NOT` the matcher reads NOT as a label's name.
       if (negated || !read_is_label_check(out, start)) return false;
@@ -376,8 +384,9 @@ bool DirectReader::read_word_atom(Expr& out) {
     skip();
     return true;
   }
-  // The matcher reads CASE without a word boundary.
-  if (starts_with_keyword(word, 0, "CASE")) {
+  // The subset reads CASE without a word boundary; in the extended language
+  // a longer word is a name.
+  if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_)) {
     if (length != 4) return false;
     pos_ += length;
     skip();
@@ -412,8 +421,23 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
     if (quantifier >= 0) {
+      // `any(x IN ...`; other arguments make a call of a function named ANY.
+      const size_t word_start = pos_;
+      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
+      std::string_view variable;
+      if (!read_name(NameKind::kVariable, variable) || !starts_with_keyword(text_, pos_, "IN")) {
+        quantifier = -1;
+      }
+      pos_ = after + 1;
+      skip();
+      if (quantifier < 0) {
+        pos_ = word_start;
+        end_ = word_end;
+      }
+    }
+    if (quantifier >= 0) {
       Expr::Quantifier q{{}, placeholder(), std::nullopt};
       Expr::Quantifier* iteration = nullptr;
       switch (quantifier) {

@@ -192,15 +192,15 @@ bool DirectReader::read_path_quantifier(RangeBounds& out) {
 // an optional PATH or PATHS.
 bool DirectReader::read_path_selector(PatternPart& out) {
   auto paths = [&] { whole_word("PATHS") || whole_word("PATH"); };
+  // An integer literal, in any base; a word may follow it (`2PATHS`).
   auto count = [&]() {
-    const size_t first = pos_;
-    while (peek() >= '0' && peek() <= '9') ++pos_;
-    if (pos_ == first || is_word_char(peek())) return false;
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
-    if (ec != std::errc() || end != text_.data() + pos_) return false;
-    out.selector_count = v;
-    skip();
+    Expr literal(Expr::Null{});
+    const Expr::Integer* integer = nullptr;
+    if (peek() < '0' || peek() > '9' || !read_number(literal) ||
+        (integer = literal.as<Expr::Integer>()) == nullptr || !integer->too_large.empty()) {
+      return false;
+    }
+    out.selector_count = integer->value;
     return true;
   };
   if (whole_word("ALL")) {

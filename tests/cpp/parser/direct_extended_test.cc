@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../../support/tree_text.h"
@@ -309,6 +310,13 @@ TEST(DirectExtended, ReduceShortestPathsAndTypePredicates) {
 
 TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
   expect_taken_extended({
+      "RETURN all('abc') AS x, any(1, 2) AS y, none() AS z",
+      "RETURN 1 IS TYPED AS t",
+      "MATCH (n) RETURN CASEn AS x, n:A || CASE1 AS y",
+      "MATCH ANY 2PATHS (a)-[:R]->+(b) RETURN a",
+      "MATCH SHORTEST 3PATH GROUPS (a)-[:R]->+(b) RETURN a",
+      "MATCH SHORTEST 0x1F (a)-[:R]->+(b) RETURN a",
+      "MATCH ANY 0o17 PATHS (a)-[:R]->+(b) RETURN a",
       "RETURN 1e9 AS x",
       "RETURN 1E-3 AS x",
       "RETURN .5 AS x",
@@ -488,6 +496,16 @@ TEST(DirectExtended, BuildsTheMendedTrees) {
   for (std::string_view text : {"MATCH ANY /* 5 */ 2 (a)-->+(b) RETURN a",
                                 "MATCH ALL /* SHORTEST */ PATHS (a)-->+(b) RETURN a",
                                 "MATCH SHORTEST 2 /* GROUPS */ (a)-->+(b) RETURN a"}) {
+    EXPECT_TRUE(expect_agrees(text, Language::Extended)) << text;
+  }
+
+  // A hexadecimal or octal count is read in its base: (path variable
+  // selector count ...), ShortestK being 4 and ShortestKGroups 6.
+  const std::pair<std::string_view, std::string_view> counts[] = {
+      {"MATCH SHORTEST 0x1F (a)-->+(b) RETURN a", "(path - 4 31"},
+      {"MATCH SHORTEST 0o37 GROUPS (a)-->+(b) RETURN a", "(path - 6 31"}};
+  for (const auto& [text, path] : counts) {
+    EXPECT_NE(tree_of(text, false).find(path), std::string::npos) << tree_of(text, false);
     EXPECT_TRUE(expect_agrees(text, Language::Extended)) << text;
   }
 
