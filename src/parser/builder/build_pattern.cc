@@ -307,7 +307,9 @@ bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& patte
           pattern.labels.clear();
           pattern.label_spans.clear();
         }
-        parts.push_back(build_label_expr(l));
+        std::optional<LabelExpr> part = build_label_expr(l);
+        if (!part) return failed(too_deep(l));
+        parts.push_back(std::move(*part));
       }
       if (parts.empty()) continue;
       // A colon list of plain names reads exactly as in the subset.
@@ -365,7 +367,9 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
             rel.type_spans.push_back(span_of(only));
             continue;
           }
-          LabelExpr e = build_label_expr(t);
+          std::optional<LabelExpr> built = build_label_expr(t);
+          if (!built) return failed(too_deep(t));
+          LabelExpr e = std::move(*built);
           // `:A|B` reads exactly as in the subset.
           const bool plain_alternatives =
               e.kind == LabelExpr::Kind::Name ||
