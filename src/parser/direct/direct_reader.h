@@ -119,6 +119,13 @@ class DirectReader {
 
   // ---- Extended patterns and expressions (direct_extended_patterns.cc,
   // direct_extended_expressions.cc)
+  // Besides a bracket, two more places are read twice, within the same
+  // budget of rereading (reread_): a parenthesis, read as a node pattern and
+  // again as an expression where no relationship follows the node, and
+  // `CASE WHEN (`, read as an operand and again as the first alternative
+  // where no WHEN follows it. A few lookaheads (a `|` in a label or type
+  // expression, a name before `=`) give back what they read, building
+  // nothing.
   // What a node pattern read in an expression turned out to be.
   enum class NodeAttempt { kNode, kNotNode, kDecline };
   bool read_pattern_element(PatternPart& out);

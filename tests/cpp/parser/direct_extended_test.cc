@@ -308,6 +308,42 @@ TEST(DirectExtended, ReduceShortestPathsAndTypePredicates) {
   });
 }
 
+// Every word that names a type, and words that do not, after `::`: taken
+// exactly where the matcher accepts them.
+TEST(DirectExtended, TypeWords) {
+  constexpr std::string_view kWords[] = {"BOOLEAN",       "BOOL",
+                                         "STRING",        "VARCHAR",
+                                         "INTEGER",       "INT",
+                                         "INTEGER8",      "INTEGER16",
+                                         "INTEGER32",     "INTEGER64",
+                                         "INT8",          "INT16",
+                                         "INT32",         "INT64",
+                                         "FLOAT",         "FLOAT32",
+                                         "FLOAT64",       "DATE",
+                                         "DATETIME",      "TIMESTAMP",
+                                         "TIME",          "DURATION",
+                                         "POINT",         "NODE",
+                                         "VERTEX",        "RELATIONSHIP",
+                                         "EDGE",          "MAP",
+                                         "PATH",          "NOTHING",
+                                         "NULL",          "ANY VALUE",
+                                         "ANY EDGE",      "ZONED DATETIME",
+                                         "LOCAL TIME",    "TIMESTAMP WITHOUT TIME ZONE",
+                                         "ARRAY<STRING>", "INTEGERS",
+                                         "LIST",          "ANYTHING",
+                                         "SIGNED",        "LOCAL",
+                                         "PROPERTY",      "TIME WITH ZONE"};
+  int taken = 0;
+  for (std::string_view word : kWords) {
+    for (const std::string& text : {"RETURN 1 :: " + std::string(word) + " AS t",
+                                    "RETURN 1 IS NOT TYPED " + std::string(word) + " AS t"}) {
+      expect_taken_where_valid(text, Language::Extended);
+      taken += expect_agrees(text, Language::Extended);
+    }
+  }
+  EXPECT_GE(taken, 2 * 37);
+}
+
 TEST(DirectExtended, NumbersMapsFunctionsAndConcatenation) {
   expect_taken_extended({
       "RETURN all('abc') AS x, any(1, 2) AS y, none() AS z",
