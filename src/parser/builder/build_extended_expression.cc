@@ -145,7 +145,10 @@ bool TreeBuilder::build_type_predicate(NodeRef predicate, OperatorChain& chain) 
 bool TreeBuilder::build_label_check(NodeRef check, OperatorChain& chain) {
   std::vector<LabelExpr> parts;
   for (NodeRef c : children(check)) {
-    if (c.rule() == Rule::label_expression) parts.push_back(build_label_expr(c));
+    if (c.rule() != Rule::label_expression) continue;
+    std::optional<LabelExpr> part = build_label_expr(c);
+    if (!part) return failed(too_deep(c));
+    parts.push_back(std::move(*part));
   }
   if (parts.empty()) return failed(fail("Label check missing labels"));
   const Span span{parts.front().span.begin, parts.back().span.end};

@@ -1,6 +1,7 @@
 // Patterns and map literals.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
@@ -112,7 +113,9 @@ void append_names(const LabelExpr& e, std::vector<std::string>& out, std::vector
   for (const LabelExpr& operand : e.operands) append_names(operand, out, spans);
 }
 
-PathSelector read_selector(std::string_view text, std::optional<int64_t>& count) {
+// The selector's words and count as written; its comments are not read.
+PathSelector read_selector(std::string_view written, std::optional<int64_t>& count) {
+  const std::string text = without_comments(written);
   std::string upper;
   for (char c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -121,8 +124,17 @@ PathSelector read_selector(std::string_view text, std::optional<int64_t>& count)
   const bool shortest = upper.find("SHORTEST") != std::string::npos;
   size_t digit = upper.find_first_of("0123456789");
   if (digit != std::string::npos) {
-    size_t end = upper.find_first_not_of("0123456789", digit);
-    count = read_bound(std::string_view(upper).substr(digit, end - digit));
+    // A hexadecimal or octal count is read in its base.
+    int base = 10;
+    if (upper.compare(digit, 2, "0X") == 0 || upper.compare(digit, 2, "0O") == 0) {
+      base = upper[digit + 1] == 'X' ? 16 : 8;
+      digit += 2;
+    }
+    size_t end = upper.find_first_not_of(base == 16 ? "0123456789ABCDEF" : "0123456789", digit);
+    end = std::min(end, upper.size());
+    int64_t value = 0;
+    const auto [last, ec] = std::from_chars(upper.data() + digit, upper.data() + end, value, base);
+    if (ec == std::errc() && last == upper.data() + end) count = value;
   }
   if (upper.compare(0, 3, "ALL") == 0)
     return shortest ? PathSelector::AllShortest : PathSelector::All;
@@ -215,6 +227,11 @@ bool TreeBuilder::build_pattern_element(NodeRef element, int depth, PatternPart&
   std::optional<QuantifiedPath> pending_group;
   for (NodeRef e = rest; e.valid(); e = e.next_sibling(element)) {
     if (e.rule() == Rule::relationship_pattern) {
+      // A group right before the relationship ends at an anonymous node.
+      if (pending_group) {
+        part.chain.push_back({{}, {}, Box<QuantifiedPath>(std::move(*pending_group))});
+        pending_group.reset();
+      }
       pending.emplace();
       if (!build_relationship_pattern(e, depth, *pending)) return false;
     } else if (e.rule() == Rule::quantified_path) {
@@ -290,7 +307,9 @@ bool TreeBuilder::build_node_pattern(NodeRef node, int depth, NodePattern& patte
           pattern.labels.clear();
           pattern.label_spans.clear();
         }
-        parts.push_back(build_label_expr(l));
+        std::optional<LabelExpr> part = build_label_expr(l);
+        if (!part) return failed(too_deep(l));
+        parts.push_back(std::move(*part));
       }
       if (parts.empty()) continue;
       // A colon list of plain names reads exactly as in the subset.
@@ -348,7 +367,9 @@ bool TreeBuilder::build_relationship_pattern(NodeRef node, int depth, Relationsh
             rel.type_spans.push_back(span_of(only));
             continue;
           }
-          LabelExpr e = build_label_expr(t);
+          std::optional<LabelExpr> built = build_label_expr(t);
+          if (!built) return failed(too_deep(t));
+          LabelExpr e = std::move(*built);
           // `:A|B` reads exactly as in the subset.
           const bool plain_alternatives =
               e.kind == LabelExpr::Kind::Name ||

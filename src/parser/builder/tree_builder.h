@@ -152,8 +152,9 @@ class TreeBuilder {
   bool build_label_check(NodeRef check, OperatorChain& chain);
   bool build_quantified_path(NodeRef node, int depth, QuantifiedPath& out);
   bool build_where(NodeRef where_clause, int depth, Expr& out);
-  // A label (or type) expression, from a label_expression node.
-  static LabelExpr build_label_expr(NodeRef node);
+  // A label (or type) expression, from a label_expression node; none where
+  // it would nest more than kMaxTreeDepth levels below `depth`.
+  static std::optional<LabelExpr> build_label_expr(NodeRef node, int depth = 0);
   // The names of a node_labels node, in either language's shape.
   static std::vector<std::string> label_names(NodeRef node_labels, std::vector<Span>& spans);
 

@@ -3,6 +3,7 @@
 // each wrapping the value read so far.
 #include <charconv>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,38 @@ bool is_digit(unsigned char c) {
 
 bool is_letter(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool is_hex(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether a float literal that does not read as a double is too large rather
+// than too small: whether its first significant digit stands at a positive
+// power of ten.
+bool float_too_large(std::string_view text) {
+  double value = 0.0;
+  if (std::from_chars(text.data(), text.data() + text.size(), value).ec !=
+      std::errc::result_out_of_range) {
+    return false;
+  }
+  const size_t e = text.find_first_of("eE");
+  const std::string_view mantissa = text.substr(0, e);
+  int64_t exponent = 0;
+  if (e != std::string_view::npos) {
+    std::string_view digits = text.substr(e + 1);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    // An exponent too long to read is certainly beyond any mantissa.
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), exponent).ec != std::errc()) {
+      return !digits.starts_with("-");
+    }
+  }
+  const size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;
+  const size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const int64_t position = first < point ? static_cast<int64_t>(point - first) - 1
+                                         : -static_cast<int64_t>(first - point);
+  return position + exponent > 0;
 }
 
 bool equals_upper(std::string_view text, std::string_view upper) {
@@ -128,16 +161,37 @@ bool DirectReader::read_comparison(Expr& out) {
         right = two ? &wrap_binary<Expr::RegexMatch>(out) : &wrap_binary<Expr::Equal>(out);
       }
     } else if (keyword("IS")) {
-      // IS NULL and IS NOT NULL; what else may follow IS is left to the
-      // matcher.
+      // IS NULL and IS NOT NULL; in the extended language also type
+      // predicates and `IS label` checks.
       const bool negated = keyword("NOT");
-      if (!whole_word("NULL") || !count_node()) return false;
-      if (negated) {
-        wrap_unary<Expr::IsNotNull>(out);
-      } else {
-        wrap_unary<Expr::IsNull>(out);
+      if (whole_word("NULL")) {
+        if (!count_node()) return false;
+        if (negated) {
+          wrap_unary<Expr::IsNotNull>(out);
+        } else {
+          wrap_unary<Expr::IsNull>(out);
+        }
+        out.span = span_from(start);
+        continue;
       }
-      out.span = span_from(start);
+      if (!extended_) return false;
+      if (peek() == ':' && peek_at(1) == ':') {
+        if (!read_type_predicate(out, start, negated)) return false;
+        continue;
+      }
+      if (word_here("TYPED")) {
+        // Without a type after it, TYPED is the name of a label.
+        const size_t typed = pos_;
+        const size_t typed_end = end_;
+        if (read_type_predicate(out, start, negated)) continue;
+        pos_ = typed;
+        end_ = typed_end;
+      }
+      // After `IS NOT` the matcher reads NOT as a label's name.
+      if (negated || !read_is_label_check(out, start)) return false;
+      continue;
+    } else if (extended_ && c == ':' && peek_at(1) == ':') {
+      if (!read_type_predicate(out, start, false)) return false;
       continue;
     } else if (whole_word("IN")) {
       if (!count_node()) return false;
@@ -164,14 +218,15 @@ bool DirectReader::read_add_sub(Expr& out) {
   if (!read_mul_div(out)) return false;
   for (;;) {
     const unsigned char c = peek();
-    if (c != '+' && c != '-') {
-      // `||` concatenates in the extended language.
-      return !(extended_ && c == '|' && peek_at(1) == '|');
-    }
-    ++pos_;
+    // `||` concatenates in the extended language.
+    const bool concatenate = extended_ && c == '|' && peek_at(1) == '|';
+    if (c != '+' && c != '-' && !concatenate) return true;
+    pos_ += concatenate ? 2 : 1;
     skip();
     if (!count_node()) return false;
-    Expr& right = c == '+' ? wrap_binary<Expr::Add>(out) : wrap_binary<Expr::Subtract>(out);
+    Expr& right = concatenate ? wrap_binary<Expr::Concatenate>(out)
+                  : c == '+'  ? wrap_binary<Expr::Add>(out)
+                              : wrap_binary<Expr::Subtract>(out);
     if (!read_mul_div(right)) return false;
     out.span = span_from(start);
   }
@@ -258,24 +313,9 @@ bool DirectReader::read_postfix(Expr& out) {
       Box<Expr> target(std::move(out));
       out.node.emplace<Expr::Slice>(Expr::Slice{std::move(target), std::move(from), std::move(to)});
     } else if (c == ':' && extended_) {
-      // A label check `n:A:B` (extended language) ends the chain.
-      std::vector<std::string> names;
-      std::vector<Span> spans;
-      if (!read_labels(names, spans) || !count_node()) return false;
-      LabelExpr labels{LabelExpr::Kind::And, {}, {}, Span{spans.front().begin, spans.back().end}};
-      if (names.size() == 1) {
-        labels = LabelExpr{LabelExpr::Kind::Name, std::move(names.front()), {}, spans.front()};
-      } else {
-        for (size_t i = 0; i < names.size(); ++i) {
-          labels.operands.push_back(
-              LabelExpr{LabelExpr::Kind::Name, std::move(names[i]), {}, spans[i]});
-        }
-      }
-      Box<Expr> target(std::move(out));
-      out.node.emplace<Expr::LabelCheck>(
-          Expr::LabelCheck{std::move(target), Box<LabelExpr>(std::move(labels))});
-      out.span = span_from(start);
-      return true;
+      // A label check `n:A|B` (extended language) ends the chain; `::`
+      // starts a type predicate, at the comparison level.
+      return peek_at(1) == ':' || read_label_check(out, start);
     } else {
       return true;
     }
@@ -293,7 +333,8 @@ bool DirectReader::read_atom(Expr& out) {
 bool DirectReader::read_atom_body(Expr& out) {
   if (!count_node()) return false;
   const unsigned char c = peek();
-  if (is_digit(c)) return read_number(out);
+  // A number; `.5` in the extended language.
+  if (is_digit(c) || (c == '.' && extended_ && is_digit(peek_at(1)))) return read_number(out);
   if (is_letter(c)) return read_word_atom(out);
   switch (c) {
     case '\'':
@@ -312,8 +353,8 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
-      if (after == '.' || after == '`' || is_word_char(after) ||
-          parenthesis_after_names(text_, pos_)) {
+      if (after == '.' && parenthesis_after_names(text_, pos_)) return read_function(out);
+      if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
         return false;
       }
       std::string_view name;
@@ -343,8 +384,9 @@ bool DirectReader::read_word_atom(Expr& out) {
     skip();
     return true;
   }
-  // The matcher reads CASE without a word boundary.
-  if (starts_with_keyword(word, 0, "CASE")) {
+  // The subset reads CASE without a word boundary; in the extended language
+  // a longer word is a name.
+  if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_)) {
     if (length != 4) return false;
     pos_ += length;
     skip();
@@ -381,8 +423,23 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
     if (quantifier >= 0) {
+      // `any(x IN ...`; other arguments make a call of a function named ANY.
+      const size_t word_start = pos_;
+      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
+      std::string_view variable;
+      if (!read_name(NameKind::kVariable, variable) || !starts_with_keyword(text_, pos_, "IN")) {
+        quantifier = -1;
+      }
+      pos_ = after + 1;
+      skip();
+      if (quantifier < 0) {
+        pos_ = word_start;
+        end_ = word_end;
+      }
+    }
+    if (quantifier >= 0) {
       Expr::Quantifier q{{}, placeholder(), std::nullopt};
       Expr::Quantifier* iteration = nullptr;
       switch (quantifier) {
@@ -402,9 +459,25 @@ bool DirectReader::read_word_atom(Expr& out) {
       return read_iteration(iteration->variable, iteration->list, iteration->predicate) &&
              accept(')');
     }
-    if (extended_ && (equals_upper(word, "REDUCE") || equals_upper(word, "SHORTESTPATH") ||
-                      equals_upper(word, "ALLSHORTESTPATHS"))) {
-      return false;
+    if (extended_ && equals_upper(word, "REDUCE")) {
+      // `reduce(acc = ...`; other arguments make a call of a function
+      // named reduce.
+      const size_t word_start = pos_;
+      const size_t word_end = end_;
+      pos_ = after + 1;
+      skip();
+      std::string accumulator;
+      if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
+        return read_reduce(out, std::move(accumulator));
+      }
+      pos_ = word_start;
+      end_ = word_end;
+    }
+    const bool all = equals_upper(word, "ALLSHORTESTPATHS");
+    if (extended_ && (all || equals_upper(word, "SHORTESTPATH"))) {
+      // A path inside; anything else is an argument of a function.
+      const size_t inside = skip_ignorable(text_, after + 1);
+      if (inside < text_.size() && text_[inside] == '(') return read_shortest_path(out, all);
     }
   }
   // A call: `name(`, or dotted names before the parenthesis.
@@ -485,39 +558,71 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
   return true;
 }
 
-// Digits, optionally a fraction and an exponent. Other forms (hexadecimal,
-// octal, `1e5`, `.5`, `1.`) are left to the matcher, and so are values that
-// do not fit.
+// Decimal, hexadecimal (`0x1F`) and octal (`0o17`) integers; floats with a
+// fraction (`1.5`, `1.`, `1.5e3`) and, in the extended language, with an
+// exponent alone (`1e9`) or a leading point (`.5`). Values are read as the
+// tree builder reads them, out-of-range ones kept as written. The literal
+// ends where the matcher's ends, whatever follows it (`1AS x`).
 bool DirectReader::read_number(Expr& out) {
   const size_t start = pos_;
-  while (is_digit(peek())) ++pos_;
-  bool fraction = false;
-  if (peek() == '.' && peek_at(1) != '.') {
-    if (!is_digit(peek_at(1))) return false;
-    fraction = true;
-    ++pos_;
-    while (is_digit(peek())) ++pos_;
-    if (peek() == 'e' || peek() == 'E') {
-      ++pos_;
-      if (peek() == '+' || peek() == '-') ++pos_;
-      if (!is_digit(peek())) return false;
-      while (is_digit(peek())) ++pos_;
+  const size_t n = text_.size();
+  auto digits_from = [&](size_t p) {
+    while (p < n && is_digit(text_[p])) ++p;
+    return p;
+  };
+  // Past an exponent at `p`, or `p` where none is complete.
+  auto exponent_from = [&](size_t p) {
+    if (p >= n || (text_[p] != 'e' && text_[p] != 'E')) return p;
+    size_t q = p + 1;
+    if (q < n && (text_[q] == '+' || text_[q] == '-')) ++q;
+    const size_t end = digits_from(q);
+    return end > q ? end : p;
+  };
+  bool fraction = true;
+  size_t end = 0;
+  if (text_[start] == '.') {
+    end = exponent_from(digits_from(start + 1));
+  } else if (const size_t whole = digits_from(start);
+             whole < n && text_[whole] == '.' && !(whole + 1 < n && text_[whole + 1] == '.')) {
+    end = exponent_from(digits_from(whole + 1));
+  } else if (extended_ && exponent_from(whole) != whole) {
+    end = exponent_from(whole);
+  } else {
+    fraction = false;
+    int base = 10;
+    end = whole;
+    if (text_[start] == '0' && start + 2 < n && text_[start + 1] == 'x' &&
+        is_hex(text_[start + 2])) {
+      base = 16;
+      end = start + 2;
+      while (end < n && is_hex(text_[end])) ++end;
+    } else if (text_[start] == '0' && start + 2 < n && text_[start + 1] == 'o' &&
+               text_[start + 2] >= '0' && text_[start + 2] <= '7') {
+      base = 8;
+      end = start + 2;
+      while (end < n && text_[end] >= '0' && text_[end] <= '7') ++end;
+    }
+    const std::string_view written = text_.substr(start, end - start);
+    const std::string_view digits = base == 10 ? written : written.substr(2);
+    int64_t value = 0;
+    const auto [last, ec] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    Expr::Integer& integer = out.node.emplace<Expr::Integer>(Expr::Integer{0});
+    if (ec == std::errc() && last == digits.data() + digits.size()) {
+      integer.value = value;
+    } else if (written.find_first_not_of("0xo") != std::string_view::npos) {
+      integer.too_large.assign(written);
     }
   }
-  if (is_word_char(peek())) return false;
-  const char* first = text_.data() + start;
-  const char* last = text_.data() + pos_;
   if (fraction) {
+    const std::string_view written = text_.substr(start, end - start);
     double value = 0.0;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || end != last) return false;
-    out.node.emplace<Expr::Float>(Expr::Float{value, {}});
-  } else {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || end != last) return false;
-    out.node.emplace<Expr::Integer>(Expr::Integer{value});
+    const auto result = std::from_chars(written.data(), written.data() + written.size(), value);
+    Expr::Float& number =
+        out.node.emplace<Expr::Float>(Expr::Float{result.ec == std::errc() ? value : 0.0, {}});
+    if (float_too_large(written)) number.too_large.assign(written);
   }
+  pos_ = end;
   skip();
   return true;
 }
@@ -570,6 +675,12 @@ bool DirectReader::read_list(Expr& out) {
     if (!accept(',')) break;
   }
   if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
+  if (extended_ && starts_pattern_comprehension(items.front())) {
+    // `[(a)-->(b) | ...]`, `[p = (a)-->(b) WHERE ... | ...]`: the element
+    // read is the comprehension's pattern.
+    Expr first = std::move(items.front());
+    return read_pattern_comprehension(out, first);
+  }
   // Comprehensions nested in each other's lists would be read again at
   // every level; past a text's worth of rereading, the matcher (which
   // remembers what it read) takes over.
@@ -583,7 +694,18 @@ bool DirectReader::read_comprehension(Expr& out) {
   accept('[');
   Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
       Expr::ListComprehension{{}, placeholder(), std::nullopt, std::nullopt});
-  if (!read_iteration(loop.variable, loop.list, loop.predicate)) return false;
+  if (!read_name(NameKind::kVariable, loop.variable) || !keyword("IN") ||
+      !read_expression(*loop.list)) {
+    return false;
+  }
+  if (keyword("WHERE")) {
+    // A `|` after a label check here starts the projection.
+    const int saved = label_or_blocked_depth_;
+    label_or_blocked_depth_ = depth_ + 1;
+    const bool ok = read_expression(*loop.predicate.emplace(placeholder()));
+    label_or_blocked_depth_ = saved;
+    if (!ok) return false;
+  }
   if (accept('|') && !read_expression(*loop.projection.emplace(placeholder()))) return false;
   return accept(']');
 }
@@ -599,63 +721,62 @@ bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
 }
 
 // `{key: value, ...}`; a repeated key's value replaces the earlier one where
-// it stands.
+// it stands. Past kMaxMapKeys keys they are found through an index, so a
+// huge map is read in linear time.
 bool DirectReader::read_map(PropertyMap& out) {
   accept('{');
   if (accept('}')) return true;
+  std::unordered_map<std::string, size_t> index;
   do {
     std::string_view key;
     Span key_span;
     if (!read_name(NameKind::kAny, key, key_span) || !accept(':')) return false;
-    Expr* value = nullptr;
-    for (MapEntry& entry : out) {
-      if (entry.key == key) value = &entry.value;
+    size_t at = out.size();
+    if (index.empty()) {
+      for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i].key == key) at = i;
+      }
+    } else if (const auto it = index.find(std::string(key)); it != index.end()) {
+      at = it->second;
     }
-    if (value == nullptr) {
-      if (out.size() == kMaxMapKeys) return false;
-      value = &out.emplace_back(MapEntry{std::string(key), Expr::Null{}, key_span}).value;
+    if (at == out.size()) {
+      out.push_back(MapEntry{std::string(key), Expr::Null{}, key_span});
+      if (!index.empty()) index.emplace(std::string(key), at);
+      if (out.size() == kMaxMapKeys) {
+        for (size_t i = 0; i < out.size(); ++i) index.emplace(out[i].key, i);
+      }
     }
-    if (!read_expression(*value)) return false;
+    if (!read_expression(out[at].value)) return false;
   } while (accept(','));
   return accept('}');
 }
 
 bool DirectReader::read_parenthesized(Expr& out) {
+  // In the extended language a path may stand here.
+  if (extended_) return read_parenthesized_or_pattern(out);
   accept('(');
-  if (extended_) {
-    // In the extended language `(n)`, `(:A)`, `(n {k: 1})` and the like
-    // may open a pattern used as a value.
-    size_t p = pos_;
-    if (p < text_.size() && (is_letter(text_[p]) || text_[p] == '`')) {
-      if (text_[p] == '`') {
-        p = text_.find('`', p + 1);
-        if (p == std::string_view::npos) return false;
-        ++p;
-      } else {
-        while (p < text_.size() && is_word_char(static_cast<unsigned char>(text_[p]))) ++p;
-      }
-      p = skip_ignorable(text_, p);
-    }
-    const unsigned char c = p < text_.size() ? text_[p] : 0;
-    if (c == ')' || c == ':' || c == '{' || c == '$' || c == '`' || is_letter(c)) return false;
-  }
   return read_expression(out) && accept(')');
 }
 
 bool DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
-  if (starts_with_keyword(text_, pos_, "WHEN")) {
-    // `CASE WHEN (` reads as a call of a function named WHEN in the subset.
-    if (!word_here("WHEN")) return false;
-    const size_t after = skip_ignorable(text_, pos_ + 4);
-    if (after < text_.size() && text_[after] == '(') return false;
-  } else {
-    // The tree builder tells the parts of a CASE apart by the word before
-    // each, so an operand must not begin like one.
-    if (starts_with_keyword(text_, pos_, "THEN") || starts_with_keyword(text_, pos_, "ELSE")) {
-      return false;
-    }
+  // The matcher reads an operand first. `CASE WHEN (` may start one, a call
+  // of a function named WHEN, when another WHEN follows it; where none does,
+  // the extended language reads the text again as the first alternative.
+  if (!word_here("WHEN")) {
     if (!read_expression(*result.operand.emplace(placeholder()))) return false;
+  } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
+             after < text_.size() && text_[after] == '(') {
+    const size_t start = pos_;
+    const size_t start_end = end_;
+    if (!read_expression(*result.operand.emplace(placeholder())) || !word_here("WHEN")) {
+      if (!extended_) return false;
+      reread_ += pos_ - start;
+      if (reread_ > text_.size()) return false;
+      pos_ = start;
+      end_ = start_end;
+      result.operand.reset();
+    }
   }
   while (keyword("WHEN")) {
     Expr::CaseAlternative& alternative =
@@ -670,15 +791,29 @@ bool DirectReader::read_case(Expr& out) {
   return keyword("END");
 }
 
-// `name(args)`, `ns.name(DISTINCT args)`: plain names joined by dots, none
-// but the last a reserved word.
+// `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last
+// plain, none but the last a reserved word (the extended language reserves
+// none after a dot). The name is kept as written, backticks and all.
 bool DirectReader::read_function(Expr& out) {
   const size_t start = pos_;
   for (;;) {
+    if (peek() == '`') {
+      // A name in backticks may stand before a dot, never last; it is
+      // never a reserved word.
+      const size_t close = text_.find('`', pos_ + 1);
+      if (close == std::string_view::npos || close + 1 >= text_.size() || text_[close + 1] != '.') {
+        return false;
+      }
+      pos_ = close + 2;
+      continue;
+    }
     const size_t length = plain_name_length();
     if (length == 0) return false;
     const bool last = peek_at(length) != '.';
-    if (!last && keyword_index(text_, pos_) >= 0) return false;
+    if (!last) {
+      const int k = keyword_index(text_, pos_);
+      if (extended_ ? pos_ == start && extended_reserved(k) : k >= 0) return false;
+    }
     pos_ += length;
     if (last) break;
     ++pos_;

@@ -1,7 +1,7 @@
-// Patterns: paths of nodes and relationships with labels, types, property
-// maps, variable-length ranges and (extended language) inline WHERE. Label
-// and type expressions beyond `:A:B` and `:A|B`, quantified paths and path
-// selectors are left to the matcher.
+// Patterns: nodes and relationships with labels, types, property maps,
+// variable-length ranges and (extended language) inline WHERE. Paths, label
+// and type expressions, selectors and quantifiers of the extended language
+// are read in direct_extended_patterns.cc.
 #include <charconv>
 #include <optional>
 #include <string>
@@ -17,10 +17,6 @@ bool is_digit(unsigned char c) {
   return c >= '0' && c <= '9';
 }
 
-bool starts_name(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '`';
-}
-
 }  // namespace
 
 bool DirectReader::read_pattern(Pattern& out) {
@@ -30,31 +26,15 @@ bool DirectReader::read_pattern(Pattern& out) {
   return true;
 }
 
-bool DirectReader::read_pattern_part(PatternPart& out) {
-  const size_t start = pos_;
-  if (peek() != '(') {
-    if (!read_name(NameKind::kVariable, out.variable.emplace()) || !accept('=')) return false;
-    if (peek() != '(') return false;
-  }
-  if (!read_node(out.start)) return false;
-  while (peek() == '-' || peek() == '<') {
-    PatternLink& link = out.chain.emplace_back();
-    if (!read_relationship(link.relationship)) return false;
-    if (peek() != '(' || !read_node(link.node)) return false;
-  }
-  out.span = span_from(start);
-  // A bracket right after a node would open a quantified path.
-  return peek() != '(';
-}
-
 bool DirectReader::read_node(NodePattern& out) {
   const size_t start = pos_;
   accept('(');
-  if (starts_name(peek()) &&
-      !read_name(NameKind::kVariable, out.variable.emplace(), out.variable_span)) {
+  if (!read_optional_variable(out.variable, out.variable_span)) return false;
+  if (extended_) {
+    if ((peek() == ':' || word_here("IS")) && !read_node_labels(out)) return false;
+  } else if (peek() == ':' && !read_labels(out.labels, out.label_spans)) {
     return false;
   }
-  if (peek() == ':' && !read_labels(out.labels, out.label_spans)) return false;
   if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
     return false;
   }
@@ -90,12 +70,11 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
   } else {
     skip();
     if (!accept('[')) return false;
-    if (starts_name(peek()) &&
-        !read_name(NameKind::kVariable, out.variable.emplace(), out.variable_span)) {
-      return false;
-    }
-    // `:A|B|:C`
-    if (accept(':')) {
+    if (!read_optional_variable(out.variable, out.variable_span)) return false;
+    if (extended_) {
+      if ((peek() == ':' || word_here("IS")) && !read_rel_types(out)) return false;
+    } else if (accept(':')) {
+      // `:A|B|:C`
       for (;;) {
         std::string_view name;
         if (!read_name(NameKind::kAny, name, out.type_spans.emplace_back())) return false;
@@ -112,15 +91,19 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
     if (!accept(']') || !accept('-')) return false;
   }
   const bool right = accept('>');
+  // A quantifier after the arrow repeats the relationship.
+  if (extended_ && (peek() == '+' || peek() == '*' || peek() == '{') &&
+      !read_path_quantifier(out.range.emplace())) {
+    return false;
+  }
   out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
   out.span = span_from(start);
   return true;
 }
 
 // `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`: decimal bounds only (the tree
-// builder drops others), with nothing but spaces around them.
+// builder drops others), with spaces and comments around them.
 bool DirectReader::read_range(RangeBounds& out) {
-  const size_t start = pos_;
   accept('*');
   auto bound = [&](std::optional<int64_t>& value) {
     if (!is_digit(peek())) return true;
@@ -148,7 +131,7 @@ bool DirectReader::read_range(RangeBounds& out) {
     skip();
     if (!bound(out.max)) return false;
   }
-  return text_.substr(start, pos_ - start).find('/') == std::string_view::npos;
+  return true;
 }
 
 bool DirectReader::read_properties(MapOrParam& out) {

@@ -139,6 +139,48 @@ class DirectReader {
   }
   bool read_atom_body(Expr& out);
 
+  // ---- Extended patterns and expressions (direct_extended_patterns.cc,
+  // direct_extended_expressions.cc)
+  // Besides a bracket, two more places are read twice, within the same
+  // budget of rereading (reread_): a parenthesis, read as a node pattern and
+  // again as an expression where no relationship follows the node, and
+  // `CASE WHEN (`, read as an operand and again as the first alternative
+  // where no WHEN follows it. A few lookaheads (a `|` in a label or type
+  // expression, a name before `=`) give back what they read, building
+  // nothing.
+  // What a node pattern read in an expression turned out to be.
+  enum class NodeAttempt { kNode, kNotNode, kDecline };
+  bool read_pattern_element(PatternPart& out);
+  bool read_pattern_steps(PatternPart& out, bool after_group);
+  bool read_quantified_path(QuantifiedPath& out);
+  bool read_path_quantifier(RangeBounds& out);
+  bool read_path_selector(PatternPart& out);
+  bool read_optional_variable(std::optional<std::string>& name, Span& span);
+  bool read_node_labels(NodePattern& out);
+  bool read_rel_types(RelationshipPattern& out);
+  bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
+  bool read_label_conjunction(LabelExpr& out, bool rel);
+  bool read_label_negation(LabelExpr& out, bool rel);
+  bool read_label_atom(LabelExpr& out, bool rel);
+  bool label_atom_here(size_t at) const;
+  bool relationship_here() const;
+  NodeAttempt try_node(NodePattern& out);
+  bool read_parenthesized_or_pattern(Expr& out);
+  bool starts_pattern_comprehension(Expr& first) const;
+  bool read_pattern_comprehension(Expr& out, Expr& first);
+  bool read_label_check(Expr& out, size_t start);
+  bool read_is_label_check(Expr& out, size_t start);
+  bool read_type_predicate(Expr& out, size_t start, bool negated);
+  bool read_type_name();
+  bool read_type_term();
+  bool read_type_base();
+  bool read_reduce(Expr& out, std::string accumulator);
+  bool read_shortest_path(Expr& out, bool all);
+  // In a list comprehension's or pattern comprehension's WHERE, a label
+  // check at the predicate's own level takes no `|`: it starts the
+  // projection. The level is counted as depth_ counts it.
+  int label_or_blocked_depth_ = -1;
+
   // ---- Lexical
   unsigned char peek() const {
     return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : 0;
