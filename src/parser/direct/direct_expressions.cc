@@ -721,7 +721,7 @@ bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
 }
 
 // `{key: value, ...}`; a repeated key's value replaces the earlier one where
-// it stands. Past kMaxMapKeys keys they are found through an index, so a
+// it stands. Past kLinearKeySearch keys they are found through an index, so a
 // huge map is read in linear time.
 bool DirectReader::read_map(PropertyMap& out) {
   accept('{');
@@ -742,7 +742,7 @@ bool DirectReader::read_map(PropertyMap& out) {
     if (at == out.size()) {
       out.push_back(MapEntry{std::string(key), Expr::Null{}, key_span});
       if (!index.empty()) index.emplace(std::string(key), at);
-      if (out.size() == kMaxMapKeys) {
+      if (out.size() == kLinearKeySearch) {
         for (size_t i = 0; i < out.size(); ++i) index.emplace(out[i].key, i);
       }
     }

@@ -46,7 +46,7 @@ bool DirectReader::read(RegularQuery& out) {
     if (!read_single_query(branch.query)) return false;
   }
   accept(';');
-  return pos_ == text_.size() && !declined_;
+  return pos_ == text_.size();
 }
 
 bool DirectReader::read_name(NameKind kind, std::string_view& name) {

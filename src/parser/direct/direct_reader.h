@@ -52,7 +52,9 @@ class DirectReader {
   // the builder's tree-depth limit (1000).
   static constexpr int kMaxDepth = 200;
   static constexpr size_t kMaxClauseNodes = 800;
-  static constexpr size_t kMaxMapKeys = 16;
+  // Up to this many keys a map finds a repeated key by a linear search;
+  // past it, through an index.
+  static constexpr size_t kLinearKeySearch = 16;
 
   // ---- Queries and clauses (direct_queries.cc)
   bool read_single_query(SingleQuery& out);
@@ -260,8 +262,7 @@ class DirectReader {
   std::string_view text_;
   const bool extended_;
   size_t pos_ = 0;
-  size_t end_ = 0;  // past the last token read: where skip() started
-  bool declined_ = false;
+  size_t end_ = 0;           // past the last token read: where skip() started
   int depth_ = 0;            // expression nesting, as the matcher counts it
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
   size_t reread_ = 0;        // bytes read twice, as a list and as a comprehension
