@@ -14,6 +14,7 @@
 #include "../tests/support/tree_text.h"
 #include "error/cypher_error.h"
 #include "inspect/query_info.h"
+#include "parser/commands/commands.h"
 #include "parser/direct/direct_parser.h"
 #include "parser/parse.h"
 #include "validator/validation_result.h"
@@ -192,6 +193,18 @@ inline void check_direct_agrees(std::string_view input, Language language) {
   const std::string exact_text = testing::tree_text(exact.value(), true);
   QV_FUZZ_CHECK_MSG(direct_text == exact_text,
                     "direct:  " + direct_text + "\nmatcher: " + exact_text);
+}
+
+// The direct parser takes a text exactly when the matcher accepts it.
+// Commands are read by their own reader, not by either of them.
+inline void check_same_acceptance(std::string_view input, Language language) {
+  if (language == Language::Extended && starts_command(input)) return;
+  RegularQuery direct;
+  const bool taken = parse_directly(input, language, direct);
+  const Result<CypherQuery> exact = parse_with_matcher(input, language);
+  QV_FUZZ_CHECK_MSG(taken == exact.ok(),
+                    taken ? "taken directly, rejected by the matcher: " + exact.error().message
+                          : std::string("accepted by the matcher, declined directly"));
 }
 
 }  // namespace quorvane::fuzz
