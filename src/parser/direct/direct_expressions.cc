@@ -534,7 +534,8 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
   // below the subquery, so it counts twice towards the tree's depth.
   if (!count_node()) return false;
   accept('{');
-  if (peek() != '(') return false;
+  // The extended language also takes a path variable or a selector first.
+  if (peek() != '(' && !extended_) return false;
   Pattern pattern;
   if (!read_pattern(pattern)) return false;
   std::optional<Expr> where;

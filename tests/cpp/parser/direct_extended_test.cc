@@ -230,6 +230,9 @@ TEST(DirectExtended, QuantifiedPathsAndSelectors) {
       "MERGE (a)-[:R]->(b)",
       "MATCH (a) WHERE EXISTS { (a)-->+(b) } RETURN a",
       "MATCH (a) WHERE COUNT { (a)-->+(b) WHERE b:A|B } > 1 RETURN a",
+      "MATCH (a) WHERE EXISTS { p = (a)-->(b) WHERE length(p) > 1 } RETURN a",
+      "MATCH (a) RETURN COUNT { ANY SHORTEST (a)-->+(b:B) } AS n",
+      "MATCH (a) RETURN COUNT { p = SHORTEST 1 (a)-->+(b) } AS n",
   });
 }
 
