@@ -498,6 +498,7 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
   Expr::MapProjection& projection = out.node.emplace<Expr::MapProjection>();
   projection.variable.assign(variable);
   if (accept('}')) return true;
+  Siblings siblings(*this);
   do {
     std::string_view name;
     if (accept('.')) {
@@ -518,6 +519,7 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
       Expr::MapProjectionItem& item = projection.items.emplace_back(
           Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
       if (!read_expression(**item.value)) return false;
+      siblings.next();
     } else {
       if (reserved) return false;
       projection.items.push_back({Kind::Variable, std::string(name), std::nullopt, span});
@@ -670,8 +672,10 @@ bool DirectReader::read_list(Expr& out) {
   accept('[');
   std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
   if (accept(']')) return true;
+  Siblings siblings(*this);
   for (;;) {
     if (!read_expression(items.emplace_back(Expr::Null{}))) return false;
+    siblings.next();
     if (accept(']')) return true;
     if (!accept(',')) break;
   }
@@ -728,6 +732,7 @@ bool DirectReader::read_map(PropertyMap& out) {
   accept('{');
   if (accept('}')) return true;
   std::unordered_map<std::string, size_t> index;
+  Siblings siblings(*this);
   do {
     std::string_view key;
     Span key_span;
@@ -748,6 +753,7 @@ bool DirectReader::read_map(PropertyMap& out) {
       }
     }
     if (!read_expression(out[at].value)) return false;
+    siblings.next();
   } while (accept(','));
   return accept('}');
 }
@@ -779,13 +785,14 @@ bool DirectReader::read_case(Expr& out) {
       result.operand.reset();
     }
   }
+  Siblings siblings(*this);
   while (keyword("WHEN")) {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
-    if (!read_expression(alternative.when) || !keyword("THEN") ||
-        !read_expression(alternative.then)) {
-      return false;
-    }
+    if (!read_expression(alternative.when)) return false;
+    siblings.next();
+    if (!keyword("THEN") || !read_expression(alternative.then)) return false;
+    siblings.next();
   }
   if (result.alternatives.empty()) return false;
   if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) return false;
@@ -829,8 +836,10 @@ bool DirectReader::read_function(Expr& out) {
 }
 
 bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {
+  Siblings siblings(*this);
   do {
     if (!read_expression(out.emplace_back(Expr::Null{}))) return false;
+    siblings.next();
   } while (accept(','));
   return accept(close);
 }

@@ -226,6 +226,7 @@ bool DirectReader::read_merge(UpdatingClause& out) {
 }
 
 bool DirectReader::read_set_items(std::vector<SetItem>& items) {
+  Siblings siblings(*this);
   do {
     std::string_view variable;
     Span variable_span;
@@ -259,6 +260,7 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
     } else {
       return false;
     }
+    siblings.next();
   } while (accept(','));
   return true;
 }
@@ -290,8 +292,10 @@ bool DirectReader::read_remove(UpdatingClause& out) {
 bool DirectReader::read_delete(UpdatingClause& out, bool detach) {
   UpdatingClause::Delete& del = out.clause.emplace<UpdatingClause::Delete>();
   del.detach = detach;
+  Siblings siblings(*this);
   do {
     if (!read_expression(del.exprs.emplace_back(Expr::Null{}))) return false;
+    siblings.next();
   } while (accept(','));
   return true;
 }
@@ -313,10 +317,12 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
                                     std::optional<std::vector<SortItem>>& order,
                                     std::optional<Expr>& skip_expr,
                                     std::optional<Expr>& limit_expr) {
+  Siblings siblings(*this);
   if (!accept('*')) {
     do {
       ReturnItem& item = items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
       if (!read_expression(item.expr)) return false;
+      siblings.next();
       if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace(), item.alias_span)) {
         return false;
       }
@@ -328,6 +334,7 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
       if (!read_expression(item.expr)) return false;
+      siblings.next();
       // The first that stands here, longest first, as the matcher tries
       // them; the subset reads them glued to the next word too.
       for (std::string_view word : {"ASCENDING", "ASC", "DESCENDING", "DESC"}) {

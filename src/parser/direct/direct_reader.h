@@ -135,6 +135,32 @@ class DirectReader {
   template <class Op>
   Expr& wrap_unary(Expr& out);
   bool count_node() { return ++clause_nodes_ <= kMaxClauseNodes; }
+  // Children side by side (list items, map values, arguments, projection
+  // items, alternatives) make a tree as deep as the deepest of them, not as
+  // all of them: each is counted from where the first began, and once they
+  // are read the deepest count stands for them all. So a list of many
+  // thousand items counts as one item.
+  class Siblings {
+   public:
+    explicit Siblings(DirectReader& reader) : reader_(reader), start_(reader.clause_nodes_) {}
+    Siblings(const Siblings&) = delete;
+    Siblings& operator=(const Siblings&) = delete;
+    ~Siblings() { reader_.clause_nodes_ = start_ + deepest(); }
+    // After each child.
+    void next() {
+      deepest_ = deepest();
+      reader_.clause_nodes_ = start_;
+    }
+
+   private:
+    size_t deepest() const {
+      const size_t now = reader_.clause_nodes_ - start_;
+      return now > deepest_ ? now : deepest_;
+    }
+    DirectReader& reader_;
+    const size_t start_;
+    size_t deepest_ = 0;
+  };
   // From `start` to the end of the last token read.
   Span span_from(size_t start) const {
     return Span{static_cast<uint32_t>(start), static_cast<uint32_t>(end_)};

@@ -352,6 +352,42 @@ std::vector<std::string> deep_texts() {
   return texts;
 }
 
+// Wide is not deep: thousands of list items, map entries, arguments,
+// projection items, alternatives and SET items each hold a shallow tree, so
+// the direct parser takes them all, the deepest item counting for them all.
+TEST(DirectParser, TakesWideTextsWhateverTheirSize) {
+  const std::string item = "a.b + [1, {k: 2}][0]";
+  const std::string many = item + repeat(", " + item, 2999);
+  std::string map = "{k0: " + item;
+  for (int i = 1; i < 3000; ++i) map += ", k" + std::to_string(i) + ": " + item;
+  map += "}";
+  std::string alternatives;
+  for (int i = 0; i < 1000; ++i) alternatives += " WHEN a = " + std::to_string(i) + " THEN " + item;
+  std::string columns = item + " AS c0";
+  for (int i = 1; i < 2000; ++i) columns += ", " + item + " AS c" + std::to_string(i);
+  const std::string texts[] = {
+      "UNWIND [" + many + "] AS x RETURN x",
+      "RETURN " + map,
+      "RETURN f(" + many + ")",
+      "RETURN " + columns + " ORDER BY " + many,
+      "RETURN CASE" + alternatives + " ELSE 0 END",
+      "RETURN a {" + map.substr(1),
+      "MATCH (a) SET a.x = " + item + repeat(", a.x = " + item, 2999),
+      "MATCH (a) DELETE " + many,
+  };
+  for (const std::string& text : texts) {
+    for (Language language : kLanguages) {
+      if (language == Language::Subset && text.rfind("RETURN a {", 0) == 0) continue;
+      EXPECT_TRUE(expect_agrees(text, language))
+          << language_name(language) << ": " << text.substr(0, 80);
+    }
+  }
+  // Depth still counts: an item holding a long chain is as deep as its
+  // chain, however many shallow items stand beside it.
+  const std::string chain = "a" + repeat(" + a", 900);
+  EXPECT_FALSE(expect_agrees("RETURN [" + many + ", " + chain + "]", Language::Extended));
+}
+
 // Appends the lines of `text` and the texts of `special` to `out`, and
 // returns them.
 std::vector<std::string> group(std::string_view text, const std::vector<std::string>& special,
