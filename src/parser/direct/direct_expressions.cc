@@ -89,7 +89,7 @@ static Expr& prefix(Expr& out) {
 }
 
 bool DirectReader::read_expression(Expr& out) {
-  if (++depth_ > kMaxDepth) return false;
+  if (!nest()) return false;
   const bool ok = read_or(out);
   --depth_;
   return ok;

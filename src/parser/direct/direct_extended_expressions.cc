@@ -245,7 +245,7 @@ bool DirectReader::read_type_base() {
   };
   if (whole_word("LIST") || whole_word("ARRAY") || whole_word("ANY")) {
     if (accept('<')) {
-      if (depth_ + 1 > kMaxDepth) return false;
+      if (!can_nest()) return false;
       ++depth_;
       const bool ok = read_type_name() && accept('>');
       --depth_;

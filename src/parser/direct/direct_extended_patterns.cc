@@ -141,7 +141,7 @@ bool DirectReader::read_pattern_element(PatternPart& out) {
 
 // `((a)-[:R]->(b) WHERE ...){1,3}`: nested as the matcher nests it.
 bool DirectReader::read_quantified_path(QuantifiedPath& out) {
-  if (depth_ + 1 > kMaxDepth || !count_node()) return false;
+  if (!can_nest() || !count_node()) return false;
   ++depth_;
   accept('(');
   bool ok = read_pattern_element(out.path);
@@ -342,7 +342,7 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
     return true;
   }
   if (peek() == '(') {
-    if (depth_ + 1 > kMaxDepth || !count_node()) return false;
+    if (!can_nest() || !count_node()) return false;
     ++depth_;
     accept('(');
     const bool ok = read_label_expression(out, rel, false) && accept(')');

@@ -28,10 +28,14 @@ size_t union_room(std::string_view text) {
 
 }  // namespace
 
-bool parse_directly(std::string_view text, Language language, RegularQuery& out) {
+bool parse_directly(std::string_view text, Language language, RegularQuery& out,
+                    DirectLimit* limit) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
-  return DirectReader(text, language).read(out);
+  DirectReader reader(text, language);
+  if (reader.read(out)) return true;
+  if (limit) *limit = reader.limit();
+  return false;
 }
 
 bool DirectReader::read(RegularQuery& out) {

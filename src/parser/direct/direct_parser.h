@@ -10,6 +10,7 @@
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_PARSER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_PARSER_H_
 
+#include <cstddef>
 #include <string_view>
 
 #include "parser/ast.h"
@@ -17,9 +18,19 @@
 
 namespace quorvane {
 
+// The limit the direct parser reached on a text it declined, if any, and
+// the byte it was reading then.
+struct DirectLimit {
+  enum class Kind { None, Nesting, TreeDepth };
+  Kind kind = Kind::None;
+  size_t position = 0;
+};
+
 // Builds the tree of `text` into `out` and returns true, or returns false
-// (declines) and leaves `out` in an unspecified state.
-bool parse_directly(std::string_view text, Language language, RegularQuery& out);
+// (declines) and leaves `out` in an unspecified state; `limit`, when given,
+// then says whether a limit was the reason.
+bool parse_directly(std::string_view text, Language language, RegularQuery& out,
+                    DirectLimit* limit = nullptr);
 
 }  // namespace quorvane
 

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "parser/ast.h"
+#include "parser/direct/direct_parser.h"
 #include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/lexical.h"
@@ -46,11 +47,14 @@ class DirectReader {
 
   // The whole text as one regular query, optionally ending in ";".
   bool read(RegularQuery& out);
+  // After read() declined: the first limit it reached, if any.
+  DirectLimit limit() const { return {limit_, limit_position_}; }
 
  private:
   // Well inside the matcher's nesting limit (250) and, counted per clause,
   // the builder's tree-depth limit (1000).
-  static constexpr int kMaxDepth = 200;
+  using Limit = DirectLimit::Kind;
+  static constexpr int kMaxDepth = 249;
   static constexpr size_t kMaxClauseNodes = 800;
   // Up to this many keys a map finds a repeated key by a linear search;
   // past it, through an index.
@@ -134,7 +138,25 @@ class DirectReader {
   Expr& wrap_binary(Expr& out);
   template <class Op>
   Expr& wrap_unary(Expr& out);
-  bool count_node() { return ++clause_nodes_ <= kMaxClauseNodes; }
+  bool count_node() {
+    if (++clause_nodes_ <= kMaxClauseNodes) return true;
+    return reached(Limit::TreeDepth);
+  }
+  // One level of nesting deeper, as the matcher counts it.
+  bool nest() {
+    ++depth_;
+    return depth_ <= kMaxDepth || reached(Limit::Nesting);
+  }
+  // Whether one more level would still be within the nesting limit.
+  bool can_nest() { return depth_ + 1 <= kMaxDepth || reached(Limit::Nesting); }
+  // Records the first limit reached, where it was; returns false.
+  bool reached(Limit limit) {
+    if (limit_ == Limit::None) {
+      limit_ = limit;
+      limit_position_ = pos_;
+    }
+    return false;
+  }
   // Children side by side (list items, map values, arguments, projection
   // items, alternatives) make a tree as deep as the deepest of them, not as
   // all of them: each is counted from where the first began, and once they
@@ -288,7 +310,9 @@ class DirectReader {
   std::string_view text_;
   const bool extended_;
   size_t pos_ = 0;
-  size_t end_ = 0;           // past the last token read: where skip() started
+  size_t end_ = 0;  // past the last token read: where skip() started
+  Limit limit_ = Limit::None;
+  size_t limit_position_ = 0;
   int depth_ = 0;            // expression nesting, as the matcher counts it
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
   size_t reread_ = 0;        // bytes read twice, as a list and as a comprehension

@@ -64,7 +64,7 @@ bool DirectReader::read_regular_query(RegularQuery& out) {
 // clause around it, and it is one more level of nesting, as the matcher
 // counts CALL { } and FOREACH (a little more than it counts EXISTS { }).
 bool DirectReader::read_nested_query(RegularQuery& out) {
-  if (++depth_ > kMaxDepth || !count_node()) return false;
+  if (!nest() || !count_node()) return false;
   ++subquery_depth_;
   const bool ok = read_regular_query(out);
   --subquery_depth_;
@@ -146,7 +146,7 @@ bool DirectReader::read_load_csv(ReadingClause& out) {
 bool DirectReader::read_foreach(UpdatingClause& out) {
   UpdatingClause::Foreach& foreach = out.clause.emplace<UpdatingClause::Foreach>(
       UpdatingClause::Foreach{{}, Expr(Expr::Null{}), {}});
-  if (++depth_ > kMaxDepth || !count_node()) return false;
+  if (!nest() || !count_node()) return false;
   if (!accept('(') || !read_name(NameKind::kVariable, foreach.variable) || !keyword("IN") ||
       !read_expression(foreach.list) || ends_in_label_or_type(foreach.list) || !accept('|')) {
     return false;
