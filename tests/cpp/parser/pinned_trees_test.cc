@@ -2,16 +2,20 @@
 // (tests/data/trees.txt): the benchmark corpus, the golden syntax cases, the
 // subset snapshot's queries and the extended findings' queries, in both
 // languages, spans included. A change to any tree shows as the query with
-// the tree pinned and the tree built now.
+// the tree pinned and the tree built now. The parser tests' own texts (their
+// corner cases and edits of them, some 14,000) are pinned by a digest of
+// their trees (tests/data/corner_trees.txt).
 //
 // QUORVANE_WRITE_TREES=1 writes the file anew from the parser as it is; look
 // over the difference before committing it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../support/corpus_files.h"
@@ -22,6 +26,7 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kPinnedFile = QUORVANE_DATA_DIR "/trees.txt";
+constexpr const char* kCornerFile = QUORVANE_DATA_DIR "/corner_trees.txt";
 
 // Every query once, in the order first met.
 std::vector<std::string> all_queries() {
@@ -69,6 +74,59 @@ std::string one_line(const std::string& query) {
     }
   }
   return out;
+}
+
+// FNV-1a, 64 bits, in hex: a digest that stays the same everywhere.
+std::string digest(const std::string& text) {
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, h >>= 4) out[i] = kHex[h & 15];
+  return out;
+}
+
+std::string unescaped(const std::string& line) {
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) {
+      const char c = line[++i];
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    } else {
+      out += line[i];
+    }
+  }
+  return out;
+}
+
+TEST(PinnedTrees, EveryCornerTextBuildsThePinnedTrees) {
+  std::ifstream in(kCornerFile);
+  std::vector<std::pair<std::string, std::string>> pins;  // digest, query line
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    pins.emplace_back(line.substr(0, 16), line.substr(17));
+  }
+  ASSERT_GT(pins.size(), 10000u) << "missing or short: " << kCornerFile;
+  if (const char* write = std::getenv("QUORVANE_WRITE_TREES"); write && *write == '1') {
+    std::ofstream out(kCornerFile);
+    out << "# The texts the parser tests take, each with a digest of its trees (see "
+           "pinned_trees_test.cc).\n";
+    for (const auto& [_, query] : pins) {
+      out << digest(trees_of(unescaped(query))) << " " << query << "\n";
+    }
+    GTEST_SKIP() << "wrote " << kCornerFile;
+  }
+  int differences = 0;
+  for (const auto& [pinned, query] : pins) {
+    const std::string trees = trees_of(unescaped(query));
+    if (digest(trees) != pinned && ++differences <= 10) {
+      ADD_FAILURE() << unescaped(query) << "\nnow:\n" << trees;
+    }
+  }
+  EXPECT_EQ(differences, 0);
 }
 
 // query line -> its tree lines, as pinned.
