@@ -4,7 +4,7 @@
 // surrounding whitespace. Whatever the subset accepts, the extended language
 // accepts with the same tree. The matcher's optimisations (remembered
 // clauses and brackets, the first pass's shortcuts) change no match. Whatever
-// the direct parser takes, the matcher accepts with the same tree.
+// the direct parser takes, the matcher accepts.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -20,10 +20,13 @@
 //   follow the matcher through (`CASEx`, `WHENx` after CASE, a comprehension's
 //   glued WHERE) is declined. The extended language reads keywords only where
 //   the word ends, as current Cypher does.
-// - Nesting and tree depth stay far from the limits at which the matcher or
-//   builder reports an error, so no error is ever left unreported. Each
-//   expression node counts once per level of tree depth it can add (an
-//   EXISTS pattern counts twice), and a clause may hold kMaxClauseNodes.
+// - Nesting is counted as the matcher counts it and stops at the same limit.
+//   Each expression node counts once per level of tree depth it can add (an
+//   EXISTS pattern counts twice; children side by side count as the deepest
+//   of them), and a clause may hold kMaxClauseNodes: that bounds the depth
+//   of every tree it builds, so later walks of the tree stay shallow. A text
+//   past either limit is declined with the limit recorded, and parse()
+//   reports it.
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 
@@ -37,6 +40,7 @@
 #include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/lexical.h"
+#include "parser/parse.h"
 
 namespace quorvane {
 
@@ -51,11 +55,12 @@ class DirectReader {
   DirectLimit limit() const { return {limit_, limit_position_}; }
 
  private:
-  // Well inside the matcher's nesting limit (250) and, counted per clause,
-  // the builder's tree-depth limit (1000).
+  // Nesting stops where the matcher's does, so texts too deep for both are
+  // declined here and get the matcher's message. The nodes of a clause that
+  // can add a level to its tree (see Siblings) bound the tree's depth.
   using Limit = DirectLimit::Kind;
-  static constexpr int kMaxDepth = 249;
-  static constexpr size_t kMaxClauseNodes = 800;
+  static constexpr int kMaxDepth = kMaxNestingDepth - 1;
+  static constexpr size_t kMaxClauseNodes = kMaxTreeDepth;
   // Up to this many keys a map finds a repeated key by a linear search;
   // past it, through an index.
   static constexpr size_t kLinearKeySearch = 16;

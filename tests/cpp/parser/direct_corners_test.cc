@@ -45,8 +45,8 @@ TEST(DirectCorners, CommentsAfterRelationshipsKeepTheirDirection) {
   };
   for (const auto& [commented, plain] : texts) {
     for (Language language : kLanguages) {
-      const Result<CypherQuery> with_comments = parse_with_matcher(commented, language);
-      const Result<CypherQuery> without = parse_with_matcher(plain, language);
+      const Result<CypherQuery> with_comments = parse(commented, language);
+      const Result<CypherQuery> without = parse(plain, language);
       ASSERT_TRUE(with_comments.ok()) << language_name(language) << ": " << commented;
       ASSERT_TRUE(without.ok()) << language_name(language) << ": " << plain;
       EXPECT_EQ(testing::tree_text(with_comments.value()), testing::tree_text(without.value()))
@@ -56,8 +56,8 @@ TEST(DirectCorners, CommentsAfterRelationshipsKeepTheirDirection) {
   }
 }
 
-// The tree builder once read label negations and CALL scopes from their
-// text, comments included.
+// Label negations and CALL scopes were once read again from their text,
+// comments included.
 TEST(DirectCorners, CommentsInLabelNegationsAndScopesAreNotRead) {
   const std::pair<std::string_view, std::string_view> texts[] = {
       {"MATCH (n:! /* ! */ A) RETURN n", "MATCH (n:!A) RETURN n"},
@@ -69,8 +69,8 @@ TEST(DirectCorners, CommentsInLabelNegationsAndScopesAreNotRead) {
        "MATCH (a) CALL (*) { RETURN 1 AS x } RETURN x"},
   };
   for (const auto& [commented, plain] : texts) {
-    const Result<CypherQuery> with_comments = parse_with_matcher(commented, Language::Extended);
-    const Result<CypherQuery> without = parse_with_matcher(plain, Language::Extended);
+    const Result<CypherQuery> with_comments = parse(commented, Language::Extended);
+    const Result<CypherQuery> without = parse(plain, Language::Extended);
     ASSERT_TRUE(with_comments.ok()) << commented;
     ASSERT_TRUE(without.ok()) << plain;
     EXPECT_EQ(testing::tree_text(with_comments.value()), testing::tree_text(without.value()))
@@ -96,11 +96,11 @@ TEST(DirectCorners, NestedPatternSubqueriesStraddleTheTreeDepthLimit) {
     by_map = "MATCH (a {k: " + by_map + "}) RETURN a";
     by_where = "MATCH (a {k: " + by_where + "}) RETURN a";
     for (Language language : kLanguages) {
-      EXPECT_EQ(parse_with_matcher(by_map, language).ok(), nots == 600)
+      EXPECT_EQ(check_with_matcher(by_map, language).ok(), nots == 600)
           << language_name(language) << ", " << nots << " NOTs";
       expect_agrees(by_map, language);
     }
-    EXPECT_EQ(parse_with_matcher(by_where, Language::Extended).ok(), nots == 600)
+    EXPECT_EQ(check_with_matcher(by_where, Language::Extended).ok(), nots == 600)
         << nots << " NOTs";
     expect_agrees(by_where, Language::Extended);
   }
@@ -200,7 +200,7 @@ TEST(DirectCorners, AgreesOnKeywordNameAndArrowCorners) {
   valid.insert(valid.end(), kValidWithBreaks.begin(), kValidWithBreaks.end());
   for (const std::string& text : valid) {
     for (Language language : kLanguages) {
-      EXPECT_TRUE(parse_with_matcher(text, language).ok())
+      EXPECT_TRUE(check_with_matcher(text, language).ok())
           << language_name(language) << ": " << text;
     }
   }
@@ -208,19 +208,19 @@ TEST(DirectCorners, AgreesOnKeywordNameAndArrowCorners) {
   std::vector<std::string> extended = lines_of(kValidExtended);
   extended.insert(extended.end(), kValidExtendedWithBreaks.begin(), kValidExtendedWithBreaks.end());
   for (const std::string& text : extended) {
-    EXPECT_TRUE(parse_with_matcher(text, Language::Extended).ok()) << text;
+    EXPECT_TRUE(check_with_matcher(text, Language::Extended).ok()) << text;
     all.push_back(text);
   }
   for (const std::string& text : lines_of(kInvalid)) {
     for (Language language : kLanguages) {
-      EXPECT_FALSE(parse_with_matcher(text, language).ok())
+      EXPECT_FALSE(check_with_matcher(text, language).ok())
           << language_name(language) << ": " << text;
     }
     all.push_back(text);
   }
   for (const std::string& text : lines_of(kValidSubsetOnly)) {
-    EXPECT_TRUE(parse_with_matcher(text, Language::Subset).ok()) << text;
-    EXPECT_FALSE(parse_with_matcher(text, Language::Extended).ok()) << text;
+    EXPECT_TRUE(check_with_matcher(text, Language::Subset).ok()) << text;
+    EXPECT_FALSE(check_with_matcher(text, Language::Extended).ok()) << text;
     all.push_back(text);
   }
   for (const std::string& text : lines_of(kEither)) all.push_back(text);

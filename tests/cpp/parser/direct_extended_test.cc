@@ -80,7 +80,7 @@ void expect_mutants_agree(std::string_view text, std::mt19937& random) {
 // Where the matcher accepts `text`, the direct parser must take it and
 // agree.
 void expect_taken_where_valid(std::string_view text, Language language) {
-  const bool valid = parse_with_matcher(text, language).ok();
+  const bool valid = check_with_matcher(text, language).ok();
   const bool taken = expect_agrees(text, language);
   if (valid) {
     EXPECT_TRUE(taken) << "declined (" << language_name(language) << "): " << text;
@@ -120,7 +120,7 @@ void expect_taken_in_both(const std::vector<std::string_view>& texts) {
 // Texts the matcher rejects: the direct parser must decline them too.
 void expect_declined(const std::vector<std::string_view>& texts, Language language) {
   for (std::string_view text : texts) {
-    ASSERT_FALSE(parse_with_matcher(text, language).ok()) << "accepted: " << text;
+    ASSERT_FALSE(check_with_matcher(text, language).ok()) << "accepted: " << text;
     RegularQuery out;
     EXPECT_FALSE(parse_directly(text, language, out)) << "taken: " << text;
   }
