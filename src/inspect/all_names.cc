@@ -3,6 +3,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "validator/semantic/expression_kinds.h"
+
 namespace quorvane {
 
 namespace {
@@ -283,6 +285,8 @@ class AllNames {
             expr(*node.operand);
           } else if constexpr (std::is_same_v<T, Expr::Parameter>) {
             if (out_.parameters) out_.parameters->push_back(ParameterUse{node.name, e.span});
+          } else if constexpr (!is_leaf_or_pattern_kind<T>) {
+            static_assert(kNewExpressionKind<T>, "say which names a new kind holds");
           }
           // Literals, variables and count(*) name nothing.
         },
