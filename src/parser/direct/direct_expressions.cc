@@ -384,13 +384,21 @@ bool DirectReader::read_word_atom(Expr& out) {
     skip();
     return true;
   }
-  // The subset reads CASE without a word boundary; in the extended language
-  // a longer word is a name.
+  // The subset reads CASE without a word boundary (`CASEWHEN`, `CASEx WHEN`);
+  // in the extended language a longer word is a name.
   if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_)) {
-    if (length != 4) return false;
-    pos_ += length;
+    const size_t word_start = pos_;
+    const size_t word_end = end_;
+    pos_ += 4;
     skip();
-    return read_case(out);
+    const WordRead read = read_case(out);
+    if (read != WordRead::kOther) return read == WordRead::kTaken;
+    // No WHEN after the operand: the matcher reads the word again, as the
+    // name of a function (`case(x)`) or, glued, of a variable (`CASEx`).
+    reread_ += pos_ - word_start;
+    if (reread_ > text_.size()) return false;
+    pos_ = word_start;
+    end_ = word_end;
   }
   const size_t after = skip_ignorable(text_, pos_ + length);
   const unsigned char next = after < text_.size() ? text_[after] : 0;
@@ -468,7 +476,10 @@ bool DirectReader::read_word_atom(Expr& out) {
       skip();
       std::string accumulator;
       if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
-        return read_reduce(out, std::move(accumulator));
+        const WordRead read = read_reduce(out, std::move(accumulator));
+        if (read != WordRead::kOther) return read == WordRead::kTaken;
+        reread_ += pos_ - word_start;
+        if (reread_ > text_.size()) return false;
       }
       pos_ = word_start;
       end_ = word_end;
@@ -534,8 +545,6 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
   // below the subquery, so it counts twice towards the tree's depth.
   if (!count_node()) return false;
   accept('{');
-  // The extended language also takes a path variable or a selector first.
-  if (peek() != '(' && !extended_) return false;
   Pattern pattern;
   if (!read_pattern(pattern)) return false;
   std::optional<Expr> where;
@@ -675,8 +684,12 @@ bool DirectReader::read_list(Expr& out) {
     if (accept(']')) return true;
     if (!accept(',')) break;
   }
-  if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
-  if (extended_ && starts_pattern_comprehension(items.front())) {
+  // The list failed after its one element, so the matcher tries a
+  // comprehension: `[x IN l WHERE p]`, and in the subset also `[x INl]` or
+  // `[x IN l WHEREp]`, where the list read a shorter element.
+  if (items.size() != 1) return false;
+  if (extended_ && (peek() == '|' || word_here("WHERE")) &&
+      starts_pattern_comprehension(items.front())) {
     // `[(a)-->(b) | ...]`, `[p = (a)-->(b) WHERE ... | ...]`: the element
     // read is the comprehension's pattern.
     Expr first = std::move(items.front());
@@ -759,37 +772,46 @@ bool DirectReader::read_parenthesized(Expr& out) {
   return read_expression(out) && accept(')');
 }
 
-bool DirectReader::read_case(Expr& out) {
+DirectReader::WordRead DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
   // The matcher reads an operand first. `CASE WHEN (` may start one, a call
   // of a function named WHEN, when another WHEN follows it; where none does,
   // the extended language reads the text again as the first alternative.
   if (!word_here("WHEN")) {
-    if (!read_expression(*result.operand.emplace(placeholder()))) return false;
+    // `case()`: no operand, no WHEN; a call of a function named case.
+    if (peek() == '(') {
+      const size_t inside = skip_ignorable(text_, pos_ + 1);
+      if (inside < text_.size() && text_[inside] == ')') return WordRead::kOther;
+    }
+    if (!read_expression(*result.operand.emplace(placeholder()))) return WordRead::kDecline;
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
     const size_t start = pos_;
     const size_t start_end = end_;
     if (!read_expression(*result.operand.emplace(placeholder())) || !word_here("WHEN")) {
-      if (!extended_) return false;
+      if (!extended_) return WordRead::kDecline;
       reread_ += pos_ - start;
-      if (reread_ > text_.size()) return false;
+      if (reread_ > text_.size()) return WordRead::kDecline;
       pos_ = start;
       end_ = start_end;
       result.operand.reset();
     }
   }
-  while (keyword("WHEN")) {
+  // Without a first WHEN the matcher's CASE fails where it began, and the
+  // word is read as something else.
+  if (!keyword("WHEN")) return WordRead::kOther;
+  do {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
     if (!read_expression(alternative.when) || !keyword("THEN") ||
         !read_expression(alternative.then)) {
-      return false;
+      return WordRead::kDecline;
     }
+  } while (keyword("WHEN"));
+  if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) {
+    return WordRead::kDecline;
   }
-  if (result.alternatives.empty()) return false;
-  if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) return false;
-  return keyword("END");
+  return keyword("END") ? WordRead::kTaken : WordRead::kDecline;
 }
 
 // `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last

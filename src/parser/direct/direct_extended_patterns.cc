@@ -151,8 +151,7 @@ bool DirectReader::read_quantified_path(QuantifiedPath& out) {
   return ok;
 }
 
-// `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`, with decimal bounds (the tree
-// builder reads no others).
+// `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
 bool DirectReader::read_path_quantifier(RangeBounds& out) {
   if (accept('+')) {
     out = {1, std::nullopt};
@@ -163,26 +162,16 @@ bool DirectReader::read_path_quantifier(RangeBounds& out) {
     return true;
   }
   if (!accept('{')) return false;
-  auto bound = [&](std::optional<int64_t>& value) {
-    const size_t first = pos_;
-    while (peek() >= '0' && peek() <= '9') ++pos_;
-    if (pos_ == first) return true;
-    if (is_word_char(peek())) return false;
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
-    if (ec != std::errc() || end != text_.data() + pos_) return false;
-    value = v;
-    skip();
-    return true;
-  };
+  bool min_written = false;
+  bool max_written = false;
   std::optional<int64_t> min;
-  if (!bound(min)) return false;
+  if (!read_bound(min, min_written)) return false;
   if (accept(',')) {
     std::optional<int64_t> max;
-    if (!bound(max)) return false;
+    if (!read_bound(max, max_written)) return false;
     out = {min ? min : std::optional<int64_t>(0), max};
   } else {
-    if (!min) return false;
+    if (!min_written) return false;
     out = {min, min};
   }
   return accept('}');

@@ -17,6 +17,14 @@ bool is_digit(unsigned char c) {
   return c >= '0' && c <= '9';
 }
 
+bool is_hex(unsigned char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool is_octal(unsigned char c) {
+  return c >= '0' && c <= '7';
+}
+
 }  // namespace
 
 bool DirectReader::read_pattern(Pattern& out) {
@@ -101,22 +109,40 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
   return true;
 }
 
-// `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`: decimal bounds only (the tree
-// builder drops others), with spaces and comments around them.
+// An integer bound of a range or quantifier, if one is written here: any
+// integer literal, as the matcher reads them. The tree builder keeps decimal
+// bounds only: a hexadecimal or octal bound, or one too large for 64 bits,
+// is left open.
+bool DirectReader::read_bound(std::optional<int64_t>& value, bool& written) {
+  written = is_digit(peek());
+  if (!written) return true;
+  const size_t first = pos_;
+  bool decimal = true;
+  if (peek() == '0' && peek_at(1) == 'x' && is_hex(peek_at(2))) {
+    decimal = false;
+    pos_ += 2;
+    while (is_hex(peek())) ++pos_;
+  } else if (peek() == '0' && peek_at(1) == 'o' && is_octal(peek_at(2))) {
+    decimal = false;
+    pos_ += 2;
+    while (is_octal(peek())) ++pos_;
+  } else {
+    while (is_digit(peek())) ++pos_;
+  }
+  if (is_word_char(peek())) return false;
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
+  if (decimal && ec == std::errc() && end == text_.data() + pos_) value = v;
+  skip();
+  return true;
+}
+
+// `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`, with spaces and comments
+// around them.
 bool DirectReader::read_range(RangeBounds& out) {
   accept('*');
-  auto bound = [&](std::optional<int64_t>& value) {
-    if (!is_digit(peek())) return true;
-    const size_t first = pos_;
-    while (is_digit(peek())) ++pos_;
-    if (is_word_char(peek())) return false;
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
-    if (ec != std::errc() || end != text_.data() + pos_) return false;
-    value = v;
-    skip();
-    return true;
-  };
+  bool written = false;
+  auto bound = [&](std::optional<int64_t>& value) { return read_bound(value, written); };
   if (is_digit(peek())) {
     if (!bound(out.min)) return false;
     if (peek() == '.' && peek_at(1) == '.') {

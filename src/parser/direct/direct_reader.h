@@ -16,10 +16,11 @@
 //   `DESCLIMIT 1` is DESC LIMIT 1). keyword() reads them so, and every
 //   keyword() call stands where the matcher tries that keyword, after the
 //   same alternatives. Words the matcher reads only as whole words (OR, AND,
-//   IN, NULL, ...) go through whole_word(); a glued word the reader cannot
-//   follow the matcher through (`CASEx`, `WHENx` after CASE, a comprehension's
-//   glued WHERE) is declined. The extended language reads keywords only where
-//   the word ends, as current Cypher does.
+//   IN, NULL, ...) go through whole_word(). Where the matcher's rule for
+//   a construct that starts with a keyword fails as a whole (`CASEx` with no
+//   WHEN, `case(x)`, `reduce(a = 1)`), the word is read again as a name
+//   (WordRead). The extended language reads keywords only where the word
+//   ends, as current Cypher does.
 // - Nesting and tree depth stay far from the limits at which the matcher or
 //   builder reports an error, so no error is ever left unreported. Each
 //   expression node counts once per level of tree depth it can add (an
@@ -96,6 +97,7 @@ class DirectReader {
   bool read_labels(std::vector<std::string>& out, std::vector<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
+  bool read_bound(std::optional<int64_t>& value, bool& written);
   bool read_inline_where(std::optional<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
@@ -123,7 +125,12 @@ class DirectReader {
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
-  bool read_case(Expr& out);
+  // What reading a construct that begins with a word found: the construct;
+  // a text that fails where the matcher's rule for it fails as a whole, so
+  // that the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`);
+  // or a text to decline.
+  enum class WordRead { kTaken, kOther, kDecline };
+  WordRead read_case(Expr& out);
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable);
   bool read_function(Expr& out);
@@ -176,7 +183,7 @@ class DirectReader {
   bool read_type_name();
   bool read_type_term();
   bool read_type_base();
-  bool read_reduce(Expr& out, std::string accumulator);
+  WordRead read_reduce(Expr& out, std::string accumulator);
   bool read_shortest_path(Expr& out, bool all);
   // In a list comprehension's or pattern comprehension's WHERE, a label
   // check at the predicate's own level takes no `|`: it starts the
