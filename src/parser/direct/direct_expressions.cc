@@ -353,7 +353,10 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
-      if (after == '.' && parenthesis_after_names(text_, pos_)) return read_function(out);
+      if (after == '.' && parenthesis_after_names(text_, pos_)) {
+        const WordRead read = read_function(out);
+        if (read != WordRead::kOther) return read == WordRead::kTaken;
+      }
       if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
         return false;
       }
@@ -430,10 +433,10 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "ANY")) quantifier = 1;
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
+    const size_t word_start = pos_;
+    const size_t word_end = end_;
     if (quantifier >= 0) {
       // `any(x IN ...`; other arguments make a call of a function named ANY.
-      const size_t word_start = pos_;
-      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
       std::string_view variable;
@@ -464,14 +467,19 @@ bool DirectReader::read_word_atom(Expr& out) {
           iteration = &out.node.emplace<Expr::Single>(Expr::Single{std::move(q)});
           break;
       }
-      return read_iteration(iteration->variable, iteration->list, iteration->predicate) &&
-             accept(')');
+      if (!read_iteration(iteration->variable, iteration->list, iteration->predicate)) {
+        return false;
+      }
+      if (accept(')')) return true;
+      // `all(x IN l, y)`: the matcher reads a call of a function named all.
+      reread_ += pos_ - word_start;
+      if (reread_ > text_.size()) return false;
+      pos_ = word_start;
+      end_ = word_end;
     }
     if (extended_ && equals_upper(word, "REDUCE")) {
       // `reduce(acc = ...`; other arguments make a call of a function
       // named reduce.
-      const size_t word_start = pos_;
-      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
       std::string accumulator;
@@ -494,7 +502,8 @@ bool DirectReader::read_word_atom(Expr& out) {
   // A call: `name(`, or dotted names before the parenthesis.
   const unsigned char follower = peek_at(length);
   if ((next == '(' || follower == '.' || follower == '`') && parenthesis_after_names(text_, pos_)) {
-    return read_function(out);
+    const WordRead read = read_function(out);
+    if (read != WordRead::kOther) return read == WordRead::kTaken;
   }
   std::string_view name;
   if (!read_name(NameKind::kVariable, name)) return false;
@@ -677,6 +686,10 @@ bool DirectReader::read_parameter_name(std::string& out) {
 bool DirectReader::read_list(Expr& out) {
   const size_t open = pos_;
   accept('[');
+  if (negated_iteration_here()) {
+    pos_ = open;
+    return read_comprehension(out);
+  }
   std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
   if (accept(']')) return true;
   for (;;) {
@@ -695,23 +708,68 @@ bool DirectReader::read_list(Expr& out) {
     Expr first = std::move(items.front());
     return read_pattern_comprehension(out, first);
   }
-  // Comprehensions nested in each other's lists would be read again at
-  // every level; past a text's worth of rereading, the matcher (which
-  // remembers what it read) takes over.
+  // An element `x IN list` is the comprehension's iteration as the
+  // matcher reads it: no operator above IN took part of the list, so the
+  // comprehension's list expression ends where the element's IN ended.
+  // Taking it as it stands reads nested comprehensions once.
+  // A list beginning with NOT is read otherwise by the two: as a call of a
+  // function named NOT (`[x IN NOT (y)]`) in the element, as NOT y in the
+  // comprehension.
+  if (auto* in = std::get_if<Expr::In>(&items.front().node);
+      in != nullptr && in->left->as<Expr::Variable>() != nullptr &&
+      text_[in->left->span.begin] != '(' &&
+      !starts_with_keyword(text_, in->right->span.begin, "NOT")) {
+    Expr element = std::move(items.front());
+    Expr::In& iteration = std::get<Expr::In>(element.node);
+    Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
+        Expr::ListComprehension{std::move(std::get<Expr::Variable>(iteration.left->node).name),
+                                std::move(iteration.right), std::nullopt, std::nullopt});
+    return read_comprehension_rest(loop);
+  }
+  // Otherwise the text is read again. Comprehensions nested in each other's
+  // lists would be read again at every level; past a text's worth of
+  // rereading, the matcher (which remembers what it read) takes over.
   reread_ += pos_ - open;
   if (reread_ > text_.size()) return false;
   pos_ = open;
   return read_comprehension(out);
 }
 
+// `x IN NOT y` after a bracket: no list element reads NOT after IN unless
+// a parenthesis makes it a call, so the matcher's list fails after `x` and
+// the text is a comprehension.
+bool DirectReader::negated_iteration_here() const {
+  size_t p = pos_;
+  if (peek() == '`') {
+    p = text_.find('`', p + 1);
+    if (p == std::string_view::npos) return false;
+    ++p;
+  } else {
+    const size_t length = plain_name_length();
+    if (length == 0) return false;
+    p += length;
+  }
+  p = skip_ignorable(text_, p);
+  auto whole = [&](std::string_view upper) {
+    if (!starts_with_keyword(text_, p, upper)) return false;
+    const size_t end = p + upper.size();
+    if (end < text_.size() && is_word_char(static_cast<unsigned char>(text_[end]))) return false;
+    p = skip_ignorable(text_, end);
+    return true;
+  };
+  return whole("IN") && whole("NOT") && (p >= text_.size() || text_[p] != '(');
+}
+
 bool DirectReader::read_comprehension(Expr& out) {
   accept('[');
   Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
       Expr::ListComprehension{{}, placeholder(), std::nullopt, std::nullopt});
-  if (!read_name(NameKind::kVariable, loop.variable) || !keyword("IN") ||
-      !read_expression(*loop.list)) {
-    return false;
-  }
+  return read_name(NameKind::kVariable, loop.variable) && keyword("IN") &&
+         read_expression(*loop.list) && read_comprehension_rest(loop);
+}
+
+// `WHERE predicate | projection]`, each part optional, after the iteration.
+bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
   if (keyword("WHERE")) {
     // A `|` after a label check here starts the projection.
     const int saved = label_or_blocked_depth_;
@@ -772,24 +830,65 @@ bool DirectReader::read_parenthesized(Expr& out) {
   return read_expression(out) && accept(')');
 }
 
+// Whether the parenthesis at `open_at` may hold one expression: it is not empty and
+// holds no comma outside inner brackets. Strings, names in backticks and
+// comments are stepped over; what is scanned counts as read again.
+bool DirectReader::parenthesis_holds_expression(size_t open_at) {
+  size_t p = skip_ignorable(text_, open_at + 1);
+  if (p < text_.size() && text_[p] == ')') return false;
+  int open = 1;
+  bool holds = true;
+  while (p < text_.size() && open > 0) {
+    const char c = text_[p];
+    if (c == '\'' || c == '"' || c == '`') {
+      ++p;
+      while (p < text_.size() && text_[p] != c) p += (c != '`' && text_[p] == '\\') ? 2 : 1;
+      ++p;
+      continue;
+    }
+    if (c == '/') {
+      const size_t after = skip_ignorable(text_, p);
+      if (after > p) {
+        p = after;
+        continue;
+      }
+    }
+    if (c == '(' || c == '[' || c == '{') ++open;
+    if (c == ')' || c == ']' || c == '}') --open;
+    if (c == ',' && open == 1) {
+      holds = false;
+      break;
+    }
+    ++p;
+  }
+  reread_ += p - open_at;
+  return holds;
+}
+
 DirectReader::WordRead DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
   // The matcher reads an operand first. `CASE WHEN (` may start one, a call
   // of a function named WHEN, when another WHEN follows it; where none does,
   // the extended language reads the text again as the first alternative.
   if (!word_here("WHEN")) {
-    // `case()`: no operand, no WHEN; a call of a function named case.
-    if (peek() == '(') {
-      const size_t inside = skip_ignorable(text_, pos_ + 1);
-      if (inside < text_.size() && text_[inside] == ')') return WordRead::kOther;
+    const size_t operand_start = pos_;
+    if (!read_expression(*result.operand.emplace(placeholder()))) {
+      // `case()`, `case(x, y)`: no expression starts so, so there is no
+      // operand and no WHEN; a call of a function named case.
+      if (operand_start >= text_.size() || text_[operand_start] != '(') return WordRead::kDecline;
+      const bool holds = parenthesis_holds_expression(operand_start);
+      if (reread_ > text_.size()) return WordRead::kDecline;
+      return holds ? WordRead::kDecline : WordRead::kOther;
     }
-    if (!read_expression(*result.operand.emplace(placeholder()))) return WordRead::kDecline;
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
     const size_t start = pos_;
     const size_t start_end = end_;
-    if (!read_expression(*result.operand.emplace(placeholder())) || !word_here("WHEN")) {
-      if (!extended_) return WordRead::kDecline;
+    const bool operand = read_expression(*result.operand.emplace(placeholder()));
+    // The subset has no second reading: without a WHEN after the operand
+    // its CASE fails (`CASEWHEN()` is a name's call).
+    if (!operand && !extended_) return WordRead::kDecline;
+    if (!operand || (extended_ && !word_here("WHEN"))) {
       reread_ += pos_ - start;
       if (reread_ > text_.size()) return WordRead::kDecline;
       pos_ = start;
@@ -817,37 +916,46 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
 // `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last
 // plain, none but the last a reserved word (the extended language reserves
 // none after a dot). The name is kept as written, backticks and all.
-bool DirectReader::read_function(Expr& out) {
+DirectReader::WordRead DirectReader::read_function(Expr& out) {
   const size_t start = pos_;
+  const size_t start_end = end_;
+  // Where the names or the parenthesis are not a call's, the matcher reads
+  // a variable here (`l..(1)` in a slice, `a.CASE.b(`).
+  auto other = [&] {
+    pos_ = start;
+    end_ = start_end;
+    return WordRead::kOther;
+  };
   for (;;) {
     if (peek() == '`') {
       // A name in backticks may stand before a dot, never last; it is
       // never a reserved word.
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos || close + 1 >= text_.size() || text_[close + 1] != '.') {
-        return false;
+        return other();
       }
       pos_ = close + 2;
       continue;
     }
     const size_t length = plain_name_length();
-    if (length == 0) return false;
+    if (length == 0) return other();
     const bool last = peek_at(length) != '.';
     if (!last) {
       const int k = keyword_index(text_, pos_);
-      if (extended_ ? pos_ == start && extended_reserved(k) : k >= 0) return false;
+      if (extended_ ? pos_ == start && extended_reserved(k) : k >= 0) return other();
     }
     pos_ += length;
     if (last) break;
     ++pos_;
   }
-  Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
-  call.name.assign(text_.substr(start, pos_ - start));
+  const size_t name_end = pos_;
   skip();
-  if (!accept('(')) return false;
+  if (!accept('(')) return other();
+  Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
+  call.name.assign(text_.substr(start, name_end - start));
   call.distinct = keyword("DISTINCT");
-  if (accept(')')) return true;
-  return read_expression_list(call.args, ')');
+  if (accept(')')) return WordRead::kTaken;
+  return read_expression_list(call.args, ')') ? WordRead::kTaken : WordRead::kDecline;
 }
 
 bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {

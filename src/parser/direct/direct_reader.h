@@ -101,6 +101,11 @@ class DirectReader {
   bool read_inline_where(std::optional<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
+  // What reading a construct that begins with a word found: the construct;
+  // a text that fails where the matcher's rule for it fails as a whole, so
+  // that the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`);
+  // or a text to decline.
+  enum class WordRead { kTaken, kOther, kDecline };
   // A whole expression, as the matcher's `expression` rule, which counts a
   // level of nesting.
   bool read_expression(Expr& out);
@@ -122,18 +127,16 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
+  bool read_comprehension_rest(Expr::ListComprehension& loop);
+  bool negated_iteration_here() const;
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
-  // What reading a construct that begins with a word found: the construct;
-  // a text that fails where the matcher's rule for it fails as a whole, so
-  // that the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`);
-  // or a text to decline.
-  enum class WordRead { kTaken, kOther, kDecline };
   WordRead read_case(Expr& out);
+  bool parenthesis_holds_expression(size_t open_at);
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable);
-  bool read_function(Expr& out);
+  WordRead read_function(Expr& out);
   bool read_expression_list(std::vector<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and
   // returns the right operand's place.
