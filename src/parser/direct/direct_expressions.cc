@@ -357,7 +357,8 @@ bool DirectReader::read_atom_body(Expr& out) {
         const WordRead read = read_function(out);
         if (read != WordRead::kOther) return read == WordRead::kTaken;
       }
-      if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
+      // A word right after the name is the next token (`` `x`AS y ``).
+      if (after == '`' || parenthesis_after_names(text_, pos_)) {
         return false;
       }
       std::string_view name;
@@ -832,7 +833,7 @@ bool DirectReader::read_parenthesized(Expr& out) {
 
 // Whether the parenthesis at `open_at` may hold one expression: it is not empty and
 // holds no comma outside inner brackets. Strings, names in backticks and
-// comments are stepped over; what is scanned counts as read again.
+// comments are stepped over.
 bool DirectReader::parenthesis_holds_expression(size_t open_at) {
   size_t p = skip_ignorable(text_, open_at + 1);
   if (p < text_.size() && text_[p] == ')') return false;
@@ -861,7 +862,9 @@ bool DirectReader::parenthesis_holds_expression(size_t open_at) {
     }
     ++p;
   }
-  reread_ += p - open_at;
+  // Only what lies past the position reached counts: the caller counts the
+  // rest when it reads the text again.
+  if (p > pos_) reread_ += p - pos_;
   return holds;
 }
 

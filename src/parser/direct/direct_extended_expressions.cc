@@ -70,14 +70,20 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
     // The pattern's property values sit two levels below the value.
     if (!count_node()) return false;
     while (relationship_here()) {
-      // A relationship that no node follows is not the pattern's: the
-      // matcher gives it back, and `(a)--1` is `(a) - -1`, `(a)--(b)--1`
-      // the path minus -1.
+      // A relationship that no node follows, or one a token of is missing
+      // from, is not the pattern's: the matcher gives it back, and `(a)--1`
+      // is `(a) - -1`, `(a)--(b)--1` the path minus -1, `(a)-[]` `(a)` minus
+      // a list.
       const size_t link_start = pos_;
       const size_t link_end = end_;
       PatternLink& link = part->chain.emplace_back();
-      if (!read_relationship(link.relationship)) return false;
-      const NodeAttempt next = peek() == '(' ? try_node(link.node) : NodeAttempt::kNotNode;
+      bool unmatched = false;
+      NodeAttempt next = NodeAttempt::kNotNode;
+      if (!read_relationship(link.relationship, &unmatched)) {
+        if (!unmatched) return false;
+      } else if (peek() == '(') {
+        next = try_node(link.node);
+      }
       if (next == NodeAttempt::kDecline) return false;
       if (next == NodeAttempt::kNotNode) {
         part->chain.pop_back();

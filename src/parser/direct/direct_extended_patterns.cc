@@ -256,6 +256,23 @@ bool DirectReader::read_node_labels(NodePattern& out) {
   return true;
 }
 
+// The labels of a SET or REMOVE item. The extended language takes any label
+// expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
+// holds, in the order written, as the tree builder does.
+bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans) {
+  if (!extended_) return read_labels(names, spans);
+  std::vector<LabelExpr> parts;
+  if (whole_word("IS")) {
+    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+  } else {
+    while (accept(':')) {
+      if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+    }
+  }
+  for (const LabelExpr& part : parts) append_names(part, names, spans);
+  return !parts.empty();
+}
+
 // `:A|B` lists its types as the subset does; other type expressions are
 // kept whole.
 bool DirectReader::read_rel_types(RelationshipPattern& out) {

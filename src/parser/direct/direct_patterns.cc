@@ -67,17 +67,23 @@ bool DirectReader::read_labels(std::vector<std::string>& out, std::vector<Span>&
   return peek() != '|' && peek() != '&';
 }
 
-bool DirectReader::read_relationship(RelationshipPattern& out) {
+bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) {
+  // A missing token, not a part that failed inside: no reading of this
+  // text is a relationship.
+  auto missing = [&] {
+    if (unmatched != nullptr) *unmatched = true;
+    return false;
+  };
   const size_t start = pos_;
   const bool left = accept('<');
-  if (peek() != '-') return false;
+  if (peek() != '-') return missing();
   ++pos_;
   if (peek() == '-') {
     ++pos_;
     skip();
   } else {
     skip();
-    if (!accept('[')) return false;
+    if (!accept('[')) return missing();
     if (!read_optional_variable(out.variable, out.variable_span)) return false;
     if (extended_) {
       if ((peek() == ':' || word_here("IS")) && !read_rel_types(out)) return false;
@@ -91,18 +97,18 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
         accept(':');
       }
     }
-    if (peek() == '*' && !read_range(out.range.emplace())) return false;
+    if (peek() == '*' && !read_range(out.range.emplace())) return missing();
     if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
       return false;
     }
     if (!read_inline_where(out.where_clause)) return false;
-    if (!accept(']') || !accept('-')) return false;
+    if (!accept(']') || !accept('-')) return missing();
   }
   const bool right = accept('>');
   // A quantifier after the arrow repeats the relationship.
   if (extended_ && (peek() == '+' || peek() == '*' || peek() == '{') &&
       !read_path_quantifier(out.range.emplace())) {
-    return false;
+    return missing();
   }
   out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
   out.span = span_from(start);

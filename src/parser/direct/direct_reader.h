@@ -93,7 +93,9 @@ class DirectReader {
   bool read_pattern(Pattern& out);
   bool read_pattern_part(PatternPart& out);
   bool read_node(NodePattern& out);
-  bool read_relationship(RelationshipPattern& out);
+  // `unmatched`, if given, is set where the text fails for a missing token
+  // (`(a)-[]` in an expression), which the matcher gives back.
+  bool read_relationship(RelationshipPattern& out, bool* unmatched = nullptr);
   bool read_labels(std::vector<std::string>& out, std::vector<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
@@ -169,6 +171,7 @@ class DirectReader {
   bool read_path_selector(PatternPart& out);
   bool read_optional_variable(std::optional<std::string>& name, Span& span);
   bool read_node_labels(NodePattern& out);
+  bool read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
   bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
   bool read_label_conjunction(LabelExpr& out, bool rel);
