@@ -902,6 +902,10 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
   // Without a first WHEN the matcher's CASE fails where it began, and the
   // word is read as something else.
   if (!keyword("WHEN")) return WordRead::kOther;
+  // Nor does it hold where no expression can follow the first WHEN
+  // (`RETURN CASEWHEN`, a name, in the subset).
+  const unsigned char c = peek();
+  if (c == 0 || c == ')' || c == ']' || c == '}' || c == ',' || c == ';') return WordRead::kOther;
   do {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
