@@ -163,6 +163,8 @@ bool DirectReader::read_comparison(Expr& out) {
     } else if (keyword("IS")) {
       // IS NULL and IS NOT NULL; in the extended language also type
       // predicates and `IS label` checks.
+      const size_t after_is = pos_;
+      const size_t after_is_end = end_;
       const bool negated = keyword("NOT");
       if (whole_word("NULL")) {
         if (!count_node()) return false;
@@ -187,8 +189,13 @@ bool DirectReader::read_comparison(Expr& out) {
         pos_ = typed;
         end_ = typed_end;
       }
-      // After `IS NOT` the matcher reads NOT as a label's name.
-      if (negated || !read_is_label_check(out, start)) return false;
+      // After `IS NOT` the matcher reads NOT as a label's name
+      // (`x IS NOT, y`).
+      if (negated) {
+        pos_ = after_is;
+        end_ = after_is_end;
+      }
+      if (!read_is_label_check(out, start)) return false;
       continue;
     } else if (extended_ && c == ':' && peek_at(1) == ':') {
       if (!read_type_predicate(out, start, false)) return false;
@@ -673,8 +680,9 @@ bool DirectReader::read_parameter_name(std::string& out) {
   if (length > 0) {
     pos_ += length;
   } else {
+    // The digits end the name, whatever follows (`$1AS x`).
     while (is_digit(peek())) ++pos_;
-    if (pos_ == start || is_word_char(peek())) return false;
+    if (pos_ == start) return false;
   }
   out.assign(text_.substr(start, pos_ - start));
   skip();

@@ -362,11 +362,14 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
   return true;
 }
 
-// Whether a label atom, or the `!` before one, may start at `at`.
+// Whether a label atom, or the `!` before one, may start at `at`. Inside
+// parentheses one must start too: `n:A|(1)` is `n:A` and what follows, as
+// the matcher gives back the `|`.
 bool DirectReader::label_atom_here(size_t at) const {
+  while (at < text_.size() && text_[at] == '(') at = skip_ignorable(text_, at + 1);
   if (at >= text_.size()) return false;
   const unsigned char c = static_cast<unsigned char>(text_[at]);
-  return c == '!' || c == '%' || c == '(' || is_name_start(c);
+  return c == '!' || c == '%' || is_name_start(c);
 }
 
 // Whether a relationship starts here: `-[`, `--`, `<-[` or `<--`, with

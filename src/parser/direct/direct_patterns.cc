@@ -135,7 +135,7 @@ bool DirectReader::read_bound(std::optional<int64_t>& value, bool& written) {
   } else {
     while (is_digit(peek())) ++pos_;
   }
-  if (is_word_char(peek())) return false;
+  // A word may follow the literal, as the next token (`*2WHERE x`).
   int64_t v = 0;
   const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
   if (decimal && ec == std::errc() && end == text_.data() + pos_) value = v;

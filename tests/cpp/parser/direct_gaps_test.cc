@@ -36,7 +36,9 @@ struct Construct {
 const Construct kConstructs[] = {
     {"CASE glued to the next word",
      "RETURN CASEWHEN()\n"
-     "RETURN CASEx",
+     "RETURN CASEx\n"
+     "MATCH () RETURN CASEWHEN\n"
+     "RETURN [CASEWHEN], f(CASEWHEN);",
      "RETURN CASEWHEN x THEN 1 END\n"
      "RETURN CASEx WHEN 1 THEN 2 END\n"
      "MATCH (n) RETURN CASEn.x WHEN 1 THEN 'a' ELSE 'b' END AS v\n"
@@ -126,6 +128,21 @@ const Construct kConstructs[] = {
      "RETURN CASE `x`WHEN 1 THEN 2 END\n"
      "WITH 1 AS x RETURN `x`AS y ORDER BY `x`DESC",
      "", "", "RETURN `x`y"},
+    {"a word right after a parameter's or a bound's digits",
+     "MATCH () WHERE $1RETURN 1\n"
+     "RETURN $1AS x\n"
+     "MATCH ()-[*2{a: 1}]-() RETURN 1",
+     "", "MATCH ()-[*2WHERE e]-() RETURN 1\nMATCH ()-[*1..2WHERE e]-() RETURN 1",
+     "MATCH ()-[*2x]-() RETURN 1\nMATCH ()-[*1e5]-() RETURN 1"},
+    {"label checks that give back what cannot follow them", "", "",
+     "RETURN x IS L IS NOT, 1\n"
+     "RETURN 1 IS NOT < D AS t\n"
+     "RETURN e((L), [x IN []:A|(1)])\n"
+     "RETURN [x IN l:A|(1)]\n"
+     "MATCH (n) RETURN n:A|((B)|C)",
+     "RETURN x IS NOT A\n"
+     "RETURN n:A:(1)\n"
+     "RETURN [x IN l WHERE x:A|() | 1]"},
     {"range and quantifier bounds in any base",
      "MATCH ()-[*0x7]-() RETURN 1\n"
      "MATCH ()-[*0o7..0x3]-() RETURN 1\n"
@@ -198,6 +215,8 @@ TEST(DirectGaps, ReadsTheShapesAsTheirPlainForms) {
       {Language::Extended, "MATCH (()-->()){0x2,} RETURN 1", "MATCH (()-->()){,} RETURN 1"},
       {Language::Extended, "MATCH (p) SET p:(A|B)&!C", "MATCH (p) SET p:A:B:C"},
       {Language::Extended, "RETURN (a)-[]", "RETURN (a) - []"},
+      {Language::Extended, "RETURN x IS NOT, 1", "RETURN x IS `NOT`, 1"},
+      {Language::Extended, "RETURN [x IN l:A|(1)]", "RETURN [x IN l:A | (1)]"},
   };
   for (const Pair& pair : pairs) {
     RegularQuery direct;
