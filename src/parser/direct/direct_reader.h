@@ -6,10 +6,13 @@
 //   and, when it returns true, leaves the position past its text and past
 //   any whitespace and comments after it.
 // - A false return means the reader declines the whole text; nothing is
-//   retried. The one exception is a bracket that may open a list or a list
-//   comprehension: it is read as a list first, as the matcher does, and
-//   read again as a comprehension only where a complete list element is
-//   followed by WHERE or `|`.
+//   retried after a failure inside a part, which may be a limit or a
+//   construct the reader does not know. A text is read again only where the
+//   matcher's rule fails for certain, at a token of its own: a bracket read
+//   as a list first, as the matcher does, and again as a comprehension when
+//   the list fails after its one element; a word whose construct fails at a
+//   missing token (WordRead below); a relationship in an expression that a
+//   token is missing from, or no node follows, which the path gives back.
 // - Glued keywords: the subset reads a keyword even where a word goes on
 //   after it, wherever its grammar tries that keyword (`RETURNn` is RETURN n,
 //   `RETURN distinctCount` is RETURN DISTINCT Count, `ORDERBY` is ORDER BY,
