@@ -40,6 +40,8 @@ class CommandReader {
   bool peek_keyword(std::string_view upper) const;
   // The next word upper-cased without moving, or empty when none stands here.
   std::string peek_word() const;
+  // The length of the name-like word at the position (0 if none).
+  size_t word_length() const;
   bool accept(char c);
   bool peek(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
   bool accept_text(std::string_view s);

@@ -19,10 +19,13 @@ constexpr std::array<std::string_view, 14> kCommandWords = {
     "USE",  "DROP",   "ALTER",     "START",  "STOP",    "SHOW",    "GRANT",
     "DENY", "REVOKE", "TERMINATE", "RENAME", "EXPLAIN", "PROFILE", "CYPHER"};
 
+// Every query is asked this, so only the words as long as the one there are
+// compared.
 template <size_t N>
 bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
+  const size_t length = r.word_length();
   for (std::string_view word : words) {
-    if (r.peek_keyword(word)) return true;
+    if (word.size() == length && r.peek_keyword(word)) return true;
   }
   return false;
 }

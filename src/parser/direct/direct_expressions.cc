@@ -163,6 +163,8 @@ bool DirectReader::read_comparison(Expr& out) {
     } else if (keyword("IS")) {
       // IS NULL and IS NOT NULL; in the extended language also type
       // predicates and `IS label` checks.
+      const size_t after_is = pos_;
+      const size_t after_is_end = end_;
       const bool negated = keyword("NOT");
       if (whole_word("NULL")) {
         if (!count_node()) return false;
@@ -187,8 +189,13 @@ bool DirectReader::read_comparison(Expr& out) {
         pos_ = typed;
         end_ = typed_end;
       }
-      // After `IS NOT` the matcher reads NOT as a label's name.
-      if (negated || !read_is_label_check(out, start)) return false;
+      // After `IS NOT` the matcher reads NOT as a label's name
+      // (`x IS NOT, y`).
+      if (negated) {
+        pos_ = after_is;
+        end_ = after_is_end;
+      }
+      if (!read_is_label_check(out, start)) return false;
       continue;
     } else if (extended_ && c == ':' && peek_at(1) == ':') {
       if (!read_type_predicate(out, start, false)) return false;
@@ -353,8 +360,12 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
-      if (after == '.' && parenthesis_after_names(text_, pos_)) return read_function(out);
-      if (after == '`' || is_word_char(after) || parenthesis_after_names(text_, pos_)) {
+      if (after == '.' && parenthesis_after_names(text_, pos_)) {
+        const WordRead read = read_function(out);
+        if (read != WordRead::kOther) return read == WordRead::kTaken;
+      }
+      // A word right after the name is the next token (`` `x`AS y ``).
+      if (after == '`' || parenthesis_after_names(text_, pos_)) {
         return false;
       }
       std::string_view name;
@@ -384,13 +395,21 @@ bool DirectReader::read_word_atom(Expr& out) {
     skip();
     return true;
   }
-  // The subset reads CASE without a word boundary; in the extended language
-  // a longer word is a name.
+  // The subset reads CASE without a word boundary (`CASEWHEN`, `CASEx WHEN`);
+  // in the extended language a longer word is a name.
   if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_)) {
-    if (length != 4) return false;
-    pos_ += length;
+    const size_t word_start = pos_;
+    const size_t word_end = end_;
+    pos_ += 4;
     skip();
-    return read_case(out);
+    const WordRead read = read_case(out);
+    if (read != WordRead::kOther) return read == WordRead::kTaken;
+    // No WHEN after the operand: the matcher reads the word again, as the
+    // name of a function (`case(x)`) or, glued, of a variable (`CASEx`).
+    reread_ += pos_ - word_start;
+    if (reread_ > text_.size()) return false;
+    pos_ = word_start;
+    end_ = word_end;
   }
   const size_t after = skip_ignorable(text_, pos_ + length);
   const unsigned char next = after < text_.size() ? text_[after] : 0;
@@ -422,10 +441,10 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "ANY")) quantifier = 1;
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
+    const size_t word_start = pos_;
+    const size_t word_end = end_;
     if (quantifier >= 0) {
       // `any(x IN ...`; other arguments make a call of a function named ANY.
-      const size_t word_start = pos_;
-      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
       std::string_view variable;
@@ -456,19 +475,27 @@ bool DirectReader::read_word_atom(Expr& out) {
           iteration = &out.node.emplace<Expr::Single>(Expr::Single{std::move(q)});
           break;
       }
-      return read_iteration(iteration->variable, iteration->list, iteration->predicate) &&
-             accept(')');
+      if (!read_iteration(iteration->variable, iteration->list, iteration->predicate)) {
+        return false;
+      }
+      if (accept(')')) return true;
+      // `all(x IN l, y)`: the matcher reads a call of a function named all.
+      reread_ += pos_ - word_start;
+      if (reread_ > text_.size()) return false;
+      pos_ = word_start;
+      end_ = word_end;
     }
     if (extended_ && equals_upper(word, "REDUCE")) {
       // `reduce(acc = ...`; other arguments make a call of a function
       // named reduce.
-      const size_t word_start = pos_;
-      const size_t word_end = end_;
       pos_ = after + 1;
       skip();
       std::string accumulator;
       if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
-        return read_reduce(out, std::move(accumulator));
+        const WordRead read = read_reduce(out, std::move(accumulator));
+        if (read != WordRead::kOther) return read == WordRead::kTaken;
+        reread_ += pos_ - word_start;
+        if (reread_ > text_.size()) return false;
       }
       pos_ = word_start;
       end_ = word_end;
@@ -483,7 +510,8 @@ bool DirectReader::read_word_atom(Expr& out) {
   // A call: `name(`, or dotted names before the parenthesis.
   const unsigned char follower = peek_at(length);
   if ((next == '(' || follower == '.' || follower == '`') && parenthesis_after_names(text_, pos_)) {
-    return read_function(out);
+    const WordRead read = read_function(out);
+    if (read != WordRead::kOther) return read == WordRead::kTaken;
   }
   std::string_view name;
   if (!read_name(NameKind::kVariable, name)) return false;
@@ -536,8 +564,6 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
   // below the subquery, so it counts twice towards the tree's depth.
   if (!count_node()) return false;
   accept('{');
-  // The extended language also takes a path variable or a selector first.
-  if (peek() != '(' && !extended_) return false;
   Pattern pattern;
   if (!read_pattern(pattern)) return false;
   std::optional<Expr> where;
@@ -656,8 +682,9 @@ bool DirectReader::read_parameter_name(std::string& out) {
   if (length > 0) {
     pos_ += length;
   } else {
+    // The digits end the name, whatever follows (`$1AS x`).
     while (is_digit(peek())) ++pos_;
-    if (pos_ == start || is_word_char(peek())) return false;
+    if (pos_ == start) return false;
   }
   out.assign(text_.substr(start, pos_ - start));
   skip();
@@ -670,6 +697,10 @@ bool DirectReader::read_parameter_name(std::string& out) {
 bool DirectReader::read_list(Expr& out) {
   const size_t open = pos_;
   accept('[');
+  if (negated_iteration_here()) {
+    pos_ = open;
+    return read_comprehension(out);
+  }
   std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
   if (accept(']')) return true;
   Siblings siblings(*this);
@@ -679,30 +710,79 @@ bool DirectReader::read_list(Expr& out) {
     if (accept(']')) return true;
     if (!accept(',')) break;
   }
-  if (items.size() != 1 || (peek() != '|' && !word_here("WHERE"))) return false;
-  if (extended_ && starts_pattern_comprehension(items.front())) {
+  // The list failed after its one element, so the matcher tries a
+  // comprehension: `[x IN l WHERE p]`, and in the subset also `[x INl]` or
+  // `[x IN l WHEREp]`, where the list read a shorter element.
+  if (items.size() != 1) return false;
+  if (extended_ && (peek() == '|' || word_here("WHERE")) &&
+      starts_pattern_comprehension(items.front())) {
     // `[(a)-->(b) | ...]`, `[p = (a)-->(b) WHERE ... | ...]`: the element
     // read is the comprehension's pattern.
     Expr first = std::move(items.front());
     return read_pattern_comprehension(out, first);
   }
-  // Comprehensions nested in each other's lists would be read again at
-  // every level; past a text's worth of rereading, the matcher (which
-  // remembers what it read) takes over.
+  // An element `x IN list` is the comprehension's iteration as the
+  // matcher reads it: no operator above IN took part of the list, so the
+  // comprehension's list expression ends where the element's IN ended.
+  // Taking it as it stands reads nested comprehensions once.
+  // A list beginning with NOT is read otherwise by the two: as a call of a
+  // function named NOT (`[x IN NOT (y)]`) in the element, as NOT y in the
+  // comprehension.
+  if (auto* in = std::get_if<Expr::In>(&items.front().node);
+      in != nullptr && in->left->as<Expr::Variable>() != nullptr &&
+      text_[in->left->span.begin] != '(' &&
+      !starts_with_keyword(text_, in->right->span.begin, "NOT")) {
+    Expr element = std::move(items.front());
+    Expr::In& iteration = std::get<Expr::In>(element.node);
+    Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
+        Expr::ListComprehension{std::move(std::get<Expr::Variable>(iteration.left->node).name),
+                                std::move(iteration.right), std::nullopt, std::nullopt});
+    return read_comprehension_rest(loop);
+  }
+  // Otherwise the text is read again. Comprehensions nested in each other's
+  // lists would be read again at every level; past a text's worth of
+  // rereading, the matcher (which remembers what it read) takes over.
   reread_ += pos_ - open;
   if (reread_ > text_.size()) return false;
   pos_ = open;
   return read_comprehension(out);
 }
 
+// `x IN NOT y` after a bracket: no list element reads NOT after IN unless
+// a parenthesis makes it a call, so the matcher's list fails after `x` and
+// the text is a comprehension.
+bool DirectReader::negated_iteration_here() const {
+  size_t p = pos_;
+  if (peek() == '`') {
+    p = text_.find('`', p + 1);
+    if (p == std::string_view::npos) return false;
+    ++p;
+  } else {
+    const size_t length = plain_name_length();
+    if (length == 0) return false;
+    p += length;
+  }
+  p = skip_ignorable(text_, p);
+  auto whole = [&](std::string_view upper) {
+    if (!starts_with_keyword(text_, p, upper)) return false;
+    const size_t end = p + upper.size();
+    if (end < text_.size() && is_word_char(static_cast<unsigned char>(text_[end]))) return false;
+    p = skip_ignorable(text_, end);
+    return true;
+  };
+  return whole("IN") && whole("NOT") && (p >= text_.size() || text_[p] != '(');
+}
+
 bool DirectReader::read_comprehension(Expr& out) {
   accept('[');
   Expr::ListComprehension& loop = out.node.emplace<Expr::ListComprehension>(
       Expr::ListComprehension{{}, placeholder(), std::nullopt, std::nullopt});
-  if (!read_name(NameKind::kVariable, loop.variable) || !keyword("IN") ||
-      !read_expression(*loop.list)) {
-    return false;
-  }
+  return read_name(NameKind::kVariable, loop.variable) && keyword("IN") &&
+         read_expression(*loop.list) && read_comprehension_rest(loop);
+}
+
+// `WHERE predicate | projection]`, each part optional, after the iteration.
+bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
   if (keyword("WHERE")) {
     // A `|` after a label check here starts the projection.
     const int saved = label_or_blocked_depth_;
@@ -765,74 +845,139 @@ bool DirectReader::read_parenthesized(Expr& out) {
   return read_expression(out) && accept(')');
 }
 
-bool DirectReader::read_case(Expr& out) {
+// Whether the parenthesis at `open_at` may hold one expression: it is not empty and
+// holds no comma outside inner brackets. Strings, names in backticks and
+// comments are stepped over.
+bool DirectReader::parenthesis_holds_expression(size_t open_at) {
+  size_t p = skip_ignorable(text_, open_at + 1);
+  if (p < text_.size() && text_[p] == ')') return false;
+  int open = 1;
+  bool holds = true;
+  while (p < text_.size() && open > 0) {
+    const char c = text_[p];
+    if (c == '\'' || c == '"' || c == '`') {
+      ++p;
+      while (p < text_.size() && text_[p] != c) p += (c != '`' && text_[p] == '\\') ? 2 : 1;
+      ++p;
+      continue;
+    }
+    if (c == '/') {
+      const size_t after = skip_ignorable(text_, p);
+      if (after > p) {
+        p = after;
+        continue;
+      }
+    }
+    if (c == '(' || c == '[' || c == '{') ++open;
+    if (c == ')' || c == ']' || c == '}') --open;
+    if (c == ',' && open == 1) {
+      holds = false;
+      break;
+    }
+    ++p;
+  }
+  // Only what lies past the position reached counts: the caller counts the
+  // rest when it reads the text again.
+  if (p > pos_) reread_ += p - pos_;
+  return holds;
+}
+
+DirectReader::WordRead DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
   // The matcher reads an operand first. `CASE WHEN (` may start one, a call
   // of a function named WHEN, when another WHEN follows it; where none does,
   // the extended language reads the text again as the first alternative.
   if (!word_here("WHEN")) {
-    if (!read_expression(*result.operand.emplace(placeholder()))) return false;
+    const size_t operand_start = pos_;
+    if (!read_expression(*result.operand.emplace(placeholder()))) {
+      // `case()`, `case(x, y)`: no expression starts so, so there is no
+      // operand and no WHEN; a call of a function named case.
+      if (operand_start >= text_.size() || text_[operand_start] != '(') return WordRead::kDecline;
+      const bool holds = parenthesis_holds_expression(operand_start);
+      if (reread_ > text_.size()) return WordRead::kDecline;
+      return holds ? WordRead::kDecline : WordRead::kOther;
+    }
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
     const size_t start = pos_;
     const size_t start_end = end_;
-    if (!read_expression(*result.operand.emplace(placeholder())) || !word_here("WHEN")) {
-      if (!extended_) return false;
+    const bool operand = read_expression(*result.operand.emplace(placeholder()));
+    // The subset has no second reading: without a WHEN after the operand
+    // its CASE fails (`CASEWHEN()` is a name's call).
+    if (!operand && !extended_) return WordRead::kDecline;
+    if (!operand || (extended_ && !word_here("WHEN"))) {
       reread_ += pos_ - start;
-      if (reread_ > text_.size()) return false;
+      if (reread_ > text_.size()) return WordRead::kDecline;
       pos_ = start;
       end_ = start_end;
       result.operand.reset();
     }
   }
+  // Without a first WHEN the matcher's CASE fails where it began, and the
+  // word is read as something else.
+  if (!keyword("WHEN")) return WordRead::kOther;
+  // Nor does it hold where no expression can follow the first WHEN
+  // (`RETURN CASEWHEN`, a name, in the subset).
+  const unsigned char c = peek();
+  if (c == 0 || c == ')' || c == ']' || c == '}' || c == ',' || c == ';') return WordRead::kOther;
   Siblings siblings(*this);
-  while (keyword("WHEN")) {
+  do {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
-    if (!read_expression(alternative.when)) return false;
+    if (!read_expression(alternative.when)) return WordRead::kDecline;
     siblings.next();
-    if (!keyword("THEN") || !read_expression(alternative.then)) return false;
+    if (!keyword("THEN") || !read_expression(alternative.then)) return WordRead::kDecline;
     siblings.next();
+  } while (keyword("WHEN"));
+  if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) {
+    return WordRead::kDecline;
   }
-  if (result.alternatives.empty()) return false;
-  if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) return false;
-  return keyword("END");
+  return keyword("END") ? WordRead::kTaken : WordRead::kDecline;
 }
 
 // `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last
 // plain, none but the last a reserved word (the extended language reserves
 // none after a dot). The name is kept as written, backticks and all.
-bool DirectReader::read_function(Expr& out) {
+DirectReader::WordRead DirectReader::read_function(Expr& out) {
   const size_t start = pos_;
+  const size_t start_end = end_;
+  // Where the names or the parenthesis are not a call's, the matcher reads
+  // a variable here (`l..(1)` in a slice, `a.CASE.b(`).
+  auto other = [&] {
+    pos_ = start;
+    end_ = start_end;
+    return WordRead::kOther;
+  };
   for (;;) {
     if (peek() == '`') {
       // A name in backticks may stand before a dot, never last; it is
       // never a reserved word.
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos || close + 1 >= text_.size() || text_[close + 1] != '.') {
-        return false;
+        return other();
       }
       pos_ = close + 2;
       continue;
     }
     const size_t length = plain_name_length();
-    if (length == 0) return false;
+    if (length == 0) return other();
     const bool last = peek_at(length) != '.';
     if (!last) {
       const int k = keyword_index(text_, pos_);
-      if (extended_ ? pos_ == start && extended_reserved(k) : k >= 0) return false;
+      if (extended_ ? pos_ == start && extended_reserved(k) : k >= 0) return other();
     }
     pos_ += length;
     if (last) break;
     ++pos_;
   }
-  Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
-  call.name.assign(text_.substr(start, pos_ - start));
+  const size_t name_end = pos_;
   skip();
-  if (!accept('(')) return false;
+  if (!accept('(')) return other();
+  Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
+  call.name.assign(text_.substr(start, name_end - start));
   call.distinct = keyword("DISTINCT");
-  if (accept(')')) return true;
-  return read_expression_list(call.args, ')');
+  if (accept(')')) return WordRead::kTaken;
+  return read_expression_list(call.args, ')') ? WordRead::kTaken : WordRead::kDecline;
 }
 
 bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {

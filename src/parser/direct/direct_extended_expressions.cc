@@ -70,13 +70,32 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
     // The pattern's property values sit two levels below the value.
     if (!count_node()) return false;
     while (relationship_here()) {
+      // A relationship that no node follows, or one a token of is missing
+      // from, is not the pattern's: the matcher gives it back, and `(a)--1`
+      // is `(a) - -1`, `(a)--(b)--1` the path minus -1, `(a)-[]` `(a)` minus
+      // a list.
+      const size_t link_start = pos_;
+      const size_t link_end = end_;
       PatternLink& link = part->chain.emplace_back();
-      if (!read_relationship(link.relationship) || peek() != '(' || !read_node(link.node)) {
-        return false;
+      bool unmatched = false;
+      NodeAttempt next = NodeAttempt::kNotNode;
+      if (!read_relationship(link.relationship, &unmatched)) {
+        if (!unmatched) return false;
+      } else if (peek() == '(') {
+        next = try_node(link.node);
+      }
+      if (next == NodeAttempt::kDecline) return false;
+      if (next == NodeAttempt::kNotNode) {
+        part->chain.pop_back();
+        pos_ = link_start;
+        end_ = link_end;
+        break;
       }
     }
-    out.node.emplace<Expr::PatternPredicate>(Expr::PatternPredicate{std::move(part)});
-    return true;
+    if (!part->chain.empty()) {
+      out.node.emplace<Expr::PatternPredicate>(Expr::PatternPredicate{std::move(part)});
+      return true;
+    }
   }
   // Read again as an expression; past a text's worth of rereading the
   // matcher (which remembers what it read) takes over.
@@ -290,18 +309,23 @@ bool DirectReader::read_type_base() {
 }
 
 // `reduce(acc = init, x IN list | expression)`, once `reduce(acc =` has
-// been read.
-bool DirectReader::read_reduce(Expr& out, std::string accumulator) {
-  if (!count_node()) return false;
+// been read. Where a token of it is missing the matcher reads a call of a
+// function named reduce instead (`reduce(acc = 1, x)`).
+DirectReader::WordRead DirectReader::read_reduce(Expr& out, std::string accumulator) {
+  if (!count_node()) return WordRead::kDecline;
   Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(
       Expr::Reduce{std::move(accumulator), placeholder(),
                    Box<Expr::ListComprehension>(std::in_place, std::string(), placeholder(),
                                                 std::nullopt, placeholder())});
   Expr::ListComprehension& iteration = *reduce.iteration;
-  return read_expression(*reduce.init) && accept(',') &&
-         read_name(NameKind::kVariable, iteration.variable) && keyword("IN") &&
-         read_expression(*iteration.list) && accept('|') &&
-         read_expression(**iteration.projection) && accept(')');
+  if (!read_expression(*reduce.init)) return WordRead::kDecline;
+  if (!accept(',') || !read_name(NameKind::kVariable, iteration.variable) || !keyword("IN")) {
+    return WordRead::kOther;
+  }
+  if (!read_expression(*iteration.list)) return WordRead::kDecline;
+  if (!accept('|')) return WordRead::kOther;
+  if (!read_expression(**iteration.projection)) return WordRead::kDecline;
+  return accept(')') ? WordRead::kTaken : WordRead::kOther;
 }
 
 // `shortestPath(pattern)` or `allShortestPaths(pattern)`, from the word on.

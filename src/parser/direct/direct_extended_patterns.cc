@@ -151,8 +151,7 @@ bool DirectReader::read_quantified_path(QuantifiedPath& out) {
   return ok;
 }
 
-// `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`, with decimal bounds (the tree
-// builder reads no others).
+// `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.
 bool DirectReader::read_path_quantifier(RangeBounds& out) {
   if (accept('+')) {
     out = {1, std::nullopt};
@@ -163,26 +162,16 @@ bool DirectReader::read_path_quantifier(RangeBounds& out) {
     return true;
   }
   if (!accept('{')) return false;
-  auto bound = [&](std::optional<int64_t>& value) {
-    const size_t first = pos_;
-    while (peek() >= '0' && peek() <= '9') ++pos_;
-    if (pos_ == first) return true;
-    if (is_word_char(peek())) return false;
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
-    if (ec != std::errc() || end != text_.data() + pos_) return false;
-    value = v;
-    skip();
-    return true;
-  };
+  bool min_written = false;
+  bool max_written = false;
   std::optional<int64_t> min;
-  if (!bound(min)) return false;
+  if (!read_bound(min, min_written)) return false;
   if (accept(',')) {
     std::optional<int64_t> max;
-    if (!bound(max)) return false;
+    if (!read_bound(max, max_written)) return false;
     out = {min ? min : std::optional<int64_t>(0), max};
   } else {
-    if (!min) return false;
+    if (!min_written) return false;
     out = {min, min};
   }
   return accept('}');
@@ -265,6 +254,23 @@ bool DirectReader::read_node_labels(NodePattern& out) {
   if (names_only(whole)) append_names(whole, out.labels, out.label_spans);
   out.label_expr = Box<LabelExpr>(std::move(whole));
   return true;
+}
+
+// The labels of a SET or REMOVE item. The extended language takes any label
+// expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
+// holds, in the order written, as the tree builder does.
+bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans) {
+  if (!extended_) return read_labels(names, spans);
+  std::vector<LabelExpr> parts;
+  if (whole_word("IS")) {
+    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+  } else {
+    while (accept(':')) {
+      if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+    }
+  }
+  for (const LabelExpr& part : parts) append_names(part, names, spans);
+  return !parts.empty();
 }
 
 // `:A|B` lists its types as the subset does; other type expressions are
@@ -356,11 +362,14 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
   return true;
 }
 
-// Whether a label atom, or the `!` before one, may start at `at`.
+// Whether a label atom, or the `!` before one, may start at `at`. Inside
+// parentheses one must start too: `n:A|(1)` is `n:A` and what follows, as
+// the matcher gives back the `|`.
 bool DirectReader::label_atom_here(size_t at) const {
+  while (at < text_.size() && text_[at] == '(') at = skip_ignorable(text_, at + 1);
   if (at >= text_.size()) return false;
   const unsigned char c = static_cast<unsigned char>(text_[at]);
-  return c == '!' || c == '%' || c == '(' || is_name_start(c);
+  return c == '!' || c == '%' || is_name_start(c);
 }
 
 // Whether a relationship starts here: `-[`, `--`, `<-[` or `<--`, with

@@ -17,6 +17,14 @@ bool is_digit(unsigned char c) {
   return c >= '0' && c <= '9';
 }
 
+bool is_hex(unsigned char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool is_octal(unsigned char c) {
+  return c >= '0' && c <= '7';
+}
+
 }  // namespace
 
 bool DirectReader::read_pattern(Pattern& out) {
@@ -59,17 +67,23 @@ bool DirectReader::read_labels(std::vector<std::string>& out, std::vector<Span>&
   return peek() != '|' && peek() != '&';
 }
 
-bool DirectReader::read_relationship(RelationshipPattern& out) {
+bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) {
+  // A missing token, not a part that failed inside: no reading of this
+  // text is a relationship.
+  auto missing = [&] {
+    if (unmatched != nullptr) *unmatched = true;
+    return false;
+  };
   const size_t start = pos_;
   const bool left = accept('<');
-  if (peek() != '-') return false;
+  if (peek() != '-') return missing();
   ++pos_;
   if (peek() == '-') {
     ++pos_;
     skip();
   } else {
     skip();
-    if (!accept('[')) return false;
+    if (!accept('[')) return missing();
     if (!read_optional_variable(out.variable, out.variable_span)) return false;
     if (extended_) {
       if ((peek() == ':' || word_here("IS")) && !read_rel_types(out)) return false;
@@ -83,40 +97,58 @@ bool DirectReader::read_relationship(RelationshipPattern& out) {
         accept(':');
       }
     }
-    if (peek() == '*' && !read_range(out.range.emplace())) return false;
+    if (peek() == '*' && !read_range(out.range.emplace())) return missing();
     if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
       return false;
     }
     if (!read_inline_where(out.where_clause)) return false;
-    if (!accept(']') || !accept('-')) return false;
+    if (!accept(']') || !accept('-')) return missing();
   }
   const bool right = accept('>');
   // A quantifier after the arrow repeats the relationship.
   if (extended_ && (peek() == '+' || peek() == '*' || peek() == '{') &&
       !read_path_quantifier(out.range.emplace())) {
-    return false;
+    return missing();
   }
   out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;
   out.span = span_from(start);
   return true;
 }
 
-// `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`: decimal bounds only (the tree
-// builder drops others), with spaces and comments around them.
+// An integer bound of a range or quantifier, if one is written here: any
+// integer literal, as the matcher reads them. The tree builder keeps decimal
+// bounds only: a hexadecimal or octal bound, or one too large for 64 bits,
+// is left open.
+bool DirectReader::read_bound(std::optional<int64_t>& value, bool& written) {
+  written = is_digit(peek());
+  if (!written) return true;
+  const size_t first = pos_;
+  bool decimal = true;
+  if (peek() == '0' && peek_at(1) == 'x' && is_hex(peek_at(2))) {
+    decimal = false;
+    pos_ += 2;
+    while (is_hex(peek())) ++pos_;
+  } else if (peek() == '0' && peek_at(1) == 'o' && is_octal(peek_at(2))) {
+    decimal = false;
+    pos_ += 2;
+    while (is_octal(peek())) ++pos_;
+  } else {
+    while (is_digit(peek())) ++pos_;
+  }
+  // A word may follow the literal, as the next token (`*2WHERE x`).
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
+  if (decimal && ec == std::errc() && end == text_.data() + pos_) value = v;
+  skip();
+  return true;
+}
+
+// `*`, `*n`, `*m..n`, `*m..`, `*..n`, `*..`, with spaces and comments
+// around them.
 bool DirectReader::read_range(RangeBounds& out) {
   accept('*');
-  auto bound = [&](std::optional<int64_t>& value) {
-    if (!is_digit(peek())) return true;
-    const size_t first = pos_;
-    while (is_digit(peek())) ++pos_;
-    if (is_word_char(peek())) return false;
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text_.data() + first, text_.data() + pos_, v);
-    if (ec != std::errc() || end != text_.data() + pos_) return false;
-    value = v;
-    skip();
-    return true;
-  };
+  bool written = false;
+  auto bound = [&](std::optional<int64_t>& value) { return read_bound(value, written); };
   if (is_digit(peek())) {
     if (!bound(out.min)) return false;
     if (peek() == '.' && peek_at(1) == '.') {

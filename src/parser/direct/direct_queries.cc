@@ -252,11 +252,11 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
       SetItem& item = items.emplace_back(
           SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
-    } else if (c == ':') {
+    } else if (c == ':' || (extended_ && word_here("IS"))) {
       SetItem& item = items.emplace_back(
           SetItem{SetItem::Labels{std::string(variable), {}, variable_span, {}}});
       SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
-      if (!read_labels(labels.labels, labels.label_spans)) return false;
+      if (!read_item_labels(labels.labels, labels.label_spans)) return false;
     } else {
       return false;
     }
@@ -272,11 +272,11 @@ bool DirectReader::read_remove(UpdatingClause& out) {
     Span variable_span;
     if (!read_name(NameKind::kVariable, variable, variable_span)) return false;
     RemoveItem& item = items.emplace_back();
-    if (peek() == ':') {
+    if (peek() == ':' || (extended_ && word_here("IS"))) {
       RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
       labels.variable.assign(variable);
       labels.variable_span = variable_span;
-      if (!read_labels(labels.labels, labels.label_spans)) return false;
+      if (!read_item_labels(labels.labels, labels.label_spans)) return false;
     } else if (peek() == '.') {
       PropertyExpr& target = item.item.emplace<RemoveItem::Property>().target;
       target.variable.assign(variable);

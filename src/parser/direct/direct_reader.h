@@ -6,20 +6,24 @@
 //   and, when it returns true, leaves the position past its text and past
 //   any whitespace and comments after it.
 // - A false return means the reader declines the whole text; nothing is
-//   retried. The one exception is a bracket that may open a list or a list
-//   comprehension: it is read as a list first, as the matcher does, and
-//   read again as a comprehension only where a complete list element is
-//   followed by WHERE or `|`.
+//   retried after a failure inside a part, which may be a limit or a
+//   construct the reader does not know. A text is read again only where the
+//   matcher's rule fails for certain, at a token of its own: a bracket read
+//   as a list first, as the matcher does, and again as a comprehension when
+//   the list fails after its one element; a word whose construct fails at a
+//   missing token (WordRead below); a relationship in an expression that a
+//   token is missing from, or no node follows, which the path gives back.
 // - Glued keywords: the subset reads a keyword even where a word goes on
 //   after it, wherever its grammar tries that keyword (`RETURNn` is RETURN n,
 //   `RETURN distinctCount` is RETURN DISTINCT Count, `ORDERBY` is ORDER BY,
 //   `DESCLIMIT 1` is DESC LIMIT 1). keyword() reads them so, and every
 //   keyword() call stands where the matcher tries that keyword, after the
 //   same alternatives. Words the matcher reads only as whole words (OR, AND,
-//   IN, NULL, ...) go through whole_word(); a glued word the reader cannot
-//   follow the matcher through (`CASEx`, `WHENx` after CASE, a comprehension's
-//   glued WHERE) is declined. The extended language reads keywords only where
-//   the word ends, as current Cypher does.
+//   IN, NULL, ...) go through whole_word(). Where the matcher's rule for
+//   a construct that starts with a keyword fails as a whole (`CASEx` with no
+//   WHEN, `case(x)`, `reduce(a = 1)`), the word is read again as a name
+//   (WordRead). The extended language reads keywords only where the word
+//   ends, as current Cypher does.
 // - Nesting is counted as the matcher counts it and stops at the same limit.
 //   Each expression node counts once per level of tree depth it can add (an
 //   EXISTS pattern counts twice; children side by side count as the deepest
@@ -101,13 +105,21 @@ class DirectReader {
   bool read_pattern(Pattern& out);
   bool read_pattern_part(PatternPart& out);
   bool read_node(NodePattern& out);
-  bool read_relationship(RelationshipPattern& out);
+  // `unmatched`, if given, is set where the text fails for a missing token
+  // (`(a)-[]` in an expression), which the matcher gives back.
+  bool read_relationship(RelationshipPattern& out, bool* unmatched = nullptr);
   bool read_labels(std::vector<std::string>& out, std::vector<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
+  bool read_bound(std::optional<int64_t>& value, bool& written);
   bool read_inline_where(std::optional<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
+  // What reading a construct that begins with a word found: the construct;
+  // a text that fails where the matcher's rule for it fails as a whole, so
+  // that the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`);
+  // or a text to decline.
+  enum class WordRead { kTaken, kOther, kDecline };
   // A whole expression, as the matcher's `expression` rule, which counts a
   // level of nesting.
   bool read_expression(Expr& out);
@@ -129,13 +141,16 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
+  bool read_comprehension_rest(Expr::ListComprehension& loop);
+  bool negated_iteration_here() const;
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
-  bool read_case(Expr& out);
+  WordRead read_case(Expr& out);
+  bool parenthesis_holds_expression(size_t open_at);
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable);
-  bool read_function(Expr& out);
+  WordRead read_function(Expr& out);
   bool read_expression_list(std::vector<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and
   // returns the right operand's place.
@@ -212,6 +227,7 @@ class DirectReader {
   bool read_path_selector(PatternPart& out);
   bool read_optional_variable(std::optional<std::string>& name, Span& span);
   bool read_node_labels(NodePattern& out);
+  bool read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
   bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
   bool read_label_conjunction(LabelExpr& out, bool rel);
@@ -229,7 +245,7 @@ class DirectReader {
   bool read_type_name();
   bool read_type_term();
   bool read_type_base();
-  bool read_reduce(Expr& out, std::string accumulator);
+  WordRead read_reduce(Expr& out, std::string accumulator);
   bool read_shortest_path(Expr& out, bool all);
   // In a list comprehension's or pattern comprehension's WHERE, a label
   // check at the predicate's own level takes no `|`: it starts the
