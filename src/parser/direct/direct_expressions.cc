@@ -781,16 +781,19 @@ bool DirectReader::read_comprehension(Expr& out) {
          read_expression(*loop.list) && read_comprehension_rest(loop);
 }
 
+// The predicate after a comprehension's WHERE: a `|` after a label check
+// there starts the projection rather than a label alternative.
+bool DirectReader::read_predicate_before_bar(std::optional<Box<Expr>>& predicate) {
+  const int saved = label_or_blocked_depth_;
+  label_or_blocked_depth_ = depth_ + 1;
+  const bool ok = read_expression(*predicate.emplace(placeholder()));
+  label_or_blocked_depth_ = saved;
+  return ok;
+}
+
 // `WHERE predicate | projection]`, each part optional, after the iteration.
 bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
-  if (keyword("WHERE")) {
-    // A `|` after a label check here starts the projection.
-    const int saved = label_or_blocked_depth_;
-    label_or_blocked_depth_ = depth_ + 1;
-    const bool ok = read_expression(*loop.predicate.emplace(placeholder()));
-    label_or_blocked_depth_ = saved;
-    if (!ok) return false;
-  }
+  if (keyword("WHERE") && !read_predicate_before_bar(loop.predicate)) return false;
   if (accept('|') && !read_expression(*loop.projection.emplace(placeholder()))) return false;
   return accept(']');
 }

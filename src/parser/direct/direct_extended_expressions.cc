@@ -167,13 +167,7 @@ bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
   part->variable = std::move(path);
   Expr::PatternComprehension& comprehension = out.node.emplace<Expr::PatternComprehension>(
       Expr::PatternComprehension{std::move(part), std::nullopt, placeholder()});
-  if (keyword("WHERE")) {
-    const int saved = label_or_blocked_depth_;
-    label_or_blocked_depth_ = depth_ + 1;
-    const bool ok = read_expression(*comprehension.predicate.emplace(placeholder()));
-    label_or_blocked_depth_ = saved;
-    if (!ok) return false;
-  }
+  if (keyword("WHERE") && !read_predicate_before_bar(comprehension.predicate)) return false;
   return accept('|') && read_expression(*comprehension.projection) && accept(']');
 }
 

@@ -136,6 +136,7 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
+  bool read_predicate_before_bar(std::optional<Box<Expr>>& predicate);
   bool read_comprehension_rest(Expr::ListComprehension& loop);
   bool negated_iteration_here() const;
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
@@ -221,6 +222,7 @@ class DirectReader {
   bool read_path_quantifier(RangeBounds& out);
   bool read_path_selector(PatternPart& out);
   bool read_optional_variable(std::optional<std::string>& name, Span& span);
+  bool read_label_parts(std::vector<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
   bool read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
