@@ -397,17 +397,19 @@ bool DirectReader::read_word_atom(Expr& out) {
   }
   // The subset reads CASE without a word boundary (`CASEWHEN`, `CASEx WHEN`);
   // in the extended language a longer word is a name.
-  if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_)) {
+  if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_) &&
+      !failed_before(Attempt::kCase, pos_)) {
     const size_t word_start = pos_;
     const size_t word_end = end_;
     pos_ += 4;
     skip();
     const WordRead read = read_case(out);
-    if (read != WordRead::kOther) return read == WordRead::kTaken;
-    // No WHEN after the operand: the matcher reads the word again, as the
-    // name of a function (`case(x)`) or, glued, of a variable (`CASEx`).
-    reread_ += pos_ - word_start;
-    if (reread_ > text_.size()) return false;
+    if (read == WordRead::kTaken) return true;
+    if (read == WordRead::kDecline && limit_ != Limit::None) return false;
+    // Where the matcher's CASE fails (no WHEN after the operand, a part that
+    // fails), it reads the word again, as the name of a function (`case(x)`)
+    // or, glued, of a variable (`CASEx`, `CASEWHEN .p`).
+    if (!read_again(Attempt::kCase, word_start)) return false;
     pos_ = word_start;
     end_ = word_end;
   }
@@ -442,6 +444,7 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
     const size_t word_start = pos_;
+    if (failed_before(Attempt::kQuantifier, word_start)) quantifier = -1;
     const size_t word_end = end_;
     if (quantifier >= 0) {
       // `any(x IN ...`; other arguments make a call of a function named ANY.
@@ -475,17 +478,17 @@ bool DirectReader::read_word_atom(Expr& out) {
           iteration = &out.node.emplace<Expr::Single>(Expr::Single{std::move(q)});
           break;
       }
-      if (!read_iteration(iteration->variable, iteration->list, iteration->predicate)) {
+      if (read_iteration(iteration->variable, iteration->list, iteration->predicate)) {
+        if (accept(')')) return true;
+      } else if (limit_ != Limit::None) {
         return false;
       }
-      if (accept(')')) return true;
       // `all(x IN l, y)`: the matcher reads a call of a function named all.
-      reread_ += pos_ - word_start;
-      if (reread_ > text_.size()) return false;
+      if (!read_again(Attempt::kQuantifier, word_start)) return false;
       pos_ = word_start;
       end_ = word_end;
     }
-    if (extended_ && equals_upper(word, "REDUCE")) {
+    if (extended_ && equals_upper(word, "REDUCE") && !failed_before(Attempt::kReduce, word_start)) {
       // `reduce(acc = ...`; other arguments make a call of a function
       // named reduce.
       pos_ = after + 1;
@@ -493,9 +496,9 @@ bool DirectReader::read_word_atom(Expr& out) {
       std::string accumulator;
       if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
         const WordRead read = read_reduce(out, std::move(accumulator));
-        if (read != WordRead::kOther) return read == WordRead::kTaken;
-        reread_ += pos_ - word_start;
-        if (reread_ > text_.size()) return false;
+        if (read == WordRead::kTaken) return true;
+        if (read == WordRead::kDecline && limit_ != Limit::None) return false;
+        if (!read_again(Attempt::kReduce, word_start)) return false;
       }
       pos_ = word_start;
       end_ = word_end;
@@ -697,7 +700,7 @@ bool DirectReader::read_parameter_name(std::string& out) {
 bool DirectReader::read_list(Expr& out) {
   const size_t open = pos_;
   accept('[');
-  if (negated_iteration_here()) {
+  if (failed_before(Attempt::kList, open) || negated_iteration_here()) {
     pos_ = open;
     return read_comprehension(out);
   }
@@ -739,11 +742,8 @@ bool DirectReader::read_list(Expr& out) {
                                 std::move(iteration.right), std::nullopt, std::nullopt});
     return read_comprehension_rest(loop);
   }
-  // Otherwise the text is read again. Comprehensions nested in each other's
-  // lists would be read again at every level; past a text's worth of
-  // rereading, the matcher (which remembers what it read) takes over.
-  reread_ += pos_ - open;
-  if (reread_ > text_.size()) return false;
+  // Otherwise the text is read again, as a comprehension.
+  if (!read_again(Attempt::kList, open)) return false;
   pos_ = open;
   return read_comprehension(out);
 }
@@ -781,16 +781,19 @@ bool DirectReader::read_comprehension(Expr& out) {
          read_expression(*loop.list) && read_comprehension_rest(loop);
 }
 
+// The predicate after a comprehension's WHERE: a `|` after a label check
+// there starts the projection rather than a label alternative.
+bool DirectReader::read_predicate_before_bar(std::optional<Box<Expr>>& predicate) {
+  const int saved = label_or_blocked_depth_;
+  label_or_blocked_depth_ = depth_ + 1;
+  const bool ok = read_expression(*predicate.emplace(placeholder()));
+  label_or_blocked_depth_ = saved;
+  return ok;
+}
+
 // `WHERE predicate | projection]`, each part optional, after the iteration.
 bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
-  if (keyword("WHERE")) {
-    // A `|` after a label check here starts the projection.
-    const int saved = label_or_blocked_depth_;
-    label_or_blocked_depth_ = depth_ + 1;
-    const bool ok = read_expression(*loop.predicate.emplace(placeholder()));
-    label_or_blocked_depth_ = saved;
-    if (!ok) return false;
-  }
+  if (keyword("WHERE") && !read_predicate_before_bar(loop.predicate)) return false;
   if (accept('|') && !read_expression(*loop.projection.emplace(placeholder()))) return false;
   return accept(']');
 }
@@ -894,7 +897,7 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
       // operand and no WHEN; a call of a function named case.
       if (operand_start >= text_.size() || text_[operand_start] != '(') return WordRead::kDecline;
       const bool holds = parenthesis_holds_expression(operand_start);
-      if (reread_ > text_.size()) return WordRead::kDecline;
+      if (!within_reread_budget()) return WordRead::kDecline;
       return holds ? WordRead::kDecline : WordRead::kOther;
     }
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
@@ -907,7 +910,7 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
     if (!operand && !extended_) return WordRead::kDecline;
     if (!operand || (extended_ && !word_here("WHEN"))) {
       reread_ += pos_ - start;
-      if (reread_ > text_.size()) return WordRead::kDecline;
+      if (!within_reread_budget()) return WordRead::kDecline;
       pos_ = start;
       end_ = start_end;
       result.operand.reset();

@@ -63,6 +63,10 @@ Expr::PatternPredicate* bare_pattern(Expr& e) {
 bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
   const size_t open = pos_;
   const size_t open_end = end_;
+  if (failed_before(Attempt::kPathInParenthesis, open)) {
+    accept('(');
+    return read_expression(out) && accept(')');
+  }
   Box<PatternPart> part(std::in_place);
   const NodeAttempt node = try_node(part->start);
   if (node == NodeAttempt::kDecline) return false;
@@ -87,6 +91,8 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
       if (next == NodeAttempt::kDecline) return false;
       if (next == NodeAttempt::kNotNode) {
         part->chain.pop_back();
+        reread_ += pos_ - link_start;
+        if (!within_reread_budget()) return false;
         pos_ = link_start;
         end_ = link_end;
         break;
@@ -97,10 +103,8 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
       return true;
     }
   }
-  // Read again as an expression; past a text's worth of rereading the
-  // matcher (which remembers what it read) takes over.
-  reread_ += pos_ - open;
-  if (reread_ > text_.size()) return false;
+  // Read again as an expression.
+  if (!read_again(Attempt::kPathInParenthesis, open)) return false;
   pos_ = open;
   end_ = open_end;
   accept('(');
@@ -167,13 +171,7 @@ bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
   part->variable = std::move(path);
   Expr::PatternComprehension& comprehension = out.node.emplace<Expr::PatternComprehension>(
       Expr::PatternComprehension{std::move(part), std::nullopt, placeholder()});
-  if (keyword("WHERE")) {
-    const int saved = label_or_blocked_depth_;
-    label_or_blocked_depth_ = depth_ + 1;
-    const bool ok = read_expression(*comprehension.predicate.emplace(placeholder()));
-    label_or_blocked_depth_ = saved;
-    if (!ok) return false;
-  }
+  if (keyword("WHERE") && !read_predicate_before_bar(comprehension.predicate)) return false;
   return accept('|') && read_expression(*comprehension.projection) && accept(']');
 }
 

@@ -230,18 +230,21 @@ bool DirectReader::read_optional_variable(std::optional<std::string>& name, Span
   return true;
 }
 
+// `IS expr`, or each `:expr` of a colon list.
+bool DirectReader::read_label_parts(std::vector<LabelExpr>& parts) {
+  if (whole_word("IS")) return read_label_expression(parts.emplace_back(), false, false);
+  while (accept(':')) {
+    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+  }
+  return true;
+}
+
 // `:A:B`, `:A|B&!C`, `IS A`: a colon list of plain names stays a list; any
 // other expression is kept whole, with its names listed when they are all
 // it holds besides `&` and `|`.
 bool DirectReader::read_node_labels(NodePattern& out) {
   std::vector<LabelExpr> parts;
-  if (whole_word("IS")) {
-    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
-  } else {
-    while (accept(':')) {
-      if (!read_label_expression(parts.emplace_back(), false, false)) return false;
-    }
-  }
+  if (!read_label_parts(parts)) return false;
   if (std::all_of(parts.begin(), parts.end(), is_plain_name)) {
     for (LabelExpr& part : parts) {
       out.labels.push_back(std::move(part.name));
@@ -262,13 +265,7 @@ bool DirectReader::read_node_labels(NodePattern& out) {
 bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans) {
   if (!extended_) return read_labels(names, spans);
   std::vector<LabelExpr> parts;
-  if (whole_word("IS")) {
-    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
-  } else {
-    while (accept(':')) {
-      if (!read_label_expression(parts.emplace_back(), false, false)) return false;
-    }
-  }
+  if (!read_label_parts(parts)) return false;
   for (const LabelExpr& part : parts) append_names(part, names, spans);
   return !parts.empty();
 }

@@ -68,10 +68,10 @@ bool DirectReader::read_labels(std::vector<std::string>& out, std::vector<Span>&
 }
 
 bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) {
-  // A missing token, not a part that failed inside: no reading of this
-  // text is a relationship.
+  // No reading of this text is a relationship: a token is missing, or a part
+  // inside failed short of a limit (`- [n {.a}]` is a minus and a list).
   auto missing = [&] {
-    if (unmatched != nullptr) *unmatched = true;
+    if (unmatched != nullptr && limit_ == Limit::None) *unmatched = true;
     return false;
   };
   const size_t start = pos_;
@@ -84,9 +84,9 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
   } else {
     skip();
     if (!accept('[')) return missing();
-    if (!read_optional_variable(out.variable, out.variable_span)) return false;
+    if (!read_optional_variable(out.variable, out.variable_span)) return missing();
     if (extended_) {
-      if ((peek() == ':' || word_here("IS")) && !read_rel_types(out)) return false;
+      if ((peek() == ':' || word_here("IS")) && !read_rel_types(out)) return missing();
     } else if (accept(':')) {
       // `:A|B|:C`
       for (;;) {
@@ -99,9 +99,9 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
     }
     if (peek() == '*' && !read_range(out.range.emplace())) return missing();
     if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
-      return false;
+      return missing();
     }
-    if (!read_inline_where(out.where_clause)) return false;
+    if (!read_inline_where(out.where_clause)) return missing();
     if (!accept(']') || !accept('-')) return missing();
   }
   const bool right = accept('>');

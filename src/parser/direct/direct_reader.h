@@ -37,6 +37,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "parser/ast.h"
@@ -141,6 +142,7 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
+  bool read_predicate_before_bar(std::optional<Box<Expr>>& predicate);
   bool read_comprehension_rest(Expr::ListComprehension& loop);
   bool negated_iteration_here() const;
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
@@ -226,6 +228,7 @@ class DirectReader {
   bool read_path_quantifier(RangeBounds& out);
   bool read_path_selector(PatternPart& out);
   bool read_optional_variable(std::optional<std::string>& name, Span& span);
+  bool read_label_parts(std::vector<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
   bool read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
@@ -336,7 +339,37 @@ class DirectReader {
   size_t limit_position_ = 0;
   int depth_ = 0;            // expression nesting, as the matcher counts it
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
-  size_t reread_ = 0;        // bytes read twice, as a list and as a comprehension
+  size_t reread_ = 0;        // bytes read again after a first reading failed
+
+  // Constructs whose first reading can fail after a long text, which is then
+  // read again as something else (see the invariants above).
+  enum class Attempt : uint8_t { kCase, kQuantifier, kReduce, kList, kPathInParenthesis };
+  // Whether `attempt` already failed at `position`: a second reading of an
+  // enclosing text goes straight to what the construct turned out to be, so
+  // constructs nested in each other are not read again at every level.
+  // Failures of this kind depend on the text alone: a limit declines the
+  // whole text instead.
+  bool failed_before(Attempt attempt, size_t position) const {
+    return !failed_.empty() && failed_.count(failure_key(attempt, position)) != 0;
+  }
+  // Records that `attempt` failed at `position` and charges the text read
+  // from there to the budget of rereading; false past the budget. The budget
+  // is linear in the text, so a reading never takes more than linear time;
+  // with the record above it is met only by texts made to meet it.
+  bool read_again(Attempt attempt, size_t position) {
+    failed_.insert(failure_key(attempt, position));
+    reread_ += pos_ - position;
+    return within_reread_budget();
+  }
+  bool within_reread_budget() const {
+    return reread_ <= kRereadSlack + kRereadFactor * text_.size();
+  }
+  static constexpr size_t kRereadSlack = 1 << 16;
+  static constexpr size_t kRereadFactor = 16;
+  static size_t failure_key(Attempt attempt, size_t position) {
+    return position * 8 + static_cast<size_t>(attempt);
+  }
+  std::unordered_set<size_t> failed_;
 };
 
 }  // namespace quorvane

@@ -233,3 +233,51 @@ TEST(DirectCorners, AgreesOnKeywordNameAndArrowCorners) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+using testing::expect_agrees;
+using testing::repeat;
+
+// Constructs whose first reading fails and which are read again as
+// something else, nested in each other: each is read again once, not once
+// per enclosing level, so deep nests are still taken directly.
+TEST(DirectCorners, ConstructsReadAgainNestWithoutDeclining) {
+  struct Case {
+    std::string text;
+    std::vector<Language> languages;
+  };
+  const std::vector<Language> both(std::begin(testing::kLanguages), std::end(testing::kLanguages));
+  const std::vector<Case> cases = {
+      {"RETURN case(case(case(case(1))))", both},
+      {"RETURN " + repeat("case(", 20) + "1" + repeat(")", 20), both},
+      {"RETURN " + repeat("case(-(1 AND ", 12) + "1" + repeat("))", 12), both},
+      {"RETURN " + repeat("all(x IN ", 20) + "l" + repeat(", 1)", 20), both},
+      {"RETURN " + repeat("[", 20) + "x IN l" + repeat(" IN m]", 20), both},
+      {"RETURN " + repeat("reduce(a = ", 20) + "l" + repeat(")", 20), {Language::Extended}},
+      {"RETURN reduce(a = case(x))", {Language::Extended}},
+      {"RETURN " + repeat("({a: ", 20) + "1" + repeat("})", 20), {Language::Extended}},
+      // A relationship whose inside fails is given back: a minus and a list.
+      {"RETURN (a)-[*2..3]-(b) - [n {.a, b: true}, 's']", {Language::Extended}},
+  };
+  for (const Case& c : cases) {
+    for (Language language : c.languages) {
+      const Result<std::monostate> exact = check_with_matcher(c.text, language);
+      if (exact.ok()) {
+        EXPECT_TRUE(expect_agrees(c.text, language))
+            << "declined (" << language_name(language) << "): " << c.text;
+        continue;
+      }
+      // Deep nests of these run out of the matcher's backtracking budget,
+      // which the parser does not share.
+      EXPECT_NE(exact.error().message.find("backtracking limit"), std::string::npos)
+          << exact.error().message;
+      RegularQuery direct;
+      EXPECT_TRUE(parse_directly(c.text, language, direct)) << c.text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
