@@ -708,7 +708,15 @@ bool DirectReader::read_list(Expr& out) {
   if (accept(']')) return true;
   Siblings siblings(*this);
   for (;;) {
-    if (!read_expression(items.emplace_back(Expr::Null{}))) return false;
+    if (!read_expression(items.emplace_back(Expr::Null{}))) {
+      // A first element that fails short of a limit may still start a
+      // comprehension (`[x IN NOT (a)-[*2]-(b) | x]`, where the element
+      // read a call of NOT).
+      if (items.size() != 1 || limit_ != Limit::None) return false;
+      if (!read_again(Attempt::kList, open)) return false;
+      pos_ = open;
+      return read_comprehension(out);
+    }
     siblings.next();
     if (accept(']')) return true;
     if (!accept(',')) break;

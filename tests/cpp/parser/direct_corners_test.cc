@@ -258,6 +258,9 @@ TEST(DirectCorners, ConstructsReadAgainNestWithoutDeclining) {
       {"RETURN " + repeat("reduce(a = ", 20) + "l" + repeat(")", 20), {Language::Extended}},
       {"RETURN reduce(a = case(x))", {Language::Extended}},
       {"RETURN " + repeat("({a: ", 20) + "1" + repeat("})", 20), {Language::Extended}},
+      // A first element that fails: NOT read as a call, then a list that is
+      // no relationship.
+      {"RETURN [x IN NOT (a)-[*2..3]-(b) | x]", {Language::Extended}},
       // A relationship whose inside fails is given back: a minus and a list.
       {"RETURN (a)-[*2..3]-(b) - [n {.a, b: true}, 's']", {Language::Extended}},
   };
