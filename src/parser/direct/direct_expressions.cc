@@ -100,9 +100,10 @@ bool DirectReader::read_expression(Expr& out) {
 // first operand.
 bool DirectReader::read_or(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_xor(out)) return false;
   while (whole_word("OR")) {
-    if (!count_node() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
+    if (!chain.link() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -110,9 +111,10 @@ bool DirectReader::read_or(Expr& out) {
 
 bool DirectReader::read_xor(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_and(out)) return false;
   while (whole_word("XOR")) {
-    if (!count_node() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
+    if (!chain.link() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -120,9 +122,10 @@ bool DirectReader::read_xor(Expr& out) {
 
 bool DirectReader::read_and(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_not(out)) return false;
   while (whole_word("AND")) {
-    if (!count_node() || !read_not(wrap_binary<Expr::And>(out))) return false;
+    if (!chain.link() || !read_not(wrap_binary<Expr::And>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -138,6 +141,7 @@ bool DirectReader::read_not(Expr& out) {
 
 bool DirectReader::read_comparison(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_add_sub(out)) return false;
   for (;;) {
     Expr* right = nullptr;
@@ -149,7 +153,7 @@ bool DirectReader::read_comparison(Expr& out) {
           (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') || (c == '=' && d == '~');
       pos_ += two ? 2 : 1;
       skip();
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       if (c == '<') {
         right = !two       ? &wrap_binary<Expr::LessThan>(out)
                 : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
@@ -167,7 +171,7 @@ bool DirectReader::read_comparison(Expr& out) {
       const size_t after_is_end = end_;
       const bool negated = keyword("NOT");
       if (whole_word("NULL")) {
-        if (!count_node()) return false;
+        if (!chain.link()) return false;
         if (negated) {
           wrap_unary<Expr::IsNotNull>(out);
         } else {
@@ -201,16 +205,16 @@ bool DirectReader::read_comparison(Expr& out) {
       if (!read_type_predicate(out, start, false)) return false;
       continue;
     } else if (whole_word("IN")) {
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       right = &wrap_binary<Expr::In>(out);
     } else if (keyword("STARTS")) {
-      if (!whole_word("WITH") || !count_node()) return false;
+      if (!whole_word("WITH") || !chain.link()) return false;
       right = &wrap_binary<Expr::StartsWith>(out);
     } else if (keyword("ENDS")) {
-      if (!whole_word("WITH") || !count_node()) return false;
+      if (!whole_word("WITH") || !chain.link()) return false;
       right = &wrap_binary<Expr::EndsWith>(out);
     } else if (whole_word("CONTAINS")) {
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       right = &wrap_binary<Expr::Contains>(out);
     } else {
       return true;
@@ -222,6 +226,7 @@ bool DirectReader::read_comparison(Expr& out) {
 
 bool DirectReader::read_add_sub(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_mul_div(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -230,7 +235,7 @@ bool DirectReader::read_add_sub(Expr& out) {
     if (c != '+' && c != '-' && !concatenate) return true;
     pos_ += concatenate ? 2 : 1;
     skip();
-    if (!count_node()) return false;
+    if (!chain.link()) return false;
     Expr& right = concatenate ? wrap_binary<Expr::Concatenate>(out)
                   : c == '+'  ? wrap_binary<Expr::Add>(out)
                               : wrap_binary<Expr::Subtract>(out);
@@ -241,13 +246,14 @@ bool DirectReader::read_add_sub(Expr& out) {
 
 bool DirectReader::read_mul_div(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_mod(out)) return false;
   for (;;) {
     const unsigned char c = peek();
     if (c != '*' && c != '/') return true;
     ++pos_;
     skip();
-    if (!count_node()) return false;
+    if (!chain.link()) return false;
     Expr& right = c == '*' ? wrap_binary<Expr::Multiply>(out) : wrap_binary<Expr::Divide>(out);
     if (!read_mod(right)) return false;
     out.span = span_from(start);
@@ -256,9 +262,10 @@ bool DirectReader::read_mul_div(Expr& out) {
 
 bool DirectReader::read_mod(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_power(out)) return false;
   while (accept('%')) {
-    if (!count_node() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
+    if (!chain.link() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -266,9 +273,10 @@ bool DirectReader::read_mod(Expr& out) {
 
 bool DirectReader::read_power(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_unary(out)) return false;
   while (accept('^')) {
-    if (!count_node() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
+    if (!chain.link() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
     out.span = span_from(start);
   }
   return true;

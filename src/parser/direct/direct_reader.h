@@ -205,6 +205,38 @@ class DirectReader {
     const size_t start_;
     size_t deepest_ = 0;
   };
+  // The operands of a chain of operators at one level (`a + b - c`, `x IS
+  // NULL = y`). Operators fold to the left, so the chain is at most as deep
+  // as its operators plus its deepest operand: each operand is counted from
+  // where the chain began, after the operators before it, as siblings are.
+  // So a chain of a thousand `+ 1` counts a thousand and one.
+  class OperandChain {
+   public:
+    explicit OperandChain(DirectReader& reader) : reader_(reader), start_(reader.clause_nodes_) {}
+    OperandChain(const OperandChain&) = delete;
+    OperandChain& operator=(const OperandChain&) = delete;
+    ~OperandChain() {
+      note_operand();
+      reader_.clause_nodes_ = start_ + links_ + deepest_;
+    }
+    // At each operator, before its operand: counts it; false past the limit.
+    bool link() {
+      note_operand();
+      ++links_;
+      reader_.clause_nodes_ = start_ + links_;
+      return start_ + links_ + deepest_ <= kMaxClauseNodes || reader_.reached(Limit::TreeDepth);
+    }
+
+   private:
+    void note_operand() {
+      const size_t operand = reader_.clause_nodes_ - start_ - links_;
+      if (operand > deepest_) deepest_ = operand;
+    }
+    DirectReader& reader_;
+    const size_t start_;
+    size_t links_ = 0;
+    size_t deepest_ = 0;
+  };
   // From `start` to the end of the last token read.
   Span span_from(size_t start) const {
     return Span{static_cast<uint32_t>(start), static_cast<uint32_t>(end_)};

@@ -384,7 +384,7 @@ TEST(DirectParser, TakesWideTextsWhateverTheirSize) {
   }
   // Depth still counts: an item holding a long chain is as deep as its
   // chain, however many shallow items stand beside it.
-  const std::string chain = "a" + repeat(" + a", 900);
+  const std::string chain = "a" + repeat(" + a", 1100);
   EXPECT_FALSE(expect_agrees("RETURN [" + many + ", " + chain + "]", Language::Extended));
 }
 
