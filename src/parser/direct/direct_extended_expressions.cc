@@ -111,11 +111,14 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
   return read_expression(out) && accept(')');
 }
 
-// A node pattern, if the text here is one. Once its property map or WHERE
-// begins, a failure declines the whole text: what failed may be a construct
-// this reader does not know rather than a text that is no node.
+// A node pattern, if the text here is one. A part that fails short of a
+// limit makes it no node, as the matcher finds (`(b {p: x, y})` is a map
+// projection); a limit declines the whole text.
 DirectReader::NodeAttempt DirectReader::try_node(NodePattern& out) {
   const size_t start = pos_;
+  auto part_failed = [&] {
+    return limit_ == Limit::None ? NodeAttempt::kNotNode : NodeAttempt::kDecline;
+  };
   accept('(');
   if (!read_optional_variable(out.variable, out.variable_span)) return NodeAttempt::kNotNode;
   if ((peek() == ':' || word_here("IS")) && !read_node_labels(out)) return NodeAttempt::kNotNode;
@@ -133,13 +136,13 @@ DirectReader::NodeAttempt DirectReader::try_node(NodePattern& out) {
       end_ = saved_end;
       if (!keyed) return NodeAttempt::kNotNode;
     }
-    if (!read_properties(out.properties.emplace())) return NodeAttempt::kDecline;
+    if (!read_properties(out.properties.emplace())) return part_failed();
   } else if (peek() == '$' && !read_properties(out.properties.emplace())) {
     return NodeAttempt::kNotNode;
   }
   if (word_here("WHERE")) {
     whole_word("WHERE");
-    if (!read_expression(*out.where_clause.emplace(placeholder()))) return NodeAttempt::kDecline;
+    if (!read_expression(*out.where_clause.emplace(placeholder()))) return part_failed();
   }
   if (!accept(')')) return NodeAttempt::kNotNode;
   out.span = span_from(start);
