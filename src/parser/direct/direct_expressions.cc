@@ -187,11 +187,9 @@ bool DirectReader::read_comparison(Expr& out) {
       }
       if (word_here("TYPED")) {
         // Without a type after it, TYPED is the name of a label.
-        const size_t typed = pos_;
-        const size_t typed_end = end_;
+        const Mark typed = mark();
         if (read_type_predicate(out, start, negated)) continue;
-        pos_ = typed;
-        end_ = typed_end;
+        rewind(typed);
       }
       // After `IS NOT` the matcher reads NOT as a label's name
       // (`x IS NOT, y`).
@@ -293,6 +291,7 @@ bool DirectReader::read_unary(Expr& out) {
 // Property lookups, subscripts and slices after an atom.
 bool DirectReader::read_postfix(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_atom(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -301,14 +300,14 @@ bool DirectReader::read_postfix(Expr& out) {
       skip();
       std::string_view key;
       Span key_span;
-      if (!read_name(NameKind::kAny, key, key_span) || !count_node()) return false;
+      if (!read_name(NameKind::kAny, key, key_span) || !chain.link()) return false;
       Box<Expr> target(std::move(out));
       out.node.emplace<Expr::Property>(
           Expr::Property{std::move(target), std::string(key), key_span});
     } else if (c == '[') {
       ++pos_;
       skip();
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       std::optional<Box<Expr>> from;
       if (peek() != '.' || peek_at(1) != '.') {
         if (!read_expression(*from.emplace(placeholder()))) return false;
@@ -322,6 +321,7 @@ bool DirectReader::read_postfix(Expr& out) {
       }
       pos_ += 2;
       skip();
+      chain.next_operand();
       std::optional<Box<Expr>> to;
       if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
       if (!accept(']')) return false;
@@ -407,8 +407,7 @@ bool DirectReader::read_word_atom(Expr& out) {
   // in the extended language a longer word is a name.
   if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_) &&
       !failed_before(Attempt::kCase, pos_)) {
-    const size_t word_start = pos_;
-    const size_t word_end = end_;
+    const Mark word_mark = mark();
     pos_ += 4;
     skip();
     const WordRead read = read_case(out);
@@ -417,9 +416,7 @@ bool DirectReader::read_word_atom(Expr& out) {
     // Where the matcher's CASE fails (no WHEN after the operand, a part that
     // fails), it reads the word again, as the name of a function (`case(x)`)
     // or, glued, of a variable (`CASEx`, `CASEWHEN .p`).
-    if (!read_again(Attempt::kCase, word_start)) return false;
-    pos_ = word_start;
-    end_ = word_end;
+    if (!read_again(Attempt::kCase, word_mark)) return false;
   }
   const size_t after = skip_ignorable(text_, pos_ + length);
   const unsigned char next = after < text_.size() ? text_[after] : 0;
@@ -451,9 +448,9 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "ANY")) quantifier = 1;
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
+    const Mark word_mark = mark();
     const size_t word_start = pos_;
     if (failed_before(Attempt::kQuantifier, word_start)) quantifier = -1;
-    const size_t word_end = end_;
     if (quantifier >= 0) {
       // `any(x IN ...`; other arguments make a call of a function named ANY.
       pos_ = after + 1;
@@ -464,10 +461,7 @@ bool DirectReader::read_word_atom(Expr& out) {
       }
       pos_ = after + 1;
       skip();
-      if (quantifier < 0) {
-        pos_ = word_start;
-        end_ = word_end;
-      }
+      if (quantifier < 0) rewind(word_mark);
     }
     if (quantifier >= 0) {
       Expr::Quantifier q{{}, placeholder(), std::nullopt};
@@ -492,9 +486,7 @@ bool DirectReader::read_word_atom(Expr& out) {
         return false;
       }
       // `all(x IN l, y)`: the matcher reads a call of a function named all.
-      if (!read_again(Attempt::kQuantifier, word_start)) return false;
-      pos_ = word_start;
-      end_ = word_end;
+      if (!read_again(Attempt::kQuantifier, word_mark)) return false;
     }
     if (extended_ && equals_upper(word, "REDUCE") && !failed_before(Attempt::kReduce, word_start)) {
       // `reduce(acc = ...`; other arguments make a call of a function
@@ -506,10 +498,9 @@ bool DirectReader::read_word_atom(Expr& out) {
         const WordRead read = read_reduce(out, std::move(accumulator));
         if (read == WordRead::kTaken) return true;
         if (read == WordRead::kDecline && limit_ != Limit::None) return false;
-        if (!read_again(Attempt::kReduce, word_start)) return false;
+        if (!read_again(Attempt::kReduce, word_mark)) return false;
       }
-      pos_ = word_start;
-      end_ = word_end;
+      rewind(word_mark);
     }
     const bool all = equals_upper(word, "ALLSHORTESTPATHS");
     if (extended_ && (all || equals_upper(word, "SHORTESTPATH"))) {
@@ -706,6 +697,7 @@ bool DirectReader::read_parameter_name(std::string& out) {
 // a list first, so a comprehension is read only where the list fails right
 // after a complete first element.
 bool DirectReader::read_list(Expr& out) {
+  const Mark open_mark = mark();
   const size_t open = pos_;
   accept('[');
   if (failed_before(Attempt::kList, open) || negated_iteration_here()) {
@@ -721,8 +713,7 @@ bool DirectReader::read_list(Expr& out) {
       // comprehension (`[x IN NOT (a)-[*2]-(b) | x]`, where the element
       // read a call of NOT).
       if (items.size() != 1 || limit_ != Limit::None) return false;
-      if (!read_again(Attempt::kList, open)) return false;
-      pos_ = open;
+      if (!read_again(Attempt::kList, open_mark)) return false;
       return read_comprehension(out);
     }
     siblings.next();
@@ -759,8 +750,7 @@ bool DirectReader::read_list(Expr& out) {
     return read_comprehension_rest(loop);
   }
   // Otherwise the text is read again, as a comprehension.
-  if (!read_again(Attempt::kList, open)) return false;
-  pos_ = open;
+  if (!read_again(Attempt::kList, open_mark)) return false;
   return read_comprehension(out);
 }
 
@@ -918,17 +908,13 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
     }
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
-    const size_t start = pos_;
-    const size_t start_end = end_;
+    const Mark start = mark();
     const bool operand = read_expression(*result.operand.emplace(placeholder()));
     // The subset has no second reading: without a WHEN after the operand
     // its CASE fails (`CASEWHEN()` is a name's call).
     if (!operand && !extended_) return WordRead::kDecline;
     if (!operand || (extended_ && !word_here("WHEN"))) {
-      reread_ += pos_ - start;
-      if (!within_reread_budget()) return WordRead::kDecline;
-      pos_ = start;
-      end_ = start_end;
+      if (!give_back(start)) return WordRead::kDecline;
       result.operand.reset();
     }
   }

@@ -60,11 +60,11 @@ class DirectReader {
   DirectLimit limit() const { return {limit_, limit_position_}; }
 
  private:
-  // Nesting stops where the matcher's does, so texts too deep for both are
-  // declined here and get the matcher's message. The nodes of a clause that
-  // can add a level to its tree (see Siblings) bound the tree's depth.
+  // Nesting is counted as the matcher counts it, one level per expression,
+  // and stops at the same limit. The nodes of a clause that can add a level
+  // to its tree (see Siblings and OperandChain) bound the tree's depth.
   using Limit = DirectLimit::Kind;
-  static constexpr int kMaxDepth = kMaxNestingDepth - 1;
+  static constexpr int kMaxDepth = kMaxNestingDepth;
   static constexpr size_t kMaxClauseNodes = kMaxTreeDepth;
   // Up to this many keys a map finds a repeated key by a linear search;
   // past it, through an index.
@@ -226,6 +226,11 @@ class DirectReader {
       reader_.clause_nodes_ = start_ + links_;
       return start_ + links_ + deepest_ <= kMaxClauseNodes || reader_.reached(Limit::TreeDepth);
     }
+    // Between two operands of one operator (a slice's bounds).
+    void next_operand() {
+      note_operand();
+      reader_.clause_nodes_ = start_ + links_;
+    }
 
    private:
     void note_operand() {
@@ -373,6 +378,20 @@ class DirectReader {
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
   size_t reread_ = 0;        // bytes read again after a first reading failed
 
+  // Where a reading began: what going back to read the text again restores,
+  // the tree count included, so that nodes of a failed reading do not count.
+  struct Mark {
+    size_t pos;
+    size_t end;
+    size_t nodes;
+  };
+  Mark mark() const { return {pos_, end_, clause_nodes_}; }
+  void rewind(const Mark& m) {
+    pos_ = m.pos;
+    end_ = m.end;
+    clause_nodes_ = m.nodes;
+  }
+
   // Constructs whose first reading can fail after a long text, which is then
   // read again as something else (see the invariants above).
   enum class Attempt : uint8_t { kCase, kQuantifier, kReduce, kList, kPathInParenthesis };
@@ -388,9 +407,15 @@ class DirectReader {
   // from there to the budget of rereading; false past the budget. The budget
   // is linear in the text, so a reading never takes more than linear time;
   // with the record above it is met only by texts made to meet it.
-  bool read_again(Attempt attempt, size_t position) {
-    failed_.insert(failure_key(attempt, position));
-    reread_ += pos_ - position;
+  bool read_again(Attempt attempt, const Mark& from) {
+    failed_.insert(failure_key(attempt, from.pos));
+    return give_back(from);
+  }
+  // Goes back to `from` to read the text again, charging what is given back
+  // to the budget of rereading; false past the budget.
+  bool give_back(const Mark& from) {
+    reread_ += pos_ - from.pos;
+    rewind(from);
     return within_reread_budget();
   }
   bool within_reread_budget() const {
