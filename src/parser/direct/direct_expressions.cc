@@ -503,10 +503,15 @@ bool DirectReader::read_word_atom(Expr& out) {
       rewind(word_mark);
     }
     const bool all = equals_upper(word, "ALLSHORTESTPATHS");
-    if (extended_ && (all || equals_upper(word, "SHORTESTPATH"))) {
-      // A path inside; anything else is an argument of a function.
+    if (extended_ && (all || equals_upper(word, "SHORTESTPATH")) &&
+        !failed_before(Attempt::kShortestPath, word_start)) {
+      // A path inside; anything else, or a path that fails, is an argument
+      // of a function (`shortestPath((a) - (b))`).
       const size_t inside = skip_ignorable(text_, after + 1);
-      if (inside < text_.size() && text_[inside] == '(') return read_shortest_path(out, all);
+      if (inside < text_.size() && text_[inside] == '(') {
+        if (read_shortest_path(out, all)) return true;
+        if (limit_ != Limit::None || !read_again(Attempt::kShortestPath, word_mark)) return false;
+      }
     }
   }
   // A call: `name(`, or dotted names before the parenthesis.

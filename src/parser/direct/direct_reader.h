@@ -394,7 +394,14 @@ class DirectReader {
 
   // Constructs whose first reading can fail after a long text, which is then
   // read again as something else (see the invariants above).
-  enum class Attempt : uint8_t { kCase, kQuantifier, kReduce, kList, kPathInParenthesis };
+  enum class Attempt : uint8_t {
+    kCase,
+    kQuantifier,
+    kReduce,
+    kList,
+    kPathInParenthesis,
+    kShortestPath
+  };
   // Whether `attempt` already failed at `position`: a second reading of an
   // enclosing text goes straight to what the construct turned out to be, so
   // constructs nested in each other are not read again at every level.

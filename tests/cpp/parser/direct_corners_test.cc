@@ -265,6 +265,8 @@ TEST(DirectCorners, ConstructsReadAgainNestWithoutDeclining) {
       // A first element that fails: NOT read as a call, then a list that is
       // no relationship.
       {"RETURN [x IN NOT (a)-[*2..3]-(b) | x]", {Language::Extended}},
+      // A path that fails in shortestPath is a call's argument.
+      {"RETURN shortestPath((a) - (count(DISTINCT x)))", {Language::Extended}},
       // A node whose property map fails is a map projection.
       {"MATCH (a)-->(b) WHERE (a)--(b {p: x, y}) RETURN a", {Language::Extended}},
       // A relationship whose inside fails is given back: a minus and a list.
