@@ -37,20 +37,12 @@ struct MatchResult {
 };
 
 // Matches the whole text against the start rule `cypher` of the language's
-// grammar. A first pass keeps no failure record; only when it fails does a
-// second pass run, with the record, for the exact message. `remember`
-// switches on the optimisations that never change the result: remembering
-// matched clauses and bracketed expressions (so that no text is matched
-// again and again), and the first pass's shortcuts (each clause read once,
-// a lone operand without the operator ladder). Tests switch them off to
-// check exactly that.
+// grammar, keeping the failure record. `remember` switches on what never
+// changes the result: remembering matched clauses and bracketed expressions,
+// so that no text is matched again and again. Tests switch it off to check
+// exactly that.
 MatchResult match_cypher(std::string_view text, Language language = Language::Subset,
                          bool remember = true);
-
-// The first pass alone: its outcome and tree, without the second pass that
-// would mend a failure. With or without `remember` it must agree, or the
-// shortcuts cost a second pass or change a tree.
-MatchResult match_first_pass(std::string_view text, Language language, bool remember);
 
 }  // namespace quorvane
 
