@@ -58,7 +58,6 @@ class Matcher {
  public:
   Matcher(std::string_view text, bool remember)
       : text_(text), remember_(remember), work_budget_(kWorkBase + kWorkPerByte * text.size()) {
-    nodes_.resize(text.size() / 2 + 64);
     expected_.resize(16);
   }
 
@@ -67,8 +66,6 @@ class Matcher {
     bool ok = cypher();
     if (ok && !aborted_) {
       result.ok = true;
-      nodes_.resize(node_count_);
-      result.nodes = std::move(nodes_);
       return result;
     }
     MatchFailure& f = result.failure;
@@ -84,29 +81,7 @@ class Matcher {
   }
 
  private:
-  struct Mark {
-    size_t pos;
-    size_t nodes;
-  };
-
   // ---------------------------------------------------------------- engine
-
-  Mark mark() const { return {pos_, node_count_}; }
-  void reset(Mark m) {
-    pos_ = m.pos;
-    node_count_ = m.nodes;
-  }
-
-  // The node list only grows in storage; discarding nodes just lowers the
-  // count, so backtracking costs nothing.
-  QV_ALWAYS_INLINE void push_node(RuleNode node) {
-    if (node_count_ == nodes_.size()) {
-      nodes_.push_back(node);
-    } else {
-      nodes_[node_count_] = node;
-    }
-    ++node_count_;
-  }
 
   static std::vector<Rule> sorted(std::vector<Rule> rules) {
     std::sort(rules.begin(), rules.end());
@@ -132,65 +107,16 @@ class Matcher {
     return true;
   }
 
-  // Runs one rule invocation: opens its node (in normal mode), runs the
-  // body, and keeps the failure record.
+  // Runs one rule invocation, counted against the work budget; a failure
+  // enters the failure record.
   template <class Body>
   QV_ALWAYS_INLINE bool rule(Rule r, Body&& body) {
     if (!charge_work()) return false;
     const size_t start = pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const bool opens = !atomic_;
-    const size_t node = node_count_;
-    if (opens) push_node({r, static_cast<uint32_t>(start), 0, 0});
-
     const bool ok = body();
-
-    if (ok) {
-      if (opens) {
-        nodes_[node].end = static_cast<uint32_t>(pos_);
-        nodes_[node].next = static_cast<uint32_t>(node_count_);
-      }
-    } else {
-      if (opens) node_count_ = node;
-      track(r, start, expected_len);
-    }
+    if (!ok) track(r, start, expected_len);
     return ok;
-  }
-
-  // A level of the operator ladder (or_expr down to postfix_expr). When it
-  // holds a single operand and nothing else, its node would only repeat its
-  // child's, so none is added: a plain `n` gets the nodes of its atom, not
-  // eleven more above them. Otherwise the node is put in front of its
-  // children once they have matched. The tree builder reads either shape.
-  template <class Body>
-  QV_ALWAYS_INLINE bool ladder_rule(Rule r, Body&& body) {
-    if (!charge_work()) return false;
-    const size_t start = pos_;
-    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const size_t node = node_count_;
-    const bool ok = body();
-    if (ok) {
-      const bool lone_operand = node_count_ > node && nodes_[node].next == node_count_ &&
-                                nodes_[node].start == start && nodes_[node].end == pos_;
-      if (!atomic_ && !lone_operand) {
-        insert_node(node, {r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_), 0});
-      }
-    } else {
-      node_count_ = node;
-      track(r, start, expected_len);
-    }
-    return ok;
-  }
-
-  // Puts `added` at index `at`, in front of the nodes from there on, which
-  // become its subtree.
-  void insert_node(size_t at, RuleNode added) {
-    push_node(added);  // room for one more
-    RuleNode* nodes = nodes_.data();
-    std::copy_backward(nodes + at, nodes + node_count_ - 1, nodes + node_count_);
-    for (size_t i = at + 1; i < node_count_; ++i) ++nodes[i].next;
-    added.next = static_cast<uint32_t>(node_count_);
-    nodes[at] = added;
   }
 
   // A rule whose definition starts with a literal: when the first character
@@ -218,7 +144,7 @@ class Matcher {
   // Clauses are matched twice in most queries: `single_query` first tries
   // `multi_part_query`, which reads every clause before it finds no WITH and
   // gives up, and then `single_part_query` reads the same clauses again. A
-  // clause matched at a position is therefore remembered (nodes, end, and its
+  // clause matched at a position is therefore remembered (its end and its
   // effect on the failure record) and replayed instead of matched anew.
   //
   // Replaying is exact. A clause's failure-record updates all concern
@@ -232,8 +158,6 @@ class Matcher {
     bool ok;
     size_t end;
     size_t max_tracked;
-    size_t node_base;
-    std::vector<RuleNode> nodes;
     std::vector<Rule> appended;  // expected rules added at max_tracked
     // The deepest nesting-limit check made inside, relative to the depth at
     // the start (kNoCheck when none was made).
@@ -259,13 +183,12 @@ class Matcher {
   }
 
   // Runs one rule invocation and fills `entry` with what replaying it takes:
-  // outcome, end, nodes, and the failure-record updates (see above).
+  // outcome, end and the failure-record updates (see above).
   template <class Body>
   bool remembered_call(Rule r, Body& body, MemoEntry& entry) {
     const size_t outer_max = max_tracked_;
     const size_t furthest_before = furthest_;
     const size_t expected_before = expected_count_;
-    const size_t node_base = node_count_;
     const int outer_deepest = deepest_check_;
     max_tracked_ = 0;
     deepest_check_ = -1;
@@ -277,8 +200,6 @@ class Matcher {
     entry.ok = ok;
     entry.end = pos_;
     entry.max_tracked = inner_max;
-    entry.node_base = node_base;
-    if (ok) entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
     if (furthest_ == inner_max) {
       const size_t base = furthest_before == inner_max ? expected_before : 0;
       entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
@@ -300,8 +221,7 @@ class Matcher {
   //
   // Once a remembered rule has matched, the entries strictly inside its text
   // are dropped: text inside is reached again only through the enclosing
-  // rule, whose own entry now stands for it. That keeps the stored nodes
-  // within the size of the tree.
+  // rule, whose own entry now stands for it. That keeps the table small.
   template <class Body>
   bool bracket_memo_rule(Rule r, Body&& body) {
     if (!remember_) return rule(r, body);
@@ -329,17 +249,6 @@ class Matcher {
   }
 
   void replay(const MemoEntry& entry) {
-    // Copied whole, then shifted: a replay can hold the nodes of a deeply
-    // nested expression.
-    const uint32_t shift = static_cast<uint32_t>(node_count_ - entry.node_base);
-    const size_t count = entry.nodes.size();
-    if (nodes_.size() < node_count_ + count) {
-      nodes_.resize(std::max(node_count_ + count, 2 * nodes_.size()));
-    }
-    RuleNode* out = nodes_.data() + node_count_;
-    std::copy(entry.nodes.begin(), entry.nodes.end(), out);
-    for (size_t i = 0; i < count; ++i) out[i].next += shift;
-    node_count_ += count;
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
     if (furthest_ == entry.max_tracked) append_block(entry.appended);
@@ -368,8 +277,9 @@ class Matcher {
     if (expected_count_ - before == 1) append_expected(block.front());
   }
 
-  // An atomic rule's node is a leaf, so it is only added once the rule has
-  // matched.
+  // An atomic rule reads one token: nothing is skipped inside it, and none
+  // of the rules it invokes enters the failure record, only itself (unless it
+  // is inside another atomic rule).
   template <class Body>
   QV_ALWAYS_INLINE bool atomic_rule(Rule r, Body&& body) {
     if (!charge_work()) return false;
@@ -379,14 +289,7 @@ class Matcher {
     atomic_ = true;
     const bool ok = body();
     atomic_ = saved;
-    if (ok) {
-      if (!saved) {
-        push_node({r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_),
-                   static_cast<uint32_t>(node_count_ + 1)});
-      }
-    } else {
-      track(r, start, expected_len);
-    }
+    if (!ok) track(r, start, expected_len);
     return ok;
   }
 
@@ -435,7 +338,7 @@ class Matcher {
   // Sequence: elements joined by skips; on failure everything is given back.
   template <class... Fs>
   QV_ALWAYS_INLINE bool seq(Fs&&... fs) {
-    const Mark m = mark();
+    const size_t m = pos_;
     bool first = true;
     auto step = [&](auto& f) {
       if (!first) skip();
@@ -443,7 +346,7 @@ class Matcher {
       return f();
     };
     if ((step(fs) && ...)) return true;
-    reset(m);
+    pos_ = m;
     return false;
   }
 
@@ -465,10 +368,10 @@ class Matcher {
   template <class F>
   QV_ALWAYS_INLINE size_t repeat_rest(F& f) {
     for (size_t count = 0;; ++count) {
-      const Mark m = mark();
+      const size_t m = pos_;
       skip();
       if (!f()) {
-        reset(m);
+        pos_ = m;
         return count;
       }
     }
@@ -1093,7 +996,7 @@ class Matcher {
           after_group = true;
         }
         for (;;) {
-          const Mark m = mark();
+          const size_t m = pos_;
           skip();
           if (seq(Q(relationship_pattern), Q(node_pattern))) {
             after_group = false;
@@ -1102,7 +1005,7 @@ class Matcher {
           } else if (after_group && node_pattern()) {
             after_group = false;
           } else {
-            reset(m);
+            pos_ = m;
             return true;
           }
         }
@@ -1279,19 +1182,16 @@ class Matcher {
   }
 
   bool or_expr() {
-    return ladder_rule(R::or_expr,
-                       [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
+    return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
   bool xor_expr() {
-    return ladder_rule(R::xor_expr,
-                       [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
+    return rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
   bool and_expr() {
-    return ladder_rule(R::and_expr,
-                       [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
+    return rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
   bool not_expr() {
-    return ladder_rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
+    return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
   }
 
   bool or_kw() {
@@ -1312,9 +1212,9 @@ class Matcher {
   // The extended language adds type predicates and `IS label` checks, which
   // take no right operand either.
   bool comparison_expr() {
-    return ladder_rule(R::comparison_expr, [&] {
+    return rule(R::comparison_expr, [&] {
       return seq(Q(add_sub_expr), many([&] {
-                   const Mark m = mark();
+                   const size_t m = pos_;
                    bool null_test = false;
                    if (!comparison_op(null_test)) {
                      if constexpr (kExtended) return type_predicate() || label_check(true);
@@ -1323,7 +1223,7 @@ class Matcher {
                    if (null_test) return true;
                    skip();
                    if (add_sub_expr()) return true;
-                   reset(m);
+                   pos_ = m;
                    return false;
                  }));
     });
@@ -1346,7 +1246,7 @@ class Matcher {
 
   // The extended language adds string concatenation `||` at this level.
   bool add_sub_expr() {
-    return ladder_rule(R::add_sub_expr, [&] {
+    return rule(R::add_sub_expr, [&] {
       return seq(Q(mul_div_expr), many(group(
                                       [&] {
                                         if constexpr (kExtended) {
@@ -1358,28 +1258,28 @@ class Matcher {
     });
   }
   bool mul_div_expr() {
-    return ladder_rule(R::mul_div_expr, [&] {
+    return rule(R::mul_div_expr, [&] {
       return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
     });
   }
   bool mod_expr() {
-    return ladder_rule(R::mod_expr,
-                       [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
+    return rule(R::mod_expr,
+                [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
   }
   bool power_expr() {
-    return ladder_rule(R::power_expr,
-                       [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
+    return rule(R::power_expr,
+                [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
   }
   bool unary_expr() {
-    return ladder_rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+    return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return ladder_rule(R::postfix_expr, [&] {
+      return rule(R::postfix_expr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return ladder_rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
@@ -1548,11 +1448,11 @@ class Matcher {
   // A variable, or a map projection when a brace follows it. Reading the
   // variable first keeps the common case (a plain variable) to one match.
   bool map_projection_or_variable() {
-    const Mark m = mark();
+    const size_t m = pos_;
     if (!variable()) return false;
     const size_t after = skip_ignorable(text_, pos_);
     if (after >= text_.size() || text_[after] != '{') return true;
-    reset(m);
+    pos_ = m;
     return map_projection() || variable();
   }
 
@@ -1667,11 +1567,9 @@ class Matcher {
   const bool remember_;
   size_t pos_ = 0;
   bool atomic_ = false;
-  std::vector<RuleNode> nodes_;
   std::unordered_map<uint64_t, MemoEntry> memo_;
   std::map<uint64_t, MemoEntry> bracket_memo_;
   size_t max_tracked_ = 0;
-  size_t node_count_ = 0;
 
   size_t furthest_ = 0;
   std::vector<Rule> expected_;  // storage; the first expected_count_ entries count

@@ -17,7 +17,6 @@
 #include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/rule.h"
-#include "parser/rule_tree.h"
 
 namespace quorvane {
 
@@ -32,8 +31,7 @@ struct MatchFailure {
 
 struct MatchResult {
   bool ok = false;
-  std::vector<RuleNode> nodes;  // on success: the cypher node's tree, pre-order
-  MatchFailure failure;
+  MatchFailure failure;  // when not ok
 };
 
 // Matches the whole text against the start rule `cypher` of the language's
