@@ -1,3 +1,8 @@
+// The matcher (see grammar.h). Matcher<kExtended> holds the grammar of one
+// language, a function per rule, and the state of one match: the position,
+// the failure record, the remembered clauses and bracketed atoms that keep
+// backtracking from matching the same text again and again, and the
+// nesting depth and work budget that stop a match.
 #include "parser/grammar.h"
 
 #include <algorithm>

@@ -1,11 +1,17 @@
-// The matching engine and the grammar, compiled in as one recursive-descent
-// function per rule.
+// The grammar's matcher: it says what is wrong with a text the parser
+// refuses.
 //
-// Matching follows PEG semantics: ordered choice commits, repetitions are
-// greedy and never give back, and whitespace and comments are skipped only
-// between the elements of sequences and repetitions of normal rules. Every
-// failed rule invocation updates a failure record (furthest position and the
-// rules expected there), which becomes the syntax-error message.
+// The parser (direct/direct_parser.h) reads every query and builds its tree;
+// the matcher runs only on the texts the parser refuses, and answers with
+// the exact syntax error: the furthest position where matching failed and
+// the rules expected there, or the note of a limit that stopped it. It
+// builds nothing.
+//
+// The grammar of both languages is compiled in as one recursive-descent
+// function per rule. Matching follows PEG semantics: ordered choice commits,
+// repetitions are greedy and never give back, and whitespace and comments
+// are skipped only between the elements of sequences and repetitions of
+// normal rules. Every failed rule invocation updates the failure record.
 #ifndef QUORVANE_PARSER_GRAMMAR_H_
 #define QUORVANE_PARSER_GRAMMAR_H_
 
@@ -14,7 +20,6 @@
 #include <string_view>
 #include <vector>
 
-#include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/rule.h"
 
