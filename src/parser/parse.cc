@@ -63,16 +63,15 @@ Result<CypherQuery> parse_unexplained(std::string_view text, Language language) 
     // the parser's, reported rather than hidden.
     return syntax_error_at(text, 0, "the parser could not read this query");
   }
-  return syntax_error_at(text, limit.position,
-                         limit.kind == DirectLimit::Kind::Nesting
-                             ? "query nested too deeply (limit " +
-                                   std::to_string(kMaxNestingDepth) + ")"
-                             : "query nested too deeply (tree depth limit " +
-                                   std::to_string(kMaxTreeDepth) + ")");
+  return syntax_error_at(
+      text, limit.position,
+      limit.kind == DirectLimit::Kind::Nesting
+          ? "query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")"
+          : "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")");
 }
 
 Result<std::monostate> check_with_matcher(std::string_view text, Language language) {
-  // Rule-tree offsets are 32-bit.
+  // The matcher's positions are 32-bit.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) {
     return CypherError::parse(render_syntax_error(text.substr(0, 0), 0, "query too long"));
   }
