@@ -183,14 +183,6 @@ inline void check_query_info(const QueryInfo& info, const Result<CypherQuery>& p
   }
 }
 
-// A text the direct parser takes must be one the matcher accepts.
-inline void check_direct_agrees(std::string_view input, Language language) {
-  RegularQuery direct;
-  if (!parse_directly(input, language, direct)) return;
-  const Result<std::monostate> matched = check_with_matcher(input, language);
-  QV_FUZZ_CHECK_MSG(matched.ok(), matched.ok() ? "" : matched.error().message);
-}
-
 // The direct parser takes exactly the texts the matcher accepts, short of
 // its limits. Commands are read by their own reader, not by either of them.
 inline void check_same_acceptance(std::string_view input, Language language) {

@@ -567,8 +567,8 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
 // as `COUNT { ... }`. A whole query inside the braces is left to the
 // matcher.
 bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
-  // The tree builder places the pattern's property values two levels
-  // below the subquery, so it counts twice towards the tree's depth.
+  // The pattern's property values sit two levels below the subquery, so
+  // it counts twice towards the tree's depth.
   if (!count_node()) return false;
   accept('{');
   Pattern pattern;
@@ -596,8 +596,8 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
 
 // Decimal, hexadecimal (`0x1F`) and octal (`0o17`) integers; floats with a
 // fraction (`1.5`, `1.`, `1.5e3`) and, in the extended language, with an
-// exponent alone (`1e9`) or a leading point (`.5`). Values are read as the
-// tree builder reads them, out-of-range ones kept as written. The literal
+// exponent alone (`1e9`) or a leading point (`.5`). Out-of-range values are
+// kept as written. The literal
 // ends where the matcher's ends, whatever follows it (`1AS x`).
 bool DirectReader::read_number(Expr& out) {
   const size_t start = pos_;

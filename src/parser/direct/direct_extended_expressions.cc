@@ -1,6 +1,5 @@
 // Expressions of the extended language: pattern predicates and
-// comprehensions, label checks, type predicates, reduce and shortestPath,
-// with the trees the tree builder makes of the matcher's rules for them.
+// comprehensions, label checks, type predicates, reduce and shortestPath.
 #include <string>
 #include <utility>
 #include <vector>

@@ -256,9 +256,9 @@ TEST(DirectClauses, RowsAreTheExpressionAfterOfWhateverCommentsHold) {
   }
 }
 
-// Subqueries nested to and past the matcher's nesting limit and the
-// builder's depth limit: the direct parser takes the shallow ones and, at
-// every depth, only what the matcher accepts with the same tree.
+// Subqueries nested to and past the nesting limit and the tree-depth limit:
+// the parser takes the shallow ones and, at every depth, only what the
+// matcher accepts.
 TEST(DirectClauses, NestedSubqueriesStayInsideTheLimits) {
   struct Shape {
     std::string_view prefix, open, innermost, close;

@@ -1,4 +1,4 @@
-// The direct parser against the matcher and tree builder at corners the
+// The parser against the matcher at corners the
 // broad checks in direct_parser_test.cc do not reach: comments after a
 // relationship's arrows, the tree-depth limit reached through nested
 // pattern subqueries, and texts where keywords, names, numbers and arrows

@@ -1,9 +1,8 @@
 // The direct parser on the patterns and expressions of the extended
 // language (label expressions, quantified paths, selectors, pattern
 // predicates and comprehensions, reduce, type predicates, number forms) and
-// on the subset's forms of them: it must take every text below and build
-// the matcher and tree builder's tree, and decline the texts near them that
-// the matcher rejects.
+// on the subset's forms of them: it must take every text below, as the
+// matcher does, and refuse the texts near them that the matcher rejects.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,8 +1,7 @@
-// The direct parser against the matcher and tree builder: whatever text it
-// takes, they must accept with exactly the same tree. Checked on the
-// benchmark corpus, the golden cases, mutations of the corpus and hand-made
-// texts near the grammar's corners. It must also take most of the corpus,
-// since every query it declines goes the slow way.
+// The parser against the matcher: it must take exactly the texts the
+// matcher accepts (its trees are pinned in pinned_trees_test.cc). Checked on
+// the benchmark corpus, the golden cases, mutations of the corpus and
+// hand-made texts near the grammar's corners.
 #include <gtest/gtest.h>
 
 #include <algorithm>
