@@ -410,9 +410,8 @@ bool DirectReader::read_word_atom(Expr& out) {
     const Mark word_mark = mark();
     pos_ += 4;
     skip();
-    const WordRead read = read_case(out);
-    if (read == WordRead::kTaken) return true;
-    if (read == WordRead::kDecline && limit_ != Limit::None) return false;
+    if (read_case(out)) return true;
+    if (limit_ != Limit::None) return false;
     // Where the matcher's CASE fails (no WHEN after the operand, a part that
     // fails), it reads the word again, as the name of a function (`case(x)`)
     // or, glued, of a variable (`CASEx`, `CASEWHEN .p`).
@@ -495,9 +494,8 @@ bool DirectReader::read_word_atom(Expr& out) {
       skip();
       std::string accumulator;
       if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
-        const WordRead read = read_reduce(out, std::move(accumulator));
-        if (read == WordRead::kTaken) return true;
-        if (read == WordRead::kDecline && limit_ != Limit::None) return false;
+        if (read_reduce(out, std::move(accumulator))) return true;
+        if (limit_ != Limit::None) return false;
         if (!read_again(Attempt::kReduce, word_mark)) return false;
       }
       rewind(word_mark);
@@ -859,90 +857,46 @@ bool DirectReader::read_parenthesized(Expr& out) {
   return read_expression(out) && accept(')');
 }
 
-// Whether the parenthesis at `open_at` may hold one expression: it is not empty and
-// holds no comma outside inner brackets. Strings, names in backticks and
-// comments are stepped over.
-bool DirectReader::parenthesis_holds_expression(size_t open_at) {
-  size_t p = skip_ignorable(text_, open_at + 1);
-  if (p < text_.size() && text_[p] == ')') return false;
-  int open = 1;
-  bool holds = true;
-  while (p < text_.size() && open > 0) {
-    const char c = text_[p];
-    if (c == '\'' || c == '"' || c == '`') {
-      ++p;
-      while (p < text_.size() && text_[p] != c) p += (c != '`' && text_[p] == '\\') ? 2 : 1;
-      ++p;
-      continue;
-    }
-    if (c == '/') {
-      const size_t after = skip_ignorable(text_, p);
-      if (after > p) {
-        p = after;
-        continue;
-      }
-    }
-    if (c == '(' || c == '[' || c == '{') ++open;
-    if (c == ')' || c == ']' || c == '}') --open;
-    if (c == ',' && open == 1) {
-      holds = false;
-      break;
-    }
-    ++p;
-  }
-  // Only what lies past the position reached counts: the caller counts the
-  // rest when it reads the text again.
-  if (p > pos_) reread_ += p - pos_;
-  return holds;
-}
-
-DirectReader::WordRead DirectReader::read_case(Expr& out) {
+bool DirectReader::read_case(Expr& out) {
   Expr::Case& result = out.node.emplace<Expr::Case>();
   // The matcher reads an operand first. `CASE WHEN (` may start one, a call
   // of a function named WHEN, when another WHEN follows it; where none does,
   // the extended language reads the text again as the first alternative.
   if (!word_here("WHEN")) {
-    const size_t operand_start = pos_;
-    if (!read_expression(*result.operand.emplace(placeholder()))) {
-      // `case()`, `case(x, y)`: no expression starts so, so there is no
-      // operand and no WHEN; a call of a function named case.
-      if (operand_start >= text_.size() || text_[operand_start] != '(') return WordRead::kDecline;
-      const bool holds = parenthesis_holds_expression(operand_start);
-      if (!within_reread_budget()) return WordRead::kDecline;
-      return holds ? WordRead::kDecline : WordRead::kOther;
-    }
+    // `case()`, `case(x, y)`: no operand, so a call of a function named case.
+    if (!read_expression(*result.operand.emplace(placeholder()))) return false;
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
     const Mark start = mark();
     const bool operand = read_expression(*result.operand.emplace(placeholder()));
     // The subset has no second reading: without a WHEN after the operand
     // its CASE fails (`CASEWHEN()` is a name's call).
-    if (!operand && !extended_) return WordRead::kDecline;
+    if (!operand && !extended_) return false;
     if (!operand || (extended_ && !word_here("WHEN"))) {
-      if (!give_back(start)) return WordRead::kDecline;
+      if (!give_back(start)) return false;
       result.operand.reset();
     }
   }
   // Without a first WHEN the matcher's CASE fails where it began, and the
   // word is read as something else.
-  if (!keyword("WHEN")) return WordRead::kOther;
+  if (!keyword("WHEN")) return false;
   // Nor does it hold where no expression can follow the first WHEN
   // (`RETURN CASEWHEN`, a name, in the subset).
   const unsigned char c = peek();
-  if (c == 0 || c == ')' || c == ']' || c == '}' || c == ',' || c == ';') return WordRead::kOther;
+  if (c == 0 || c == ')' || c == ']' || c == '}' || c == ',' || c == ';') return false;
   Siblings siblings(*this);
   do {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
-    if (!read_expression(alternative.when)) return WordRead::kDecline;
+    if (!read_expression(alternative.when)) return false;
     siblings.next();
-    if (!keyword("THEN") || !read_expression(alternative.then)) return WordRead::kDecline;
+    if (!keyword("THEN") || !read_expression(alternative.then)) return false;
     siblings.next();
   } while (keyword("WHEN"));
   if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) {
-    return WordRead::kDecline;
+    return false;
   }
-  return keyword("END") ? WordRead::kTaken : WordRead::kDecline;
+  return keyword("END");
 }
 
 // `name(args)`, `ns.name(DISTINCT args)`: names joined by dots, the last

@@ -302,23 +302,19 @@ bool DirectReader::read_type_base() {
 }
 
 // `reduce(acc = init, x IN list | expression)`, once `reduce(acc =` has
-// been read. Where a token of it is missing the matcher reads a call of a
+// been read. Where it fails short of a limit the matcher reads a call of a
 // function named reduce instead (`reduce(acc = 1, x)`).
-DirectReader::WordRead DirectReader::read_reduce(Expr& out, std::string accumulator) {
-  if (!count_node()) return WordRead::kDecline;
+bool DirectReader::read_reduce(Expr& out, std::string accumulator) {
+  if (!count_node()) return false;
   Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(
       Expr::Reduce{std::move(accumulator), placeholder(),
                    Box<Expr::ListComprehension>(std::in_place, std::string(), placeholder(),
                                                 std::nullopt, placeholder())});
   Expr::ListComprehension& iteration = *reduce.iteration;
-  if (!read_expression(*reduce.init)) return WordRead::kDecline;
-  if (!accept(',') || !read_name(NameKind::kVariable, iteration.variable) || !keyword("IN")) {
-    return WordRead::kOther;
-  }
-  if (!read_expression(*iteration.list)) return WordRead::kDecline;
-  if (!accept('|')) return WordRead::kOther;
-  if (!read_expression(**iteration.projection)) return WordRead::kDecline;
-  return accept(')') ? WordRead::kTaken : WordRead::kOther;
+  return read_expression(*reduce.init) && accept(',') &&
+         read_name(NameKind::kVariable, iteration.variable) && keyword("IN") &&
+         read_expression(*iteration.list) && accept('|') &&
+         read_expression(**iteration.projection) && accept(')');
 }
 
 // `shortestPath(pattern)` or `allShortestPaths(pattern)`, from the word on.

@@ -5,14 +5,13 @@
 // - Every read_* function starts at a token (nothing skippable before it)
 //   and, when it returns true, leaves the position past its text and past
 //   any whitespace and comments after it.
-// - A false return means the reader declines the whole text; nothing is
-//   retried after a failure inside a part, which may be a limit or a
-//   construct the reader does not know. A text is read again only where the
-//   matcher's rule fails for certain, at a token of its own: a bracket read
-//   as a list first, as the matcher does, and again as a comprehension when
-//   the list fails after its one element; a word whose construct fails at a
-//   missing token (WordRead below); a relationship in an expression that a
-//   token is missing from, or no node follows, which the path gives back.
+// - A false return is a failure of that reading. Where the grammar's ordered
+//   choice tries another reading of the same text, the reader does too,
+//   unless a limit was reached (then the whole text is declined): a bracket
+//   read as a list, then as a comprehension; CASE, a quantifier, reduce or
+//   shortestPath, then a name or call; a parenthesis read as a path, then
+//   as an expression; a relationship in an expression, given back. Each
+//   rereading is remembered (failed_before) and charged to a linear budget.
 // - Glued keywords: the subset reads a keyword even where a word goes on
 //   after it, wherever its grammar tries that keyword (`RETURNn` is RETURN n,
 //   `RETURN distinctCount` is RETURN DISTINCT Count, `ORDERBY` is ORDER BY,
@@ -21,9 +20,8 @@
 //   same alternatives. Words the matcher reads only as whole words (OR, AND,
 //   IN, NULL, ...) go through whole_word(). Where the matcher's rule for
 //   a construct that starts with a keyword fails as a whole (`CASEx` with no
-//   WHEN, `case(x)`, `reduce(a = 1)`), the word is read again as a name
-//   (WordRead). The extended language reads keywords only where the word
-//   ends, as current Cypher does.
+//   WHEN, `case(x)`, `reduce(a = 1)`), the word is read again as a name. The extended language
+//   reads keywords only where the word ends, as current Cypher does.
 // - Nesting is counted as the matcher counts it and stops at the same limit.
 //   Each expression node counts once per level of tree depth it can add (an
 //   EXISTS pattern counts twice; children side by side count as the deepest
@@ -116,10 +114,9 @@ class DirectReader {
   bool read_inline_where(std::optional<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
-  // What reading a construct that begins with a word found: the construct;
-  // a text that fails where the matcher's rule for it fails as a whole, so
-  // that the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`);
-  // or a text to decline.
+  // What reading a call found: the call; names or a parenthesis that are
+  // not a call's, so that the matcher reads a variable there; or a text to
+  // decline.
   enum class WordRead { kTaken, kOther, kDecline };
   // A whole expression, as the matcher's `expression` rule, which counts a
   // level of nesting.
@@ -148,8 +145,9 @@ class DirectReader {
   bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
-  WordRead read_case(Expr& out);
-  bool parenthesis_holds_expression(size_t open_at);
+  // CASE and reduce: whether the construct was read. Where one fails short of
+  // a limit, the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`).
+  bool read_case(Expr& out);
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable);
   WordRead read_function(Expr& out);
@@ -285,7 +283,7 @@ class DirectReader {
   bool read_type_name();
   bool read_type_term();
   bool read_type_base();
-  WordRead read_reduce(Expr& out, std::string accumulator);
+  bool read_reduce(Expr& out, std::string accumulator);
   bool read_shortest_path(Expr& out, bool all);
   // In a list comprehension's or pattern comprehension's WHERE, a label
   // check at the predicate's own level takes no `|`: it starts the
