@@ -552,7 +552,7 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
       Expr::MapProjectionItem& item = projection.items.emplace_back(
           Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
       if (!read_expression(**item.value)) return false;
-      siblings.next();
+      siblings.next_operand();
     } else {
       if (reserved) return false;
       projection.items.push_back({Kind::Variable, std::string(name), std::nullopt, span});
@@ -719,7 +719,7 @@ bool DirectReader::read_list(Expr& out) {
       if (!read_again(Attempt::kList, open_mark)) return false;
       return read_comprehension(out);
     }
-    siblings.next();
+    siblings.next_operand();
     if (accept(']')) return true;
     if (!accept(',')) break;
   }
@@ -845,7 +845,7 @@ bool DirectReader::read_map(PropertyMap& out) {
       }
     }
     if (!read_expression(out[at].value)) return false;
-    siblings.next();
+    siblings.next_operand();
   } while (accept(','));
   return accept('}');
 }
@@ -889,9 +889,9 @@ bool DirectReader::read_case(Expr& out) {
     Expr::CaseAlternative& alternative =
         result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
     if (!read_expression(alternative.when)) return false;
-    siblings.next();
+    siblings.next_operand();
     if (!keyword("THEN") || !read_expression(alternative.then)) return false;
-    siblings.next();
+    siblings.next_operand();
   } while (keyword("WHEN"));
   if (keyword("ELSE") && !read_expression(*result.else_expr.emplace(placeholder()))) {
     return false;
@@ -948,7 +948,7 @@ bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {
   Siblings siblings(*this);
   do {
     if (!read_expression(out.emplace_back(Expr::Null{}))) return false;
-    siblings.next();
+    siblings.next_operand();
   } while (accept(','));
   return accept(close);
 }

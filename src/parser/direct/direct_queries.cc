@@ -260,7 +260,7 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
     } else {
       return false;
     }
-    siblings.next();
+    siblings.next_operand();
   } while (accept(','));
   return true;
 }
@@ -295,7 +295,7 @@ bool DirectReader::read_delete(UpdatingClause& out, bool detach) {
   Siblings siblings(*this);
   do {
     if (!read_expression(del.exprs.emplace_back(Expr::Null{}))) return false;
-    siblings.next();
+    siblings.next_operand();
   } while (accept(','));
   return true;
 }
@@ -322,7 +322,7 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       ReturnItem& item = items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
       if (!read_expression(item.expr)) return false;
-      siblings.next();
+      siblings.next_operand();
       if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace(), item.alias_span)) {
         return false;
       }
@@ -334,7 +334,7 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
     do {
       SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
       if (!read_expression(item.expr)) return false;
-      siblings.next();
+      siblings.next_operand();
       // The first that stands here, longest first, as the matcher tries
       // them; the subset reads them glued to the next word too.
       for (std::string_view word : {"ASCENDING", "ASC", "DESCENDING", "DESC"}) {

@@ -177,36 +177,10 @@ class DirectReader {
     }
     return false;
   }
-  // Children side by side (list items, map values, arguments, projection
-  // items, alternatives) make a tree as deep as the deepest of them, not as
-  // all of them: each is counted from where the first began, and once they
-  // are read the deepest count stands for them all. So a list of many
-  // thousand items counts as one item.
-  class Siblings {
-   public:
-    explicit Siblings(DirectReader& reader) : reader_(reader), start_(reader.clause_nodes_) {}
-    Siblings(const Siblings&) = delete;
-    Siblings& operator=(const Siblings&) = delete;
-    ~Siblings() { reader_.clause_nodes_ = start_ + deepest(); }
-    // After each child.
-    void next() {
-      deepest_ = deepest();
-      reader_.clause_nodes_ = start_;
-    }
-
-   private:
-    size_t deepest() const {
-      const size_t now = reader_.clause_nodes_ - start_;
-      return now > deepest_ ? now : deepest_;
-    }
-    DirectReader& reader_;
-    const size_t start_;
-    size_t deepest_ = 0;
-  };
   // The operands of a chain of operators at one level (`a + b - c`, `x IS
   // NULL = y`). Operators fold to the left, so the chain is at most as deep
   // as its operators plus its deepest operand: each operand is counted from
-  // where the chain began, after the operators before it, as siblings are.
+  // where the chain began, after the operators before it.
   // So a chain of a thousand `+ 1` counts a thousand and one.
   class OperandChain {
    public:
@@ -224,7 +198,8 @@ class DirectReader {
       reader_.clause_nodes_ = start_ + links_;
       return start_ + links_ + deepest_ <= kMaxClauseNodes || reader_.reached(Limit::TreeDepth);
     }
-    // Between two operands of one operator (a slice's bounds).
+    // Between two operands of one operator (a slice's bounds), or after
+    // each of a row of siblings.
     void next_operand() {
       note_operand();
       reader_.clause_nodes_ = start_ + links_;
@@ -240,6 +215,11 @@ class DirectReader {
     size_t links_ = 0;
     size_t deepest_ = 0;
   };
+  // Children side by side (list items, map values, arguments, projection
+  // items, alternatives) make a tree as deep as the deepest of them, not as
+  // all of them: a chain without operators. So a list of many thousand items
+  // counts as one item.
+  using Siblings = OperandChain;
   // From `start` to the end of the last token read.
   Span span_from(size_t start) const {
     return Span{static_cast<uint32_t>(start), static_cast<uint32_t>(end_)};
