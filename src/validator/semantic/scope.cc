@@ -4,25 +4,9 @@
 
 namespace quorvane {
 
-size_t Scope::position(std::string_view name) const {
-  if (bindings_.size() >= kIndexFrom) {
-    auto it = index_.find(name);
-    return it == index_.end() ? bindings_.size() : it->second;
-  }
-  for (size_t i = 0; i < bindings_.size(); ++i) {
-    if (bindings_[i].name == name) return i;
-  }
-  return bindings_.size();
-}
-
-KnownLabels* Scope::find(std::string_view name) {
-  const size_t at = position(name);
-  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
-}
-
-const KnownLabels* Scope::find(std::string_view name) const {
-  const size_t at = position(name);
-  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+size_t Scope::indexed_position(std::string_view name) const {
+  auto it = index_.find(name);
+  return it == index_.end() ? bindings_.size() : it->second;
 }
 
 void Scope::bind(std::string_view name, KnownLabels labels) {

@@ -137,8 +137,14 @@ class KnownLabels {
 // large, so that a query with thousands of variables stays linear overall.
 class Scope {
  public:
-  KnownLabels* find(std::string_view name);
-  const KnownLabels* find(std::string_view name) const;
+  KnownLabels* find(std::string_view name) {
+    const size_t at = position(name);
+    return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+  }
+  const KnownLabels* find(std::string_view name) const {
+    const size_t at = position(name);
+    return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+  }
   bool contains(std::string_view name) const { return find(name) != nullptr; }
   // Whether `name` is bound by the binding numbered `first` (size() at some
   // earlier moment) or a later one: bound since that moment.
@@ -166,7 +172,22 @@ class Scope {
   };
   static constexpr size_t kIndexFrom = 16;
 
-  size_t position(std::string_view name) const;
+  // Variable names are short and mostly differ in their first letter, so
+  // that letter is compared before the rest.
+  static bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           (a.empty() || (a[0] == b[0] && (a.size() == 1 || a.substr(1) == b.substr(1))));
+  }
+
+  // Inline for the usual small scope, searched in place.
+  size_t position(std::string_view name) const {
+    if (bindings_.size() >= kIndexFrom) return indexed_position(name);
+    for (size_t i = 0; i < bindings_.size(); ++i) {
+      if (same_name(bindings_[i].name, name)) return i;
+    }
+    return bindings_.size();
+  }
+  size_t indexed_position(std::string_view name) const;
 
   std::vector<Binding> bindings_;
   std::unordered_map<std::string_view, size_t> index_;  // used from kIndexFrom bindings on
