@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "validator/semantic/static_types.h"
@@ -43,10 +44,13 @@ class KnownLabels {
   bool any_of() const { return any_of_; }
 
   VariableKind kind() const { return kind_; }
-  KnownLabels& set_kind(VariableKind kind) {
+  // The setters chain: on a temporary they hand it on to be moved, not
+  // copied, into a scope.
+  KnownLabels& set_kind(VariableKind kind) & {
     kind_ = kind;
     return *this;
   }
+  KnownLabels&& set_kind(VariableKind kind) && { return std::move(set_kind(kind)); }
 
   // What the variable holds when it is not a single node, relationship or
   // path (extended language): the type of the value a WITH, UNWIND or
@@ -65,10 +69,11 @@ class KnownLabels {
     }
     return type_;
   }
-  KnownLabels& set_type(StaticType type) {
+  KnownLabels& set_type(StaticType type) & {
     type_ = type;
     return *this;
   }
+  KnownLabels&& set_type(StaticType type) && { return std::move(set_type(type)); }
 
   bool empty() const { return (written_ == nullptr || written_->empty()) && merged_.empty(); }
 
