@@ -176,6 +176,7 @@ class Scope {
     KnownLabels labels;
   };
   static constexpr size_t kIndexFrom = 16;
+  static constexpr size_t kFirstCapacity = 8;
 
   // Variable names are short and mostly differ in their first letter, so
   // that letter is compared before the rest.
