@@ -1,6 +1,6 @@
-// The direct parser against the matcher on acceptance, in both directions
-// and both languages: the parser must take exactly the texts the matcher
-// accepts. (direct_fuzzer compares the trees of the texts it takes.)
+// The parser against the matcher on acceptance, in both directions and both
+// languages: the parser must take exactly the texts the matcher accepts,
+// short of each one's limits. (The trees are pinned by the parser tests.)
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

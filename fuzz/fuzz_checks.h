@@ -183,21 +183,8 @@ inline void check_query_info(const QueryInfo& info, const Result<CypherQuery>& p
   }
 }
 
-// The direct parser may decline anything; a text it takes must be one the
-// matcher and tree builder accept, with exactly the same tree.
-inline void check_direct_agrees(std::string_view input, Language language) {
-  RegularQuery direct;
-  if (!parse_directly(input, language, direct)) return;
-  const Result<CypherQuery> exact = parse_with_matcher(input, language);
-  QV_FUZZ_CHECK_MSG(exact.ok(), exact.ok() ? "" : exact.error().message);
-  const std::string direct_text = testing::tree_text(CypherQuery{std::move(direct)}, true);
-  const std::string exact_text = testing::tree_text(exact.value(), true);
-  QV_FUZZ_CHECK_MSG(direct_text == exact_text,
-                    "direct:  " + direct_text + "\nmatcher: " + exact_text);
-}
-
-// The direct parser takes a text exactly when the matcher accepts it.
-// Commands are read by their own reader, not by either of them.
+// The direct parser takes exactly the texts the matcher accepts, short of
+// its limits. Commands are read by their own reader, not by either of them.
 inline void check_same_acceptance(std::string_view input, Language language) {
   if (language == Language::Extended && starts_command(input)) return;
   RegularQuery direct;

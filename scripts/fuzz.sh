@@ -7,7 +7,7 @@
 #
 # Environment:
 #   FUZZ_SECONDS   time per target (default 45)
-#   FUZZ_TARGETS   which targets (default "parse direct validate inspect schema")
+#   FUZZ_TARGETS   which targets (default "parse acceptance validate inspect schema")
 #   FUZZ_ARGS      extra libFuzzer flags, e.g. "-max_len=8192"
 #   FUZZ_BUILD_DIR build directory (default build-fuzz)
 #
@@ -21,7 +21,7 @@ need_debs clang libclang-rt-dev
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-45}
-targets=${FUZZ_TARGETS:-parse direct validate inspect schema}
+targets=${FUZZ_TARGETS:-parse acceptance validate inspect schema}
 read -r -a extra_args <<<"${FUZZ_ARGS:-}"
 
 configure=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_FUZZERS=ON

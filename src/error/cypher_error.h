@@ -1,4 +1,4 @@
-// The one error value of the parser, the tree builder and the generator.
+// The one error value of the parser and the generator.
 //
 // Inside the core, fallible operations return Result<T>: either the value or a
 // CypherError. Nothing is thrown; the Python boundary turns errors into

@@ -3,7 +3,7 @@
 // A plain value tree: every node owns its children outright (no sharing, no
 // parent links, no pointers into the query text), every name is an owned
 // copy, and copying a node copies its whole subtree. Nothing changes after the
-// builder returns it. The parser bounds the depth of every tree it builds, so
+// parser returns it. The parser bounds the depth of every tree it builds, so
 // recursive walks, copies and destruction stay shallow.
 //
 // Maps (property maps and map literals) are kept as entry lists in the order

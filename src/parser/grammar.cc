@@ -1,3 +1,8 @@
+// The matcher (see grammar.h). Matcher<kExtended> holds the grammar of one
+// language, a function per rule, and the state of one match: the position,
+// the failure record, the remembered clauses and bracketed atoms that keep
+// backtracking from matching the same text again and again, and the
+// nesting depth and work budget that stop a match.
 #include "parser/grammar.h"
 
 #include <algorithm>
@@ -49,22 +54,16 @@ inline bool is_hex(unsigned char c) {
 
 enum class KeywordTest { kNone, kAll, kVariable, kExtended };
 
-// With kRecordFailures false the matcher keeps no failure record: it answers
-// only whether the text matches (and with which tree), which is all a valid
-// query needs. A failed match is then run again with the record kept, so the
-// syntax-error message is exactly the same.
-//
 // kExtended selects the extended grammar. Every rule of the subset is matched
 // exactly as in the subset grammar unless kExtended adds alternatives to it,
 // and those alternatives only ever apply where the subset grammar fails or
 // lets the text go unread; the subset instantiation compiles none of them.
-template <bool kRecordFailures, bool kExtended>
+template <bool kExtended>
 class Matcher {
  public:
   Matcher(std::string_view text, bool remember)
       : text_(text), remember_(remember), work_budget_(kWorkBase + kWorkPerByte * text.size()) {
-    nodes_.resize(text.size() / 2 + 64);
-    if (kRecordFailures) expected_.resize(16);
+    expected_.resize(16);
   }
 
   MatchResult run() {
@@ -72,8 +71,6 @@ class Matcher {
     bool ok = cypher();
     if (ok && !aborted_) {
       result.ok = true;
-      nodes_.resize(node_count_);
-      result.nodes = std::move(nodes_);
       return result;
     }
     MatchFailure& f = result.failure;
@@ -89,35 +86,7 @@ class Matcher {
   }
 
  private:
-  struct Mark {
-    size_t pos;
-    size_t nodes;
-  };
-
-  // An operand matched from `start`, whose nodes begin at index `node`.
-  struct Operand {
-    size_t start;
-    size_t node;
-  };
-
   // ---------------------------------------------------------------- engine
-
-  Mark mark() const { return {pos_, node_count_}; }
-  void reset(Mark m) {
-    pos_ = m.pos;
-    node_count_ = m.nodes;
-  }
-
-  // The node list only grows in storage; discarding nodes just lowers the
-  // count, so backtracking costs nothing.
-  QV_ALWAYS_INLINE void push_node(RuleNode node) {
-    if (node_count_ == nodes_.size()) {
-      nodes_.push_back(node);
-    } else {
-      nodes_[node_count_] = node;
-    }
-    ++node_count_;
-  }
 
   static std::vector<Rule> sorted(std::vector<Rule> rules) {
     std::sort(rules.begin(), rules.end());
@@ -143,68 +112,16 @@ class Matcher {
     return true;
   }
 
-  // Runs one rule invocation: opens its node (in normal mode), runs the
-  // body, and keeps the failure record.
+  // Runs one rule invocation, counted against the work budget; a failure
+  // enters the failure record.
   template <class Body>
   QV_ALWAYS_INLINE bool rule(Rule r, Body&& body) {
     if (!charge_work()) return false;
     const size_t start = pos_;
     const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const bool opens = !atomic_;
-    const size_t node = node_count_;
-    if (opens) push_node({r, static_cast<uint32_t>(start), 0, 0});
-
     const bool ok = body();
-
-    if (ok) {
-      if (opens) {
-        nodes_[node].end = static_cast<uint32_t>(pos_);
-        nodes_[node].next = static_cast<uint32_t>(node_count_);
-      }
-    } else {
-      if (opens) node_count_ = node;
-      track(r, start, expected_len);
-    }
+    if (!ok) track(r, start, expected_len);
     return ok;
-  }
-
-  // A level of the operator ladder (or_expr down to postfix_expr). When it
-  // holds a single operand and nothing else, its node would only repeat its
-  // child's, so none is added: a plain `n` gets the nodes of its atom, not
-  // eleven more above them. Otherwise the node is put in front of its
-  // children once they have matched. The tree builder reads either shape.
-  //
-  // `first`, when given, is the level's first operand, already matched (see
-  // operand_then_ladder); the body then reads only what follows it.
-  template <class Body>
-  QV_ALWAYS_INLINE bool ladder_rule(Rule r, const Operand* first, Body&& body) {
-    if (!charge_work()) return false;
-    const size_t start = first != nullptr ? first->start : pos_;
-    const size_t expected_len = start == furthest_ ? expected_count_ : 0;
-    const size_t node = first != nullptr ? first->node : node_count_;
-    const bool ok = body();
-    if (ok) {
-      const bool lone_operand = node_count_ > node && nodes_[node].next == node_count_ &&
-                                nodes_[node].start == start && nodes_[node].end == pos_;
-      if (!atomic_ && !lone_operand) {
-        insert_node(node, {r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_), 0});
-      }
-    } else {
-      node_count_ = node;
-      track(r, start, expected_len);
-    }
-    return ok;
-  }
-
-  // Puts `added` at index `at`, in front of the nodes from there on, which
-  // become its subtree.
-  void insert_node(size_t at, RuleNode added) {
-    push_node(added);  // room for one more
-    RuleNode* nodes = nodes_.data();
-    std::copy_backward(nodes + at, nodes + node_count_ - 1, nodes + node_count_);
-    for (size_t i = at + 1; i < node_count_; ++i) ++nodes[i].next;
-    added.next = static_cast<uint32_t>(node_count_);
-    nodes[at] = added;
   }
 
   // A rule whose definition starts with a literal: when the first character
@@ -232,7 +149,7 @@ class Matcher {
   // Clauses are matched twice in most queries: `single_query` first tries
   // `multi_part_query`, which reads every clause before it finds no WITH and
   // gives up, and then `single_part_query` reads the same clauses again. A
-  // clause matched at a position is therefore remembered (nodes, end, and its
+  // clause matched at a position is therefore remembered (its end and its
   // effect on the failure record) and replayed instead of matched anew.
   //
   // Replaying is exact. A clause's failure-record updates all concern
@@ -246,8 +163,6 @@ class Matcher {
     bool ok;
     size_t end;
     size_t max_tracked;
-    size_t node_base;
-    std::vector<RuleNode> nodes;
     std::vector<Rule> appended;  // expected rules added at max_tracked
     // The deepest nesting-limit check made inside, relative to the depth at
     // the start (kNoCheck when none was made).
@@ -257,8 +172,7 @@ class Matcher {
 
   template <class Body>
   bool memo_rule(Rule r, Body&& body) {
-    // The first pass reads clauses once (clauses_in_one_pass).
-    if (!remember_ || !kRecordFailures) return rule(r, body);
+    if (!remember_) return rule(r, body);
     if (aborted_) return false;
     const uint64_t key = (static_cast<uint64_t>(pos_) << 8) | static_cast<uint8_t>(r);
     if (!memo_.empty()) {
@@ -274,13 +188,12 @@ class Matcher {
   }
 
   // Runs one rule invocation and fills `entry` with what replaying it takes:
-  // outcome, end, nodes, and the failure-record updates (see above).
+  // outcome, end and the failure-record updates (see above).
   template <class Body>
   bool remembered_call(Rule r, Body& body, MemoEntry& entry) {
     const size_t outer_max = max_tracked_;
     const size_t furthest_before = furthest_;
     const size_t expected_before = expected_count_;
-    const size_t node_base = node_count_;
     const int outer_deepest = deepest_check_;
     max_tracked_ = 0;
     deepest_check_ = -1;
@@ -292,9 +205,7 @@ class Matcher {
     entry.ok = ok;
     entry.end = pos_;
     entry.max_tracked = inner_max;
-    entry.node_base = node_base;
-    if (ok) entry.nodes.assign(nodes_.begin() + node_base, nodes_.begin() + node_count_);
-    if (kRecordFailures && furthest_ == inner_max) {
+    if (furthest_ == inner_max) {
       const size_t base = furthest_before == inner_max ? expected_before : 0;
       entry.appended.assign(expected_.begin() + base, expected_.begin() + expected_count_);
     }
@@ -315,8 +226,7 @@ class Matcher {
   //
   // Once a remembered rule has matched, the entries strictly inside its text
   // are dropped: text inside is reached again only through the enclosing
-  // rule, whose own entry now stands for it. That keeps the stored nodes
-  // within the size of the tree.
+  // rule, whose own entry now stands for it. That keeps the table small.
   template <class Body>
   bool bracket_memo_rule(Rule r, Body&& body) {
     if (!remember_) return rule(r, body);
@@ -344,20 +254,9 @@ class Matcher {
   }
 
   void replay(const MemoEntry& entry) {
-    // Copied whole, then shifted: a replay can hold the nodes of a deeply
-    // nested expression.
-    const uint32_t shift = static_cast<uint32_t>(node_count_ - entry.node_base);
-    const size_t count = entry.nodes.size();
-    if (nodes_.size() < node_count_ + count) {
-      nodes_.resize(std::max(node_count_ + count, 2 * nodes_.size()));
-    }
-    RuleNode* out = nodes_.data() + node_count_;
-    std::copy(entry.nodes.begin(), entry.nodes.end(), out);
-    for (size_t i = 0; i < count; ++i) out[i].next += shift;
-    node_count_ += count;
     pos_ = entry.end;
     if (entry.max_tracked > max_tracked_) max_tracked_ = entry.max_tracked;
-    if (kRecordFailures && furthest_ == entry.max_tracked) append_block(entry.appended);
+    if (furthest_ == entry.max_tracked) append_block(entry.appended);
   }
 
   // Appends what a replayed rule added to the record. Only invocations that
@@ -383,8 +282,9 @@ class Matcher {
     if (expected_count_ - before == 1) append_expected(block.front());
   }
 
-  // An atomic rule's node is a leaf, so it is only added once the rule has
-  // matched.
+  // An atomic rule reads one token: nothing is skipped inside it, and none
+  // of the rules it invokes enters the failure record, only itself (unless it
+  // is inside another atomic rule).
   template <class Body>
   QV_ALWAYS_INLINE bool atomic_rule(Rule r, Body&& body) {
     if (!charge_work()) return false;
@@ -394,14 +294,7 @@ class Matcher {
     atomic_ = true;
     const bool ok = body();
     atomic_ = saved;
-    if (ok) {
-      if (!saved) {
-        push_node({r, static_cast<uint32_t>(start), static_cast<uint32_t>(pos_),
-                   static_cast<uint32_t>(node_count_ + 1)});
-      }
-    } else {
-      track(r, start, expected_len);
-    }
+    if (!ok) track(r, start, expected_len);
     return ok;
   }
 
@@ -419,7 +312,7 @@ class Matcher {
   // atomic rules, so no rule ever succeeds inside a predicate in normal mode
   // and nothing is recorded as unexpected.
   QV_ALWAYS_INLINE void track(Rule r, size_t start, size_t expected_len) {
-    if (!kRecordFailures || atomic_) return;
+    if (atomic_) return;
     if (start > max_tracked_) max_tracked_ = start;
     if (start < furthest_) return;
     const size_t now = start == furthest_ ? expected_count_ : 0;
@@ -431,14 +324,6 @@ class Matcher {
       furthest_ = start;
     }
     append_expected(r);
-  }
-
-  // Whether skip() would move, ignoring atomic mode.
-  QV_ALWAYS_INLINE bool at_skippable() const {
-    if (pos_ >= text_.size()) return false;
-    const char c = text_[pos_];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') return true;
-    return c == '/' && skip_ignorable(text_, pos_) != pos_;
   }
 
   // Skippable text between elements; never in atomic mode.
@@ -458,7 +343,7 @@ class Matcher {
   // Sequence: elements joined by skips; on failure everything is given back.
   template <class... Fs>
   QV_ALWAYS_INLINE bool seq(Fs&&... fs) {
-    const Mark m = mark();
+    const size_t m = pos_;
     bool first = true;
     auto step = [&](auto& f) {
       if (!first) skip();
@@ -466,7 +351,7 @@ class Matcher {
       return f();
     };
     if ((step(fs) && ...)) return true;
-    reset(m);
+    pos_ = m;
     return false;
   }
 
@@ -488,10 +373,10 @@ class Matcher {
   template <class F>
   QV_ALWAYS_INLINE size_t repeat_rest(F& f) {
     for (size_t count = 0;; ++count) {
-      const Mark m = mark();
+      const size_t m = pos_;
       skip();
       if (!f()) {
-        reset(m);
+        pos_ = m;
         return count;
       }
     }
@@ -601,9 +486,7 @@ class Matcher {
   // ------------------------------------------------------ lexical rules
 
   // Which reserved word stands at the current position, if any.
-  int keyword_at() const {
-    return keyword_index(text_, pos_);
-  }
+  int keyword_at() const { return keyword_index(text_, pos_); }
 
   bool reserved_here(KeywordTest test) const {
     if (test == KeywordTest::kNone) return false;
@@ -831,66 +714,12 @@ class Matcher {
   }
 
   bool single_query() {
-    bool ok;
-    if (!kRecordFailures && remember_ && !at_skippable()) {
-      ok = rule(R::single_query, [&] { return clauses_in_one_pass(); });
-    } else {
-      ok = rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
-    }
+    const bool ok =
+        rule(R::single_query, [&] { return multi_part_query() || single_part_query(); });
     // Clauses never occur outside a single query, and no single query is
     // matched twice at one position, so what was remembered is spent.
     memo_.clear();
     return ok;
-  }
-
-  // The first pass reads a single query's clauses once, front to back, and
-  // only then knows whether it was a multi_part_query (some WITH) or a
-  // single_part_query. The tree is the one the two rules give:
-  //   multi:  (R* U* WITH)+ R* U* RETURN?
-  //   single: R+ U* RETURN? | U+ RETURN? | RETURN
-  // When the first R* U* is followed by no WITH, multi fails and single reads
-  // the same clauses (each matches the same way wherever it is tried at one
-  // position); when a later R* U* is followed by no WITH, multi's tail reads
-  // them again. Both rules skip between elements at the same places, so the
-  // ends agree too, given the query does not start at skippable text (every
-  // caller skips before it; single_query checks). The failure pass keeps the
-  // two rules, whose failures the record must see.
-  bool clauses_in_one_pass() {
-    const size_t start = pos_;
-    const size_t node = node_count_;
-    push_node({R::single_part_query, static_cast<uint32_t>(start), 0, 0});
-    bool saw_with = false;
-    for (;;) {
-      if (saw_with) skip();
-      const size_t reading = count_repeats([&] { return reading_clause(); });
-      skip();
-      const size_t updating = count_repeats([&] { return updating_clause(); });
-      skip();
-      const Mark before_with = mark();
-      if (with_clause()) {
-        saw_with = true;
-        continue;
-      }
-      reset(before_with);
-      const bool returned = return_clause();
-      if (aborted_ || (!saw_with && reading == 0 && updating == 0 && !returned)) {
-        node_count_ = node;
-        pos_ = start;
-        return false;
-      }
-      break;
-    }
-    RuleNode& added = nodes_[node];
-    added.rule = saw_with ? R::multi_part_query : R::single_part_query;
-    added.end = static_cast<uint32_t>(pos_);
-    added.next = static_cast<uint32_t>(node_count_);
-    return true;
-  }
-
-  // Like star(f), counting the repetitions.
-  template <class F>
-  size_t count_repeats(F&& f) {
-    return f() ? 1 + repeat_rest(f) : 0;
   }
 
   bool single_part_query() {
@@ -908,7 +737,6 @@ class Matcher {
   }
 
   bool reading_clause() {
-    if (ruled_out(next_is(kExtended ? "OMUCL" : "OMUC"))) return false;
     return memo_rule(R::reading_clause, [&] {
       if constexpr (kExtended) {
         return match_clause() || unwind_clause() || call_subquery() || in_query_call() ||
@@ -1013,9 +841,7 @@ class Matcher {
   }
 
   // expression ("," expression)*
-  auto expression_list() {
-    return group(Q(expression), many(group(L(","), Q(expression))));
-  }
+  auto expression_list() { return group(Q(expression), many(group(L(","), Q(expression)))); }
 
   bool explicit_procedure_invocation() {
     return rule(R::explicit_procedure_invocation,
@@ -1033,7 +859,6 @@ class Matcher {
   }
 
   bool updating_clause() {
-    if (ruled_out(next_is(kExtended ? "CMSRDF" : "CMSRD"))) return false;
     return memo_rule(R::updating_clause, [&] {
       if constexpr (kExtended) {
         if (foreach_clause()) return true;
@@ -1176,7 +1001,7 @@ class Matcher {
           after_group = true;
         }
         for (;;) {
-          const Mark m = mark();
+          const size_t m = pos_;
           skip();
           if (seq(Q(relationship_pattern), Q(node_pattern))) {
             after_group = false;
@@ -1185,7 +1010,7 @@ class Matcher {
           } else if (after_group && node_pattern()) {
             after_group = false;
           } else {
-            reset(m);
+            pos_ = m;
             return true;
           }
         }
@@ -1243,21 +1068,8 @@ class Matcher {
   // `rel` reads relationship type names instead of labels. In a list
   // comprehension's WHERE (`in_expression` at the blocked depth) a `|` ends
   // the predicate instead: it starts the projection.
-  //
-  // On the quick pass a lone name (the usual case) is read straight into the
-  // expression's node: the full ladder would accept exactly the same text,
-  // and only the failure pass, whose record must be exact, needs the ladder.
   bool label_expression(bool rel, bool in_expression) {
     return rule(R::label_expression, [&] {
-      if constexpr (!kRecordFailures) {
-        const Mark m = mark();
-        if (rel ? rel_type_name() : label_name()) {
-          const size_t after = skip_ignorable(text_, pos_);
-          const char next = after < text_.size() ? text_[after] : '\0';
-          if (next != '|' && next != '&') return true;
-        }
-        reset(m);
-      }
       const bool or_allowed = !in_expression || label_or_blocked_depth_ != depth_;
       auto conjunction = [&] { return label_conjunction(rel); };
       if (!or_allowed) return conjunction();
@@ -1278,10 +1090,8 @@ class Matcher {
     return rule(R::label_atom, [&] {
       if (lit("%")) return true;
       if (cur() == '(') {
-        return nested([&] {
-          return seq(
-              L("("), [&] { return label_expression(rel, false); }, L(")"));
-        });
+        return nested(
+            [&] { return seq(L("("), [&] { return label_expression(rel, false); }, L(")")); });
       }
       return rel ? rel_type_name() : label_name();
     });
@@ -1371,121 +1181,34 @@ class Matcher {
       return false;
     }
     ++depth_;
-    bool ok = rule(R::expression, [&] { return operand_then_ladder(); });
+    const bool ok = rule(R::expression, [&] { return or_expr(); });
     --depth_;
     return ok;
   }
 
-  // The first pass reads an expression's first operand (a unary_expr) before
-  // the ladder: most expressions are that operand alone, and the ten levels
-  // above it would each add no node. Only when an operator may follow does
-  // the ladder run, from that operand upwards. The tree is the one the full
-  // ladder gives: it starts every level with the same unary_expr at the same
-  // position, provided no NOT comes first (not_expr reads it) and the
-  // expression does not start at skippable text (its levels skip before
-  // their first operand; every caller skips before an expression). A matched
-  // unary_expr always ends past the text its postfix_expr skipped, and has
-  // one top node spanning all of it, so with nothing to skip and no operator
-  // next every level above it would hold that lone operand. (Right operands
-  // are read through the ladder: an operator usually follows them too, and
-  // the shortcut measured slower there.)
-  bool operand_then_ladder() {
-    if (kRecordFailures || !remember_ || atomic_ || word_here("NOT") || at_skippable()) {
-      return or_expr();
-    }
-    const Operand first{pos_, node_count_};
-    if (!unary_expr()) return false;
-    if (!at_skippable() && !operator_may_follow()) return true;
-    return or_expr(&first);
+  bool or_expr() {
+    return rule(R::or_expr, [&] { return seq(Q(xor_expr), many(group(Q(or_kw), Q(xor_expr)))); });
   }
-
-  // Whether the text here may start an operator of a level above unary_expr
-  // (a superset: letters are tested as prefixes, without word boundaries).
-  bool operator_may_follow() const {
-    switch (upper(static_cast<char>(cur()))) {
-      case '^':
-      case '%':
-      case '*':
-      case '/':
-      case '+':
-      case '-':
-      case '|':
-      case '<':
-      case '>':
-      case '=':
-      case ':':
-      case 'I':
-        return true;
-      case 'A':
-        return prefix_here("AND");
-      case 'O':
-        return prefix_here("OR");
-      case 'X':
-        return prefix_here("XOR");
-      case 'S':
-        return prefix_here("STARTS");
-      case 'E':
-        return prefix_here("ENDS");
-      case 'C':
-        return prefix_here("CONTAINS");
-      default:
-        return false;
-    }
+  bool xor_expr() {
+    return rule(R::xor_expr, [&] { return seq(Q(and_expr), many(group(Q(xor_kw), Q(and_expr)))); });
   }
-
-  // Whether `s` (upper case) starts here, in any case.
-  bool prefix_here(std::string_view s) const {
-    return starts_with_keyword(text_, pos_, s);
+  bool and_expr() {
+    return rule(R::and_expr, [&] { return seq(Q(not_expr), many(group(Q(and_kw), Q(not_expr)))); });
   }
-
-  // The ladder levels take their first operand already matched when `first`
-  // is given (operand_then_ladder).
-  bool or_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::or_expr, first, [&] {
-      return seq([&] { return xor_expr(first); }, many(group(Q(or_kw), Q(xor_expr))));
-    });
-  }
-  bool xor_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::xor_expr, first, [&] {
-      return seq([&] { return and_expr(first); }, many(group(Q(xor_kw), Q(and_expr))));
-    });
-  }
-  bool and_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::and_expr, first, [&] {
-      return seq([&] { return not_expr(first); }, many(group(Q(and_kw), Q(not_expr))));
-    });
-  }
-  bool not_expr(const Operand* first = nullptr) {
-    // A given first operand was read where no NOT stands.
-    if (first != nullptr) {
-      return ladder_rule(R::not_expr, first, [&] { return comparison_expr(first); });
-    }
-    return ladder_rule(R::not_expr, nullptr,
-                       [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
-  }
-
-  // On the first pass a failed invocation leaves nothing behind but its work
-  // count, so one that the next character rules out is not made.
-  QV_ALWAYS_INLINE bool ruled_out(bool can_start) {
-    if (kRecordFailures || can_start) return false;
-    ++work_;
-    return true;
+  bool not_expr() {
+    return rule(R::not_expr, [&] { return seq(many(Q(not_kw)), Q(comparison_expr)); });
   }
 
   bool or_kw() {
-    if (ruled_out(next_is("O"))) return false;
     return atomic_rule(R::or_kw, [&] { return word("OR"); });
   }
   bool xor_kw() {
-    if (ruled_out(next_is("X"))) return false;
     return atomic_rule(R::xor_kw, [&] { return word("XOR"); });
   }
   bool and_kw() {
-    if (ruled_out(next_is("A"))) return false;
     return atomic_rule(R::and_kw, [&] { return word("AND"); });
   }
   bool not_kw() {
-    if (ruled_out(next_is("N"))) return false;
     return atomic_rule(R::not_kw, [&] { return word("NOT"); });
   }
 
@@ -1493,10 +1216,10 @@ class Matcher {
   // take no right operand.
   // The extended language adds type predicates and `IS label` checks, which
   // take no right operand either.
-  bool comparison_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::comparison_expr, first, [&] {
-      return seq([&] { return add_sub_expr(first); }, many([&] {
-                   const Mark m = mark();
+  bool comparison_expr() {
+    return rule(R::comparison_expr, [&] {
+      return seq(Q(add_sub_expr), many([&] {
+                   const size_t m = pos_;
                    bool null_test = false;
                    if (!comparison_op(null_test)) {
                      if constexpr (kExtended) return type_predicate() || label_check(true);
@@ -1505,14 +1228,13 @@ class Matcher {
                    if (null_test) return true;
                    skip();
                    if (add_sub_expr()) return true;
-                   reset(m);
+                   pos_ = m;
                    return false;
                  }));
     });
   }
 
   bool comparison_op(bool& null_test) {
-    if (ruled_out(next_is("<>=ISEC"))) return false;
     return rule(R::comparison_op, [&] {
       if (lit("<=") || lit(">=") || lit("<>") || lit("<") || lit(">") || lit("=~") || lit("=")) {
         return true;
@@ -1528,48 +1250,43 @@ class Matcher {
   }
 
   // The extended language adds string concatenation `||` at this level.
-  bool add_sub_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::add_sub_expr, first, [&] {
-      return seq([&] { return mul_div_expr(first); }, many(group(
-                                                          [&] {
-                                                            if constexpr (kExtended) {
-                                                              if (lit("||")) return true;
-                                                            }
-                                                            return lit("+") || lit("-");
-                                                          },
-                                                          Q(mul_div_expr))));
+  bool add_sub_expr() {
+    return rule(R::add_sub_expr, [&] {
+      return seq(Q(mul_div_expr), many(group(
+                                      [&] {
+                                        if constexpr (kExtended) {
+                                          if (lit("||")) return true;
+                                        }
+                                        return lit("+") || lit("-");
+                                      },
+                                      Q(mul_div_expr))));
     });
   }
-  bool mul_div_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::mul_div_expr, first, [&] {
-      return seq([&] { return mod_expr(first); },
-                 many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
+  bool mul_div_expr() {
+    return rule(R::mul_div_expr, [&] {
+      return seq(Q(mod_expr), many(group([&] { return lit("*") || lit("/"); }, Q(mod_expr))));
     });
   }
-  bool mod_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::mod_expr, first, [&] {
-      return seq([&] { return power_expr(first); }, many(group(L("%"), Q(power_expr))));
-    });
+  bool mod_expr() {
+    return rule(R::mod_expr,
+                [&] { return seq(Q(power_expr), many(group(L("%"), Q(power_expr)))); });
   }
-  bool power_expr(const Operand* first = nullptr) {
-    return ladder_rule(R::power_expr, first, [&] {
-      return seq([&] { return first != nullptr || unary_expr(); },
-                 many(group(L("^"), Q(unary_expr))));
-    });
+  bool power_expr() {
+    return rule(R::power_expr,
+                [&] { return seq(Q(unary_expr), many(group(L("^"), Q(unary_expr)))); });
   }
   bool unary_expr() {
-    return ladder_rule(R::unary_expr, nullptr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
+    return rule(R::unary_expr, [&] { return seq(opt(L("-")), Q(postfix_expr)); });
   }
   bool postfix_expr() {
     if constexpr (kExtended) {
-      return ladder_rule(R::postfix_expr, nullptr, [&] {
+      return rule(R::postfix_expr, [&] {
         return seq(Q(atom), many(Q(postfix_op)), opt([&] { return label_check(false); }));
       });
     }
-    return ladder_rule(R::postfix_expr, nullptr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
+    return rule(R::postfix_expr, [&] { return seq(Q(atom), many(Q(postfix_op))); });
   }
   bool postfix_op() {
-    if (ruled_out(next_is(".["))) return false;
     auto body = [&] { return property_lookup() || subscript_op() || list_slice_op(); };
     return cur() == '[' ? bracket_memo_rule(R::postfix_op, body) : rule(R::postfix_op, body);
   }
@@ -1619,7 +1336,6 @@ class Matcher {
   }
 
   bool function_invocation() {
-    if (ruled_out(parenthesis_after_names(text_, pos_))) return false;
     return rule(R::function_invocation, [&] {
       return seq(Q(function_name), L("("), opt(I("DISTINCT")), opt(expression_list()), L(")"));
     });
@@ -1674,11 +1390,12 @@ class Matcher {
 
   bool quantifier_expression() {
     return rule_if(R::quantifier_expression, next_is("ANS"), [&] {
-      return seq([&] {
-                   return keyword_lit("ALL") || keyword_lit("ANY") || keyword_lit("NONE") ||
-                          keyword_lit("SINGLE");
-                 },
-                 L("("), Q(filter_expression), L(")"));
+      return seq(
+          [&] {
+            return keyword_lit("ALL") || keyword_lit("ANY") || keyword_lit("NONE") ||
+                   keyword_lit("SINGLE");
+          },
+          L("("), Q(filter_expression), L(")"));
     });
   }
 
@@ -1695,9 +1412,7 @@ class Matcher {
 
   // What EXISTS { } and COUNT { } hold: a whole query, or a pattern with an
   // optional WHERE.
-  bool subquery_content() {
-    return regular_query() || seq(Q(pattern), opt(Q(where_clause)));
-  }
+  bool subquery_content() { return regular_query() || seq(Q(pattern), opt(Q(where_clause))); }
 
   bool count_subquery() {
     return rule_if(R::count_subquery, next_is("C"),
@@ -1738,11 +1453,11 @@ class Matcher {
   // A variable, or a map projection when a brace follows it. Reading the
   // variable first keeps the common case (a plain variable) to one match.
   bool map_projection_or_variable() {
-    const Mark m = mark();
+    const size_t m = pos_;
     if (!variable()) return false;
     const size_t after = skip_ignorable(text_, pos_);
     if (after >= text_.size() || text_[after] != '{') return true;
-    reset(m);
+    pos_ = m;
     return map_projection() || variable();
   }
 
@@ -1857,11 +1572,9 @@ class Matcher {
   const bool remember_;
   size_t pos_ = 0;
   bool atomic_ = false;
-  std::vector<RuleNode> nodes_;
   std::unordered_map<uint64_t, MemoEntry> memo_;
   std::map<uint64_t, MemoEntry> bracket_memo_;
   size_t max_tracked_ = 0;
-  size_t node_count_ = 0;
 
   size_t furthest_ = 0;
   std::vector<Rule> expected_;  // storage; the first expected_count_ entries count
@@ -1879,27 +1592,9 @@ class Matcher {
 
 }  // namespace
 
-namespace {
-
-template <bool kExtended>
-MatchResult match_in(std::string_view text, bool remember) {
-  MatchResult quick = Matcher<false, kExtended>(text, remember).run();
-  // Limits stop both kinds of match at the same point, so only an ordinary
-  // failure needs the second run.
-  if (quick.ok || !quick.failure.limit_note.empty()) return quick;
-  return Matcher<true, kExtended>(text, remember).run();
-}
-
-}  // namespace
-
-MatchResult match_first_pass(std::string_view text, Language language, bool remember) {
-  return language == Language::Extended ? Matcher<false, true>(text, remember).run()
-                                        : Matcher<false, false>(text, remember).run();
-}
-
 MatchResult match_cypher(std::string_view text, Language language, bool remember) {
-  return language == Language::Extended ? match_in<true>(text, remember)
-                                        : match_in<false>(text, remember);
+  return language == Language::Extended ? Matcher<true>(text, remember).run()
+                                        : Matcher<false>(text, remember).run();
 }
 
 }  // namespace quorvane

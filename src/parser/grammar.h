@@ -1,11 +1,17 @@
-// The matching engine and the grammar, compiled in as one recursive-descent
-// function per rule.
+// The grammar's matcher: it says what is wrong with a text the parser
+// refuses.
 //
-// Matching follows PEG semantics: ordered choice commits, repetitions are
-// greedy and never give back, and whitespace and comments are skipped only
-// between the elements of sequences and repetitions of normal rules. Every
-// failed rule invocation updates a failure record (furthest position and the
-// rules expected there), which becomes the syntax-error message.
+// The parser (direct/direct_parser.h) reads every query and builds its tree;
+// the matcher runs only on the texts the parser refuses, and answers with
+// the exact syntax error: the furthest position where matching failed and
+// the rules expected there, or the note of a limit that stopped it. It
+// builds nothing.
+//
+// The grammar of both languages is compiled in as one recursive-descent
+// function per rule. Matching follows PEG semantics: ordered choice commits,
+// repetitions are greedy and never give back, and whitespace and comments
+// are skipped only between the elements of sequences and repetitions of
+// normal rules. Every failed rule invocation updates the failure record.
 #ifndef QUORVANE_PARSER_GRAMMAR_H_
 #define QUORVANE_PARSER_GRAMMAR_H_
 
@@ -14,10 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/rule.h"
-#include "parser/rule_tree.h"
 
 namespace quorvane {
 
@@ -32,25 +36,16 @@ struct MatchFailure {
 
 struct MatchResult {
   bool ok = false;
-  std::vector<RuleNode> nodes;  // on success: the cypher node's tree, pre-order
-  MatchFailure failure;
+  MatchFailure failure;  // when not ok
 };
 
 // Matches the whole text against the start rule `cypher` of the language's
-// grammar. A first pass keeps no failure record; only when it fails does a
-// second pass run, with the record, for the exact message. `remember`
-// switches on the optimisations that never change the result: remembering
-// matched clauses and bracketed expressions (so that no text is matched
-// again and again), and the first pass's shortcuts (each clause read once,
-// a lone operand without the operator ladder). Tests switch them off to
-// check exactly that.
+// grammar, keeping the failure record. `remember` switches on what never
+// changes the result: remembering matched clauses and bracketed expressions,
+// so that no text is matched again and again. Tests switch it off to check
+// exactly that.
 MatchResult match_cypher(std::string_view text, Language language = Language::Subset,
                          bool remember = true);
-
-// The first pass alone: its outcome and tree, without the second pass that
-// would mend a failure. With or without `remember` it must agree, or the
-// shortcuts cost a second pass or change a tree.
-MatchResult match_first_pass(std::string_view text, Language language, bool remember);
 
 }  // namespace quorvane
 

@@ -1,4 +1,4 @@
-// Lexical helpers shared by the matcher and the tree builder.
+// Lexical helpers shared by the matcher and the parser.
 #ifndef QUORVANE_PARSER_LEXICAL_H_
 #define QUORVANE_PARSER_LEXICAL_H_
 

@@ -1,8 +1,9 @@
 #include "parser/parse.h"
 
 #include <limits>
+#include <string>
+#include <variant>
 
-#include "parser/builder/tree_builder.h"
 #include "parser/commands/commands.h"
 #include "parser/commands/removed_syntax.h"
 #include "parser/commands/statement_boundary.h"
@@ -31,6 +32,14 @@ CypherError explain_failure(std::string_view text, CypherError error) {
   return error;
 }
 
+// The six-line syntax error at byte `position`, with its one-line summary.
+CypherError syntax_error_at(std::string_view text, size_t position, std::string summary) {
+  CypherError error = CypherError::parse(render_syntax_error(text, position, summary));
+  error.position = position;
+  error.summary = std::move(summary);
+  return error;
+}
+
 }  // namespace
 
 Result<CypherQuery> parse(std::string_view text, Language language) {
@@ -40,36 +49,43 @@ Result<CypherQuery> parse(std::string_view text, Language language) {
 }
 
 Result<CypherQuery> parse_unexplained(std::string_view text, Language language) {
-  // Commands start with words no query starts with; everything else keeps
-  // the fast path.
+  // Commands start with words no query starts with.
   if (language == Language::Extended && starts_command(text)) return parse_command(text);
   Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
-  if (parse_directly(text, language, std::get<0>(*query))) return query;
-  return parse_with_matcher(text, language);
+  DirectLimit limit;
+  if (parse_directly(text, language, std::get<0>(*query), &limit)) return query;
+  // The parser takes exactly what the grammar accepts, up to its limits; the
+  // matcher says what is wrong with the rest.
+  Result<std::monostate> matched = check_with_matcher(text, language);
+  if (!matched.ok()) return std::move(matched).error();
+  if (limit.kind == DirectLimit::Kind::None) {
+    // A text the grammar accepts and the parser does not read: a fault of
+    // the parser's, reported rather than hidden.
+    return syntax_error_at(text, 0, "the parser could not read this query");
+  }
+  return syntax_error_at(
+      text, limit.position,
+      limit.kind == DirectLimit::Kind::Nesting
+          ? "query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")"
+          : "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")");
 }
 
-Result<CypherQuery> parse_with_matcher(std::string_view text, Language language) {
-  // Rule-tree offsets are 32-bit.
+Result<std::monostate> check_with_matcher(std::string_view text, Language language) {
+  // The matcher's positions are 32-bit.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) {
     return CypherError::parse(render_syntax_error(text.substr(0, 0), 0, "query too long"));
   }
   MatchResult match = match_cypher(text, language);
-  if (!match.ok) {
-    const MatchFailure& f = match.failure;
-    // The subset keeps its messages; the extended language words them for
-    // people.
-    const std::string message =
-        !f.limit_note.empty() ? f.limit_note
-        : language == Language::Extended
-            ? describe_failure_readably(text, f.position, f.expected, f.unexpected)
-            : describe_failure(f.expected, f.unexpected);
-    CypherError error = CypherError::parse(render_syntax_error(text, f.position, message));
-    error.position = f.position;
-    error.summary = message;
-    return error;
-  }
-  TreeBuilder builder(text);
-  return builder.build_query(NodeRef(&match.nodes, text, 0));
+  if (match.ok) return std::monostate{};
+  const MatchFailure& f = match.failure;
+  // The subset keeps its messages; the extended language words them for
+  // people.
+  const std::string message =
+      !f.limit_note.empty() ? f.limit_note
+      : language == Language::Extended
+          ? describe_failure_readably(text, f.position, f.expected, f.unexpected)
+          : describe_failure(f.expected, f.unexpected);
+  return syntax_error_at(text, f.position, message);
 }
 
 }  // namespace quorvane

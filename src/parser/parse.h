@@ -3,6 +3,7 @@
 #define QUORVANE_PARSER_PARSE_H_
 
 #include <string_view>
+#include <variant>
 
 #include "error/cypher_error.h"
 #include "parser/ast.h"
@@ -21,13 +22,15 @@ inline constexpr int kMaxNestingDepth = 250;
 // shallow.
 inline constexpr int kMaxTreeDepth = 1000;
 
-// Matches the whole text against the grammar and builds the tree. On failure
-// the error (kind Parse) carries the six-line syntax-error text, or one of
-// the tree builder's fixed messages. Pure: safe on any number of threads.
+// Reads the whole text into its syntax tree. On failure the error (kind
+// Parse) carries the six-line syntax-error text; a text that goes past the
+// nesting or tree-depth limit is a syntax error too. Pure: safe on any
+// number of threads.
 //
-// Most valid queries are built straight from the text by the direct parser
-// (direct/direct_parser.h); everything it declines goes to the matcher and
-// tree builder, which take any input. Both give the same tree.
+// The direct parser (direct/direct_parser.h) reads the text and builds the
+// tree in one pass. It takes exactly the texts the grammar accepts; the
+// matcher (grammar.h) runs only on the texts it does not take, to say what
+// is wrong with them.
 Result<CypherQuery> parse(std::string_view text, Language language = Language::Subset);
 
 // parse() without the explanations of a failure in the extended language
@@ -35,10 +38,10 @@ Result<CypherQuery> parse(std::string_view text, Language language = Language::S
 // for the code that looks for those.
 Result<CypherQuery> parse_unexplained(std::string_view text, Language language);
 
-// The matcher and tree builder alone, without the direct parser: for tests
-// that check the two agree.
-Result<CypherQuery> parse_with_matcher(std::string_view text,
-                                       Language language = Language::Subset);
+// The matcher's verdict on the whole text: accepted, or the syntax error it
+// finds. Builds no tree.
+Result<std::monostate> check_with_matcher(std::string_view text,
+                                          Language language = Language::Subset);
 
 }  // namespace quorvane
 

@@ -100,9 +100,10 @@ bool DirectReader::read_expression(Expr& out) {
 // first operand.
 bool DirectReader::read_or(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_xor(out)) return false;
   while (whole_word("OR")) {
-    if (!count_node() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
+    if (!chain.link() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -110,9 +111,10 @@ bool DirectReader::read_or(Expr& out) {
 
 bool DirectReader::read_xor(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_and(out)) return false;
   while (whole_word("XOR")) {
-    if (!count_node() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
+    if (!chain.link() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -120,9 +122,10 @@ bool DirectReader::read_xor(Expr& out) {
 
 bool DirectReader::read_and(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_not(out)) return false;
   while (whole_word("AND")) {
-    if (!count_node() || !read_not(wrap_binary<Expr::And>(out))) return false;
+    if (!chain.link() || !read_not(wrap_binary<Expr::And>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -138,6 +141,7 @@ bool DirectReader::read_not(Expr& out) {
 
 bool DirectReader::read_comparison(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_add_sub(out)) return false;
   for (;;) {
     Expr* right = nullptr;
@@ -149,7 +153,7 @@ bool DirectReader::read_comparison(Expr& out) {
           (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') || (c == '=' && d == '~');
       pos_ += two ? 2 : 1;
       skip();
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       if (c == '<') {
         right = !two       ? &wrap_binary<Expr::LessThan>(out)
                 : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
@@ -167,7 +171,7 @@ bool DirectReader::read_comparison(Expr& out) {
       const size_t after_is_end = end_;
       const bool negated = keyword("NOT");
       if (whole_word("NULL")) {
-        if (!count_node()) return false;
+        if (!chain.link()) return false;
         if (negated) {
           wrap_unary<Expr::IsNotNull>(out);
         } else {
@@ -183,11 +187,9 @@ bool DirectReader::read_comparison(Expr& out) {
       }
       if (word_here("TYPED")) {
         // Without a type after it, TYPED is the name of a label.
-        const size_t typed = pos_;
-        const size_t typed_end = end_;
+        const Mark typed = mark();
         if (read_type_predicate(out, start, negated)) continue;
-        pos_ = typed;
-        end_ = typed_end;
+        rewind(typed);
       }
       // After `IS NOT` the matcher reads NOT as a label's name
       // (`x IS NOT, y`).
@@ -201,16 +203,16 @@ bool DirectReader::read_comparison(Expr& out) {
       if (!read_type_predicate(out, start, false)) return false;
       continue;
     } else if (whole_word("IN")) {
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       right = &wrap_binary<Expr::In>(out);
     } else if (keyword("STARTS")) {
-      if (!whole_word("WITH") || !count_node()) return false;
+      if (!whole_word("WITH") || !chain.link()) return false;
       right = &wrap_binary<Expr::StartsWith>(out);
     } else if (keyword("ENDS")) {
-      if (!whole_word("WITH") || !count_node()) return false;
+      if (!whole_word("WITH") || !chain.link()) return false;
       right = &wrap_binary<Expr::EndsWith>(out);
     } else if (whole_word("CONTAINS")) {
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       right = &wrap_binary<Expr::Contains>(out);
     } else {
       return true;
@@ -222,6 +224,7 @@ bool DirectReader::read_comparison(Expr& out) {
 
 bool DirectReader::read_add_sub(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_mul_div(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -230,7 +233,7 @@ bool DirectReader::read_add_sub(Expr& out) {
     if (c != '+' && c != '-' && !concatenate) return true;
     pos_ += concatenate ? 2 : 1;
     skip();
-    if (!count_node()) return false;
+    if (!chain.link()) return false;
     Expr& right = concatenate ? wrap_binary<Expr::Concatenate>(out)
                   : c == '+'  ? wrap_binary<Expr::Add>(out)
                               : wrap_binary<Expr::Subtract>(out);
@@ -241,13 +244,14 @@ bool DirectReader::read_add_sub(Expr& out) {
 
 bool DirectReader::read_mul_div(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_mod(out)) return false;
   for (;;) {
     const unsigned char c = peek();
     if (c != '*' && c != '/') return true;
     ++pos_;
     skip();
-    if (!count_node()) return false;
+    if (!chain.link()) return false;
     Expr& right = c == '*' ? wrap_binary<Expr::Multiply>(out) : wrap_binary<Expr::Divide>(out);
     if (!read_mod(right)) return false;
     out.span = span_from(start);
@@ -256,9 +260,10 @@ bool DirectReader::read_mul_div(Expr& out) {
 
 bool DirectReader::read_mod(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_power(out)) return false;
   while (accept('%')) {
-    if (!count_node() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
+    if (!chain.link() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -266,9 +271,10 @@ bool DirectReader::read_mod(Expr& out) {
 
 bool DirectReader::read_power(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_unary(out)) return false;
   while (accept('^')) {
-    if (!count_node() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
+    if (!chain.link() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
     out.span = span_from(start);
   }
   return true;
@@ -285,6 +291,7 @@ bool DirectReader::read_unary(Expr& out) {
 // Property lookups, subscripts and slices after an atom.
 bool DirectReader::read_postfix(Expr& out) {
   const size_t start = pos_;
+  OperandChain chain(*this);
   if (!read_atom(out)) return false;
   for (;;) {
     const unsigned char c = peek();
@@ -293,14 +300,14 @@ bool DirectReader::read_postfix(Expr& out) {
       skip();
       std::string_view key;
       Span key_span;
-      if (!read_name(NameKind::kAny, key, key_span) || !count_node()) return false;
+      if (!read_name(NameKind::kAny, key, key_span) || !chain.link()) return false;
       Box<Expr> target(std::move(out));
       out.node.emplace<Expr::Property>(
           Expr::Property{std::move(target), std::string(key), key_span});
     } else if (c == '[') {
       ++pos_;
       skip();
-      if (!count_node()) return false;
+      if (!chain.link()) return false;
       std::optional<Box<Expr>> from;
       if (peek() != '.' || peek_at(1) != '.') {
         if (!read_expression(*from.emplace(placeholder()))) return false;
@@ -314,6 +321,7 @@ bool DirectReader::read_postfix(Expr& out) {
       }
       pos_ += 2;
       skip();
+      chain.next_operand();
       std::optional<Box<Expr>> to;
       if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
       if (!accept(']')) return false;
@@ -399,8 +407,7 @@ bool DirectReader::read_word_atom(Expr& out) {
   // in the extended language a longer word is a name.
   if (starts_with_keyword(word, 0, "CASE") && (length == 4 || !extended_) &&
       !failed_before(Attempt::kCase, pos_)) {
-    const size_t word_start = pos_;
-    const size_t word_end = end_;
+    const Mark word_mark = mark();
     pos_ += 4;
     skip();
     const WordRead read = read_case(out);
@@ -409,9 +416,7 @@ bool DirectReader::read_word_atom(Expr& out) {
     // Where the matcher's CASE fails (no WHEN after the operand, a part that
     // fails), it reads the word again, as the name of a function (`case(x)`)
     // or, glued, of a variable (`CASEx`, `CASEWHEN .p`).
-    if (!read_again(Attempt::kCase, word_start)) return false;
-    pos_ = word_start;
-    end_ = word_end;
+    if (!read_again(Attempt::kCase, word_mark)) return false;
   }
   const size_t after = skip_ignorable(text_, pos_ + length);
   const unsigned char next = after < text_.size() ? text_[after] : 0;
@@ -443,9 +448,9 @@ bool DirectReader::read_word_atom(Expr& out) {
     if (equals_upper(word, "ANY")) quantifier = 1;
     if (equals_upper(word, "NONE")) quantifier = 2;
     if (equals_upper(word, "SINGLE")) quantifier = 3;
+    const Mark word_mark = mark();
     const size_t word_start = pos_;
     if (failed_before(Attempt::kQuantifier, word_start)) quantifier = -1;
-    const size_t word_end = end_;
     if (quantifier >= 0) {
       // `any(x IN ...`; other arguments make a call of a function named ANY.
       pos_ = after + 1;
@@ -456,10 +461,7 @@ bool DirectReader::read_word_atom(Expr& out) {
       }
       pos_ = after + 1;
       skip();
-      if (quantifier < 0) {
-        pos_ = word_start;
-        end_ = word_end;
-      }
+      if (quantifier < 0) rewind(word_mark);
     }
     if (quantifier >= 0) {
       Expr::Quantifier q{{}, placeholder(), std::nullopt};
@@ -484,9 +486,7 @@ bool DirectReader::read_word_atom(Expr& out) {
         return false;
       }
       // `all(x IN l, y)`: the matcher reads a call of a function named all.
-      if (!read_again(Attempt::kQuantifier, word_start)) return false;
-      pos_ = word_start;
-      end_ = word_end;
+      if (!read_again(Attempt::kQuantifier, word_mark)) return false;
     }
     if (extended_ && equals_upper(word, "REDUCE") && !failed_before(Attempt::kReduce, word_start)) {
       // `reduce(acc = ...`; other arguments make a call of a function
@@ -498,16 +498,20 @@ bool DirectReader::read_word_atom(Expr& out) {
         const WordRead read = read_reduce(out, std::move(accumulator));
         if (read == WordRead::kTaken) return true;
         if (read == WordRead::kDecline && limit_ != Limit::None) return false;
-        if (!read_again(Attempt::kReduce, word_start)) return false;
+        if (!read_again(Attempt::kReduce, word_mark)) return false;
       }
-      pos_ = word_start;
-      end_ = word_end;
+      rewind(word_mark);
     }
     const bool all = equals_upper(word, "ALLSHORTESTPATHS");
-    if (extended_ && (all || equals_upper(word, "SHORTESTPATH"))) {
-      // A path inside; anything else is an argument of a function.
+    if (extended_ && (all || equals_upper(word, "SHORTESTPATH")) &&
+        !failed_before(Attempt::kShortestPath, word_start)) {
+      // A path inside; anything else, or a path that fails, is an argument
+      // of a function (`shortestPath((a) - (b))`).
       const size_t inside = skip_ignorable(text_, after + 1);
-      if (inside < text_.size() && text_[inside] == '(') return read_shortest_path(out, all);
+      if (inside < text_.size() && text_[inside] == '(') {
+        if (read_shortest_path(out, all)) return true;
+        if (limit_ != Limit::None || !read_again(Attempt::kShortestPath, word_mark)) return false;
+      }
     }
   }
   // A call: `name(`, or dotted names before the parenthesis.
@@ -563,8 +567,8 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
 // as `COUNT { ... }`. A whole query inside the braces is left to the
 // matcher.
 bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
-  // The tree builder places the pattern's property values two levels
-  // below the subquery, so it counts twice towards the tree's depth.
+  // The pattern's property values sit two levels below the subquery, so
+  // it counts twice towards the tree's depth.
   if (!count_node()) return false;
   accept('{');
   Pattern pattern;
@@ -592,8 +596,8 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
 
 // Decimal, hexadecimal (`0x1F`) and octal (`0o17`) integers; floats with a
 // fraction (`1.5`, `1.`, `1.5e3`) and, in the extended language, with an
-// exponent alone (`1e9`) or a leading point (`.5`). Values are read as the
-// tree builder reads them, out-of-range ones kept as written. The literal
+// exponent alone (`1e9`) or a leading point (`.5`). Out-of-range values are
+// kept as written. The literal
 // ends where the matcher's ends, whatever follows it (`1AS x`).
 bool DirectReader::read_number(Expr& out) {
   const size_t start = pos_;
@@ -698,6 +702,7 @@ bool DirectReader::read_parameter_name(std::string& out) {
 // a list first, so a comprehension is read only where the list fails right
 // after a complete first element.
 bool DirectReader::read_list(Expr& out) {
+  const Mark open_mark = mark();
   const size_t open = pos_;
   accept('[');
   if (failed_before(Attempt::kList, open) || negated_iteration_here()) {
@@ -713,8 +718,7 @@ bool DirectReader::read_list(Expr& out) {
       // comprehension (`[x IN NOT (a)-[*2]-(b) | x]`, where the element
       // read a call of NOT).
       if (items.size() != 1 || limit_ != Limit::None) return false;
-      if (!read_again(Attempt::kList, open)) return false;
-      pos_ = open;
+      if (!read_again(Attempt::kList, open_mark)) return false;
       return read_comprehension(out);
     }
     siblings.next();
@@ -751,8 +755,7 @@ bool DirectReader::read_list(Expr& out) {
     return read_comprehension_rest(loop);
   }
   // Otherwise the text is read again, as a comprehension.
-  if (!read_again(Attempt::kList, open)) return false;
-  pos_ = open;
+  if (!read_again(Attempt::kList, open_mark)) return false;
   return read_comprehension(out);
 }
 
@@ -910,17 +913,13 @@ DirectReader::WordRead DirectReader::read_case(Expr& out) {
     }
   } else if (const size_t after = skip_ignorable(text_, pos_ + 4);
              after < text_.size() && text_[after] == '(') {
-    const size_t start = pos_;
-    const size_t start_end = end_;
+    const Mark start = mark();
     const bool operand = read_expression(*result.operand.emplace(placeholder()));
     // The subset has no second reading: without a WHEN after the operand
     // its CASE fails (`CASEWHEN()` is a name's call).
     if (!operand && !extended_) return WordRead::kDecline;
     if (!operand || (extended_ && !word_here("WHEN"))) {
-      reread_ += pos_ - start;
-      if (!within_reread_budget()) return WordRead::kDecline;
-      pos_ = start;
-      end_ = start_end;
+      if (!give_back(start)) return WordRead::kDecline;
       result.operand.reset();
     }
   }

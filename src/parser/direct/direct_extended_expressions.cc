@@ -1,6 +1,5 @@
 // Expressions of the extended language: pattern predicates and
-// comprehensions, label checks, type predicates, reduce and shortestPath,
-// with the trees the tree builder makes of the matcher's rules for them.
+// comprehensions, label checks, type predicates, reduce and shortestPath.
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,9 +60,8 @@ Expr::PatternPredicate* bare_pattern(Expr& e) {
 // `(a)-[:R]->(b)`; the matcher tries that first and reads a parenthesized
 // expression when no relationship follows the first node.
 bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
-  const size_t open = pos_;
-  const size_t open_end = end_;
-  if (failed_before(Attempt::kPathInParenthesis, open)) {
+  const Mark open = mark();
+  if (failed_before(Attempt::kPathInParenthesis, open.pos)) {
     accept('(');
     return read_expression(out) && accept(')');
   }
@@ -78,8 +76,7 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
       // from, is not the pattern's: the matcher gives it back, and `(a)--1`
       // is `(a) - -1`, `(a)--(b)--1` the path minus -1, `(a)-[]` `(a)` minus
       // a list.
-      const size_t link_start = pos_;
-      const size_t link_end = end_;
+      const Mark link_start = mark();
       PatternLink& link = part->chain.emplace_back();
       bool unmatched = false;
       NodeAttempt next = NodeAttempt::kNotNode;
@@ -91,10 +88,7 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
       if (next == NodeAttempt::kDecline) return false;
       if (next == NodeAttempt::kNotNode) {
         part->chain.pop_back();
-        reread_ += pos_ - link_start;
-        if (!within_reread_budget()) return false;
-        pos_ = link_start;
-        end_ = link_end;
+        if (!give_back(link_start)) return false;
         break;
       }
     }
@@ -105,8 +99,6 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
   }
   // Read again as an expression.
   if (!read_again(Attempt::kPathInParenthesis, open)) return false;
-  pos_ = open;
-  end_ = open_end;
   accept('(');
   return read_expression(out) && accept(')');
 }

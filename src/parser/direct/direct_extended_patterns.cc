@@ -1,6 +1,5 @@
 // Patterns of the extended language: label and type expressions, path
-// selectors, quantified groups and quantified relationships. The trees are
-// the ones the tree builder makes of the matcher's rules for them.
+// selectors, quantified groups and quantified relationships.
 #include <algorithm>
 #include <charconv>
 #include <optional>
@@ -261,7 +260,7 @@ bool DirectReader::read_node_labels(NodePattern& out) {
 
 // The labels of a SET or REMOVE item. The extended language takes any label
 // expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
-// holds, in the order written, as the tree builder does.
+// holds, in the order written.
 bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans) {
   if (!extended_) return read_labels(names, spans);
   std::vector<LabelExpr> parts;

@@ -1,12 +1,11 @@
-// The direct parser: builds the syntax tree straight from the text for the
-// common shapes of valid queries, with no rule tree in between.
+// The parser: reads a query in one pass over the text and builds its syntax
+// tree, every node with its span, in either language.
 //
-// It is a fast path, not a second grammar. It reads a query only where it
-// knows the matcher would read the same text the same way; at anything else
-// (a construct it does not know, a syntax error, a limit coming near) it
-// declines, and parse() hands the text
-// to the matcher and tree builder, which decide. So every tree it returns is
-// exactly the tree those would build, and it never reports an error.
+// It takes exactly the texts the grammar accepts (the matcher, grammar.h,
+// is the grammar's executable form; a fuzz target holds the two together)
+// and reports no errors of its own: on a text it does not take it declines,
+// saying whether a limit was the reason, and parse() asks the matcher what
+// is wrong with the text.
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_PARSER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_PARSER_H_
 

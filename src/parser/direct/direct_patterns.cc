@@ -116,7 +116,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
 }
 
 // An integer bound of a range or quantifier, if one is written here: any
-// integer literal, as the matcher reads them. The tree builder keeps decimal
+// integer literal, as the matcher reads them. The tree keeps decimal
 // bounds only: a hexadecimal or octal bound, or one too large for 64 bits,
 // is left open.
 bool DirectReader::read_bound(std::optional<int64_t>& value, bool& written) {

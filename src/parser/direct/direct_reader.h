@@ -24,10 +24,13 @@
 //   WHEN, `case(x)`, `reduce(a = 1)`), the word is read again as a name
 //   (WordRead). The extended language reads keywords only where the word
 //   ends, as current Cypher does.
-// - Nesting and tree depth stay far from the limits at which the matcher or
-//   builder reports an error, so no error is ever left unreported. Each
-//   expression node counts once per level of tree depth it can add (an
-//   EXISTS pattern counts twice), and a clause may hold kMaxClauseNodes.
+// - Nesting is counted as the matcher counts it and stops at the same limit.
+//   Each expression node counts once per level of tree depth it can add (an
+//   EXISTS pattern counts twice; children side by side count as the deepest
+//   of them), and a clause may hold kMaxClauseNodes: that bounds the depth
+//   of every tree it builds, so later walks of the tree stay shallow. A text
+//   past either limit is declined with the limit recorded, and parse()
+//   reports it.
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 
@@ -42,6 +45,7 @@
 #include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/lexical.h"
+#include "parser/parse.h"
 
 namespace quorvane {
 
@@ -56,11 +60,12 @@ class DirectReader {
   DirectLimit limit() const { return {limit_, limit_position_}; }
 
  private:
-  // Well inside the matcher's nesting limit (250) and, counted per clause,
-  // the builder's tree-depth limit (1000).
+  // Nesting is counted as the matcher counts it, one level per expression,
+  // and stops at the same limit. The nodes of a clause that can add a level
+  // to its tree (see Siblings and OperandChain) bound the tree's depth.
   using Limit = DirectLimit::Kind;
-  static constexpr int kMaxDepth = 249;
-  static constexpr size_t kMaxClauseNodes = 800;
+  static constexpr int kMaxDepth = kMaxNestingDepth;
+  static constexpr size_t kMaxClauseNodes = kMaxTreeDepth;
   // Up to this many keys a map finds a repeated key by a linear search;
   // past it, through an index.
   static constexpr size_t kLinearKeySearch = 16;
@@ -200,6 +205,43 @@ class DirectReader {
     const size_t start_;
     size_t deepest_ = 0;
   };
+  // The operands of a chain of operators at one level (`a + b - c`, `x IS
+  // NULL = y`). Operators fold to the left, so the chain is at most as deep
+  // as its operators plus its deepest operand: each operand is counted from
+  // where the chain began, after the operators before it, as siblings are.
+  // So a chain of a thousand `+ 1` counts a thousand and one.
+  class OperandChain {
+   public:
+    explicit OperandChain(DirectReader& reader) : reader_(reader), start_(reader.clause_nodes_) {}
+    OperandChain(const OperandChain&) = delete;
+    OperandChain& operator=(const OperandChain&) = delete;
+    ~OperandChain() {
+      note_operand();
+      reader_.clause_nodes_ = start_ + links_ + deepest_;
+    }
+    // At each operator, before its operand: counts it; false past the limit.
+    bool link() {
+      note_operand();
+      ++links_;
+      reader_.clause_nodes_ = start_ + links_;
+      return start_ + links_ + deepest_ <= kMaxClauseNodes || reader_.reached(Limit::TreeDepth);
+    }
+    // Between two operands of one operator (a slice's bounds).
+    void next_operand() {
+      note_operand();
+      reader_.clause_nodes_ = start_ + links_;
+    }
+
+   private:
+    void note_operand() {
+      const size_t operand = reader_.clause_nodes_ - start_ - links_;
+      if (operand > deepest_) deepest_ = operand;
+    }
+    DirectReader& reader_;
+    const size_t start_;
+    size_t links_ = 0;
+    size_t deepest_ = 0;
+  };
   // From `start` to the end of the last token read.
   Span span_from(size_t start) const {
     return Span{static_cast<uint32_t>(start), static_cast<uint32_t>(end_)};
@@ -336,9 +378,30 @@ class DirectReader {
   size_t clause_nodes_ = 0;  // expression nodes built in the current clause
   size_t reread_ = 0;        // bytes read again after a first reading failed
 
+  // Where a reading began: what going back to read the text again restores,
+  // the tree count included, so that nodes of a failed reading do not count.
+  struct Mark {
+    size_t pos;
+    size_t end;
+    size_t nodes;
+  };
+  Mark mark() const { return {pos_, end_, clause_nodes_}; }
+  void rewind(const Mark& m) {
+    pos_ = m.pos;
+    end_ = m.end;
+    clause_nodes_ = m.nodes;
+  }
+
   // Constructs whose first reading can fail after a long text, which is then
   // read again as something else (see the invariants above).
-  enum class Attempt : uint8_t { kCase, kQuantifier, kReduce, kList, kPathInParenthesis };
+  enum class Attempt : uint8_t {
+    kCase,
+    kQuantifier,
+    kReduce,
+    kList,
+    kPathInParenthesis,
+    kShortestPath
+  };
   // Whether `attempt` already failed at `position`: a second reading of an
   // enclosing text goes straight to what the construct turned out to be, so
   // constructs nested in each other are not read again at every level.
@@ -351,9 +414,15 @@ class DirectReader {
   // from there to the budget of rereading; false past the budget. The budget
   // is linear in the text, so a reading never takes more than linear time;
   // with the record above it is met only by texts made to meet it.
-  bool read_again(Attempt attempt, size_t position) {
-    failed_.insert(failure_key(attempt, position));
-    reread_ += pos_ - position;
+  bool read_again(Attempt attempt, const Mark& from) {
+    failed_.insert(failure_key(attempt, from.pos));
+    return give_back(from);
+  }
+  // Goes back to `from` to read the text again, charging what is given back
+  // to the budget of rereading; false past the budget.
+  bool give_back(const Mark& from) {
+    reread_ += pos_ - from.pos;
+    rewind(from);
     return within_reread_budget();
   }
   bool within_reread_budget() const {

@@ -181,7 +181,7 @@ bool DirectReader::query_subquery_at(std::string_view word, size_t brace) const 
 // word; `brace` is where its brace stands.
 bool DirectReader::read_query_subquery(Expr& out, std::string_view word, size_t brace) {
   pos_ = brace;
-  // The tree builder places the query one level below the expression.
+  // The query sits one level below the expression.
   if (!count_node() || !accept('{')) return false;
   Box<ExistsSubquery> subquery(std::in_place, ExistsSubquery{RegularQuery{}});
   if (!read_nested_query(std::get<RegularQuery>(subquery->value)) || !accept('}')) return false;

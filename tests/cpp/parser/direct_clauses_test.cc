@@ -206,7 +206,7 @@ TEST(DirectClauses, DeclinesWhatTheMatcherRejectsNearThem) {
   for (std::string_view text : kRejectedExtended) {
     for (Language language : kLanguages) {
       RegularQuery tree;
-      EXPECT_FALSE(parse_with_matcher(text, language).ok())
+      EXPECT_FALSE(check_with_matcher(text, language).ok())
           << language_name(language) << ": " << text;
       EXPECT_FALSE(parse_directly(text, language, tree)) << language_name(language) << ": " << text;
     }
@@ -216,7 +216,7 @@ TEST(DirectClauses, DeclinesWhatTheMatcherRejectsNearThem) {
   for (const std::vector<std::string>& group : kTakenExtended) {
     for (const std::string& text : group) {
       RegularQuery tree;
-      if (!parse_with_matcher(text, Language::Subset).ok()) {
+      if (!check_with_matcher(text, Language::Subset).ok()) {
         EXPECT_FALSE(parse_directly(text, Language::Subset, tree)) << text;
       } else {
         expect_agrees(text, Language::Subset);
@@ -239,7 +239,7 @@ TEST(DirectClauses, RowsAreTheExpressionAfterOfWhateverCommentsHold) {
       {"UNWIND [1] AS r CALL (r) { CREATE (:P) } IN 2 CONCURRENT TRANSACTIONS", std::nullopt},
   };
   for (const auto& [text, rows] : texts) {
-    const Result<CypherQuery> parsed = parse_with_matcher(text, Language::Extended);
+    const Result<CypherQuery> parsed = parse(text, Language::Extended);
     ASSERT_TRUE(parsed.ok()) << text;
     const auto& query = std::get<RegularQuery>(parsed.value());
     const auto& clauses = std::get<SinglePartQuery>(query.first).reading_clauses;
@@ -256,9 +256,9 @@ TEST(DirectClauses, RowsAreTheExpressionAfterOfWhateverCommentsHold) {
   }
 }
 
-// Subqueries nested to and past the matcher's nesting limit and the
-// builder's depth limit: the direct parser takes the shallow ones and, at
-// every depth, only what the matcher accepts with the same tree.
+// Subqueries nested to and past the nesting limit and the tree-depth limit:
+// the parser takes the shallow ones and, at every depth, only what the
+// matcher accepts.
 TEST(DirectClauses, NestedSubqueriesStayInsideTheLimits) {
   struct Shape {
     std::string_view prefix, open, innermost, close;
@@ -342,7 +342,7 @@ TEST(DirectClauses, ReadsGluedKeywordsOfTheSubsetAsTheMatcherDoes) {
       if (next == query.size() || !is_word_char(static_cast<unsigned char>(query[next]))) continue;
       const std::string glued = query.substr(0, gap) + query.substr(next);
       expect_agrees(glued, Language::Extended);
-      if (!parse_with_matcher(glued, Language::Subset).ok()) continue;
+      if (!check_with_matcher(glued, Language::Subset).ok()) continue;
       ++accepted;
       if (expect_agrees(glued, Language::Subset)) {
         ++taken;
@@ -376,7 +376,7 @@ TEST(DirectClauses, AgreesOnTheDataFilesAndCountsWhatItDeclines) {
       int accepted = 0;
       int declined = 0;
       for (const std::string& query : queries) {
-        if (!parse_with_matcher(query, language).ok()) continue;
+        if (!check_with_matcher(query, language).ok()) continue;
         ++accepted;
         if (expect_agrees(query, language)) continue;
         ++declined;

@@ -172,12 +172,12 @@ TEST(DirectGaps, TakesTheUnusualShapesTheMatcherAccepts) {
     for (const std::string& text : texts_of(construct.subset)) {
       EXPECT_TRUE(expect_agrees(text, Language::Subset))
           << construct.name << ", declined: " << text;
-      EXPECT_FALSE(parse_with_matcher(text, Language::Extended).ok()) << text;
+      EXPECT_FALSE(check_with_matcher(text, Language::Extended).ok()) << text;
     }
     for (const std::string& text : texts_of(construct.extended)) {
       EXPECT_TRUE(expect_agrees(text, Language::Extended))
           << construct.name << ", declined: " << text;
-      EXPECT_FALSE(parse_with_matcher(text, Language::Subset).ok()) << text;
+      EXPECT_FALSE(check_with_matcher(text, Language::Subset).ok()) << text;
     }
   }
 }
@@ -186,7 +186,7 @@ TEST(DirectGaps, DeclinesTheNearMissesTheMatcherRejects) {
   for (const Construct& construct : kConstructs) {
     for (const std::string& text : texts_of(construct.rejected)) {
       for (Language language : kLanguages) {
-        ASSERT_FALSE(parse_with_matcher(text, language).ok())
+        ASSERT_FALSE(check_with_matcher(text, language).ok())
             << language_name(language) << ": " << text;
         RegularQuery tree;
         EXPECT_FALSE(parse_directly(text, language, tree))
@@ -221,7 +221,7 @@ TEST(DirectGaps, ReadsTheShapesAsTheirPlainForms) {
   for (const Pair& pair : pairs) {
     RegularQuery direct;
     ASSERT_TRUE(parse_directly(pair.unusual, pair.language, direct)) << pair.unusual;
-    const Result<CypherQuery> plain = parse_with_matcher(pair.plain, pair.language);
+    const Result<CypherQuery> plain = parse(pair.plain, pair.language);
     ASSERT_TRUE(plain.ok()) << pair.plain;
     EXPECT_EQ(testing::tree_text(CypherQuery{std::move(direct)}), testing::tree_text(plain.value()))
         << pair.unusual;

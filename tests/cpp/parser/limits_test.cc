@@ -34,6 +34,49 @@ TEST(Limits, TwoHundredLevelsStillParse) {
       parse("RETURN " + repeat("CASE WHEN true THEN ", 200) + "1" + repeat(" END", 200)).ok());
 }
 
+// The parser stops nesting exactly where the matcher does, so no text is
+// refused by one and not the other, at any bracket.
+TEST(Limits, NestingStopsAtTheMatchersLevel) {
+  struct Bracket {
+    const char* open;
+    const char* inner;
+    const char* close;
+  };
+  const Bracket brackets[] = {{"(", "1", ")"},
+                              {"[", "1", "]"},
+                              {"{a: ", "1", "}"},
+                              {"f(", "1", ")"},
+                              {"CASE WHEN true THEN ", "1", " END"},
+                              {"[x IN ", "l", " | x]"},
+                              {"l[", "0", "]"}};
+  for (const Bracket& b : brackets) {
+    for (size_t levels : {248, 249, 250}) {
+      const std::string text =
+          "RETURN " + repeat(b.open, levels) + b.inner + repeat(b.close, levels);
+      for (Language language : {Language::Subset, Language::Extended}) {
+        const auto result = parse(text, language);
+        EXPECT_EQ(result.ok(), levels < 250) << b.open << " x" << levels;
+        EXPECT_EQ(check_with_matcher(text, language).ok(), levels < 250)
+            << b.open << " x" << levels;
+        if (!result.ok()) {
+          EXPECT_EQ(result.error().summary, "query nested too deeply (limit 250)");
+        }
+      }
+    }
+  }
+}
+
+// A chain of operators of any kind is as deep as its links, whatever stands
+// between them.
+TEST(Limits, ChainsOfEveryKindStopAtTheSameLength) {
+  for (const char* link : {" + 1", ".b", "[0]", "[1..2]", " AND true", " = 1", " IS NULL"}) {
+    for (size_t links : {990, 1000}) {
+      const auto result = parse("RETURN a" + repeat(link, links));
+      EXPECT_EQ(result.ok(), links < 1000) << link << " x" << links;
+    }
+  }
+}
+
 TEST(Limits, LongFlatChainsAreBoundedByTreeDepth) {
   for (const char* link : {" + 1", ".b", "[0]"}) {
     auto result = parse("RETURN a" + repeat(link, 300000));

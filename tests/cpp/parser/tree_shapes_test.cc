@@ -1,4 +1,4 @@
-// Tree shapes produced by the builders.
+// Tree shapes the parser builds.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
