@@ -85,7 +85,7 @@ ValidationResult CypherValidator::validate(std::string_view query,
     result.syntax_errors.push_back(std::move(message));
     return result;
   }
-  SemanticValidator validator(schema_, language_);
+  SemanticValidator validator(schema_, language_, &index_);
   validator.validate_query(tree.value());
   result.diagnostics = validator.take_findings();
   if (known_parameters) {

@@ -1,8 +1,8 @@
 // Validates query texts against one schema.
 //
-// A CypherValidator owns its own copy of the schema and its language and
-// nothing else; it is immutable, so any number of threads may call
-// validate() at once.
+// A CypherValidator owns its own copy of the schema, an index of the
+// schema's names built once, and its language, and nothing else; it is
+// immutable, so any number of threads may call validate() at once.
 #ifndef QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 #define QUORVANE_VALIDATOR_CYPHER_VALIDATOR_H_
 
@@ -12,6 +12,7 @@
 
 #include "parser/language.h"
 #include "schema/schema.h"
+#include "validator/semantic/schema_index.h"
 #include "validator/validation_result.h"
 
 namespace quorvane {
@@ -26,7 +27,7 @@ struct FixOutcome {
 class CypherValidator {
  public:
   explicit CypherValidator(Schema schema, Language language = Language::Subset)
-      : schema_(std::move(schema)), language_(language) {}
+      : schema_(std::move(schema)), index_(schema_), language_(language) {}
 
   // Parses the text and, when it parses, checks it against the schema.
   // Never fails: every problem becomes a message in the result. Given the
@@ -48,6 +49,7 @@ class CypherValidator {
 
  private:
   Schema schema_;
+  SchemaIndex index_;  // built once: every validation looks names up in it
   Language language_;
 };
 

@@ -143,28 +143,23 @@ std::string_view severity_name(Severity severity) {
   return severity == Severity::Error ? "error" : "warning";
 }
 
-void locate(std::string_view text, std::vector<Diagnostic>& diagnostics) {
-  std::vector<uint32_t> offsets;
-  for (const Diagnostic& d : diagnostics) {
-    offsets.push_back(d.span.begin);
-    offsets.push_back(d.span.end);
-    for (const Edit& e : d.edits) {
-      offsets.push_back(e.span.begin);
-      offsets.push_back(e.span.end);
-    }
+namespace {
+
+// Moves `at` over text[from, to): a character per byte that does not
+// continue a UTF-8 sequence, a new line at each line feed. Most stretches are
+// plain ASCII on one line, told in one pass the compiler can vectorise.
+void advance(Place& at, std::string_view text, size_t from, size_t to) {
+  unsigned plain = 1;
+  for (size_t i = from; i < to; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    plain &= static_cast<unsigned>(byte < 0x80) & static_cast<unsigned>(byte != '\n');
   }
-  if (offsets.empty()) return;
-  std::sort(offsets.begin(), offsets.end());
-  offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
-  std::vector<Place> places(offsets.size());
-  Place at;
-  size_t next = 0;
-  for (size_t i = 0; next < offsets.size(); ++i) {
-    while (next < offsets.size() && offsets[next] <= i) places[next++] = at;
-    if (i >= text.size()) {
-      while (next < offsets.size()) places[next++] = at;
-      break;
-    }
+  if (plain) {
+    at.index += static_cast<uint32_t>(to - from);
+    at.column += static_cast<uint32_t>(to - from);
+    return;
+  }
+  for (size_t i = from; i < to; ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if ((byte & 0xC0) == 0x80) continue;  // inside a character
     ++at.index;
@@ -175,8 +170,47 @@ void locate(std::string_view text, std::vector<Diagnostic>& diagnostics) {
       ++at.column;
     }
   }
+}
+
+}  // namespace
+
+void locate(std::string_view text, std::vector<Diagnostic>& diagnostics) {
+  // The offsets to place, each once, in order; few enough to sit on the
+  // stack for the usual handful of findings.
+  constexpr size_t kInline = 32;
+  std::array<uint32_t, kInline> inline_offsets;
+  std::vector<uint32_t> spilled;
+  size_t count = 0;
+  for (const Diagnostic& d : diagnostics) count += 2 + 2 * d.edits.size();
+  if (count == 0) return;
+  if (count > kInline) spilled.resize(count);
+  uint32_t* const offsets = count > kInline ? spilled.data() : inline_offsets.data();
+  size_t n = 0;
+  for (const Diagnostic& d : diagnostics) {
+    offsets[n++] = d.span.begin;
+    offsets[n++] = d.span.end;
+    for (const Edit& e : d.edits) {
+      offsets[n++] = e.span.begin;
+      offsets[n++] = e.span.end;
+    }
+  }
+  std::sort(offsets, offsets + n);
+  n = static_cast<size_t>(std::unique(offsets, offsets + n) - offsets);
+  // places[i] is where offsets[i] lies; an offset past the end lies at the end.
+  std::array<Place, kInline> inline_places;
+  std::vector<Place> spilled_places;
+  if (n > kInline) spilled_places.resize(n);
+  Place* const places = n > kInline ? spilled_places.data() : inline_places.data();
+  Place at;
+  size_t done = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t to = std::min<size_t>(offsets[i], text.size());
+    advance(at, text, done, to);
+    done = to;
+    places[i] = at;
+  }
   const auto place = [&](uint32_t offset) {
-    return places[std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin()];
+    return places[std::lower_bound(offsets, offsets + n, offset) - offsets];
   };
   for (Diagnostic& d : diagnostics) {
     d.from = place(d.span.begin);

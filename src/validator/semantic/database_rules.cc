@@ -2,8 +2,11 @@
 // (extended language only). Part of SemanticValidator; the rules themselves
 // live in expression_kinds.cc, function_catalogue.cc, literal_rules.cc,
 // projection_rules.cc and query_shape_rules.cc.
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -34,11 +37,46 @@ void check_calls(const Expr& expr, Findings& findings) {
   });
 }
 
+// Which rules judge an expression of each kind, so that the walk calls only
+// those: most expressions are names, literals and comparisons, which no
+// rule of an untyped schema judges by themselves. (Literal sizes are told
+// apart below, where the minus sign is followed.)
+enum RuleSet : uint8_t {
+  kKindRules = 1,   // check_expression_node
+  kTypeRules = 2,   // check_expression_types
+  kTypedRules = 4,  // check_expression_types, when the schema declares types
+  kShapeRules = 8,  // the query shape of a subquery expression
+};
+
+template <class T>
+constexpr uint8_t rules_for() {
+  uint8_t rules = 0;
+  if (kJudgedByKindRules<T>) rules |= kKindRules;
+  if (kJudgedByTypeRules<T>) rules |= kTypeRules | kTypedRules;
+  if (kComparison<T>) rules |= kTypedRules;
+  if (std::is_same_v<T, Expr::CollectSubquery> || std::is_same_v<T, Expr::CountSubquery> ||
+      std::is_same_v<T, Expr::Exists>) {
+    rules |= kShapeRules;
+  }
+  return rules;
+}
+
+template <size_t... I>
+constexpr std::array<uint8_t, sizeof...(I)> rule_table(std::index_sequence<I...>) {
+  return {rules_for<std::variant_alternative_t<I, Expr::Variant>>()...};
+}
+
+constexpr auto kRulesByKind =
+    rule_table(std::make_index_sequence<std::variant_size_v<Expr::Variant>>());
+
 }  // namespace
 
 void SemanticValidator::check_expression_rules(const Expr& expr) {
-  check_expression_node(expr, scope_, scope_open_, findings_);
-  check_expression_types(expr, scope_, schema_, typed_schema_, findings_);
+  const uint8_t rules = kRulesByKind[expr.kind()];
+  if (rules & kKindRules) check_expression_node(expr, scope_, scope_open_, findings_);
+  if (rules & (typed_schema_ ? kTypedRules : kTypeRules)) {
+    check_expression_types(expr, scope_, schema_, typed_schema_, findings_);
+  }
   // The walk visits what a minus sign negates right after the minus sign.
   const Expr* negated = std::exchange(negated_, nullptr);
   if (const auto* negate = expr.as<Expr::Negate>()) {
@@ -48,6 +86,7 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
   } else if (const auto* number = expr.as<Expr::Float>()) {
     check_float_size(expr, *number, findings_);
   }
+  if (!(rules & kShapeRules)) return;
   if (const auto* collect = expr.as<Expr::CollectSubquery>()) {
     if (const RegularQuery* query = query_form(*collect->subquery)) {
       check_query_shape(*query, QueryForm::Collect, findings_, expr.span);

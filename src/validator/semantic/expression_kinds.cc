@@ -228,6 +228,8 @@ void check_expression_node(const Expr& expr, const Scope& scope, bool scope_open
           check_pattern_operand(*node.operand, findings);
         } else if constexpr (std::is_same_v<T, Expr::PatternPredicate>) {
           if (!scope_open) check_new_variables(expr, node, scope, findings);
+        } else {
+          static_assert(!kJudgedByKindRules<T>, "a judged kind needs its rules here");
         }
       },
       expr.node);

@@ -139,6 +139,16 @@ bool binds_variables(const Expr& expr);
 // "a node", "a relationship", "a path"; empty for Unknown.
 std::string_view kind_description(VariableKind kind);
 
+// The kinds check_expression_node judges: calls, arithmetic (a pattern is
+// no operand), and pattern predicates. The walk calls it for no other kind.
+template <class T>
+inline constexpr bool kJudgedByKindRules =
+    std::is_same_v<T, Expr::FunctionCall> || std::is_same_v<T, Expr::Add> ||
+    std::is_same_v<T, Expr::Subtract> || std::is_same_v<T, Expr::Multiply> ||
+    std::is_same_v<T, Expr::Divide> || std::is_same_v<T, Expr::Modulo> ||
+    std::is_same_v<T, Expr::Power> || std::is_same_v<T, Expr::Concatenate> ||
+    std::is_same_v<T, Expr::Negate> || std::is_same_v<T, Expr::PatternPredicate>;
+
 // Checks one expression (not what it holds: the walk calls this for every
 // expression it visits) against the scope it is evaluated in. `scope_open`:
 // the scope may hold names nobody wrote (after YIELD *).

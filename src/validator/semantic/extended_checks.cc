@@ -65,10 +65,10 @@ void SemanticValidator::report_unbound(std::string_view name, Span span) {
 bool SemanticValidator::any_label_declares(const KnownLabels& known, std::string_view key) const {
   bool found = false;
   known.for_each([&](std::string_view label) {
-    if (const Schema::NodeLabel* node = schema_.find_node(label)) {
+    if (const Schema::NodeLabel* node = lookup_.node(label)) {
       found = found || std::find(node->properties.begin(), node->properties.end(), key) !=
                            node->properties.end();
-    } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
+    } else if (const Schema::RelType* rel = lookup_.rel(label)) {
       found = found || std::find(rel->properties.begin(), rel->properties.end(), key) !=
                            rel->properties.end();
     }
@@ -124,8 +124,8 @@ void SemanticValidator::validate_group(const QuantifiedPath& group) {
 void SemanticValidator::validate_label_names(const LabelExpr& labels, bool relationship) {
   if (labels.kind == LabelExpr::Kind::Name) {
     if (relationship) {
-      if (schema_.find_rel(labels.name) == nullptr) report_unknown_rel_type(labels.name, labels.span);
-    } else if (!schema_.has_node_label(labels.name)) {
+      if (lookup_.rel(labels.name) == nullptr) report_unknown_rel_type(labels.name, labels.span);
+    } else if (!lookup_.has_node(labels.name)) {
       report_unknown_label("Unknown node label: :", labels.name, labels.span);
     }
     return;
@@ -142,7 +142,7 @@ void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
     const LabelExpr* e = pending.back();
     pending.pop_back();
     if (e->kind == LabelExpr::Kind::Name) {
-      if (!schema_.has_node_label(e->name) && schema_.find_rel(e->name) == nullptr) {
+      if (!lookup_.has_node(e->name) && lookup_.rel(e->name) == nullptr) {
         report_unknown_label("Unknown node label: :", e->name, e->span);
       }
     }
@@ -150,12 +150,12 @@ void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
   }
 }
 
-void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection,
-                                                Span span) {
+void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection, Span span) {
   // The projection starts with its variable.
   if (!scope_.contains(projection.variable)) {
-    report_unbound(projection.variable,
-                   Span{span.begin, span.begin + static_cast<uint32_t>(projection.variable.size())});
+    report_unbound(
+        projection.variable,
+        Span{span.begin, span.begin + static_cast<uint32_t>(projection.variable.size())});
   }
   using Kind = Expr::MapProjectionItem::Kind;
   for (const Expr::MapProjectionItem& item : projection.items) {
@@ -230,9 +230,9 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
         const Expr::Variable* variable = item.expr.as<Expr::Variable>();
         if (!item.alias && variable == nullptr) continue;
         const KnownLabels* known = variable ? scope_.find(variable->name) : nullptr;
-        returned.emplace_back(item.alias ? std::string_view(*item.alias)
-                                         : std::string_view(variable->name),
-                              known ? *known : KnownLabels());
+        returned.emplace_back(
+            item.alias ? std::string_view(*item.alias) : std::string_view(variable->name),
+            known ? *known : KnownLabels());
       }
     }
     for (const UnionPart& branch : call.query->unions) check_branch(branch.query);

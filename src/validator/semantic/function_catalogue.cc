@@ -12,21 +12,6 @@ namespace {
 
 constexpr size_t kAny = kAnyArgumentCount;
 
-constexpr char lower_ascii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Orders names as their ASCII lower-case forms order: the table's order.
-constexpr bool less_ignoring_case(std::string_view a, std::string_view b) {
-  const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    const char x = lower_ascii(a[i]);
-    const char y = lower_ascii(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
-
 constexpr BuiltinFunction syntax(std::string_view name) {
   return BuiltinFunction{name, 0, kAny, false};
 }
@@ -181,7 +166,7 @@ constexpr std::array kFunctions = {
 
 static_assert(std::is_sorted(kFunctions.begin(), kFunctions.end(),
                              [](const BuiltinFunction& a, const BuiltinFunction& b) {
-                               return less_ignoring_case(a.name, b.name);
+                               return function_name_less(a.name, b.name);
                              }),
               "the function table must stay sorted by lower-cased name");
 
@@ -253,10 +238,6 @@ std::string unknown_function_message(std::string_view name, std::string& suggest
 
 }  // namespace
 
-bool same_function_name(std::string_view a, std::string_view b) {
-  return !less_ignoring_case(a, b) && !less_ignoring_case(b, a);
-}
-
 std::span<const BuiltinFunction> builtin_functions() {
   return kFunctions;
 }
@@ -264,9 +245,9 @@ std::span<const BuiltinFunction> builtin_functions() {
 const BuiltinFunction* find_builtin_function(std::string_view name) {
   const auto* found = std::lower_bound(kFunctions.begin(), kFunctions.end(), name,
                                        [](const BuiltinFunction& entry, std::string_view key) {
-                                         return less_ignoring_case(entry.name, key);
+                                         return function_name_less(entry.name, key);
                                        });
-  if (found == kFunctions.end() || less_ignoring_case(name, found->name)) return nullptr;
+  if (found == kFunctions.end() || function_name_less(name, found->name)) return nullptr;
   return &*found;
 }
 
@@ -281,9 +262,9 @@ bool report_removed_exists(const Expr& expr, const Expr::FunctionCall& call, Fin
   }
   const Expr& property = call.args[0];
   const std::string text = expression_text(property);
-  Diagnostic& d = findings.error(Code::RemovedSyntax, expr.span,
-                                 "exists(" + text + ") was removed; the current form is " + text +
-                                     " IS NOT NULL");
+  Diagnostic& d = findings.error(
+      Code::RemovedSyntax, expr.span,
+      "exists(" + text + ") was removed; the current form is " + text + " IS NOT NULL");
   if (!expr.span.empty() && !property.span.empty()) {
     d.edits.push_back(Edit{Span{expr.span.begin, property.span.begin}, "("});
     d.edits.push_back(Edit{Span{property.span.end, expr.span.end}, " IS NOT NULL)"});
@@ -296,8 +277,7 @@ bool report_removed_exists(const Expr& expr, const Expr::FunctionCall& call, Fin
 void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
   if (report_removed_exists(expr, call, findings)) return;
   // A call's text starts with its name.
-  const Span name_span{expr.span.begin,
-                       expr.span.begin + static_cast<uint32_t>(call.name.size())};
+  const Span name_span{expr.span.begin, expr.span.begin + static_cast<uint32_t>(call.name.size())};
   const BuiltinFunction* function = find_builtin_function(call.name);
   if (function == nullptr) {
     // A namespace may belong to a plugin or a user's library, which the
@@ -318,7 +298,8 @@ void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findi
   }
   findings.error(Code::WrongArgumentCount, expr.span,
                  "Function " + quoted(function->name) + " takes " + accepted_counts(*function) +
-                     ", but " + std::to_string(given) + (given == 1 ? " was given" : " were given"));
+                     ", but " + std::to_string(given) +
+                     (given == 1 ? " was given" : " were given"));
 }
 
 }  // namespace quorvane

@@ -37,9 +37,36 @@ struct BuiltinFunction {
 // Every built-in, sorted by lower-cased name.
 std::span<const BuiltinFunction> builtin_functions();
 
+namespace function_name_detail {
+constexpr char lower_ascii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+}  // namespace function_name_detail
+
 // Whether two function names are the same name: databases match them in any
-// letter case.
-bool same_function_name(std::string_view a, std::string_view b);
+// letter case. Names of different lengths never are, which ends most
+// comparisons at once.
+constexpr bool same_function_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (function_name_detail::lower_ascii(a[i]) != function_name_detail::lower_ascii(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Orders names as their ASCII lower-case forms order: the order the tables
+// of functions are kept in, for binary search.
+constexpr bool function_name_less(std::string_view a, std::string_view b) {
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    const char x = function_name_detail::lower_ascii(a[i]);
+    const char y = function_name_detail::lower_ascii(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
 
 // The built-in called `name`, in any letter case; nullptr when there is none.
 const BuiltinFunction* find_builtin_function(std::string_view name);

@@ -150,13 +150,23 @@ constexpr std::array kTypes = {
     f("valueType", {}, t(K::String)),
 };
 
+// Sorted by lower-cased name, as the catalogue is, so lookup is a binary
+// search.
+static_assert(std::is_sorted(kTypes.begin(), kTypes.end(),
+                             [](const FunctionType& a, const FunctionType& b) {
+                               return function_name_less(a.name, b.name);
+                             }),
+              "the type table must stay sorted by lower-cased name");
+
 }  // namespace
 
 const FunctionType* find_function_type(std::string_view name) {
-  const auto* found = std::find_if(kTypes.begin(), kTypes.end(), [&](const FunctionType& entry) {
-    return same_function_name(entry.name, name);
-  });
-  return found == kTypes.end() ? nullptr : &*found;
+  const auto* found = std::lower_bound(kTypes.begin(), kTypes.end(), name,
+                                       [](const FunctionType& entry, std::string_view key) {
+                                         return function_name_less(entry.name, key);
+                                       });
+  if (found == kTypes.end() || !same_function_name(found->name, name)) return nullptr;
+  return &*found;
 }
 
 std::span<const FunctionType> function_types() {

@@ -173,7 +173,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
     validate_label_names(**node.label_expr, false);
   } else {
     for (size_t i = 0; i < node.labels.size(); ++i) {
-      if (!schema_.has_node_label(node.labels[i])) {
+      if (!lookup_.has_node(node.labels[i])) {
         report_unknown_label("Unknown node label: :", node.labels[i],
                              i < node.label_spans.size() ? node.label_spans[i] : Span{});
       }
@@ -188,7 +188,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
     for (const MapEntry& entry : *properties) {
       if ((node.label_expr || all_of.size() > 1) &&
           std::any_of(node.labels.begin(), node.labels.end(), [&](const std::string& label) {
-            const Schema::NodeLabel* declared = schema_.find_node(label);
+            const Schema::NodeLabel* declared = lookup_.node(label);
             return declared && declares(declared->properties, entry.key);
           })) {
         continue;
@@ -200,12 +200,11 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
         continue;
       }
       for (const std::string& label : node.labels) {
-        const Schema::NodeLabel* declared = schema_.find_node(label);
+        const Schema::NodeLabel* declared = lookup_.node(label);
         if (declared && !declares(declared->properties, entry.key)) {
           const std::string_view labels[] = {declared->name};
-          report_unknown_key(
-              concat({"Unknown property '", entry.key, "' for node label :", label}), entry.key,
-              entry.key_span, labels);
+          report_unknown_key(concat({"Unknown property '", entry.key, "' for node label :", label}),
+                             entry.key, entry.key_span, labels);
         }
       }
     }
@@ -230,7 +229,7 @@ void SemanticValidator::validate_relationship(const RelationshipPattern& relatio
                                               const NodePattern& left, const NodePattern& right) {
   for (size_t i = 0; i < relationship.types.size(); ++i) {
     const std::string& type = relationship.types[i];
-    const Schema::RelType* declared = schema_.find_rel(type);
+    const Schema::RelType* declared = lookup_.rel(type);
     if (declared == nullptr) {
       report_unknown_rel_type(
           type, i < relationship.type_spans.size() ? relationship.type_spans[i] : Span{});
@@ -264,7 +263,7 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
   if (pairs.empty()) return;
   // No range, "*1" or "*..1": exactly one relationship.
   const bool single_hop = !relationship.range || (relationship.range->min.value_or(1) == 1 &&
-                                                   relationship.range->max == 1);
+                                                  relationship.range->max == 1);
   const EndLabels left_labels = end_labels(left);
   const EndLabels right_labels = end_labels(right);
   if (relationship.direction == Direction::Undirected) {
@@ -345,7 +344,7 @@ bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const En
                                        const EndLabels& target, bool single_hop, Span span) {
   // The names of a label expression are only possible labels.
   if (source.node->label_expr || target.node->label_expr) return false;
-  auto declared_label = [this](std::string_view label) { return schema_.has_node_label(label); };
+  auto declared_label = [this](std::string_view label) { return lookup_.has_node(label); };
   if (!source.any_of(declared_label) || !target.any_of(declared_label)) return false;
   const std::vector<Schema::Endpoints>& pairs = declared.endpoints;
   auto any_pair = [&pairs](auto&& fits) { return std::any_of(pairs.begin(), pairs.end(), fits); };
@@ -377,7 +376,7 @@ bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const En
 bool SemanticValidator::end_fits(const EndLabels& labels, std::string_view expected) const {
   if (labels.empty()) return true;
   if (labels.contains(expected)) return true;
-  return !labels.any_of([this](std::string_view label) { return schema_.has_node_label(label); });
+  return !labels.any_of([this](std::string_view label) { return lookup_.has_node(label); });
 }
 
 bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,
@@ -445,7 +444,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
   }
   const auto span_of_key = [&](size_t i) { return i < key_spans.size() ? key_spans[i] : Span{}; };
   known->for_each([&](std::string_view label) {
-    if (const Schema::NodeLabel* node = schema_.find_node(label)) {
+    if (const Schema::NodeLabel* node = lookup_.node(label)) {
       for (size_t i = 0; i < keys.size(); ++i) {
         const std::string& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
@@ -456,7 +455,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
                              key, span_of_key(i), labels);
         }
       }
-    } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
+    } else if (const Schema::RelType* rel = lookup_.rel(label)) {
       for (size_t i = 0; i < keys.size(); ++i) {
         const std::string& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
@@ -472,8 +471,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
 }
 
 void SemanticValidator::report_unknown_key(std::string message, std::string_view key, Span span,
-                                           std::span<const std::string_view> labels,
-                                           bool warning) {
+                                           std::span<const std::string_view> labels, bool warning) {
   std::string suggested;
   message += property_hint(key, labels, &suggested);
   Diagnostic& d = warning ? findings_.warning(Code::UnknownProperty, span, std::move(message))
@@ -491,14 +489,14 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
   // Most variables carry one label: tell that without allocating.
   size_t declared = 0;
-  known.for_each([&](std::string_view label) { declared += schema_.has_node_label(label); });
+  known.for_each([&](std::string_view label) { declared += lookup_.has_node(label); });
   if (declared < 2) return false;
   std::vector<std::string_view> labels;
   bool only_nodes = true;
   known.for_each([&](std::string_view label) {
-    if (schema_.has_node_label(label)) {
+    if (lookup_.has_node(label)) {
       labels.push_back(label);
-    } else if (schema_.find_rel(label) != nullptr) {
+    } else if (lookup_.rel(label) != nullptr) {
       only_nodes = false;
     }
   });
@@ -522,7 +520,7 @@ void SemanticValidator::warn_inferred_keys(std::string_view variable, const Know
                                            std::span<const std::string> keys,
                                            std::span<const Span> key_spans) {
   if (known.inferred().empty() || known.kind() != VariableKind::Node) return;
-  const Schema::NodeLabel* node = schema_.find_node(known.inferred());
+  const Schema::NodeLabel* node = lookup_.node(known.inferred());
   if (node == nullptr) return;
   const std::string_view labels[] = {node->name};
   for (size_t i = 0; i < keys.size(); ++i) {
@@ -538,7 +536,7 @@ std::vector<std::string_view> SemanticValidator::declared_node_labels(
     const std::vector<std::string>& labels) const {
   std::vector<std::string_view> declared;
   for (const std::string& label : labels) {
-    if (schema_.has_node_label(label)) add_distinct(declared, label);
+    if (lookup_.has_node(label)) add_distinct(declared, label);
   }
   return declared;
 }
@@ -553,9 +551,9 @@ std::string SemanticValidator::property_hint(std::string_view key,
   std::vector<std::string_view> declared;
   for (std::string_view label : labels) {
     const std::vector<std::string>* properties = nullptr;
-    if (const Schema::NodeLabel* node = schema_.find_node(label)) {
+    if (const Schema::NodeLabel* node = lookup_.node(label)) {
       properties = &node->properties;
-    } else if (const Schema::RelType* rel = schema_.find_rel(label)) {
+    } else if (const Schema::RelType* rel = lookup_.rel(label)) {
       properties = &rel->properties;
     }
     if (properties == nullptr) continue;
@@ -629,7 +627,7 @@ void SemanticValidator::validate_set_item(const SetItem& item) {
   } else if (const auto* labels = std::get_if<SetItem::Labels>(&item.item)) {
     labels_changed(labels->variable);
     for (size_t i = 0; i < labels->labels.size(); ++i) {
-      if (!schema_.has_node_label(labels->labels[i])) {
+      if (!lookup_.has_node(labels->labels[i])) {
         report_unknown_label("Unknown node label in SET: :", labels->labels[i],
                              i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
       }
@@ -644,7 +642,7 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
   } else if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
     labels_changed(labels->variable);
     for (size_t i = 0; i < labels->labels.size(); ++i) {
-      if (!schema_.has_node_label(labels->labels[i])) {
+      if (!lookup_.has_node(labels->labels[i])) {
         report_unknown_label("Unknown node label in REMOVE: :", labels->labels[i],
                              i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
       }
@@ -660,10 +658,10 @@ void SemanticValidator::labels_changed(std::string_view variable) {
 
 void SemanticValidator::report_unknown_rel_type(std::string_view type, Span span) {
   const std::optional<std::string_view> match = closest_name(type, schema_.relationships());
-  Diagnostic& d = findings_.error(
-      Code::UnknownRelationshipType, span,
-      concat({"Unknown relationship type: :", type,
-              match ? concat({", did you mean :", *match, "?"}) : std::string()}));
+  Diagnostic& d =
+      findings_.error(Code::UnknownRelationshipType, span,
+                      concat({"Unknown relationship type: :", type,
+                              match ? concat({", did you mean :", *match, "?"}) : std::string()}));
   if (match) suggest(d, *match, span);
 }
 

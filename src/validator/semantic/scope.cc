@@ -4,25 +4,9 @@
 
 namespace quorvane {
 
-size_t Scope::position(std::string_view name) const {
-  if (bindings_.size() >= kIndexFrom) {
-    auto it = index_.find(name);
-    return it == index_.end() ? bindings_.size() : it->second;
-  }
-  for (size_t i = 0; i < bindings_.size(); ++i) {
-    if (bindings_[i].name == name) return i;
-  }
-  return bindings_.size();
-}
-
-KnownLabels* Scope::find(std::string_view name) {
-  const size_t at = position(name);
-  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
-}
-
-const KnownLabels* Scope::find(std::string_view name) const {
-  const size_t at = position(name);
-  return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+size_t Scope::indexed_position(std::string_view name) const {
+  auto it = index_.find(name);
+  return it == index_.end() ? bindings_.size() : it->second;
 }
 
 void Scope::bind(std::string_view name, KnownLabels labels) {
@@ -34,7 +18,10 @@ void Scope::bind(std::string_view name, KnownLabels labels) {
 }
 
 void Scope::push(std::string_view name, KnownLabels labels) {
-  bindings_.push_back({name, std::move(labels)});
+  // Room for a usual query's variables at once, rather than growing one by
+  // one; small enough for the allocator's fast per-thread cache.
+  if (bindings_.capacity() == 0) bindings_.reserve(kFirstCapacity);
+  bindings_.emplace_back(name, std::move(labels));
   if (bindings_.size() == kIndexFrom) {
     for (size_t i = 0; i < bindings_.size(); ++i) index_.emplace(bindings_[i].name, i);
   } else if (bindings_.size() > kIndexFrom) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "validator/semantic/static_types.h"
@@ -43,10 +44,13 @@ class KnownLabels {
   bool any_of() const { return any_of_; }
 
   VariableKind kind() const { return kind_; }
-  KnownLabels& set_kind(VariableKind kind) {
+  // The setters chain: on a temporary they hand it on to be moved, not
+  // copied, into a scope.
+  KnownLabels& set_kind(VariableKind kind) & {
     kind_ = kind;
     return *this;
   }
+  KnownLabels&& set_kind(VariableKind kind) && { return std::move(set_kind(kind)); }
 
   // What the variable holds when it is not a single node, relationship or
   // path (extended language): the type of the value a WITH, UNWIND or
@@ -65,10 +69,11 @@ class KnownLabels {
     }
     return type_;
   }
-  KnownLabels& set_type(StaticType type) {
+  KnownLabels& set_type(StaticType type) & {
     type_ = type;
     return *this;
   }
+  KnownLabels&& set_type(StaticType type) && { return std::move(set_type(type)); }
 
   bool empty() const { return (written_ == nullptr || written_->empty()) && merged_.empty(); }
 
@@ -137,8 +142,14 @@ class KnownLabels {
 // large, so that a query with thousands of variables stays linear overall.
 class Scope {
  public:
-  KnownLabels* find(std::string_view name);
-  const KnownLabels* find(std::string_view name) const;
+  KnownLabels* find(std::string_view name) {
+    const size_t at = position(name);
+    return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+  }
+  const KnownLabels* find(std::string_view name) const {
+    const size_t at = position(name);
+    return at < bindings_.size() ? &bindings_[at].labels : nullptr;
+  }
   bool contains(std::string_view name) const { return find(name) != nullptr; }
   // Whether `name` is bound by the binding numbered `first` (size() at some
   // earlier moment) or a later one: bound since that moment.
@@ -165,8 +176,24 @@ class Scope {
     KnownLabels labels;
   };
   static constexpr size_t kIndexFrom = 16;
+  static constexpr size_t kFirstCapacity = 8;
 
-  size_t position(std::string_view name) const;
+  // Variable names are short and mostly differ in their first letter, so
+  // that letter is compared before the rest.
+  static bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           (a.empty() || (a[0] == b[0] && (a.size() == 1 || a.substr(1) == b.substr(1))));
+  }
+
+  // Inline for the usual small scope, searched in place.
+  size_t position(std::string_view name) const {
+    if (bindings_.size() >= kIndexFrom) return indexed_position(name);
+    for (size_t i = 0; i < bindings_.size(); ++i) {
+      if (same_name(bindings_[i].name, name)) return i;
+    }
+    return bindings_.size();
+  }
+  size_t indexed_position(std::string_view name) const;
 
   std::vector<Binding> bindings_;
   std::unordered_map<std::string_view, size_t> index_;  // used from kIndexFrom bindings on

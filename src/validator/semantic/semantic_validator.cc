@@ -93,7 +93,7 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
           [this](const ReadingClause::Subquery& call) { collect_call_subquery_bindings(call); },
           [this](const ReadingClause::LoadCsv& load) {
             // A row is a map of the header's names, or else a list of fields.
-            const StaticType row = !extended()        ? kAnyType
+            const StaticType row = !extended()         ? kAnyType
                                    : load.with_headers ? StaticType{TypeKind::Map, TypeKind::Any}
                                                        : StaticType::list_of(TypeKind::String);
             scope_.bind(load.variable, KnownLabels().set_type(row));
@@ -120,9 +120,9 @@ void SemanticValidator::collect_pattern_bindings(std::span<const PatternPart> pa
   for (const PatternPart& part : parts) {
     if (part.variable) {
       // The path name starts the part.
-      check_kind(*part.variable, VariableKind::Path,
-                 Span{part.span.begin,
-                      part.span.begin + static_cast<uint32_t>(part.variable->size())});
+      check_kind(
+          *part.variable, VariableKind::Path,
+          Span{part.span.begin, part.span.begin + static_cast<uint32_t>(part.variable->size())});
       scope_.bind(*part.variable, KnownLabels().set_kind(VariableKind::Path));
     }
     collect_part_bindings(part, false, inference, first);
@@ -141,15 +141,13 @@ void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grou
   for (const PatternLink& link : part.chain) {
     if (link.group) collect_part_bindings((*link.group)->path, true);
     if (link.relationship.variable && !grouped && link.relationship.range) {
-      check_binding_type(*link.relationship.variable,
-                         StaticType::list_of(TypeKind::Relationship),
+      check_binding_type(*link.relationship.variable, StaticType::list_of(TypeKind::Relationship),
                          link.relationship.variable_span);
     }
     if (link.relationship.variable) {
       const bool single = !grouped && !link.relationship.range;
       merge_binding(*link.relationship.variable, link.relationship.variable_span,
-                    link.relationship.types,
-                    link.relationship.type_expr.has_value(),
+                    link.relationship.types, link.relationship.type_expr.has_value(),
                     single ? VariableKind::Relationship : VariableKind::Unknown, optional);
       KnownLabels* known = scope_.find(*link.relationship.variable);
       if (extended() && !grouped && !single && !known->type().known()) {
@@ -172,7 +170,7 @@ void SemanticValidator::infer_ends(const RelationshipPattern& relationship, cons
                                    const NodePattern& right, EndInference inference, size_t first) {
   if (relationship.types.size() != 1 || relationship.type_expr) return;
   if (relationship.range && relationship.range->min.value_or(1) < 1) return;
-  const Schema::RelType* declared = schema_.find_rel(relationship.types.front());
+  const Schema::RelType* declared = lookup_.rel(relationship.types.front());
   if (declared == nullptr || declared->endpoints.size() != 1) return;
   const Schema::Endpoints& pair = declared->endpoints.front();
   if (relationship.direction == Direction::Undirected && pair.source != pair.target) return;
@@ -324,8 +322,7 @@ void SemanticValidator::validate_expr(const Expr& expr) {
           validate_expr(*node.operand);
         } else if constexpr (std::is_base_of_v<Expr::Quantifier, T>) {
           validate_expr(*node.list);
-          validate_with_iteration_variable(node.variable, *node.list, node.predicate,
-                                           std::nullopt);
+          validate_with_iteration_variable(node.variable, *node.list, node.predicate, std::nullopt);
         } else if constexpr (std::is_same_v<T, Expr::ListComprehension>) {
           validate_expr(*node.list);
           validate_with_iteration_variable(node.variable, *node.list, node.predicate,

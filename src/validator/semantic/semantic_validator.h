@@ -22,16 +22,21 @@
 #include "parser/language.h"
 #include "schema/schema.h"
 #include "validator/diagnostic.h"
+#include "validator/semantic/schema_index.h"
 #include "validator/semantic/scope.h"
 
 namespace quorvane {
 
 class SemanticValidator {
  public:
-  SemanticValidator(const Schema& schema, Language language)
+  // `index` is the schema's, built once by the caller that validates many
+  // queries; without one the validator builds its own.
+  SemanticValidator(const Schema& schema, Language language, const SchemaIndex* index = nullptr)
       : schema_(schema),
+        own_index_(index ? std::nullopt : std::optional<SchemaIndex>(std::in_place, schema)),
+        lookup_(schema, index ? *index : *own_index_),
         language_(language),
-        typed_schema_(language == Language::Extended && schema.has_property_types()) {}
+        typed_schema_(language == Language::Extended && lookup_.index().has_property_types()) {}
 
   // Checks a whole query or command, appending every finding. A standalone
   // procedure call and an administration command are not checked.
@@ -78,9 +83,8 @@ class SemanticValidator {
   void collect_pattern_bindings(std::span<const PatternPart> parts,
                                 EndInference inference = EndInference::None);
   void collect_node_bindings(const NodePattern& node, VariableKind kind, bool optional);
-  void merge_binding(const std::string& variable, Span span,
-                     const std::vector<std::string>& labels, bool any_of, VariableKind kind,
-                     bool optional = false);
+  void merge_binding(const std::string& variable, Span span, const std::vector<std::string>& labels,
+                     bool any_of, VariableKind kind, bool optional = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
@@ -179,6 +183,8 @@ class SemanticValidator {
   bool extended() const { return language_ == Language::Extended; }
 
   const Schema& schema_;
+  std::optional<SchemaIndex> own_index_;
+  SchemaLookup lookup_;
   const Language language_;
   // Whether the schema declares property types, so that typed properties are
   // compared with their uses (extended language).

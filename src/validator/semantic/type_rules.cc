@@ -23,8 +23,7 @@ constexpr TypeSet kList = type_bit(K::List);
 constexpr TypeSet kDuration = type_bit(K::Duration);
 // What has properties: `x.key` on anything else is refused.
 constexpr TypeSet kHasProperties = type_bit(K::Node) | type_bit(K::Relationship) |
-                                   type_bit(K::Map) | kTemporals | kDuration |
-                                   type_bit(K::Point);
+                                   type_bit(K::Map) | kTemporals | kDuration | type_bit(K::Point);
 
 // One operand an operator or function cannot take.
 struct Mismatch {
@@ -130,8 +129,8 @@ class MismatchFinder {
     } else if constexpr (std::is_same_v<T, Expr::Index>) {
       const StaticType target = typer_.type_of(*node.target);
       if (target.kind == K::Boolean || is_number(target.kind)) {
-        out_.push_back({0, node.target.get(), target,
-                        "[] needs a LIST, a MAP, a NODE or a RELATIONSHIP", 0});
+        out_.push_back(
+            {0, node.target.get(), target, "[] needs a LIST, a MAP, a NODE or a RELATIONSHIP", 0});
       }
     } else if constexpr (std::is_same_v<T, Expr::Case>) {
       if (node.operand) return;
@@ -143,6 +142,8 @@ class MismatchFinder {
       needs(0, *node.list, kList, node.variable + " IN");
     } else if constexpr (std::is_same_v<T, Expr::LabelCheck>) {
       needs(0, *node.target, type_bit(K::Node) | type_bit(K::Relationship), "a label check");
+    } else {
+      static_assert(!kJudgedByTypeRules<T>, "a judged kind needs its rule here");
     }
   }
 
@@ -302,10 +303,7 @@ void check_expression_types(const Expr& expr, const Scope& scope, const Schema& 
   std::visit(
       [&](const auto& node) {
         using T = std::decay_t<decltype(node)>;
-        if constexpr (std::is_same_v<T, Expr::Equal> || std::is_same_v<T, Expr::NotEqual> ||
-                      std::is_same_v<T, Expr::LessThan> || std::is_same_v<T, Expr::LessOrEqual> ||
-                      std::is_same_v<T, Expr::GreaterThan> ||
-                      std::is_same_v<T, Expr::GreaterOrEqual> || std::is_same_v<T, Expr::In>) {
+        if constexpr (kComparison<T>) {
           report_comparison(expr, node, typed, findings);
         }
       },
