@@ -4,13 +4,15 @@
 //
 // The walk looks a name up at every pattern node, property access and
 // relationship end. The schema's own maps hash a name byte by byte and
-// follow a node per bucket; this table hashes a name with a few loads and
-// keeps its slots side by side, so a lookup costs a fraction as much. Entries are positions in the
-// schema's lists, not pointers, so an index stays valid for a copy of its schema and across a move
-// of the validator that holds both.
+// follow a node per bucket; this index hashes a name with a few loads and
+// keeps its entries side by side, so a lookup costs a fraction as much.
+// Entries are positions in the schema's lists, not pointers, so an index
+// stays valid for a copy of its schema and across a move of the validator
+// that holds both.
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_SCHEMA_INDEX_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_SCHEMA_INDEX_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,23 +23,21 @@
 
 namespace quorvane {
 
-// Names, each at a position of one list, found by open addressing.
+// Names, each at a position of one list, found by their hash: the entries
+// are sorted by hash and searched with std::equal_range, and names that share
+// a hash are told apart by comparison.
 class NameTable {
  public:
   // `names(i)` is the name at position i, for i below `count`; names are
   // unique.
   template <class Names>
   void build(size_t count, Names&& names) {
-    size_t capacity = 8;
-    while (capacity < 2 * count) capacity *= 2;
-    slots_.assign(capacity, Slot{0, kEmpty});
-    mask_ = capacity - 1;
+    entries_.clear();
+    entries_.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-      const uint32_t h = hash(names(i));
-      size_t at = h & mask_;
-      while (slots_[at].position != kEmpty) at = (at + 1) & mask_;
-      slots_[at] = Slot{h, static_cast<uint32_t>(i)};
+      entries_.push_back(Entry{hash(names(i)), static_cast<uint32_t>(i)});
     }
+    std::sort(entries_.begin(), entries_.end(), ByHash{});
   }
 
   static constexpr size_t kMissing = SIZE_MAX;
@@ -45,21 +45,24 @@ class NameTable {
   // The position of `name`, or kMissing.
   template <class Names>
   size_t find(std::string_view name, Names&& names) const {
-    if (slots_.empty()) return kMissing;
-    const uint32_t h = hash(name);
-    for (size_t at = h & mask_;; at = (at + 1) & mask_) {
-      const Slot& slot = slots_[at];
-      if (slot.position == kEmpty) return kMissing;
-      if (slot.hash == h && names(slot.position) == name) return slot.position;
+    const auto [first, last] =
+        std::equal_range(entries_.begin(), entries_.end(), hash(name), ByHash{});
+    for (auto it = first; it != last; ++it) {
+      if (names(it->position) == name) return it->position;
     }
+    return kMissing;
   }
 
  private:
-  struct Slot {
+  struct Entry {
     uint32_t hash;
     uint32_t position;
   };
-  static constexpr uint32_t kEmpty = UINT32_MAX;
+  struct ByHash {
+    bool operator()(const Entry& a, const Entry& b) const { return a.hash < b.hash; }
+    bool operator()(const Entry& a, uint32_t h) const { return a.hash < h; }
+    bool operator()(uint32_t h, const Entry& b) const { return h < b.hash; }
+  };
 
   // A few loads and one multiply whatever the name's length: its first and
   // last eight bytes (four, or single bytes, for a shorter name) and its
@@ -88,8 +91,7 @@ class NameTable {
     return static_cast<uint32_t>(mixed >> 32);
   }
 
-  std::vector<Slot> slots_;
-  size_t mask_ = 0;
+  std::vector<Entry> entries_;
 };
 
 class SchemaIndex {
