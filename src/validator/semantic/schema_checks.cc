@@ -518,7 +518,10 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
                                                 std::span<const std::string> keys,
                                                 std::span<const Span> key_spans) {
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
-  // Most variables carry one label: tell that without allocating.
+  // Most variables carry one label: tell that without looking it up.
+  size_t carried = 0;
+  known.for_each([&carried](std::string_view) { ++carried; });
+  if (carried < 2) return false;
   size_t declared = 0;
   known.for_each([&](std::string_view label) { declared += lookup_.has_node(label); });
   if (declared < 2) return false;
