@@ -243,11 +243,16 @@ std::span<const BuiltinFunction> builtin_functions() {
 }
 
 const BuiltinFunction* find_builtin_function(std::string_view name) {
-  const auto* found = std::lower_bound(kFunctions.begin(), kFunctions.end(), name,
-                                       [](const BuiltinFunction& entry, std::string_view key) {
-                                         return function_name_less(entry.name, key);
-                                       });
-  if (found == kFunctions.end() || function_name_less(name, found->name)) return nullptr;
+  // An empty name shares no first letter with any entry.
+  if (name.empty()) return nullptr;
+  static_assert(starts_in_ascii(kFunctions), "first_letters() needs ASCII first letters");
+  static constexpr FirstLetters kFirstLetters = first_letters(kFunctions);
+  const std::span<const BuiltinFunction> candidates = kFirstLetters.candidates(kFunctions, name);
+  const auto found = std::lower_bound(candidates.begin(), candidates.end(), name,
+                                      [](const BuiltinFunction& entry, std::string_view key) {
+                                        return function_name_less(entry.name, key);
+                                      });
+  if (found == candidates.end() || function_name_less(name, found->name)) return nullptr;
   return &*found;
 }
 

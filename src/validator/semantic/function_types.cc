@@ -161,11 +161,16 @@ static_assert(std::is_sorted(kTypes.begin(), kTypes.end(),
 }  // namespace
 
 const FunctionType* find_function_type(std::string_view name) {
-  const auto* found = std::lower_bound(kTypes.begin(), kTypes.end(), name,
-                                       [](const FunctionType& entry, std::string_view key) {
-                                         return function_name_less(entry.name, key);
-                                       });
-  if (found == kTypes.end() || !same_function_name(found->name, name)) return nullptr;
+  // An empty name shares no first letter with any entry.
+  if (name.empty()) return nullptr;
+  static_assert(starts_in_ascii(kTypes), "first_letters() needs ASCII first letters");
+  static constexpr FirstLetters kFirstLetters = first_letters(kTypes);
+  const std::span<const FunctionType> candidates = kFirstLetters.candidates(kTypes, name);
+  const auto found = std::lower_bound(candidates.begin(), candidates.end(), name,
+                                      [](const FunctionType& entry, std::string_view key) {
+                                        return function_name_less(entry.name, key);
+                                      });
+  if (found == candidates.end() || !same_function_name(found->name, name)) return nullptr;
   return &*found;
 }
 
