@@ -329,27 +329,11 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
   report_unjoined(declared, source.labels, " to ", target.labels, "", relationship.span);
 }
 
-bool SemanticValidator::fits(const PairFits& end, size_t pair) const {
-  const Schema::Endpoints& endpoints = end.pairs[pair];
-  const std::string_view expected = end.at_source ? endpoints.source : endpoints.target;
-  if (pair >= 64) return end_fits(end.labels, expected);
-  const uint64_t bit = uint64_t{1} << pair;
-  if ((end.asked & bit) == 0) {
-    end.asked |= bit;
-    if (end_fits(end.labels, expected)) end.fitting |= bit;
-  }
-  return (end.fitting & bit) != 0;
-}
-
 bool SemanticValidator::fits_any(const PairFits& end) const {
   for (size_t i = 0; i < end.pairs.size(); ++i) {
     if (fits(end, i)) return true;
   }
   return false;
-}
-
-bool SemanticValidator::EndLabels::contains(std::string_view label) const {
-  return any_of([label](std::string_view known) { return known == label; });
 }
 
 // The extended language also counts the labels earlier clauses gave an
@@ -405,14 +389,6 @@ bool SemanticValidator::any_declared(const EndLabels& labels) const {
         labels.any_of([this](std::string_view label) { return lookup_.has_node(label); }) ? 1 : 0;
   }
   return labels.declared == 1;
-}
-
-// Unlabelled nodes fit any end, and a node whose labels are all unknown has
-// already been reported by the node check: neither is compared.
-bool SemanticValidator::end_fits(const EndLabels& labels, std::string_view expected) const {
-  if (labels.empty()) return true;
-  if (labels.contains(expected)) return true;
-  return !any_declared(labels);
 }
 
 bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,

@@ -68,7 +68,17 @@ class SemanticValidator {
     mutable int8_t declared = -1;
 
     bool empty() const { return (!written || written->empty()) && merged.empty(); }
-    bool contains(std::string_view label) const;
+    bool contains(std::string_view label) const {
+      if (written) {
+        for (const std::string& known : *written) {
+          if (known.size() == label.size() && std::string_view(known) == label) return true;
+        }
+      }
+      for (std::string_view known : merged) {
+        if (known == label) return true;
+      }
+      return false;
+    }
     template <class F>
     bool any_of(F&& f) const {
       if (written && std::any_of(written->begin(), written->end(), f)) return true;
@@ -118,12 +128,26 @@ class SemanticValidator {
     mutable uint64_t asked = 0;
     mutable uint64_t fitting = 0;
   };
-  bool fits(const PairFits& end, size_t pair) const;
+  bool fits(const PairFits& end, size_t pair) const {
+    const Schema::Endpoints& endpoints = end.pairs[pair];
+    const std::string_view expected = end.at_source ? endpoints.source : endpoints.target;
+    if (pair >= 64) return end_fits(end.labels, expected);
+    const uint64_t bit = uint64_t{1} << pair;
+    if ((end.asked & bit) == 0) {
+      end.asked |= bit;
+      if (end_fits(end.labels, expected)) end.fitting |= bit;
+    }
+    return (end.fitting & bit) != 0;
+  }
   bool fits_any(const PairFits& end) const;
   bool drawn_reversed(const Schema::RelType& declared, const PairFits& source,
                       const PairFits& target, bool single_hop, Span span);
   bool any_declared(const EndLabels& labels) const;
-  bool end_fits(const EndLabels& labels, std::string_view expected) const;
+  // Unlabelled nodes fit any end, and a node whose labels are all unknown has
+  // already been reported by the node check: neither is compared.
+  bool end_fits(const EndLabels& labels, std::string_view expected) const {
+    return labels.empty() || labels.contains(expected) || !any_declared(labels);
+  }
   bool joins(const EndLabels& source, const EndLabels& target, const Schema::Endpoints& pair) const;
   void report_endpoint_label(const EndLabels& labels, std::span<const std::string_view> expected,
                              std::string_view end, std::string_view type, Span span);
