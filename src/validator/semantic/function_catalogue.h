@@ -59,7 +59,7 @@ constexpr bool same_function_name(std::string_view a, std::string_view b) {
 }
 
 // Orders names as their ASCII lower-case forms order: the order the tables
-// of functions are kept in, for binary search.
+// of functions are kept in, so that names of one first letter lie together.
 constexpr bool function_name_less(std::string_view a, std::string_view b) {
   const size_t common = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < common; ++i) {

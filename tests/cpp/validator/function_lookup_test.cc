@@ -1,5 +1,6 @@
-// Function names as the tables look them up: in any letter case, by binary
-// search over a table kept in lower-cased order.
+// Function names as the tables look them up: in any letter case, among the
+// entries of a table kept in lower-cased order that share the name's first
+// letter.
 #include <algorithm>
 #include <string>
 #include <string_view>
