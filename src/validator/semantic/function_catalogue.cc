@@ -16,7 +16,8 @@ constexpr BuiltinFunction syntax(std::string_view name) {
   return BuiltinFunction{name, 0, kAny, false};
 }
 
-// Sorted by lower-cased name (checked below), so lookup is a binary search.
+// Sorted by lower-cased name (checked below), so that the names of one first
+// letter lie together for lookup.
 // Besides the functions of every query, it holds the LOAD CSV helpers `file`
 // and `linenumber`, and `distance`, the older name of point.distance, which
 // queries written for earlier databases still call.
@@ -243,12 +244,17 @@ std::span<const BuiltinFunction> builtin_functions() {
 }
 
 const BuiltinFunction* find_builtin_function(std::string_view name) {
-  const auto* found = std::lower_bound(kFunctions.begin(), kFunctions.end(), name,
-                                       [](const BuiltinFunction& entry, std::string_view key) {
-                                         return function_name_less(entry.name, key);
-                                       });
-  if (found == kFunctions.end() || function_name_less(name, found->name)) return nullptr;
-  return &*found;
+  // An empty name shares no first letter with any entry.
+  if (name.empty()) return nullptr;
+  static_assert(starts_in_ascii(kFunctions), "first_letters() needs ASCII first letters");
+  static constexpr FirstLetters kFirstLetters = first_letters(kFunctions);
+  const std::span<const BuiltinFunction> candidates = kFirstLetters.candidates(kFunctions, name);
+  // A handful of entries share a first letter: those of another length are
+  // passed over at once.
+  for (const BuiltinFunction& entry : candidates) {
+    if (same_function_name(entry.name, name)) return &entry;
+  }
+  return nullptr;
 }
 
 namespace {

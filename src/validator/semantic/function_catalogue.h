@@ -9,7 +9,9 @@
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_FUNCTION_CATALOGUE_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_FUNCTION_CATALOGUE_H_
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <span>
@@ -57,7 +59,7 @@ constexpr bool same_function_name(std::string_view a, std::string_view b) {
 }
 
 // Orders names as their ASCII lower-case forms order: the order the tables
-// of functions are kept in, for binary search.
+// of functions are kept in, so that names of one first letter lie together.
 constexpr bool function_name_less(std::string_view a, std::string_view b) {
   const size_t common = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < common; ++i) {
@@ -66,6 +68,48 @@ constexpr bool function_name_less(std::string_view a, std::string_view b) {
     if (x != y) return x < y;
   }
   return a.size() < b.size();
+}
+
+// Where the entries of a table sorted by function_name_less start for each
+// first letter: entries [at[c], at[c + 1]) begin with the byte c, lower-cased,
+// so that a search compares a name only with those that share its first
+// letter. Every name of the table must be ASCII and not empty.
+struct FirstLetters {
+  std::array<uint16_t, 257> at{};
+
+  // The entries of `table` that may be called `name`.
+  template <class Table>
+  constexpr auto candidates(const Table& table, std::string_view name) const {
+    const size_t first =
+        name.empty() ? 0
+                     : static_cast<unsigned char>(function_name_detail::lower_ascii(name.front()));
+    return std::span(table.begin() + at[first], table.begin() + at[first + 1]);
+  }
+};
+
+// Whether every name of a table starts with an ASCII character, as
+// first_letters() needs.
+template <class Table>
+constexpr bool starts_in_ascii(const Table& table) {
+  for (const auto& entry : table) {
+    if (entry.name.empty() || static_cast<unsigned char>(entry.name.front()) >= 0x80) return false;
+  }
+  return true;
+}
+
+template <class Table>
+constexpr FirstLetters first_letters(const Table& table) {
+  FirstLetters index;
+  // at[c] counts the entries whose first letter comes before c.
+  for (size_t c = 0; c < index.at.size(); ++c) {
+    uint16_t before = 0;
+    for (const auto& entry : table) {
+      before +=
+          static_cast<unsigned char>(function_name_detail::lower_ascii(entry.name.front())) < c;
+    }
+    index.at[c] = before;
+  }
+  return index;
 }
 
 // The built-in called `name`, in any letter case; nullptr when there is none.

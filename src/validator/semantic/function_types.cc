@@ -150,8 +150,8 @@ constexpr std::array kTypes = {
     f("valueType", {}, t(K::String)),
 };
 
-// Sorted by lower-cased name, as the catalogue is, so lookup is a binary
-// search.
+// Sorted by lower-cased name, as the catalogue is, so that the names of one
+// first letter lie together for lookup.
 static_assert(std::is_sorted(kTypes.begin(), kTypes.end(),
                              [](const FunctionType& a, const FunctionType& b) {
                                return function_name_less(a.name, b.name);
@@ -161,12 +161,17 @@ static_assert(std::is_sorted(kTypes.begin(), kTypes.end(),
 }  // namespace
 
 const FunctionType* find_function_type(std::string_view name) {
-  const auto* found = std::lower_bound(kTypes.begin(), kTypes.end(), name,
-                                       [](const FunctionType& entry, std::string_view key) {
-                                         return function_name_less(entry.name, key);
-                                       });
-  if (found == kTypes.end() || !same_function_name(found->name, name)) return nullptr;
-  return &*found;
+  // An empty name shares no first letter with any entry.
+  if (name.empty()) return nullptr;
+  static_assert(starts_in_ascii(kTypes), "first_letters() needs ASCII first letters");
+  static constexpr FirstLetters kFirstLetters = first_letters(kTypes);
+  const std::span<const FunctionType> candidates = kFirstLetters.candidates(kTypes, name);
+  // A handful of entries share a first letter: those of another length are
+  // passed over at once.
+  for (const FunctionType& entry : candidates) {
+    if (same_function_name(entry.name, name)) return &entry;
+  }
+  return nullptr;
 }
 
 std::span<const FunctionType> function_types() {

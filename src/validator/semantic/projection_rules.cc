@@ -1,6 +1,9 @@
 #include "validator/semantic/projection_rules.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -19,6 +22,46 @@ std::string joined(const std::vector<std::string>& parts) {
   return out;
 }
 
+// False when the texts of `a` and `b` certainly differ, without writing
+// them: their kinds differ, or along a chain of properties a key or the
+// variable differs. Reading a text back gives its tree, so two trees of one
+// text agree on all of these.
+bool may_read_alike(const Expr& a, const Expr& b) {
+  if (a.kind() != b.kind()) return false;
+  if (const auto* x = a.as<Expr::Variable>()) return x->name == b.as<Expr::Variable>()->name;
+  if (const auto* x = a.as<Expr::Property>()) {
+    const auto* y = b.as<Expr::Property>();
+    return x->key == y->key && may_read_alike(*x->target, *y->target);
+  }
+  return true;
+}
+
+// The outermost aggregate of each item of a projection (find_aggregate),
+// looked for once: the rules below all ask. Held on the stack for the usual
+// handful of items.
+class ItemAggregates {
+ public:
+  explicit ItemAggregates(const std::vector<ReturnItem>& items) {
+    if (items.size() > kInline) spilled_.resize(items.size());
+    found_ = items.size() > kInline ? spilled_.data() : inline_.data();
+    for (size_t i = 0; i < items.size(); ++i) {
+      found_[i] = find_aggregate(items[i].expr);
+      any_ = any_ || found_[i] != nullptr;
+    }
+  }
+
+  // Nothing when item i holds no aggregate; the item itself when it is one.
+  const Expr* operator[](size_t i) const { return found_[i]; }
+  bool any() const { return any_; }
+
+ private:
+  static constexpr size_t kInline = 16;
+  std::array<const Expr*, kInline> inline_;
+  std::vector<const Expr*> spilled_;
+  const Expr** found_ = nullptr;
+  bool any_ = false;
+};
+
 // Each outermost aggregate in `expr`, in reading order.
 template <class F>
 void for_each_aggregate(const Expr& expr, F&& f) {
@@ -32,15 +75,14 @@ void for_each_aggregate(const Expr& expr, F&& f) {
   });
 }
 
-void report_aggregates_in(const Expr& expr, std::string_view place,
-                          Findings& findings) {
+void report_aggregates_in(const Expr& expr, std::string_view place, Findings& findings) {
   for_each_aggregate(expr, [&](const Expr& aggregate) {
-    findings.error(Code::MisplacedAggregate, aggregate.span,
-                   "Aggregating function " + expression_text(aggregate) + " is not allowed in " +
-                       std::string(place) +
-                       (place == "WHERE"
-                            ? "; compute it in a WITH item with an alias and filter on the alias"
-                            : "; compute it in a preceding WITH and use its alias"));
+    findings.error(
+        Code::MisplacedAggregate, aggregate.span,
+        "Aggregating function " + expression_text(aggregate) + " is not allowed in " +
+            std::string(place) +
+            (place == "WHERE" ? "; compute it in a WITH item with an alias and filter on the alias"
+                              : "; compute it in a preceding WITH and use its alias"));
   });
 }
 
@@ -54,8 +96,7 @@ void report_aggregates_in(const std::optional<Box<Expr>>& expr, std::string_view
   if (expr) report_aggregates_in(**expr, place, findings);
 }
 
-void report_aggregates_in(const PropertyMap& map, std::string_view place,
-                          Findings& findings) {
+void report_aggregates_in(const PropertyMap& map, std::string_view place, Findings& findings) {
   for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, findings);
 }
 
@@ -67,8 +108,7 @@ void report_aggregates_in(const std::optional<MapOrParam>& properties, std::stri
   }
 }
 
-void report_aggregates_in(const PatternPart& part, std::string_view place,
-                          Findings& findings) {
+void report_aggregates_in(const PatternPart& part, std::string_view place, Findings& findings) {
   const auto node = [&](const NodePattern& n) {
     report_aggregates_in(n.properties, place, findings);
     report_aggregates_in(n.where_clause, place, findings);
@@ -180,6 +220,7 @@ class Projected {
         if (a->name == items_[i].expr.as<Expr::Variable>()->name) return true;
         continue;
       }
+      if (!may_read_alike(items_[i].expr, expr)) continue;
       if (!texts_[i]) texts_[i] = expression_text(items_[i].expr);
       if (!text) text = expression_text(expr);
       if (*texts_[i] == *text) return true;
@@ -270,11 +311,11 @@ bool all_variables_bound(const Expr& expr, const Scope& scope) {
 // without an aggregate.
 class GroupingKeys {
  public:
-  explicit GroupingKeys(const std::vector<ReturnItem>& items) {
-    for (const ReturnItem& item : items) {
-      if (find_aggregate(item.expr) == nullptr) {
-        texts_.push_back(expression_text(item.expr));
-        kinds_.push_back(item.expr.kind());
+  GroupingKeys(const std::vector<ReturnItem>& items, const ItemAggregates& aggregates) {
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (aggregates[i] == nullptr) {
+        texts_.push_back(expression_text(items[i].expr));
+        kinds_.push_back(items[i].expr.kind());
       }
     }
   }
@@ -307,18 +348,23 @@ class GroupingKeys {
   std::vector<size_t> kinds_;
 };
 
-// An item that is one aggregate (the usual case) mixes nothing.
-bool mixes(const ReturnItem& item) {
-  return !is_aggregate(item.expr) && find_aggregate(item.expr) != nullptr &&
-         !binds_variables(item.expr);
+// An item that is one aggregate (the usual case) mixes nothing; `aggregate`
+// is the item's outermost one.
+bool mixes(const ReturnItem& item, const Expr* aggregate) {
+  return aggregate != nullptr && aggregate != &item.expr && !binds_variables(item.expr);
 }
 
-void check_grouping(const Projection& projection, const Scope& before,
-                    Findings& findings) {
-  if (std::none_of(projection.items.begin(), projection.items.end(), mixes)) return;
-  const GroupingKeys keys(projection.items);
-  for (const ReturnItem& item : projection.items) {
-    if (!mixes(item)) continue;
+void check_grouping(const Projection& projection, const ItemAggregates& aggregates,
+                    const Scope& before, Findings& findings) {
+  const std::vector<ReturnItem>& items = projection.items;
+  bool any_mixes = false;
+  for (size_t i = 0; i < items.size() && !any_mixes; ++i)
+    any_mixes = mixes(items[i], aggregates[i]);
+  if (!any_mixes) return;
+  const GroupingKeys keys(items, aggregates);
+  for (size_t i = 0; i < items.size(); ++i) {
+    const ReturnItem& item = items[i];
+    if (!mixes(item, aggregates[i])) continue;
     std::vector<const Expr*> loose;
     keys.collect_loose(item.expr, loose);
     std::vector<std::string> texts;
@@ -382,8 +428,18 @@ bool holds_literal(const Expr& expr) {
 // only what it means, so items holding a number or a string (0 and 00, 'a'
 // and "a") are not compared, and others only when both are of one kind.
 void check_column_names(const Projection& projection, Findings& findings) {
-  std::vector<std::string_view> names;
-  std::vector<const ReturnItem*> unnamed;
+  const std::vector<ReturnItem>& items = projection.items;
+  const bool in_return = projection.keyword == "RETURN";
+  // The name an item gives its column, when it names it.
+  const auto named = [](const ReturnItem& item) -> std::optional<std::string_view> {
+    if (item.alias) return std::string_view(*item.alias);
+    if (const auto* variable = item.expr.as<Expr::Variable>()) return variable->name;
+    return std::nullopt;
+  };
+  // An unnamed item whose text names its column, and that may be compared.
+  const auto compared = [&](const ReturnItem& item) {
+    return in_return && !named(item) && !holds_literal(item.expr);
+  };
   std::vector<std::string> repeated;
   const auto repeat = [&](std::string name, Span span) {
     if (std::find(repeated.begin(), repeated.end(), name) != repeated.end()) return;
@@ -392,24 +448,26 @@ void check_column_names(const Projection& projection, Findings& findings) {
                        std::string(projection.keyword) + "; give one of them another name with AS");
     repeated.push_back(std::move(name));
   };
-  for (const ReturnItem& item : projection.items) {
-    const auto* variable = item.expr.as<Expr::Variable>();
-    if (item.alias || variable) {
-      const std::string_view name = item.alias ? *item.alias : variable->name;
-      if (std::find(names.begin(), names.end(), name) != names.end()) {
-        repeat(std::string(name), item.alias ? item.alias_span : item.expr.span);
-      }
-      names.push_back(name);
-    } else if (projection.keyword == "RETURN" && !holds_literal(item.expr)) {
-      for (const ReturnItem* earlier : unnamed) {
-        if (earlier->expr.kind() != item.expr.kind()) continue;
-        std::string text = expression_text(item.expr);
-        if (text == expression_text(earlier->expr)) {
-          repeat(std::move(text), item.expr.span);
+  for (size_t i = 0; i < items.size(); ++i) {
+    const ReturnItem& item = items[i];
+    if (const std::optional<std::string_view> name = named(item)) {
+      for (size_t j = 0; j < i; ++j) {
+        if (named(items[j]) == name) {
+          repeat(std::string(*name), item.alias ? item.alias_span : item.expr.span);
           break;
         }
       }
-      unnamed.push_back(&item);
+    } else if (compared(item)) {
+      std::optional<std::string> text;
+      for (size_t j = 0; j < i; ++j) {
+        const ReturnItem& earlier = items[j];
+        if (!may_read_alike(earlier.expr, item.expr) || !compared(earlier)) continue;
+        if (!text) text = expression_text(item.expr);
+        if (*text == expression_text(earlier.expr)) {
+          repeat(std::move(*text), item.expr.span);
+          break;
+        }
+      }
     }
   }
 }
@@ -428,20 +486,16 @@ std::string lower_ascii(std::string text) {
 // make fewer findings.
 class AggregatingItems {
  public:
-  explicit AggregatingItems(const std::vector<ReturnItem>& items) {
-    for (const ReturnItem& item : items) {
-      if (find_aggregate(item.expr) != nullptr) {
-        texts_.push_back(lower_ascii(expression_text(item.expr)));
-      }
-    }
-  }
+  // The texts are written when an ORDER BY first holds an aggregate.
+  AggregatingItems(const std::vector<ReturnItem>& items, const ItemAggregates& aggregates)
+      : items_(items), aggregates_(aggregates) {}
 
   // Each outermost aggregate in `expr` outside every projected item.
   template <class F>
   void for_each_unprojected(const Expr& expr, F&& f) const {
     if (find_aggregate(expr) == nullptr) return;
     const std::string text = lower_ascii(expression_text(expr));
-    if (std::find(texts_.begin(), texts_.end(), text) != texts_.end()) return;
+    if (std::find(texts().begin(), texts().end(), text) != texts().end()) return;
     if (is_aggregate(expr)) {
       f(expr);
       return;
@@ -453,34 +507,46 @@ class AggregatingItems {
   }
 
  private:
-  std::vector<std::string> texts_;
+  const std::vector<std::string>& texts() const {
+    if (!texts_) {
+      texts_.emplace();
+      for (size_t i = 0; i < items_.size(); ++i) {
+        if (aggregates_[i] != nullptr)
+          texts_->push_back(lower_ascii(expression_text(items_[i].expr)));
+      }
+    }
+    return *texts_;
+  }
+
+  const std::vector<ReturnItem>& items_;
+  const ItemAggregates& aggregates_;
+  mutable std::optional<std::vector<std::string>> texts_;
 };
 
-void check_order_by_aggregates(const Projection& projection, bool aggregating,
+void check_order_by_aggregates(const Projection& projection, const ItemAggregates& aggregates,
                                Findings& findings) {
-  const std::string keyword(projection.keyword);
+  const std::string_view keyword = projection.keyword;
   const auto advice = [&](const std::string& text) {
-    return "; add " + text + " to the " + keyword + " items with an alias and order by the alias";
+    return "; add " + text + " to the " + std::string(keyword) +
+           " items with an alias and order by the alias";
   };
   // After a projection that does not aggregate, ORDER BY may aggregate over
   // the sorted rows itself: databases accept that.
-  if (!aggregating) return;
-  const AggregatingItems items(projection.items);
+  if (!aggregates.any()) return;
+  const AggregatingItems items(projection.items, aggregates);
   for (const SortItem& item : *projection.order_by) {
     items.for_each_unprojected(item.expr, [&](const Expr& aggregate) {
       const std::string text = expression_text(aggregate);
       findings.error(Code::OrderByAggregate, aggregate.span,
                      "ORDER BY " + text + " aggregates, but " + text + " is not one of the " +
-                         keyword + " items" + advice(text));
+                         std::string(keyword) + " items" + advice(text));
     });
   }
 }
 
 }  // namespace
 
-void check_projection(const Projection& projection, const Scope& before,
-                      Findings& findings) {
-  bool aggregating = false;
+void check_projection(const Projection& projection, const Scope& before, Findings& findings) {
   for (const ReturnItem& item : projection.items) {
     if (const auto* pattern = item.expr.as<Expr::PatternPredicate>()) {
       findings.error(Code::PatternAsValue, item.expr.span, pattern_value_message(*pattern));
@@ -488,22 +554,23 @@ void check_projection(const Projection& projection, const Scope& before,
     if (projection.keyword == "WITH" && !item.alias && item.expr.as<Expr::Variable>() == nullptr) {
       const std::string text = expression_text(item.expr);
       const auto* property = item.expr.as<Expr::Property>();
-      Diagnostic& d = findings.error(Code::MissingAlias, item.expr.span,
-                                     "WITH item " + text + " needs an alias: " +
-                                         (property ? "write " + text + " AS " +
-                                                         name_text(property->key)
-                                                   : "add AS and a name after it"));
+      Diagnostic& d =
+          findings.error(Code::MissingAlias, item.expr.span,
+                         "WITH item " + text + " needs an alias: " +
+                             (property ? "write " + text + " AS " + name_text(property->key)
+                                       : "add AS and a name after it"));
       // `x.key` takes the key's name, which no other item may hold.
       if (property && !item.expr.span.empty()) {
-        d.edits.push_back(Edit{Span{item.expr.span.end, item.expr.span.end},
-                               " AS " + name_text(property->key)});
+        d.edits.push_back(
+            Edit{Span{item.expr.span.end, item.expr.span.end}, " AS " + name_text(property->key)});
       }
     }
-    aggregating = aggregating || find_aggregate(item.expr) != nullptr;
   }
+  const ItemAggregates aggregates(projection.items);
+  const bool aggregating = aggregates.any();
   check_column_names(projection, findings);
-  if (aggregating) check_grouping(projection, before, findings);
-  if (projection.order_by) check_order_by_aggregates(projection, aggregating, findings);
+  if (aggregating) check_grouping(projection, aggregates, before, findings);
+  if (projection.order_by) check_order_by_aggregates(projection, aggregates, findings);
   if ((aggregating || projection.distinct) && !projection.items.empty()) {
     check_dropped(projection, aggregating, before, findings);
   }
@@ -515,8 +582,7 @@ void check_projection(const Projection& projection, const Scope& before,
 }
 
 void check_clause_aggregates(const std::vector<ReadingClause>& reading,
-                             const std::vector<UpdatingClause>& updating,
-                             Findings& findings) {
+                             const std::vector<UpdatingClause>& updating, Findings& findings) {
   for (const ReadingClause& clause : reading) report_aggregates_in(clause, findings);
   for (const UpdatingClause& clause : updating) report_aggregates_in(clause, findings);
 }

@@ -268,57 +268,72 @@ void SemanticValidator::check_endpoints(const RelationshipPattern& relationship,
   const EndLabels right_labels = end_labels(right);
   if (relationship.direction == Direction::Undirected) {
     if (pairs.size() < 2) return;
+    const PairFits left_source{left_labels, pairs, true};
+    const PairFits left_target{left_labels, pairs, false};
+    const PairFits right_source{right_labels, pairs, true};
+    const PairFits right_target{right_labels, pairs, false};
+    // Each end must fit a label the type allows at either of its ends.
     std::vector<std::string_view> either;
-    for (const Schema::Endpoints& pair : pairs) {
-      add_distinct(either, pair.source);
-      add_distinct(either, pair.target);
-    }
-    const bool left_fits =
-        check_endpoint_label(left_labels, either, "", declared.name, relationship.span);
-    const bool right_fits =
-        check_endpoint_label(right_labels, either, "", declared.name, relationship.span);
+    const auto either_fits = [&](const PairFits& as_source, const PairFits& as_target) {
+      if (fits_any(as_source) || fits_any(as_target)) return true;
+      if (either.empty()) {
+        for (const Schema::Endpoints& pair : pairs) {
+          add_distinct(either, pair.source);
+          add_distinct(either, pair.target);
+        }
+      }
+      report_endpoint_label(as_source.labels, either, "", declared.name, relationship.span);
+      return false;
+    };
+    const bool left_fits = either_fits(left_source, left_target);
+    const bool right_fits = either_fits(right_source, right_target);
     if (!left_fits || !right_fits || !single_hop) return;
-    if (std::any_of(pairs.begin(), pairs.end(), [&](const Schema::Endpoints& pair) {
-          return joins(left_labels, right_labels, pair) || joins(right_labels, left_labels, pair);
-        })) {
-      return;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+      if ((fits(left_source, i) && fits(right_target, i)) ||
+          (fits(right_source, i) && fits(left_target, i))) {
+        return;
+      }
     }
     report_unjoined(declared, left_labels, " and ", right_labels, " in either direction",
                     relationship.span);
     return;
   }
   const bool outgoing = relationship.direction == Direction::Outgoing;
-  const EndLabels& source = outgoing ? left_labels : right_labels;
-  const EndLabels& target = outgoing ? right_labels : left_labels;
+  const PairFits source{outgoing ? left_labels : right_labels, pairs, true};
+  const PairFits target{outgoing ? right_labels : left_labels, pairs, false};
   if (extended() && drawn_reversed(declared, source, target, single_hop, relationship.span)) {
     return;
   }
-  if (pairs.size() == 1) {  // the common case, without allocating
-    const std::string_view source_label[] = {pairs.front().source};
-    const std::string_view target_label[] = {pairs.front().target};
-    check_endpoint_label(source, source_label, "source", declared.name, relationship.span);
-    check_endpoint_label(target, target_label, "target", declared.name, relationship.span);
-    return;
+  // Each end must fit one of the labels the type allows there.
+  const auto end_fits_a_pair = [&](const PairFits& end, std::string_view name) {
+    if (fits_any(end)) return true;
+    if (pairs.size() == 1) {  // the common case, without allocating
+      const std::string_view label[] = {end.at_source ? pairs.front().source
+                                                      : pairs.front().target};
+      report_endpoint_label(end.labels, label, name, declared.name, relationship.span);
+      return false;
+    }
+    std::vector<std::string_view> labels;
+    for (const Schema::Endpoints& pair : pairs) {
+      add_distinct(labels, end.at_source ? pair.source : pair.target);
+    }
+    report_endpoint_label(end.labels, labels, name, declared.name, relationship.span);
+    return false;
+  };
+  const bool source_fits = end_fits_a_pair(source, "source");
+  const bool target_fits = end_fits_a_pair(target, "target");
+  if (pairs.size() == 1 || !source_fits || !target_fits || !single_hop) return;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    if (fits(source, i) && fits(target, i)) return;
   }
-  std::vector<std::string_view> sources, targets;
-  for (const Schema::Endpoints& pair : pairs) {
-    add_distinct(sources, pair.source);
-    add_distinct(targets, pair.target);
-  }
-  const bool source_fits =
-      check_endpoint_label(source, sources, "source", declared.name, relationship.span);
-  const bool target_fits =
-      check_endpoint_label(target, targets, "target", declared.name, relationship.span);
-  if (!source_fits || !target_fits || !single_hop) return;
-  if (std::any_of(pairs.begin(), pairs.end(),
-                  [&](const Schema::Endpoints& pair) { return joins(source, target, pair); })) {
-    return;
-  }
-  report_unjoined(declared, source, " to ", target, "", relationship.span);
+  report_unjoined(declared, source.labels, " to ", target.labels, "", relationship.span);
 }
 
-bool SemanticValidator::EndLabels::contains(std::string_view label) const {
-  return any_of([label](std::string_view known) { return known == label; });
+bool SemanticValidator::fits_any(const PairFits& end) const {
+  for (size_t i = 0; i < end.pairs.size(); ++i) {
+    if (fits(end, i)) return true;
+  }
+  return false;
 }
 
 // The extended language also counts the labels earlier clauses gave an
@@ -340,43 +355,40 @@ SemanticValidator::EndLabels SemanticValidator::end_labels(const NodePattern& no
 // declared label (an unlabelled end fits anything). A longer path counts as
 // drawn backwards when an end misses every pair as written and one pair fits
 // both ends reversed.
-bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
-                                       const EndLabels& target, bool single_hop, Span span) {
+bool SemanticValidator::drawn_reversed(const Schema::RelType& declared, const PairFits& source,
+                                       const PairFits& target, bool single_hop, Span span) {
   // The names of a label expression are only possible labels.
-  if (source.node->label_expr || target.node->label_expr) return false;
-  auto declared_label = [this](std::string_view label) { return lookup_.has_node(label); };
-  if (!source.any_of(declared_label) || !target.any_of(declared_label)) return false;
+  if (source.labels.node->label_expr || target.labels.node->label_expr) return false;
   const std::vector<Schema::Endpoints>& pairs = declared.endpoints;
-  auto any_pair = [&pairs](auto&& fits) { return std::any_of(pairs.begin(), pairs.end(), fits); };
   if (single_hop) {
-    if (any_pair([&](const Schema::Endpoints& pair) { return joins(source, target, pair); })) {
-      return false;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+      if (fits(source, i) && fits(target, i)) return false;
     }
-  } else if (any_pair([&](const Schema::Endpoints& p) { return end_fits(source, p.source); }) &&
-             any_pair([&](const Schema::Endpoints& p) { return end_fits(target, p.target); })) {
+  } else if (fits_any(source) && fits_any(target)) {
     return false;
   }
-  const auto reversed =
-      std::find_if(pairs.begin(), pairs.end(),
-                   [&](const Schema::Endpoints& pair) { return joins(target, source, pair); });
+  if (!any_declared(source.labels) || !any_declared(target.labels)) return false;
+  const auto reversed = std::find_if(
+      pairs.begin(), pairs.end(),
+      [&](const Schema::Endpoints& pair) { return joins(target.labels, source.labels, pair); });
   if (reversed == pairs.end()) return false;
   std::string message = concat({"Relationship :", declared.name, " goes from :", reversed->source,
                                 " to :", reversed->target, ", but this pattern draws it from "});
-  append_end_labels(message, source);
+  append_end_labels(message, source.labels);
   message += " to ";
-  append_end_labels(message, target);
+  append_end_labels(message, target.labels);
   message += "; reverse the arrow";
   // The edits that turn the arrow are made where the text is at hand.
   findings_.error(Code::WrongDirection, span, std::move(message));
   return true;
 }
 
-// Unlabelled nodes fit any end, and a node whose labels are all unknown has
-// already been reported by the node check: neither is compared.
-bool SemanticValidator::end_fits(const EndLabels& labels, std::string_view expected) const {
-  if (labels.empty()) return true;
-  if (labels.contains(expected)) return true;
-  return !labels.any_of([this](std::string_view label) { return lookup_.has_node(label); });
+bool SemanticValidator::any_declared(const EndLabels& labels) const {
+  if (labels.declared < 0) {
+    labels.declared =
+        labels.any_of([this](std::string_view label) { return lookup_.has_node(label); }) ? 1 : 0;
+  }
+  return labels.declared == 1;
 }
 
 bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,
@@ -384,17 +396,13 @@ bool SemanticValidator::joins(const EndLabels& source, const EndLabels& target,
   return end_fits(source, pair.source) && end_fits(target, pair.target);
 }
 
-// Reports, and answers false, when the node fits none of the expected
-// labels. `end` is "source" or "target", or empty for either end of an
-// undirected relationship.
-bool SemanticValidator::check_endpoint_label(const EndLabels& labels,
-                                             std::span<const std::string_view> expected,
-                                             std::string_view end, std::string_view type,
-                                             Span span) {
-  if (std::any_of(expected.begin(), expected.end(),
-                  [&](std::string_view label) { return end_fits(labels, label); })) {
-    return true;
-  }
+// The finding for a node that fits none of the expected labels. `end` is
+// "source" or "target", or empty for either end of an undirected
+// relationship.
+void SemanticValidator::report_endpoint_label(const EndLabels& labels,
+                                              std::span<const std::string_view> expected,
+                                              std::string_view end, std::string_view type,
+                                              Span span) {
   std::string message = concat({"Relationship :", type, " expects "});
   if (!end.empty()) message += concat({end, " "});
   message += "label ";
@@ -410,7 +418,6 @@ bool SemanticValidator::check_endpoint_label(const EndLabels& labels,
     return false;
   });
   findings_.error(Code::WrongEndpoints, span, std::move(message));
-  return false;
 }
 
 void SemanticValidator::report_unjoined(const Schema::RelType& declared, const EndLabels& first,
@@ -487,7 +494,10 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
                                                 std::span<const std::string> keys,
                                                 std::span<const Span> key_spans) {
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
-  // Most variables carry one label: tell that without allocating.
+  // Most variables carry one label: tell that without looking it up.
+  size_t carried = 0;
+  known.for_each([&carried](std::string_view) { ++carried; });
+  if (carried < 2) return false;
   size_t declared = 0;
   known.for_each([&](std::string_view label) { declared += lookup_.has_node(label); });
   if (declared < 2) return false;

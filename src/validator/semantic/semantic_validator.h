@@ -64,9 +64,21 @@ class SemanticValidator {
     const std::vector<std::string>* written;
     std::span<const std::string_view> merged;
     bool from_scope;  // the pattern writes no label; these come from the scope
+    // Whether the schema declares one of them: unknown until first asked.
+    mutable int8_t declared = -1;
 
     bool empty() const { return (!written || written->empty()) && merged.empty(); }
-    bool contains(std::string_view label) const;
+    bool contains(std::string_view label) const {
+      if (written) {
+        for (const std::string& known : *written) {
+          if (known.size() == label.size() && std::string_view(known) == label) return true;
+        }
+      }
+      for (std::string_view known : merged) {
+        if (known == label) return true;
+      }
+      return false;
+    }
     template <class F>
     bool any_of(F&& f) const {
       if (written && std::any_of(written->begin(), written->end(), f)) return true;
@@ -105,12 +117,40 @@ class SemanticValidator {
   void check_endpoints(const RelationshipPattern& relationship, const Schema::RelType& declared,
                        const NodePattern& left, const NodePattern& right);
   EndLabels end_labels(const NodePattern& node) const;
-  bool drawn_reversed(const Schema::RelType& declared, const EndLabels& source,
-                      const EndLabels& target, bool single_hop, Span span);
-  bool end_fits(const EndLabels& labels, std::string_view expected) const;
+  // Whether one end fits the label each declared pair of a type expects at
+  // one of its ends, each pair asked about once: the direction check and the
+  // endpoint checks ask the same questions. Answers past the 64th pair are
+  // not kept.
+  struct PairFits {
+    const EndLabels& labels;
+    const std::vector<Schema::Endpoints>& pairs;
+    bool at_source;  // compared with each pair's source, else its target
+    mutable uint64_t asked = 0;
+    mutable uint64_t fitting = 0;
+  };
+  bool fits(const PairFits& end, size_t pair) const {
+    const Schema::Endpoints& endpoints = end.pairs[pair];
+    const std::string_view expected = end.at_source ? endpoints.source : endpoints.target;
+    if (pair >= 64) return end_fits(end.labels, expected);
+    const uint64_t bit = uint64_t{1} << pair;
+    if ((end.asked & bit) == 0) {
+      end.asked |= bit;
+      if (end_fits(end.labels, expected)) end.fitting |= bit;
+    }
+    return (end.fitting & bit) != 0;
+  }
+  bool fits_any(const PairFits& end) const;
+  bool drawn_reversed(const Schema::RelType& declared, const PairFits& source,
+                      const PairFits& target, bool single_hop, Span span);
+  bool any_declared(const EndLabels& labels) const;
+  // Unlabelled nodes fit any end, and a node whose labels are all unknown has
+  // already been reported by the node check: neither is compared.
+  bool end_fits(const EndLabels& labels, std::string_view expected) const {
+    return labels.empty() || labels.contains(expected) || !any_declared(labels);
+  }
   bool joins(const EndLabels& source, const EndLabels& target, const Schema::Endpoints& pair) const;
-  bool check_endpoint_label(const EndLabels& labels, std::span<const std::string_view> expected,
-                            std::string_view end, std::string_view type, Span span);
+  void report_endpoint_label(const EndLabels& labels, std::span<const std::string_view> expected,
+                             std::string_view end, std::string_view type, Span span);
   void report_unjoined(const Schema::RelType& declared, const EndLabels& first,
                        std::string_view between, const EndLabels& second, std::string_view how,
                        Span span);

@@ -8,9 +8,11 @@ namespace quorvane {
 namespace {
 
 constexpr std::array<std::string_view, 19> kNames = {
-    "ANY",  "NULL", "BOOLEAN",      "INTEGER", "FLOAT",          "NUMBER",         "STRING",
-    "LIST", "MAP",  "NODE",         "RELATIONSHIP", "PATH",     "DATE",           "ZONED DATETIME",
-    "LOCAL DATETIME", "ZONED TIME", "LOCAL TIME",   "DURATION", "POINT"};
+    "ANY",        "NULL",           "BOOLEAN",        "INTEGER",
+    "FLOAT",      "NUMBER",         "STRING",         "LIST",
+    "MAP",        "NODE",           "RELATIONSHIP",   "PATH",
+    "DATE",       "ZONED DATETIME", "LOCAL DATETIME", "ZONED TIME",
+    "LOCAL TIME", "DURATION",       "POINT"};
 static_assert(kNames.size() == static_cast<size_t>(TypeKind::Point) + 1);
 
 char upper_ascii(char c) {
@@ -59,20 +61,6 @@ std::optional<TypeKind> scalar_kind(std::string_view word) {
 }
 
 }  // namespace
-
-bool is_number(TypeKind kind) {
-  return (type_bit(kind) & kNumbers) != 0;
-}
-
-bool may_be(StaticType type, TypeSet accepted) {
-  if (type.kind == TypeKind::Any || type.kind == TypeKind::Null) return true;
-  if (is_number(type.kind)) {
-    // NUMBER may turn out to be either; either fits a NUMBER.
-    if (type.kind == TypeKind::Number) return (accepted & kNumbers) != 0;
-    return (accepted & (type_bit(type.kind) | type_bit(TypeKind::Number))) != 0;
-  }
-  return (accepted & type_bit(type.kind)) != 0;
-}
 
 StaticType join(StaticType a, StaticType b) {
   if (a == b) return a;

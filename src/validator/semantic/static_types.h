@@ -55,15 +55,27 @@ constexpr TypeSet type_bit(TypeKind kind) {
 }
 inline constexpr TypeSet kNumbers =
     type_bit(TypeKind::Integer) | type_bit(TypeKind::Float) | type_bit(TypeKind::Number);
-inline constexpr TypeSet kTemporals =
-    type_bit(TypeKind::Date) | type_bit(TypeKind::DateTime) | type_bit(TypeKind::LocalDateTime) |
-    type_bit(TypeKind::Time) | type_bit(TypeKind::LocalTime);
+inline constexpr TypeSet kTemporals = type_bit(TypeKind::Date) | type_bit(TypeKind::DateTime) |
+                                      type_bit(TypeKind::LocalDateTime) | type_bit(TypeKind::Time) |
+                                      type_bit(TypeKind::LocalTime);
+
+// Both are asked of most operands, and inlined.
+inline bool is_number(TypeKind kind) {
+  return (type_bit(kind) & kNumbers) != 0;
+}
 
 // Whether a value of `type` may be what `accepted` asks for: ANY and NULL
 // always may; a NUMBER may be an INTEGER or a FLOAT and either may stand for a
 // NUMBER.
-bool may_be(StaticType type, TypeSet accepted);
-bool is_number(TypeKind kind);
+inline bool may_be(StaticType type, TypeSet accepted) {
+  if (type.kind == TypeKind::Any || type.kind == TypeKind::Null) return true;
+  if (is_number(type.kind)) {
+    // NUMBER may turn out to be either; either fits a NUMBER.
+    if (type.kind == TypeKind::Number) return (accepted & kNumbers) != 0;
+    return (accepted & (type_bit(type.kind) | type_bit(TypeKind::Number))) != 0;
+  }
+  return (accepted & type_bit(type.kind)) != 0;
+}
 
 // The least type holding both: equal types stay, INTEGER and FLOAT make a
 // NUMBER, NULL gives way to the other, anything else is ANY.
