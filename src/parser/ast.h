@@ -22,8 +22,22 @@
 
 namespace quorvane {
 
+template <class T>
+class Nullable;
+
+// Builds a node on the heap: aggregates take braces, as not every compiler in
+// use reads parenthesised aggregate initialisation yet.
+template <class T, class... Args>
+T* new_node(Args&&... args) {
+  if constexpr (std::is_aggregate_v<T>) {
+    return new T{std::forward<Args>(args)...};
+  } else {
+    return new T(std::forward<Args>(args)...);
+  }
+}
+
 // An owning, deep-copying pointer: gives recursive types a fixed size.
-// Only a moved-from Box is empty.
+// Only a moved-from Box, or one held by an empty Nullable, is empty.
 template <class T>
 class Box {
  public:
@@ -32,16 +46,8 @@ class Box {
   Box(T&& value) : ptr_(new T(std::move(value))) {}
   Box(const T& value) : ptr_(new T(value)) {}
   // The value constructed in place from `args`: one allocation, no move.
-  // Aggregates take braces: not every compiler in use reads parenthesised
-  // aggregate initialisation yet.
   template <class... Args>
-  explicit Box(std::in_place_t, Args&&... args) {
-    if constexpr (std::is_aggregate_v<T>) {
-      ptr_ = new T{std::forward<Args>(args)...};
-    } else {
-      ptr_ = new T(std::forward<Args>(args)...);
-    }
-  }
+  explicit Box(std::in_place_t, Args&&... args) : ptr_(new_node<T>(std::forward<Args>(args)...)) {}
   Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
   Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
   Box& operator=(const Box& other) {
@@ -62,7 +68,185 @@ class Box {
   const T* get() const { return ptr_; }
 
  private:
+  friend class Nullable<Box<T>>;
+  struct Empty {};
+  explicit Box(Empty) noexcept : ptr_(nullptr) {}
+
   T* ptr_;
+};
+
+template <class T>
+inline constexpr bool is_std_optional_v = false;
+template <class T>
+inline constexpr bool is_std_optional_v<std::optional<T>> = true;
+
+// What a Nullable<T> may be built or assigned from besides T itself: what
+// builds a T, but not a Nullable, an optional or nullopt, which have their
+// own overloads.
+template <class T, class U>
+concept NullableSource =
+    std::is_constructible_v<T, U> && !std::is_same_v<std::remove_cvref_t<U>, Nullable<T>> &&
+    !std::is_same_v<std::remove_cvref_t<U>, std::nullopt_t> &&
+    !std::is_same_v<std::remove_cvref_t<U>, std::in_place_t> &&
+    !is_std_optional_v<std::remove_cvref_t<U>>;
+
+// std::optional<T> held behind one pointer: an absent value costs 8 bytes
+// rather than sizeof(T), a present one a heap node of its own. For fields
+// that are large and mostly absent. Copying copies the value; a moved-from
+// Nullable is empty.
+template <class T>
+class Nullable {
+ public:
+  using value_type = T;
+
+  Nullable() noexcept = default;
+  Nullable(std::nullopt_t) noexcept {}
+  template <class U = T>
+    requires NullableSource<T, U&&>
+  Nullable(U&& value) : ptr_(new_node<T>(std::forward<U>(value))) {}
+  Nullable(const std::optional<T>& other) : ptr_(other ? new T(*other) : nullptr) {}
+  Nullable(std::optional<T>&& other) : ptr_(other ? new T(std::move(*other)) : nullptr) {}
+  Nullable(const Nullable& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
+  Nullable(Nullable&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
+  Nullable& operator=(const Nullable& other) {
+    if (this != &other) *this = Nullable(other);
+    return *this;
+  }
+  Nullable& operator=(Nullable&& other) noexcept {
+    if (this != &other) {
+      delete ptr_;
+      ptr_ = std::exchange(other.ptr_, nullptr);
+    }
+    return *this;
+  }
+  Nullable& operator=(std::nullopt_t) noexcept {
+    reset();
+    return *this;
+  }
+  template <class U = T>
+    requires NullableSource<T, U&&>
+  Nullable& operator=(U&& value) {
+    if (ptr_) {
+      *ptr_ = std::forward<U>(value);
+    } else {
+      ptr_ = new_node<T>(std::forward<U>(value));
+    }
+    return *this;
+  }
+  ~Nullable() { delete ptr_; }
+
+  bool has_value() const noexcept { return ptr_ != nullptr; }
+  explicit operator bool() const noexcept { return ptr_ != nullptr; }
+  T& operator*() { return *ptr_; }
+  const T& operator*() const { return *ptr_; }
+  T* operator->() { return ptr_; }
+  const T* operator->() const { return ptr_; }
+  T& value() {
+    if (!ptr_) throw std::bad_optional_access();
+    return *ptr_;
+  }
+  const T& value() const {
+    if (!ptr_) throw std::bad_optional_access();
+    return *ptr_;
+  }
+
+  template <class... Args>
+  T& emplace(Args&&... args) {
+    reset();
+    ptr_ = new_node<T>(std::forward<Args>(args)...);
+    return *ptr_;
+  }
+  void reset() noexcept {
+    delete ptr_;
+    ptr_ = nullptr;
+  }
+
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.ptr_; }
+  // Compared as std::optional compares: two absent values are equal, and an
+  // absent value equals no present one.
+  friend bool operator==(const Nullable& a, const Nullable& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+  friend bool operator==(const Nullable& a, const std::optional<U>& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+    requires(!std::is_same_v<U, Nullable> && !std::is_same_v<U, std::nullopt_t> &&
+             !is_std_optional_v<U>)
+  friend bool operator==(const Nullable& a, const U& value) {
+    return a.has_value() && *a == value;
+  }
+
+ private:
+  T* ptr_ = nullptr;
+};
+
+// std::optional<Box<T>> in the space of the Box alone: the Box is empty when
+// the value is absent. As with the optional, `*` gives the Box and `**` the
+// value. A moved-from one is empty too.
+template <class T>
+class Nullable<Box<T>> {
+ public:
+  using value_type = Box<T>;
+
+  Nullable() noexcept : box_(typename Box<T>::Empty()) {}
+  Nullable(std::nullopt_t) noexcept : Nullable() {}
+  template <class U = Box<T>>
+    requires NullableSource<Box<T>, U&&>
+  Nullable(U&& value) : box_(std::forward<U>(value)) {}
+  Nullable(const std::optional<Box<T>>& other)
+      : box_(other ? Box<T>(**other) : Box<T>(typename Box<T>::Empty())) {}
+  Nullable(std::optional<Box<T>>&& other)
+      : box_(other ? std::move(*other) : Box<T>(typename Box<T>::Empty())) {}
+  Nullable(const Nullable&) = default;
+  Nullable(Nullable&&) noexcept = default;
+  Nullable& operator=(const Nullable&) = default;
+  Nullable& operator=(Nullable&& other) noexcept {
+    if (this != &other) {
+      box_ = std::move(other.box_);
+      other.reset();
+    }
+    return *this;
+  }
+  Nullable& operator=(std::nullopt_t) noexcept {
+    reset();
+    return *this;
+  }
+  template <class U = Box<T>>
+    requires NullableSource<Box<T>, U&&>
+  Nullable& operator=(U&& value) {
+    box_ = Box<T>(std::forward<U>(value));
+    return *this;
+  }
+
+  bool has_value() const noexcept { return box_.get() != nullptr; }
+  explicit operator bool() const noexcept { return has_value(); }
+  Box<T>& operator*() { return box_; }
+  const Box<T>& operator*() const { return box_; }
+  Box<T>* operator->() { return &box_; }
+  const Box<T>* operator->() const { return &box_; }
+  Box<T>& value() {
+    if (!has_value()) throw std::bad_optional_access();
+    return box_;
+  }
+  const Box<T>& value() const {
+    if (!has_value()) throw std::bad_optional_access();
+    return box_;
+  }
+
+  template <class... Args>
+  Box<T>& emplace(Args&&... args) {
+    reset();
+    box_ = Box<T>(std::forward<Args>(args)...);
+    return box_;
+  }
+  void reset() noexcept { Box<T> gone(std::move(box_)); }
+
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
+
+ private:
+  Box<T> box_;
 };
 
 // Where a node's text lies in the query: byte offsets, `end` exclusive,
