@@ -6,6 +6,10 @@
 // parser returns it. The parser bounds the depth of every tree it builds, so
 // recursive walks, copies and destruction stay shallow.
 //
+// Optional parts that are large or seldom written (a WHERE, a range, a
+// property map, ORDER BY, SKIP, LIMIT, a path name) are held in a Nullable:
+// std::optional's interface at the cost of one pointer when absent.
+//
 // Maps (property maps and map literals) are kept as entry lists in the order
 // the keys were first written; a repeated key replaces the earlier value in
 // place.
@@ -307,8 +311,8 @@ struct Expr {
   };
   struct Slice {
     Box<Expr> target;
-    std::optional<Box<Expr>> from;
-    std::optional<Box<Expr>> to;
+    Nullable<Box<Expr>> from;
+    Nullable<Box<Expr>> to;
   };
   struct Parameter {
     std::string name;
@@ -352,20 +356,20 @@ struct Expr {
   struct CountStar {};
   struct CaseAlternative;
   struct Case {
-    std::optional<Box<Expr>> operand;
+    Nullable<Box<Expr>> operand;
     std::vector<CaseAlternative> alternatives;
-    std::optional<Box<Expr>> else_expr;
+    Nullable<Box<Expr>> else_expr;
   };
   struct ListComprehension {
     std::string variable;
     Box<Expr> list;
-    std::optional<Box<Expr>> predicate;
-    std::optional<Box<Expr>> projection;
+    Nullable<Box<Expr>> predicate;
+    Nullable<Box<Expr>> projection;
   };
   struct Quantifier {
     std::string variable;
     Box<Expr> list;
-    std::optional<Box<Expr>> predicate;
+    Nullable<Box<Expr>> predicate;
   };
   struct All : Quantifier {};
   struct Any : Quantifier {};
@@ -394,7 +398,7 @@ struct Expr {
   // the pattern part's variable.
   struct PatternComprehension {
     Box<PatternPart> pattern;
-    std::optional<Box<Expr>> predicate;
+    Nullable<Box<Expr>> predicate;
     Box<Expr> projection;
   };
   // `n:A`, `n:A|B`, `n IS A`, ...
@@ -405,9 +409,9 @@ struct Expr {
   struct MapProjectionItem {
     enum class Kind { Property, AllProperties, Entry, Variable };
     Kind kind;
-    std::string name;                // key (Property, Entry) or variable; empty for .*
-    std::optional<Box<Expr>> value;  // Entry only
-    Span span;                       // the name as written (the key of an Entry)
+    std::string name;           // key (Property, Entry) or variable; empty for .*
+    Nullable<Box<Expr>> value;  // Entry only
+    Span span;                  // the name as written (the key of an Entry)
   };
   // `n{.name, .*, total: expr, other}`.
   struct MapProjection {
@@ -506,11 +510,11 @@ struct MapOrParam {
 struct NodePattern {
   std::optional<std::string> variable;
   std::vector<std::string> labels;
-  std::optional<MapOrParam> properties;
+  Nullable<MapOrParam> properties;
   // Boxed: rare, and kept out of the way of the common node's size.
-  std::optional<Box<LabelExpr>> label_expr;
-  std::optional<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
-  Span span = {};                         // from '(' to ')'
+  Nullable<Box<LabelExpr>> label_expr;
+  Nullable<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
+  Span span = {};                    // from '(' to ')'
   Span variable_span = {};
   std::vector<Span> label_spans = {};  // one per name of `labels` read from the text
 };
@@ -528,11 +532,11 @@ struct RangeBounds {
 struct RelationshipPattern {
   std::optional<std::string> variable;
   std::vector<std::string> types;
-  std::optional<MapOrParam> properties;
+  Nullable<MapOrParam> properties;
   Direction direction = Direction::Undirected;
-  std::optional<RangeBounds> range;  // absent without '*' or a quantifier
-  std::optional<Box<LabelExpr>> type_expr;
-  std::optional<Box<Expr>> where_clause;
+  Nullable<RangeBounds> range;  // absent without '*' or a quantifier
+  Nullable<Box<LabelExpr>> type_expr;
+  Nullable<Box<Expr>> where_clause;
   // From the first to the last character of the arrow: `<-[r:T]-`, `-->`.
   Span span = {};
   Span variable_span = {};
@@ -547,7 +551,7 @@ struct QuantifiedPath;
 struct PatternLink {
   RelationshipPattern relationship;
   NodePattern node;
-  std::optional<Box<QuantifiedPath>> group;
+  Nullable<Box<QuantifiedPath>> group;
 };
 
 // How a pattern part selects paths (extended language).
@@ -563,7 +567,7 @@ enum class PathSelector {
 
 // A path; it starts at an anonymous node when it starts with a group.
 struct PatternPart {
-  std::optional<std::string> variable;  // path name
+  Nullable<std::string> variable;  // path name, rare
   NodePattern start;
   std::vector<PatternLink> chain;
   PathSelector selector = PathSelector::All;
@@ -573,7 +577,7 @@ struct PatternPart {
 
 struct QuantifiedPath {
   PatternPart path;
-  std::optional<Expr> where_clause;
+  Nullable<Expr> where_clause;
   RangeBounds quantifier;
 };
 
@@ -594,7 +598,7 @@ struct CallClause {
   // Extended language: `YIELD *`, `YIELD ... WHERE`, and a call written
   // without parentheses.
   bool yield_all = false;
-  std::optional<Expr> where_clause;
+  Nullable<Expr> where_clause;
   bool implicit_arguments = false;
 };
 
@@ -604,7 +608,7 @@ struct ReadingClause {
   struct Match {
     bool optional = false;
     Pattern pattern;
-    std::optional<Expr> where_clause;
+    Nullable<Expr> where_clause;
   };
   struct Unwind {
     Expr expr;
@@ -619,14 +623,14 @@ struct ReadingClause {
     std::vector<std::string> scope;
     Box<RegularQuery> query;
     bool in_transactions = false;
-    std::optional<Expr> batch_rows;  // OF n ROWS
+    Nullable<Expr> batch_rows;  // OF n ROWS
   };
   // `LOAD CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
   struct LoadCsv {
     bool with_headers = false;
     Expr source;
     std::string variable;
-    std::optional<std::string> field_terminator;
+    Nullable<std::string> field_terminator;
   };
   std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
   Span span = {};  // from the clause's first keyword to its end
@@ -719,10 +723,10 @@ struct SortItem {
 struct WithClause {
   bool distinct = false;
   std::vector<ReturnItem> items;  // empty for WITH *
-  std::optional<std::vector<SortItem>> order_by;
-  std::optional<Expr> skip;
-  std::optional<Expr> limit;
-  std::optional<Expr> where_clause;
+  Nullable<std::vector<SortItem>> order_by;
+  Nullable<Expr> skip;
+  Nullable<Expr> limit;
+  Nullable<Expr> where_clause;
   Span span = {};  // from WITH to the clause's end
 };
 
@@ -736,9 +740,9 @@ struct ReturnItems {
 struct ReturnClause {
   bool distinct = false;
   ReturnItems items;
-  std::optional<std::vector<SortItem>> order_by;
-  std::optional<Expr> skip;
-  std::optional<Expr> limit;
+  Nullable<std::vector<SortItem>> order_by;
+  Nullable<Expr> skip;
+  Nullable<Expr> limit;
   Span span = {};  // from RETURN to the clause's end
 };
 
@@ -803,8 +807,8 @@ struct SchemaCommand {
   // Constraints: "UNIQUE", "KEY", "NOT NULL" or ":: " and the property type.
   // Indexes: "RANGE", "TEXT", "POINT", "LOOKUP", "FULLTEXT" or "VECTOR".
   std::string form;
-  SchemaTarget target;          // CREATE only
-  std::optional<Expr> options;  // the map after OPTIONS
+  SchemaTarget target;     // CREATE only
+  Nullable<Expr> options;  // the map after OPTIONS
   Span span = {};
 };
 
@@ -817,7 +821,7 @@ struct ShowCommand {
   // and the RETURN after it.
   std::optional<CallClause> yield;
   std::optional<ReturnClause> return_clause;
-  std::optional<Expr> where_clause;  // `WHERE` without YIELD
+  Nullable<Expr> where_clause;  // `WHERE` without YIELD
   Span span = {};
 };
 
