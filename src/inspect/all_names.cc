@@ -201,6 +201,9 @@ class AllNames {
     for (const LabelExpr& operand : e.operands) label_expr(operand, out);
   }
 
+  void optional_expr(const std::optional<Expr>& e) {
+    if (e) expr(*e);
+  }
   void optional_expr(const Nullable<Expr>& e) {
     if (e) expr(*e);
   }

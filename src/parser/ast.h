@@ -608,7 +608,8 @@ struct ReadingClause {
   struct Match {
     bool optional = false;
     Pattern pattern;
-    Nullable<Expr> where_clause;
+    // Held in place: common, and Match is not the largest reading clause.
+    std::optional<Expr> where_clause;
   };
   struct Unwind {
     Expr expr;

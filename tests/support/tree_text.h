@@ -445,6 +445,13 @@ class TreeText {
     close();
   }
 
+  void opt_expr(const std::optional<Expr>& e) {
+    if (e) {
+      expr(*e);
+    } else {
+      out_ += " -";
+    }
+  }
   void opt_expr(const Nullable<Expr>& e) {
     if (e) {
       expr(*e);

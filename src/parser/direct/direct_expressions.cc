@@ -571,7 +571,7 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
   accept('{');
   Pattern pattern;
   if (!read_pattern(pattern)) return false;
-  Nullable<Expr> where;
+  std::optional<Expr> where;
   if (extended_ && keyword("WHERE") && !read_expression(where.emplace(Expr::Null{}))) {
     return false;
   }

@@ -44,6 +44,11 @@ void report_aggregates_in(const Expr& expr, std::string_view place,
   });
 }
 
+void report_aggregates_in(const std::optional<Expr>& expr, std::string_view place,
+                          Findings& findings) {
+  if (expr) report_aggregates_in(*expr, place, findings);
+}
+
 void report_aggregates_in(const Nullable<Expr>& expr, std::string_view place,
                           Findings& findings) {
   if (expr) report_aggregates_in(*expr, place, findings);
