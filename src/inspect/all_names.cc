@@ -123,8 +123,8 @@ class AllNames {
   }
 
   void projection(const std::vector<ReturnItem>& items,
-                  const std::optional<std::vector<SortItem>>& order_by,
-                  const std::optional<Expr>& skip, const std::optional<Expr>& limit) {
+                  const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
+                  const Nullable<Expr>& limit) {
     for (const ReturnItem& item : items) expr(item.expr);
     if (order_by) {
       for (const SortItem& item : *order_by) expr(item.expr);
@@ -179,7 +179,7 @@ class AllNames {
     optional_expr(node.where_clause);
   }
 
-  void properties(const std::optional<MapOrParam>& props) {
+  void properties(const Nullable<MapOrParam>& props) {
     if (!props) return;
     if (const auto* map = std::get_if<MapOrParam::Map>(&props->value)) {
       for (const MapEntry& entry : map->entries) {
@@ -204,7 +204,10 @@ class AllNames {
   void optional_expr(const std::optional<Expr>& e) {
     if (e) expr(*e);
   }
-  void optional_expr(const std::optional<Box<Expr>>& e) {
+  void optional_expr(const Nullable<Expr>& e) {
+    if (e) expr(*e);
+  }
+  void optional_expr(const Nullable<Box<Expr>>& e) {
     if (e) expr(**e);
   }
 

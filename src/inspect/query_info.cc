@@ -94,7 +94,7 @@ class NameCollector {
     }
   }
 
-  void optional_expr(const std::optional<Box<Expr>>& e) {
+  void optional_expr(const Nullable<Box<Expr>>& e) {
     if (e) expr(**e);
   }
 
@@ -183,8 +183,7 @@ QueryInfo inspect_tree(const CypherQuery& query, Language language) {
     }
   } else if (const auto* regular = std::get_if<RegularQuery>(&query)) {
     if (language == Language::Extended) {
-      collect_all_names(*regular,
-                        {&info.labels_used, &info.rel_types_used, &info.properties_used});
+      collect_all_names(*regular, {&info.labels_used, &info.rel_types_used, &info.properties_used});
     } else {
       NameCollector collector(&info.labels_used, &info.rel_types_used, &info.properties_used);
       collector.regular_query(*regular);

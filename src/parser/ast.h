@@ -6,6 +6,10 @@
 // parser returns it. The parser bounds the depth of every tree it builds, so
 // recursive walks, copies and destruction stay shallow.
 //
+// Optional parts that are large or seldom written (a WHERE, a range, a
+// property map, ORDER BY, SKIP, LIMIT, a path name) are held in a Nullable:
+// std::optional's interface at the cost of one pointer when absent.
+//
 // Maps (property maps and map literals) are kept as entry lists in the order
 // the keys were first written; a repeated key replaces the earlier value in
 // place.
@@ -22,8 +26,22 @@
 
 namespace quorvane {
 
+template <class T>
+class Nullable;
+
+// Builds a node on the heap: aggregates take braces, as not every compiler in
+// use reads parenthesised aggregate initialisation yet.
+template <class T, class... Args>
+T* new_node(Args&&... args) {
+  if constexpr (std::is_aggregate_v<T>) {
+    return new T{std::forward<Args>(args)...};
+  } else {
+    return new T(std::forward<Args>(args)...);
+  }
+}
+
 // An owning, deep-copying pointer: gives recursive types a fixed size.
-// Only a moved-from Box is empty.
+// Only a moved-from Box, or one held by an empty Nullable, is empty.
 template <class T>
 class Box {
  public:
@@ -32,16 +50,8 @@ class Box {
   Box(T&& value) : ptr_(new T(std::move(value))) {}
   Box(const T& value) : ptr_(new T(value)) {}
   // The value constructed in place from `args`: one allocation, no move.
-  // Aggregates take braces: not every compiler in use reads parenthesised
-  // aggregate initialisation yet.
   template <class... Args>
-  explicit Box(std::in_place_t, Args&&... args) {
-    if constexpr (std::is_aggregate_v<T>) {
-      ptr_ = new T{std::forward<Args>(args)...};
-    } else {
-      ptr_ = new T(std::forward<Args>(args)...);
-    }
-  }
+  explicit Box(std::in_place_t, Args&&... args) : ptr_(new_node<T>(std::forward<Args>(args)...)) {}
   Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
   Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
   Box& operator=(const Box& other) {
@@ -62,7 +72,185 @@ class Box {
   const T* get() const { return ptr_; }
 
  private:
+  friend class Nullable<Box<T>>;
+  struct Empty {};
+  explicit Box(Empty) noexcept : ptr_(nullptr) {}
+
   T* ptr_;
+};
+
+template <class T>
+inline constexpr bool is_std_optional_v = false;
+template <class T>
+inline constexpr bool is_std_optional_v<std::optional<T>> = true;
+
+// What a Nullable<T> may be built or assigned from besides T itself: what
+// builds a T, but not a Nullable, an optional or nullopt, which have their
+// own overloads.
+template <class T, class U>
+concept NullableSource =
+    std::is_constructible_v<T, U> && !std::is_same_v<std::remove_cvref_t<U>, Nullable<T>> &&
+    !std::is_same_v<std::remove_cvref_t<U>, std::nullopt_t> &&
+    !std::is_same_v<std::remove_cvref_t<U>, std::in_place_t> &&
+    !is_std_optional_v<std::remove_cvref_t<U>>;
+
+// std::optional<T> held behind one pointer: an absent value costs 8 bytes
+// rather than sizeof(T), a present one a heap node of its own. For fields
+// that are large and mostly absent. Copying copies the value; a moved-from
+// Nullable is empty.
+template <class T>
+class Nullable {
+ public:
+  using value_type = T;
+
+  Nullable() noexcept = default;
+  Nullable(std::nullopt_t) noexcept {}
+  template <class U = T>
+    requires NullableSource<T, U&&>
+  Nullable(U&& value) : ptr_(new_node<T>(std::forward<U>(value))) {}
+  Nullable(const std::optional<T>& other) : ptr_(other ? new T(*other) : nullptr) {}
+  Nullable(std::optional<T>&& other) : ptr_(other ? new T(std::move(*other)) : nullptr) {}
+  Nullable(const Nullable& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
+  Nullable(Nullable&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
+  Nullable& operator=(const Nullable& other) {
+    if (this != &other) *this = Nullable(other);
+    return *this;
+  }
+  Nullable& operator=(Nullable&& other) noexcept {
+    if (this != &other) {
+      delete ptr_;
+      ptr_ = std::exchange(other.ptr_, nullptr);
+    }
+    return *this;
+  }
+  Nullable& operator=(std::nullopt_t) noexcept {
+    reset();
+    return *this;
+  }
+  template <class U = T>
+    requires NullableSource<T, U&&>
+  Nullable& operator=(U&& value) {
+    if (ptr_) {
+      *ptr_ = std::forward<U>(value);
+    } else {
+      ptr_ = new_node<T>(std::forward<U>(value));
+    }
+    return *this;
+  }
+  ~Nullable() { delete ptr_; }
+
+  bool has_value() const noexcept { return ptr_ != nullptr; }
+  explicit operator bool() const noexcept { return ptr_ != nullptr; }
+  T& operator*() { return *ptr_; }
+  const T& operator*() const { return *ptr_; }
+  T* operator->() { return ptr_; }
+  const T* operator->() const { return ptr_; }
+  T& value() {
+    if (!ptr_) throw std::bad_optional_access();
+    return *ptr_;
+  }
+  const T& value() const {
+    if (!ptr_) throw std::bad_optional_access();
+    return *ptr_;
+  }
+
+  template <class... Args>
+  T& emplace(Args&&... args) {
+    reset();
+    ptr_ = new_node<T>(std::forward<Args>(args)...);
+    return *ptr_;
+  }
+  void reset() noexcept {
+    delete ptr_;
+    ptr_ = nullptr;
+  }
+
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.ptr_; }
+  // Compared as std::optional compares: two absent values are equal, and an
+  // absent value equals no present one.
+  friend bool operator==(const Nullable& a, const Nullable& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+  friend bool operator==(const Nullable& a, const std::optional<U>& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+    requires(!std::is_same_v<U, Nullable> && !std::is_same_v<U, std::nullopt_t> &&
+             !is_std_optional_v<U>)
+  friend bool operator==(const Nullable& a, const U& value) {
+    return a.has_value() && *a == value;
+  }
+
+ private:
+  T* ptr_ = nullptr;
+};
+
+// std::optional<Box<T>> in the space of the Box alone: the Box is empty when
+// the value is absent. As with the optional, `*` gives the Box and `**` the
+// value. A moved-from one is empty too.
+template <class T>
+class Nullable<Box<T>> {
+ public:
+  using value_type = Box<T>;
+
+  Nullable() noexcept : box_(typename Box<T>::Empty()) {}
+  Nullable(std::nullopt_t) noexcept : Nullable() {}
+  template <class U = Box<T>>
+    requires NullableSource<Box<T>, U&&>
+  Nullable(U&& value) : box_(std::forward<U>(value)) {}
+  Nullable(const std::optional<Box<T>>& other)
+      : box_(other ? Box<T>(**other) : Box<T>(typename Box<T>::Empty())) {}
+  Nullable(std::optional<Box<T>>&& other)
+      : box_(other ? std::move(*other) : Box<T>(typename Box<T>::Empty())) {}
+  Nullable(const Nullable&) = default;
+  Nullable(Nullable&&) noexcept = default;
+  Nullable& operator=(const Nullable&) = default;
+  Nullable& operator=(Nullable&& other) noexcept {
+    if (this != &other) {
+      box_ = std::move(other.box_);
+      other.reset();
+    }
+    return *this;
+  }
+  Nullable& operator=(std::nullopt_t) noexcept {
+    reset();
+    return *this;
+  }
+  template <class U = Box<T>>
+    requires NullableSource<Box<T>, U&&>
+  Nullable& operator=(U&& value) {
+    box_ = Box<T>(std::forward<U>(value));
+    return *this;
+  }
+
+  bool has_value() const noexcept { return box_.get() != nullptr; }
+  explicit operator bool() const noexcept { return has_value(); }
+  Box<T>& operator*() { return box_; }
+  const Box<T>& operator*() const { return box_; }
+  Box<T>* operator->() { return &box_; }
+  const Box<T>* operator->() const { return &box_; }
+  Box<T>& value() {
+    if (!has_value()) throw std::bad_optional_access();
+    return box_;
+  }
+  const Box<T>& value() const {
+    if (!has_value()) throw std::bad_optional_access();
+    return box_;
+  }
+
+  template <class... Args>
+  Box<T>& emplace(Args&&... args) {
+    reset();
+    box_ = Box<T>(std::forward<Args>(args)...);
+    return box_;
+  }
+  void reset() noexcept { Box<T> gone(std::move(box_)); }
+
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
+
+ private:
+  Box<T> box_;
 };
 
 // Where a node's text lies in the query: byte offsets, `end` exclusive,
@@ -123,8 +311,8 @@ struct Expr {
   };
   struct Slice {
     Box<Expr> target;
-    std::optional<Box<Expr>> from;
-    std::optional<Box<Expr>> to;
+    Nullable<Box<Expr>> from;
+    Nullable<Box<Expr>> to;
   };
   struct Parameter {
     std::string name;
@@ -168,20 +356,20 @@ struct Expr {
   struct CountStar {};
   struct CaseAlternative;
   struct Case {
-    std::optional<Box<Expr>> operand;
+    Nullable<Box<Expr>> operand;
     std::vector<CaseAlternative> alternatives;
-    std::optional<Box<Expr>> else_expr;
+    Nullable<Box<Expr>> else_expr;
   };
   struct ListComprehension {
     std::string variable;
     Box<Expr> list;
-    std::optional<Box<Expr>> predicate;
-    std::optional<Box<Expr>> projection;
+    Nullable<Box<Expr>> predicate;
+    Nullable<Box<Expr>> projection;
   };
   struct Quantifier {
     std::string variable;
     Box<Expr> list;
-    std::optional<Box<Expr>> predicate;
+    Nullable<Box<Expr>> predicate;
   };
   struct All : Quantifier {};
   struct Any : Quantifier {};
@@ -210,7 +398,7 @@ struct Expr {
   // the pattern part's variable.
   struct PatternComprehension {
     Box<PatternPart> pattern;
-    std::optional<Box<Expr>> predicate;
+    Nullable<Box<Expr>> predicate;
     Box<Expr> projection;
   };
   // `n:A`, `n:A|B`, `n IS A`, ...
@@ -221,9 +409,9 @@ struct Expr {
   struct MapProjectionItem {
     enum class Kind { Property, AllProperties, Entry, Variable };
     Kind kind;
-    std::string name;                // key (Property, Entry) or variable; empty for .*
-    std::optional<Box<Expr>> value;  // Entry only
-    Span span;                       // the name as written (the key of an Entry)
+    std::string name;           // key (Property, Entry) or variable; empty for .*
+    Nullable<Box<Expr>> value;  // Entry only
+    Span span;                  // the name as written (the key of an Entry)
   };
   // `n{.name, .*, total: expr, other}`.
   struct MapProjection {
@@ -322,11 +510,11 @@ struct MapOrParam {
 struct NodePattern {
   std::optional<std::string> variable;
   std::vector<std::string> labels;
-  std::optional<MapOrParam> properties;
+  Nullable<MapOrParam> properties;
   // Boxed: rare, and kept out of the way of the common node's size.
-  std::optional<Box<LabelExpr>> label_expr;
-  std::optional<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
-  Span span = {};                         // from '(' to ')'
+  Nullable<Box<LabelExpr>> label_expr;
+  Nullable<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
+  Span span = {};                    // from '(' to ')'
   Span variable_span = {};
   std::vector<Span> label_spans = {};  // one per name of `labels` read from the text
 };
@@ -344,11 +532,11 @@ struct RangeBounds {
 struct RelationshipPattern {
   std::optional<std::string> variable;
   std::vector<std::string> types;
-  std::optional<MapOrParam> properties;
+  Nullable<MapOrParam> properties;
   Direction direction = Direction::Undirected;
-  std::optional<RangeBounds> range;  // absent without '*' or a quantifier
-  std::optional<Box<LabelExpr>> type_expr;
-  std::optional<Box<Expr>> where_clause;
+  Nullable<RangeBounds> range;  // absent without '*' or a quantifier
+  Nullable<Box<LabelExpr>> type_expr;
+  Nullable<Box<Expr>> where_clause;
   // From the first to the last character of the arrow: `<-[r:T]-`, `-->`.
   Span span = {};
   Span variable_span = {};
@@ -363,7 +551,7 @@ struct QuantifiedPath;
 struct PatternLink {
   RelationshipPattern relationship;
   NodePattern node;
-  std::optional<Box<QuantifiedPath>> group;
+  Nullable<Box<QuantifiedPath>> group;
 };
 
 // How a pattern part selects paths (extended language).
@@ -379,7 +567,7 @@ enum class PathSelector {
 
 // A path; it starts at an anonymous node when it starts with a group.
 struct PatternPart {
-  std::optional<std::string> variable;  // path name
+  Nullable<std::string> variable;  // path name, rare
   NodePattern start;
   std::vector<PatternLink> chain;
   PathSelector selector = PathSelector::All;
@@ -389,7 +577,7 @@ struct PatternPart {
 
 struct QuantifiedPath {
   PatternPart path;
-  std::optional<Expr> where_clause;
+  Nullable<Expr> where_clause;
   RangeBounds quantifier;
 };
 
@@ -410,7 +598,7 @@ struct CallClause {
   // Extended language: `YIELD *`, `YIELD ... WHERE`, and a call written
   // without parentheses.
   bool yield_all = false;
-  std::optional<Expr> where_clause;
+  Nullable<Expr> where_clause;
   bool implicit_arguments = false;
 };
 
@@ -420,6 +608,7 @@ struct ReadingClause {
   struct Match {
     bool optional = false;
     Pattern pattern;
+    // Held in place: common, and Match is not the largest reading clause.
     std::optional<Expr> where_clause;
   };
   struct Unwind {
@@ -435,14 +624,14 @@ struct ReadingClause {
     std::vector<std::string> scope;
     Box<RegularQuery> query;
     bool in_transactions = false;
-    std::optional<Expr> batch_rows;  // OF n ROWS
+    Nullable<Expr> batch_rows;  // OF n ROWS
   };
   // `LOAD CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
   struct LoadCsv {
     bool with_headers = false;
     Expr source;
     std::string variable;
-    std::optional<std::string> field_terminator;
+    Nullable<std::string> field_terminator;
   };
   std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
   Span span = {};  // from the clause's first keyword to its end
@@ -535,10 +724,10 @@ struct SortItem {
 struct WithClause {
   bool distinct = false;
   std::vector<ReturnItem> items;  // empty for WITH *
-  std::optional<std::vector<SortItem>> order_by;
-  std::optional<Expr> skip;
-  std::optional<Expr> limit;
-  std::optional<Expr> where_clause;
+  Nullable<std::vector<SortItem>> order_by;
+  Nullable<Expr> skip;
+  Nullable<Expr> limit;
+  Nullable<Expr> where_clause;
   Span span = {};  // from WITH to the clause's end
 };
 
@@ -552,9 +741,9 @@ struct ReturnItems {
 struct ReturnClause {
   bool distinct = false;
   ReturnItems items;
-  std::optional<std::vector<SortItem>> order_by;
-  std::optional<Expr> skip;
-  std::optional<Expr> limit;
+  Nullable<std::vector<SortItem>> order_by;
+  Nullable<Expr> skip;
+  Nullable<Expr> limit;
   Span span = {};  // from RETURN to the clause's end
 };
 
@@ -619,8 +808,8 @@ struct SchemaCommand {
   // Constraints: "UNIQUE", "KEY", "NOT NULL" or ":: " and the property type.
   // Indexes: "RANGE", "TEXT", "POINT", "LOOKUP", "FULLTEXT" or "VECTOR".
   std::string form;
-  SchemaTarget target;          // CREATE only
-  std::optional<Expr> options;  // the map after OPTIONS
+  SchemaTarget target;     // CREATE only
+  Nullable<Expr> options;  // the map after OPTIONS
   Span span = {};
 };
 
@@ -633,7 +822,7 @@ struct ShowCommand {
   // and the RETURN after it.
   std::optional<CallClause> yield;
   std::optional<ReturnClause> return_clause;
-  std::optional<Expr> where_clause;  // `WHERE` without YIELD
+  Nullable<Expr> where_clause;  // `WHERE` without YIELD
   Span span = {};
 };
 

@@ -44,7 +44,9 @@ class TreeText {
     out_ += s;
     out_ += '"';
   }
-  void opt_name(const std::optional<std::string>& s) {
+  // An optional name: std::optional or Nullable.
+  template <class OptionalName>
+  void opt_name(const OptionalName& s) {
     if (s) {
       name(*s);
     } else {
@@ -297,8 +299,8 @@ class TreeText {
         c.clause);
   }
 
-  void projection_tail(const std::optional<std::vector<SortItem>>& order_by,
-                       const std::optional<Expr>& skip, const std::optional<Expr>& limit) {
+  void projection_tail(const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
+                       const Nullable<Expr>& limit) {
     if (order_by) {
       open("order");
       for (const SortItem& s : *order_by) {
@@ -368,7 +370,7 @@ class TreeText {
     close();
   }
 
-  void properties(const std::optional<MapOrParam>& props) {
+  void properties(const Nullable<MapOrParam>& props) {
     if (!props) {
       out_ += " -";
       return;
@@ -394,7 +396,7 @@ class TreeText {
     close();
   }
 
-  void label_expr(const std::optional<Box<LabelExpr>>& e) {
+  void label_expr(const Nullable<Box<LabelExpr>>& e) {
     if (!e) {
       out_ += " -";
       return;
@@ -450,7 +452,14 @@ class TreeText {
       out_ += " -";
     }
   }
-  void opt_expr(const std::optional<Box<Expr>>& e) {
+  void opt_expr(const Nullable<Expr>& e) {
+    if (e) {
+      expr(*e);
+    } else {
+      out_ += " -";
+    }
+  }
+  void opt_expr(const Nullable<Box<Expr>>& e) {
     if (e) {
       expr(**e);
     } else {

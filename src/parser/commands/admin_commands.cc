@@ -49,7 +49,7 @@ void wait_option(CommandReader& r) {
 // `[OPTIONS map]` that may be followed by WAIT: the map is read up to its
 // closing brace by the query parser.
 bool trailing_options(CommandReader& r) {
-  std::optional<Expr> options;
+  Nullable<Expr> options;
   if (!read_options(r, options)) return false;
   wait_option(r);
   return true;
@@ -251,15 +251,14 @@ bool alter_command(CommandReader& r, AdminCommand& out) {
 }
 
 constexpr std::array<std::string_view, 34> kPrivilegeWords = {
-    "ACCESS",  "START",    "STOP",      "CREATE",   "DROP",       "SHOW",     "TERMINATE",
-    "READ",    "MATCH",    "TRAVERSE",  "WRITE",    "SET",        "REMOVE",   "DELETE",
-    "MERGE",   "ALL",      "EXECUTE",   "LOAD",     "ALTER",      "RENAME",   "ASSIGN",
-    "IMPERSONATE", "INDEX", "INDEXES",  "CONSTRAINT", "CONSTRAINTS", "NAME", "TRANSACTION",
-    "DATABASE", "USER",    "ROLE",      "ALIAS",    "PRIVILEGE",  "SERVER"};
+    "ACCESS",      "START", "STOP",     "CREATE",     "DROP",        "SHOW",   "TERMINATE",
+    "READ",        "MATCH", "TRAVERSE", "WRITE",      "SET",         "REMOVE", "DELETE",
+    "MERGE",       "ALL",   "EXECUTE",  "LOAD",       "ALTER",       "RENAME", "ASSIGN",
+    "IMPERSONATE", "INDEX", "INDEXES",  "CONSTRAINT", "CONSTRAINTS", "NAME",   "TRANSACTION",
+    "DATABASE",    "USER",  "ROLE",     "ALIAS",      "PRIVILEGE",   "SERVER"};
 
-constexpr std::array<std::string_view, 7> kTargetWords = {"GRAPH",     "GRAPHS", "DATABASE",
-                                                          "DATABASES",
-                                                          "DEFAULT", "HOME", "DBMS"};
+constexpr std::array<std::string_view, 7> kTargetWords = {
+    "GRAPH", "GRAPHS", "DATABASE", "DATABASES", "DEFAULT", "HOME", "DBMS"};
 
 template <size_t N>
 bool one_of(const std::string& word, const std::array<std::string_view, N>& words) {

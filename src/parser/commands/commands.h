@@ -56,7 +56,7 @@ bool read_property(CommandReader& r, SchemaTarget& target);
 // `n.key` or `(n.a, n.b)`.
 bool read_property_list(CommandReader& r, SchemaTarget& target);
 // `[OPTIONS map]` at the end of a command (embedded.cc).
-bool read_options(CommandReader& r, std::optional<Expr>& options);
+bool read_options(CommandReader& r, Nullable<Expr>& options);
 // `[YIELD ... [WHERE ...] [RETURN ...] | WHERE ...]` at the end of SHOW.
 bool read_show_tail(CommandReader& r, ShowCommand& out);
 // `USE graph` read; the rest of the text as a query or command.

@@ -64,7 +64,7 @@ size_t past_closing_brace(std::string_view text, size_t at) {
 }
 
 // One expression from `at` to `end`: read as the only item of `RETURN expr`.
-bool read_trailing_expression(CommandReader& r, size_t at, std::optional<Expr>& out,
+bool read_trailing_expression(CommandReader& r, size_t at, Nullable<Expr>& out,
                               size_t end = std::string_view::npos) {
   std::string text = masked(r.text(), at, "RETURN");
   if (end < text.size()) text.replace(end, text.size() - end, text.size() - end, ' ');
@@ -84,7 +84,7 @@ bool read_trailing_expression(CommandReader& r, size_t at, std::optional<Expr>& 
 
 }  // namespace
 
-bool read_options(CommandReader& r, std::optional<Expr>& options) {
+bool read_options(CommandReader& r, Nullable<Expr>& options) {
   if (!r.keyword("OPTIONS")) return true;
   const size_t at = r.pos();
   if (!r.peek('{')) return r.fail("a map such as {indexProvider: 'range-1.0'}");

@@ -308,7 +308,7 @@ bool DirectReader::read_postfix(Expr& out) {
       ++pos_;
       skip();
       if (!chain.link()) return false;
-      std::optional<Box<Expr>> from;
+      Nullable<Box<Expr>> from;
       if (peek() != '.' || peek_at(1) != '.') {
         if (!read_expression(*from.emplace(placeholder()))) return false;
         if (accept(']')) {
@@ -322,7 +322,7 @@ bool DirectReader::read_postfix(Expr& out) {
       pos_ += 2;
       skip();
       chain.next_operand();
-      std::optional<Box<Expr>> to;
+      Nullable<Box<Expr>> to;
       if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
       if (!accept(']')) return false;
       Box<Expr> target(std::move(out));
@@ -792,7 +792,7 @@ bool DirectReader::read_comprehension(Expr& out) {
 
 // The predicate after a comprehension's WHERE: a `|` after a label check
 // there starts the projection rather than a label alternative.
-bool DirectReader::read_predicate_before_bar(std::optional<Box<Expr>>& predicate) {
+bool DirectReader::read_predicate_before_bar(Nullable<Box<Expr>>& predicate) {
   const int saved = label_or_blocked_depth_;
   label_or_blocked_depth_ = depth_ + 1;
   const bool ok = read_expression(*predicate.emplace(placeholder()));
@@ -809,7 +809,7 @@ bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
 
 // `x IN list [WHERE predicate]`.
 bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
-                                  std::optional<Box<Expr>>& predicate) {
+                                  Nullable<Box<Expr>>& predicate) {
   if (!read_name(NameKind::kVariable, variable) || !keyword("IN") || !read_expression(*list)) {
     return false;
   }

@@ -154,7 +154,7 @@ bool DirectReader::starts_pattern_comprehension(Expr& first) const {
 // `[p = (a)-->(b) WHERE cond | projection]`, once `first` turned out to be
 // its pattern.
 bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
-  std::optional<std::string> path;
+  Nullable<std::string> path;
   Expr::PatternPredicate* pattern = bare_pattern(first);
   if (pattern == nullptr) {
     auto& equal = std::get<Expr::Equal>(first.node);

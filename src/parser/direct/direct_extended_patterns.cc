@@ -106,7 +106,7 @@ bool DirectReader::read_pattern_element(PatternPart& out) {
     const size_t inner = skip_ignorable(text_, pos_ + 1);
     return inner < text_.size() && text_[inner] == '(';
   };
-  std::optional<Box<QuantifiedPath>> pending;
+  Nullable<Box<QuantifiedPath>> pending;
   if (group_here()) {
     if (!read_quantified_path(*pending.emplace(std::in_place))) return false;
   } else if (!read_node(out.start)) {

@@ -52,7 +52,7 @@ bool DirectReader::read_node(NodePattern& out) {
 }
 
 // `WHERE condition` inside a node or relationship (extended language).
-bool DirectReader::read_inline_where(std::optional<Box<Expr>>& out) {
+bool DirectReader::read_inline_where(Nullable<Box<Expr>>& out) {
   if (!extended_ || !keyword("WHERE")) return true;
   return read_expression(*out.emplace(std::in_place, Expr::Null{}));
 }

@@ -314,9 +314,8 @@ bool DirectReader::read_return(ReturnClause& out) {
 }
 
 bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
-                                    std::optional<std::vector<SortItem>>& order,
-                                    std::optional<Expr>& skip_expr,
-                                    std::optional<Expr>& limit_expr) {
+                                    Nullable<std::vector<SortItem>>& order,
+                                    Nullable<Expr>& skip_expr, Nullable<Expr>& limit_expr) {
   Siblings siblings(*this);
   if (!accept('*')) {
     do {

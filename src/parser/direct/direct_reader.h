@@ -96,8 +96,8 @@ class DirectReader {
   bool read_delete(UpdatingClause& out, bool detach);
   bool read_with(WithClause& out);
   bool read_return(ReturnClause& out);
-  bool read_return_body(std::vector<ReturnItem>& items, std::optional<std::vector<SortItem>>& order,
-                        std::optional<Expr>& skip, std::optional<Expr>& limit);
+  bool read_return_body(std::vector<ReturnItem>& items, Nullable<std::vector<SortItem>>& order,
+                        Nullable<Expr>& skip, Nullable<Expr>& limit);
   bool read_property_keys(PropertyExpr& target);
 
   // ---- Patterns (direct_patterns.cc)
@@ -111,7 +111,7 @@ class DirectReader {
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
   bool read_bound(std::optional<int64_t>& value, bool& written);
-  bool read_inline_where(std::optional<Box<Expr>>& out);
+  bool read_inline_where(Nullable<Box<Expr>>& out);
 
   // ---- Expressions (direct_expressions.cc)
   // What reading a call found: the call; names or a parenthesis that are
@@ -139,10 +139,10 @@ class DirectReader {
   bool read_parameter_name(std::string& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
-  bool read_predicate_before_bar(std::optional<Box<Expr>>& predicate);
+  bool read_predicate_before_bar(Nullable<Box<Expr>>& predicate);
   bool read_comprehension_rest(Expr::ListComprehension& loop);
   bool negated_iteration_here() const;
-  bool read_iteration(std::string& variable, Box<Expr>& list, std::optional<Box<Expr>>& predicate);
+  bool read_iteration(std::string& variable, Box<Expr>& list, Nullable<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
   // CASE and reduce: whether the construct was read. Where one fails short of

@@ -105,7 +105,7 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
 // Only the function catalogue applies here: the values of a pattern's map
 // are otherwise left alone, and a misspelt function in `CREATE (:A {x:
 // lenght(y)})` fails in a database all the same.
-void SemanticValidator::check_property_map_calls(const std::optional<MapOrParam>& properties) {
+void SemanticValidator::check_property_map_calls(const Nullable<MapOrParam>& properties) {
   if (language_ != Language::Extended || !properties) return;
   if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
     for (const MapEntry& entry : map->entries) check_calls(entry.value, findings_);

@@ -358,7 +358,7 @@ class Printer {
   }
 
   void iteration(const std::string& variable, const Expr& source,
-                 const std::optional<Box<Expr>>& predicate) {
+                 const Nullable<Box<Expr>>& predicate) {
     name(variable);
     out_ += " IN ";
     expr(source);
@@ -457,7 +457,7 @@ class Printer {
     }
   }
 
-  void properties(const std::optional<MapOrParam>& props) {
+  void properties(const Nullable<MapOrParam>& props) {
     if (!props) return;
     out_ += ' ';
     if (const auto* m = std::get_if<MapOrParam::Map>(&props->value)) {

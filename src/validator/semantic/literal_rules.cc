@@ -67,7 +67,7 @@ void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool neg
                  "Integer literal " + integer.too_large + " is too large for a 64-bit integer");
 }
 
-void check_row_count(std::string_view keyword, const std::optional<Expr>& value,
+void check_row_count(std::string_view keyword, const Nullable<Expr>& value,
                      Findings& findings) {
   if (!value) return;
   if (!binds_variables(*value)) {

@@ -91,7 +91,12 @@ void report_aggregates_in(const std::optional<Expr>& expr, std::string_view plac
   if (expr) report_aggregates_in(*expr, place, findings);
 }
 
-void report_aggregates_in(const std::optional<Box<Expr>>& expr, std::string_view place,
+void report_aggregates_in(const Nullable<Expr>& expr, std::string_view place,
+                          Findings& findings) {
+  if (expr) report_aggregates_in(*expr, place, findings);
+}
+
+void report_aggregates_in(const Nullable<Box<Expr>>& expr, std::string_view place,
                           Findings& findings) {
   if (expr) report_aggregates_in(**expr, place, findings);
 }
@@ -100,7 +105,7 @@ void report_aggregates_in(const PropertyMap& map, std::string_view place, Findin
   for (const MapEntry& entry : map) report_aggregates_in(entry.value, place, findings);
 }
 
-void report_aggregates_in(const std::optional<MapOrParam>& properties, std::string_view place,
+void report_aggregates_in(const Nullable<MapOrParam>& properties, std::string_view place,
                           Findings& findings) {
   if (!properties) return;
   if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {

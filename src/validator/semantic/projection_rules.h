@@ -22,10 +22,10 @@ struct Projection {
   std::string_view keyword;  // "WITH" or "RETURN"
   bool distinct;
   const std::vector<ReturnItem>& items;  // empty for *
-  const std::optional<std::vector<SortItem>>& order_by;
-  const std::optional<Expr>& skip;
-  const std::optional<Expr>& limit;
-  const std::optional<Expr>* where;  // WITH only
+  const Nullable<std::vector<SortItem>>& order_by;
+  const Nullable<Expr>& skip;
+  const Nullable<Expr>& limit;
+  const Nullable<Expr>* where;  // WITH only
 };
 
 // Checks a projection; `before` is the scope the projection reads from.

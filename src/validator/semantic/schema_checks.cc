@@ -27,7 +27,7 @@ bool declares(const std::vector<std::string>& keys, std::string_view key) {
   return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
-const PropertyMap* inline_map(const std::optional<MapOrParam>& properties) {
+const PropertyMap* inline_map(const Nullable<MapOrParam>& properties) {
   if (!properties) return nullptr;
   const auto* map = std::get_if<MapOrParam::Map>(&properties->value);
   return map ? &map->entries : nullptr;

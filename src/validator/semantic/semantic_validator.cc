@@ -300,9 +300,9 @@ void SemanticValidator::bind_aliases(const std::vector<ReturnItem>& items) {
   }
 }
 
-void SemanticValidator::validate_tail(const std::optional<std::vector<SortItem>>& order_by,
-                                      const std::optional<Expr>& skip,
-                                      const std::optional<Expr>& limit) {
+void SemanticValidator::validate_tail(const Nullable<std::vector<SortItem>>& order_by,
+                                      const Nullable<Expr>& skip,
+                                      const Nullable<Expr>& limit) {
   if (order_by) {
     for (const SortItem& item : *order_by) validate_expr(item.expr);
   }
@@ -390,8 +390,8 @@ void SemanticValidator::validate_expr(const Expr& expr) {
 // expressions are checked. The subset uses a name that is already bound as
 // it is; the extended language hides it, as reduce does.
 void SemanticValidator::validate_with_iteration_variable(
-    std::string_view variable, const Expr& list, const std::optional<Box<Expr>>& predicate,
-    const std::optional<Box<Expr>>& projection) {
+    std::string_view variable, const Expr& list, const Nullable<Box<Expr>>& predicate,
+    const Nullable<Box<Expr>>& projection) {
   const KnownLabels element = KnownLabels().set_type(element_type(value_type(list)));
   const bool bind_here = !scope_.contains(variable);
   if (bind_here) scope_.push(variable, element);

@@ -102,12 +102,12 @@ class SemanticValidator {
   void validate_return_clause(const ReturnClause& clause);
   void project(const std::vector<ReturnItem>& items, Scope& into) const;
   void bind_aliases(const std::vector<ReturnItem>& items);
-  void validate_tail(const std::optional<std::vector<SortItem>>& order_by,
-                     const std::optional<Expr>& skip, const std::optional<Expr>& limit);
+  void validate_tail(const Nullable<std::vector<SortItem>>& order_by,
+                     const Nullable<Expr>& skip, const Nullable<Expr>& limit);
   void validate_expr(const Expr& expr);
   void validate_with_iteration_variable(std::string_view variable, const Expr& list,
-                                        const std::optional<Box<Expr>>& predicate,
-                                        const std::optional<Box<Expr>>& projection);
+                                        const Nullable<Box<Expr>>& predicate,
+                                        const Nullable<Box<Expr>>& projection);
 
   // Comparison with the schema (schema_checks.cc).
   void validate_pattern(std::span<const PatternPart> parts);
@@ -207,7 +207,7 @@ class SemanticValidator {
   // literal_rules.cc, projection_rules.cc and query_shape_rules.cc.
   void check_expression_rules(const Expr& expr);
   // Calls inside a pattern's property map, which the walk does not visit.
-  void check_property_map_calls(const std::optional<MapOrParam>& properties);
+  void check_property_map_calls(const Nullable<MapOrParam>& properties);
   void check_kind(std::string_view variable, VariableKind kind, Span span);
   // CREATE and MERGE patterns, before they bind anything (update_rules.h).
   void check_update_rules(std::span<const PatternPart> parts, std::string_view clause);

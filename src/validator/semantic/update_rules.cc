@@ -97,7 +97,7 @@ void check_repeated_relationships(std::span<const PatternPart> parts, Findings& 
 
 void check_parameter_maps(std::span<const PatternPart> parts, std::string_view clause,
                           Findings& findings) {
-  const auto check = [&](const std::optional<MapOrParam>& properties, Span span) {
+  const auto check = [&](const Nullable<MapOrParam>& properties, Span span) {
     if (!properties) return;
     const auto* parameter = std::get_if<MapOrParam::Parameter>(&properties->value);
     if (parameter == nullptr) return;
