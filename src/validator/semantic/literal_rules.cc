@@ -67,8 +67,7 @@ void check_integer_size(const Expr& expr, const Expr::Integer& integer, bool neg
                  "Integer literal " + integer.too_large + " is too large for a 64-bit integer");
 }
 
-void check_row_count(std::string_view keyword, const Nullable<Expr>& value,
-                     Findings& findings) {
+void check_row_count(std::string_view keyword, const Nullable<Expr>& value, Findings& findings) {
   if (!value) return;
   if (!binds_variables(*value)) {
     if (const Expr* variable = first_variable(*value)) {
@@ -80,9 +79,9 @@ void check_row_count(std::string_view keyword, const Nullable<Expr>& value,
     }
   }
   if (!certainly_not_a_count(*value)) return;
-  findings.error(Code::InvalidRowCount, value->span,
-                 std::string(keyword) + " must be a non-negative integer, but is " +
-                     expression_text(*value));
+  findings.error(
+      Code::InvalidRowCount, value->span,
+      std::string(keyword) + " must be a non-negative integer, but is " + expression_text(*value));
 }
 
 }  // namespace quorvane

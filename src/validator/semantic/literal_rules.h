@@ -28,8 +28,7 @@ void check_float_size(const Expr& expr, const Expr::Float& number, Findings& fin
 // is negative or not an integer, or when it reads a variable: a database
 // takes literals, parameters and expressions of them. Parameters and other
 // expressions, whose value the text does not give, pass, and so does null.
-void check_row_count(std::string_view keyword, const Nullable<Expr>& value,
-                     Findings& findings);
+void check_row_count(std::string_view keyword, const Nullable<Expr>& value, Findings& findings);
 
 }  // namespace quorvane
 

@@ -91,8 +91,7 @@ void report_aggregates_in(const std::optional<Expr>& expr, std::string_view plac
   if (expr) report_aggregates_in(*expr, place, findings);
 }
 
-void report_aggregates_in(const Nullable<Expr>& expr, std::string_view place,
-                          Findings& findings) {
+void report_aggregates_in(const Nullable<Expr>& expr, std::string_view place, Findings& findings) {
   if (expr) report_aggregates_in(*expr, place, findings);
 }
 

@@ -29,15 +29,13 @@ struct Projection {
 };
 
 // Checks a projection; `before` is the scope the projection reads from.
-void check_projection(const Projection& projection, const Scope& before,
-                      Findings& findings);
+void check_projection(const Projection& projection, const Scope& before, Findings& findings);
 
 // Reports aggregates in the reading and updating clauses of a query part,
 // where none is allowed (WHERE, patterns, SET, CREATE, MERGE, UNWIND, DELETE,
 // FOREACH, procedure arguments, LOAD CSV).
 void check_clause_aggregates(const std::vector<ReadingClause>& reading,
-                             const std::vector<UpdatingClause>& updating,
-                             Findings& findings);
+                             const std::vector<UpdatingClause>& updating, Findings& findings);
 
 }  // namespace quorvane
 

@@ -301,8 +301,7 @@ void SemanticValidator::bind_aliases(const std::vector<ReturnItem>& items) {
 }
 
 void SemanticValidator::validate_tail(const Nullable<std::vector<SortItem>>& order_by,
-                                      const Nullable<Expr>& skip,
-                                      const Nullable<Expr>& limit) {
+                                      const Nullable<Expr>& skip, const Nullable<Expr>& limit) {
   if (order_by) {
     for (const SortItem& item : *order_by) validate_expr(item.expr);
   }
@@ -389,9 +388,10 @@ void SemanticValidator::validate_expr(const Expr& expr) {
 // An iteration variable is bound, knowing no labels, only while the inner
 // expressions are checked. The subset uses a name that is already bound as
 // it is; the extended language hides it, as reduce does.
-void SemanticValidator::validate_with_iteration_variable(
-    std::string_view variable, const Expr& list, const Nullable<Box<Expr>>& predicate,
-    const Nullable<Box<Expr>>& projection) {
+void SemanticValidator::validate_with_iteration_variable(std::string_view variable,
+                                                         const Expr& list,
+                                                         const Nullable<Box<Expr>>& predicate,
+                                                         const Nullable<Box<Expr>>& projection) {
   const KnownLabels element = KnownLabels().set_type(element_type(value_type(list)));
   const bool bind_here = !scope_.contains(variable);
   if (bind_here) scope_.push(variable, element);

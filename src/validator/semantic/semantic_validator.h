@@ -102,8 +102,8 @@ class SemanticValidator {
   void validate_return_clause(const ReturnClause& clause);
   void project(const std::vector<ReturnItem>& items, Scope& into) const;
   void bind_aliases(const std::vector<ReturnItem>& items);
-  void validate_tail(const Nullable<std::vector<SortItem>>& order_by,
-                     const Nullable<Expr>& skip, const Nullable<Expr>& limit);
+  void validate_tail(const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
+                     const Nullable<Expr>& limit);
   void validate_expr(const Expr& expr);
   void validate_with_iteration_variable(std::string_view variable, const Expr& list,
                                         const Nullable<Box<Expr>>& predicate,

@@ -62,19 +62,19 @@ void check_rebound_variables(std::span<const PatternPart> parts, std::string_vie
   for_each_node(parts, [&](const NodePattern& node) {
     if (!node.variable || !scope.contains(*node.variable)) return;
     if (node.labels.empty() && !node.label_expr && !node.properties) return;
-    findings.error(Code::VariableAlreadyBound, node.variable_span,
-                   "Node " + quoted(*node.variable) + " is already bound, so " +
-                       std::string(clause) +
-                       " cannot make it again with labels or properties; write (" +
-                       name_text(*node.variable) +
-                       ") alone and add them with SET, or use a new variable");
+    findings.error(
+        Code::VariableAlreadyBound, node.variable_span,
+        "Node " + quoted(*node.variable) + " is already bound, so " + std::string(clause) +
+            " cannot make it again with labels or properties; write (" + name_text(*node.variable) +
+            ") alone and add them with SET, or use a new variable");
   });
   for_each_link(parts, [&](const PatternLink& link) {
     const std::optional<std::string>& variable = link.relationship.variable;
     if (!variable || !scope.contains(*variable)) return;
     findings.error(Code::VariableAlreadyBound, link.relationship.variable_span,
                    "Relationship " + quoted(*variable) + " is already bound, but " +
-                       std::string(clause) + " makes a relationship of its own; use a new "
+                       std::string(clause) +
+                       " makes a relationship of its own; use a new "
                        "variable");
   });
 }
@@ -112,8 +112,7 @@ void check_parameter_maps(std::span<const PatternPart> parts, std::string_view c
   });
 }
 
-void check_delete_items(const UpdatingClause::Delete& del, const Scope& scope,
-                        Findings& findings) {
+void check_delete_items(const UpdatingClause::Delete& del, const Scope& scope, Findings& findings) {
   constexpr TypeSet kDeletable = type_bit(TypeKind::Node) | type_bit(TypeKind::Relationship) |
                                  type_bit(TypeKind::Path) | type_bit(TypeKind::List);
   const Typer typer(scope);
