@@ -53,47 +53,57 @@ inline constexpr std::array<std::string_view, 33> kExtendedReserved = {
     "NULL",  "OPTIONAL", "OR",   "REMOVE", "RETURN",   "SET",    "STARTS", "THEN",   "TRUE",
     "UNION", "UNWIND",   "WHEN", "WHERE",  "WITH",     "XOR"};
 
-// Which reserved word stands at `pos` of `text`, if any (the index in
-// kKeywords, else -1), honouring the list order and the word-boundary test.
-inline int keyword_index(std::string_view text, size_t pos) {
-  auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
-  if (pos >= text.size()) return -1;
-  const char first = upper(text[pos]);
-  if (first < 'A' || first > 'Z') return -1;
-  // The list is alphabetical, so the words sharing a first letter are
-  // contiguous and keep their relative order.
-  static constexpr std::array<std::pair<uint8_t, uint8_t>, 26> by_letter = [] {
-    std::array<std::pair<uint8_t, uint8_t>, 26> ranges{};
-    for (size_t i = kKeywords.size(); i-- > 0;) {
-      auto& range = ranges[kKeywords[i][0] - 'A'];
-      if (range.second == 0) range.second = static_cast<uint8_t>(i + 1);
-      range.first = static_cast<uint8_t>(i);
+// The reserved word that the whole of `word` is (its index in kKeywords),
+// or -1. The first listed word that begins `word` decides, so a word that an
+// earlier reserved word begins (ASC after AS) is not reserved.
+inline int keyword_of_word(std::string_view word) {
+  // For each first letter and length, the reserved words that can be the
+  // whole word: those no earlier word of the list begins.
+  struct Candidates {
+    uint8_t count = 0;
+    std::array<uint8_t, 4> index = {};
+  };
+  using Table = std::array<std::array<Candidates, kLongestKeyword + 1>, 26>;
+  static constexpr Table table = [] {
+    Table t{};
+    for (size_t i = 0; i < kKeywords.size(); ++i) {
+      const std::string_view w = kKeywords[i];
+      bool begun_earlier = false;
+      for (size_t j = 0; j < i; ++j) begun_earlier = begun_earlier || w.starts_with(kKeywords[j]);
+      if (begun_earlier) continue;
+      Candidates& c = t[static_cast<size_t>(w[0] - 'A')][w.size()];
+      if (c.count == c.index.size()) throw "more reserved words of one letter and length than room";
+      c.index[c.count++] = static_cast<uint8_t>(i);
     }
-    return ranges;
+    return t;
   }();
-  const auto [begin, end] = by_letter[first - 'A'];
-  if (begin == end) return -1;
-  // The word here: a keyword longer than it cannot match, and one that
-  // matches is reserved only when it is the whole word.
+  auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+  if (word.size() < kShortestKeyword || word.size() > kLongestKeyword) return -1;
+  const char first = upper(word[0]);
+  if (first < 'A' || first > 'Z') return -1;
+  const Candidates& c = table[static_cast<size_t>(first - 'A')][word.size()];
+  for (size_t n = 0; n < c.count; ++n) {
+    const std::string_view w = kKeywords[c.index[n]];
+    size_t k = 1;
+    while (k < w.size() && upper(word[k]) == w[k]) ++k;
+    if (k == w.size()) return c.index[n];
+  }
+  return -1;
+}
+
+// Which reserved word stands at `pos` of `text`, if any (the index in
+// kKeywords, else -1): the word there, read to its last word character, as
+// keyword_of_word judges it.
+inline int keyword_index(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return -1;
+  const unsigned char c = static_cast<unsigned char>(text[pos]);
+  if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return -1;
   size_t length = 1;
   while (pos + length < text.size() &&
          is_word_char(static_cast<unsigned char>(text[pos + length]))) {
     ++length;
   }
-  for (size_t i = begin; i < end; ++i) {
-    std::string_view w = kKeywords[i];
-    if (w.size() > length) continue;
-    bool match = true;
-    for (size_t k = 1; k < w.size(); ++k) {
-      if (upper(text[pos + k]) != w[k]) {
-        match = false;
-        break;
-      }
-    }
-    if (!match) continue;
-    return w.size() == length ? static_cast<int>(i) : -1;
-  }
-  return -1;
+  return keyword_of_word(text.substr(pos, length));
 }
 
 // Whether the reserved word kKeywords[keyword] may still name a variable in

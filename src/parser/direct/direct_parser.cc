@@ -65,7 +65,7 @@ bool DirectReader::read_name(NameKind kind, std::string_view& name) {
   const size_t length = plain_name_length();
   if (length == 0) return false;
   if (kind == NameKind::kVariable && length >= kShortestKeyword && length <= kLongestKeyword) {
-    const int k = keyword_index(text_, pos_);
+    const int k = keyword_of_word(text_.substr(pos_, length));
     if (extended_ ? extended_reserved(k) : (k >= 0 && !is_variable_word(k))) return false;
   }
   name = text_.substr(pos_, length);
