@@ -21,7 +21,7 @@ void Scope::push(std::string_view name, KnownLabels labels) {
   // Room for a usual query's variables at once, rather than growing one by
   // one; small enough for the allocator's fast per-thread cache.
   if (bindings_.capacity() == 0) bindings_.reserve(kFirstCapacity);
-  bindings_.emplace_back(name, std::move(labels));
+  bindings_.push_back(Binding{name, std::move(labels)});
   if (bindings_.size() == kIndexFrom) {
     for (size_t i = 0; i < bindings_.size(); ++i) index_.emplace(bindings_[i].name, i);
   } else if (bindings_.size() > kIndexFrom) {
