@@ -244,17 +244,9 @@ std::span<const BuiltinFunction> builtin_functions() {
 }
 
 const BuiltinFunction* find_builtin_function(std::string_view name) {
-  // An empty name shares no first letter with any entry.
-  if (name.empty()) return nullptr;
   static_assert(starts_in_ascii(kFunctions), "first_letters() needs ASCII first letters");
   static constexpr FirstLetters kFirstLetters = first_letters(kFunctions);
-  const std::span<const BuiltinFunction> candidates = kFirstLetters.candidates(kFunctions, name);
-  // A handful of entries share a first letter: those of another length are
-  // passed over at once.
-  for (const BuiltinFunction& entry : candidates) {
-    if (same_function_name(entry.name, name)) return &entry;
-  }
-  return nullptr;
+  return find_by_first_letter(kFunctions, kFirstLetters, name);
 }
 
 namespace {

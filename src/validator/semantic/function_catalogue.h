@@ -112,6 +112,22 @@ constexpr FirstLetters first_letters(const Table& table) {
   return index;
 }
 
+// The entry of `table` called `name`, in any letter case, looked for among
+// the entries of its first letter that `index` gives; nullptr when there is
+// none. Only a handful of entries share a first letter, and those of another
+// length are passed over at once.
+template <class Table>
+const typename Table::value_type* find_by_first_letter(const Table& table,
+                                                       const FirstLetters& index,
+                                                       std::string_view name) {
+  // An empty name shares no first letter with any entry.
+  if (name.empty()) return nullptr;
+  for (const auto& entry : index.candidates(table, name)) {
+    if (same_function_name(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
 // The built-in called `name`, in any letter case; nullptr when there is none.
 const BuiltinFunction* find_builtin_function(std::string_view name);
 

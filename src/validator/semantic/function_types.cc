@@ -161,17 +161,9 @@ static_assert(std::is_sorted(kTypes.begin(), kTypes.end(),
 }  // namespace
 
 const FunctionType* find_function_type(std::string_view name) {
-  // An empty name shares no first letter with any entry.
-  if (name.empty()) return nullptr;
   static_assert(starts_in_ascii(kTypes), "first_letters() needs ASCII first letters");
   static constexpr FirstLetters kFirstLetters = first_letters(kTypes);
-  const std::span<const FunctionType> candidates = kFirstLetters.candidates(kTypes, name);
-  // A handful of entries share a first letter: those of another length are
-  // passed over at once.
-  for (const FunctionType& entry : candidates) {
-    if (same_function_name(entry.name, name)) return &entry;
-  }
-  return nullptr;
+  return find_by_first_letter(kTypes, kFirstLetters, name);
 }
 
 std::span<const FunctionType> function_types() {
