@@ -1,6 +1,6 @@
-// Expressions: the operator levels from OR down to postfix operators, and
-// the atoms most queries use. Operators fold to the left as they are read,
-// each wrapping the value read so far.
+// Expressions: the binary and prefix operators by precedence climbing, the
+// postfix operators, and the atoms most queries use. Operators fold to the
+// left as they are read, each wrapping the value read so far.
 #include <charconv>
 #include <string>
 #include <unordered_map>
@@ -90,194 +90,269 @@ static Expr& prefix(Expr& out) {
 
 bool DirectReader::read_expression(Expr& out) {
   if (!nest()) return false;
-  const bool ok = read_or(out);
+  const bool ok = read_operators(out, kOr);
   --depth_;
   return ok;
 }
 
-// Each operator level below spans its nodes from where the level began:
-// operators fold to the left, so every node a level builds starts with its
-// first operand.
-bool DirectReader::read_or(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_xor(out)) return false;
-  while (whole_word("OR")) {
-    if (!chain.link() || !read_xor(wrap_binary<Expr::Or>(out))) return false;
-    out.span = span_from(start);
+// The levels operator_here() gives each operator are those of the table the
+// printer writes by.
+static_assert(binary_precedence<Expr::Or>() == kOr && binary_precedence<Expr::Xor>() == kXor &&
+              binary_precedence<Expr::And>() == kAnd);
+static_assert(binary_precedence<Expr::Equal>() == kComparison &&
+              binary_precedence<Expr::NotEqual>() == kComparison &&
+              binary_precedence<Expr::LessThan>() == kComparison &&
+              binary_precedence<Expr::LessOrEqual>() == kComparison &&
+              binary_precedence<Expr::GreaterThan>() == kComparison &&
+              binary_precedence<Expr::GreaterOrEqual>() == kComparison &&
+              binary_precedence<Expr::RegexMatch>() == kComparison &&
+              binary_precedence<Expr::In>() == kComparison &&
+              binary_precedence<Expr::StartsWith>() == kComparison &&
+              binary_precedence<Expr::EndsWith>() == kComparison &&
+              binary_precedence<Expr::Contains>() == kComparison);
+static_assert(binary_precedence<Expr::Add>() == kAdditive &&
+              binary_precedence<Expr::Subtract>() == kAdditive &&
+              binary_precedence<Expr::Concatenate>() == kAdditive);
+static_assert(binary_precedence<Expr::Multiply>() == kMultiplicative &&
+              binary_precedence<Expr::Divide>() == kMultiplicative &&
+              binary_precedence<Expr::Modulo>() == kModulo &&
+              binary_precedence<Expr::Power>() == kPower);
+
+// The operator at the position, if one of a level from OR to `^` stands
+// there: its level, or kNoOperator. Reads nothing.
+Precedence DirectReader::operator_here() const {
+  switch (peek()) {
+    case '^':
+      return kPower;
+    case '%':
+      return kModulo;
+    case '*':
+    case '/':
+      return kMultiplicative;
+    case '+':
+    case '-':
+      return kAdditive;
+    case '|':
+      // `||` concatenates in the extended language.
+      return extended_ && peek_at(1) == '|' ? kAdditive : kNoOperator;
+    case '<':
+    case '>':
+    case '=':
+      return kComparison;
+    case ':':
+      // `::` starts a type predicate (extended language); `:` alone is a
+      // label check, among the postfix operators.
+      return extended_ && peek_at(1) == ':' ? kComparison : kNoOperator;
+    case 'i':
+    case 'I':
+      return keyword_here("IS") || word_here("IN") ? kComparison : kNoOperator;
+    case 's':
+    case 'S':
+      return keyword_here("STARTS") ? kComparison : kNoOperator;
+    case 'e':
+    case 'E':
+      return keyword_here("ENDS") ? kComparison : kNoOperator;
+    case 'c':
+    case 'C':
+      return word_here("CONTAINS") ? kComparison : kNoOperator;
+    case 'a':
+    case 'A':
+      return word_here("AND") ? kAnd : kNoOperator;
+    case 'x':
+    case 'X':
+      return word_here("XOR") ? kXor : kNoOperator;
+    case 'o':
+    case 'O':
+      return word_here("OR") ? kOr : kNoOperator;
+    default:
+      return kNoOperator;
   }
-  return true;
 }
 
-bool DirectReader::read_xor(Expr& out) {
+// Operators of `least` and tighter levels, by precedence climbing: an
+// operator's right operand is read at the next tighter level, so it takes
+// every tighter operator after it, and operators of one level fold to the
+// left in this loop. The tree and its count are those of one reading per
+// level: the operators of a level make one chain (see OperandChain), which
+// a looser operator after them closes. Every node a chain builds starts
+// with its first operand, where this reading began.
+bool DirectReader::read_operators(Expr& out, Precedence least) {
   const size_t start = pos_;
   OperandChain chain(*this);
-  if (!read_and(out)) return false;
-  while (whole_word("XOR")) {
-    if (!chain.link() || !read_and(wrap_binary<Expr::Xor>(out))) return false;
+  Precedence level = kNoOperator;  // the level of the chain being read
+  if (least <= kNot && word_here("NOT")) {
+    // NOT's operand takes the comparison and tighter operators.
+    if (!read_not(out)) return false;
+    level = kNot;
+  } else if (!read_unary(out)) {
+    return false;
+  }
+  for (;;) {
+    const Precedence found = operator_here();
+    // A tighter operator after a looser one's chain is not this reading's:
+    // the looser operator's right operand ended before it (`x IS NULL + 1`).
+    if (found < least || (level != kNoOperator && found > level)) return true;
+    if (found != level) {
+      chain.close_level();
+      level = found;
+    }
+    Expr* right = nullptr;
+    switch (found) {
+      case kOr:
+        pos_ += 2;
+        skip();
+        if (!chain.link()) return false;
+        right = &wrap_binary<Expr::Or>(out);
+        break;
+      case kXor:
+        pos_ += 3;
+        skip();
+        if (!chain.link()) return false;
+        right = &wrap_binary<Expr::Xor>(out);
+        break;
+      case kAnd:
+        pos_ += 3;
+        skip();
+        if (!chain.link()) return false;
+        right = &wrap_binary<Expr::And>(out);
+        break;
+      case kComparison: {
+        const ComparisonRead read = read_comparison_operator(out, start, chain, right);
+        if (read == ComparisonRead::kFailed) return false;
+        if (read == ComparisonRead::kWhole) continue;
+        break;
+      }
+      case kAdditive: {
+        const unsigned char c = peek();
+        const bool concatenate = c == '|';
+        pos_ += concatenate ? 2 : 1;
+        skip();
+        if (!chain.link()) return false;
+        right = concatenate ? &wrap_binary<Expr::Concatenate>(out)
+                : c == '+'  ? &wrap_binary<Expr::Add>(out)
+                            : &wrap_binary<Expr::Subtract>(out);
+        break;
+      }
+      case kMultiplicative: {
+        const unsigned char c = peek();
+        ++pos_;
+        skip();
+        if (!chain.link()) return false;
+        right = c == '*' ? &wrap_binary<Expr::Multiply>(out) : &wrap_binary<Expr::Divide>(out);
+        break;
+      }
+      case kModulo:
+        ++pos_;
+        skip();
+        if (!chain.link()) return false;
+        right = &wrap_binary<Expr::Modulo>(out);
+        break;
+      default:  // kPower
+        ++pos_;
+        skip();
+        if (!chain.link()) return false;
+        right = &wrap_binary<Expr::Power>(out);
+        break;
+    }
+    if (!read_operators(*right, static_cast<Precedence>(found + 1))) return false;
     out.span = span_from(start);
   }
-  return true;
-}
-
-bool DirectReader::read_and(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_not(out)) return false;
-  while (whole_word("AND")) {
-    if (!chain.link() || !read_not(wrap_binary<Expr::And>(out))) return false;
-    out.span = span_from(start);
-  }
-  return true;
 }
 
 bool DirectReader::read_not(Expr& out) {
   const size_t start = pos_;
-  if (!whole_word("NOT")) return read_comparison(out);
+  if (!whole_word("NOT")) return read_operators(out, kComparison);
   if (!count_node() || !read_not(prefix<Expr::Not>(out))) return false;
   out.span = span_from(start);
   return true;
 }
 
-bool DirectReader::read_comparison(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_add_sub(out)) return false;
-  for (;;) {
-    Expr* right = nullptr;
-    const unsigned char c = peek();
-    if (c == '<' || c == '>' || c == '=') {
-      // `<=`, `<>`, `>=`, `=~`, or the first character alone.
-      const unsigned char d = peek_at(1);
-      const bool two =
-          (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') || (c == '=' && d == '~');
-      pos_ += two ? 2 : 1;
-      skip();
-      if (!chain.link()) return false;
-      if (c == '<') {
-        right = !two       ? &wrap_binary<Expr::LessThan>(out)
-                : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
-                           : &wrap_binary<Expr::NotEqual>(out);
-      } else if (c == '>') {
-        right =
-            two ? &wrap_binary<Expr::GreaterOrEqual>(out) : &wrap_binary<Expr::GreaterThan>(out);
-      } else {
-        right = two ? &wrap_binary<Expr::RegexMatch>(out) : &wrap_binary<Expr::Equal>(out);
-      }
-    } else if (keyword("IS")) {
-      // IS NULL and IS NOT NULL; in the extended language also type
-      // predicates and `IS label` checks.
-      const size_t after_is = pos_;
-      const size_t after_is_end = end_;
-      const bool negated = keyword("NOT");
-      if (whole_word("NULL")) {
-        if (!chain.link()) return false;
-        if (negated) {
-          wrap_unary<Expr::IsNotNull>(out);
-        } else {
-          wrap_unary<Expr::IsNull>(out);
-        }
-        out.span = span_from(start);
-        continue;
-      }
-      if (!extended_) return false;
-      if (peek() == ':' && peek_at(1) == ':') {
-        if (!read_type_predicate(out, start, negated)) return false;
-        continue;
-      }
-      if (word_here("TYPED")) {
-        // Without a type after it, TYPED is the name of a label.
-        const Mark typed = mark();
-        if (read_type_predicate(out, start, negated)) continue;
-        rewind(typed);
-      }
-      // After `IS NOT` the matcher reads NOT as a label's name
-      // (`x IS NOT, y`).
-      if (negated) {
-        pos_ = after_is;
-        end_ = after_is_end;
-      }
-      if (!read_is_label_check(out, start)) return false;
-      continue;
-    } else if (extended_ && c == ':' && peek_at(1) == ':') {
-      if (!read_type_predicate(out, start, false)) return false;
-      continue;
-    } else if (whole_word("IN")) {
-      if (!chain.link()) return false;
-      right = &wrap_binary<Expr::In>(out);
-    } else if (keyword("STARTS")) {
-      if (!whole_word("WITH") || !chain.link()) return false;
-      right = &wrap_binary<Expr::StartsWith>(out);
-    } else if (keyword("ENDS")) {
-      if (!whole_word("WITH") || !chain.link()) return false;
-      right = &wrap_binary<Expr::EndsWith>(out);
-    } else if (whole_word("CONTAINS")) {
-      if (!chain.link()) return false;
-      right = &wrap_binary<Expr::Contains>(out);
+// One comparison operator, after its left operand `out`: a binary one
+// (its right operand's place is returned, to be read), or IS NULL, IS NOT
+// NULL and, in the extended language, type predicates and `IS label`
+// checks, which it reads whole. `start` is where the comparison chain began.
+DirectReader::ComparisonRead DirectReader::read_comparison_operator(Expr& out, size_t start,
+                                                                    OperandChain& chain,
+                                                                    Expr*& right) {
+  const unsigned char c = peek();
+  if (c == '<' || c == '>' || c == '=') {
+    // `<=`, `<>`, `>=`, `=~`, or the first character alone.
+    const unsigned char d = peek_at(1);
+    const bool two =
+        (c == '<' && (d == '=' || d == '>')) || (c == '>' && d == '=') || (c == '=' && d == '~');
+    pos_ += two ? 2 : 1;
+    skip();
+    if (!chain.link()) return ComparisonRead::kFailed;
+    if (c == '<') {
+      right = !two       ? &wrap_binary<Expr::LessThan>(out)
+              : d == '=' ? &wrap_binary<Expr::LessOrEqual>(out)
+                         : &wrap_binary<Expr::NotEqual>(out);
+    } else if (c == '>') {
+      right = two ? &wrap_binary<Expr::GreaterOrEqual>(out) : &wrap_binary<Expr::GreaterThan>(out);
     } else {
-      return true;
+      right = two ? &wrap_binary<Expr::RegexMatch>(out) : &wrap_binary<Expr::Equal>(out);
     }
-    if (!read_add_sub(*right)) return false;
-    out.span = span_from(start);
+    return ComparisonRead::kOperand;
   }
-}
-
-bool DirectReader::read_add_sub(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_mul_div(out)) return false;
-  for (;;) {
-    const unsigned char c = peek();
-    // `||` concatenates in the extended language.
-    const bool concatenate = extended_ && c == '|' && peek_at(1) == '|';
-    if (c != '+' && c != '-' && !concatenate) return true;
-    pos_ += concatenate ? 2 : 1;
-    skip();
-    if (!chain.link()) return false;
-    Expr& right = concatenate ? wrap_binary<Expr::Concatenate>(out)
-                  : c == '+'  ? wrap_binary<Expr::Add>(out)
-                              : wrap_binary<Expr::Subtract>(out);
-    if (!read_mul_div(right)) return false;
-    out.span = span_from(start);
+  if (keyword("IS")) {
+    // IS NULL and IS NOT NULL; in the extended language also type
+    // predicates and `IS label` checks.
+    const size_t after_is = pos_;
+    const size_t after_is_end = end_;
+    const bool negated = keyword("NOT");
+    if (whole_word("NULL")) {
+      if (!chain.link()) return ComparisonRead::kFailed;
+      if (negated) {
+        wrap_unary<Expr::IsNotNull>(out);
+      } else {
+        wrap_unary<Expr::IsNull>(out);
+      }
+      out.span = span_from(start);
+      return ComparisonRead::kWhole;
+    }
+    if (!extended_) return ComparisonRead::kFailed;
+    if (peek() == ':' && peek_at(1) == ':') {
+      return read_type_predicate(out, start, negated) ? ComparisonRead::kWhole
+                                                      : ComparisonRead::kFailed;
+    }
+    if (word_here("TYPED")) {
+      // Without a type after it, TYPED is the name of a label.
+      const Mark typed = mark();
+      if (read_type_predicate(out, start, negated)) return ComparisonRead::kWhole;
+      rewind(typed);
+    }
+    // After `IS NOT` the matcher reads NOT as a label's name
+    // (`x IS NOT, y`).
+    if (negated) {
+      pos_ = after_is;
+      end_ = after_is_end;
+    }
+    return read_is_label_check(out, start) ? ComparisonRead::kWhole : ComparisonRead::kFailed;
   }
-}
-
-bool DirectReader::read_mul_div(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_mod(out)) return false;
-  for (;;) {
-    const unsigned char c = peek();
-    if (c != '*' && c != '/') return true;
-    ++pos_;
-    skip();
-    if (!chain.link()) return false;
-    Expr& right = c == '*' ? wrap_binary<Expr::Multiply>(out) : wrap_binary<Expr::Divide>(out);
-    if (!read_mod(right)) return false;
-    out.span = span_from(start);
+  if (c == ':') {
+    return read_type_predicate(out, start, false) ? ComparisonRead::kWhole
+                                                  : ComparisonRead::kFailed;
   }
-}
-
-bool DirectReader::read_mod(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_power(out)) return false;
-  while (accept('%')) {
-    if (!chain.link() || !read_power(wrap_binary<Expr::Modulo>(out))) return false;
-    out.span = span_from(start);
+  if (whole_word("IN")) {
+    if (!chain.link()) return ComparisonRead::kFailed;
+    right = &wrap_binary<Expr::In>(out);
+    return ComparisonRead::kOperand;
   }
-  return true;
-}
-
-bool DirectReader::read_power(Expr& out) {
-  const size_t start = pos_;
-  OperandChain chain(*this);
-  if (!read_unary(out)) return false;
-  while (accept('^')) {
-    if (!chain.link() || !read_unary(wrap_binary<Expr::Power>(out))) return false;
-    out.span = span_from(start);
+  if (keyword("STARTS")) {
+    if (!whole_word("WITH") || !chain.link()) return ComparisonRead::kFailed;
+    right = &wrap_binary<Expr::StartsWith>(out);
+    return ComparisonRead::kOperand;
   }
-  return true;
+  if (keyword("ENDS")) {
+    if (!whole_word("WITH") || !chain.link()) return ComparisonRead::kFailed;
+    right = &wrap_binary<Expr::EndsWith>(out);
+    return ComparisonRead::kOperand;
+  }
+  // CONTAINS: operator_here() found nothing else.
+  whole_word("CONTAINS");
+  if (!chain.link()) return ComparisonRead::kFailed;
+  right = &wrap_binary<Expr::Contains>(out);
+  return ComparisonRead::kOperand;
 }
 
 bool DirectReader::read_unary(Expr& out) {

@@ -43,6 +43,7 @@
 #include "parser/keywords.h"
 #include "parser/language.h"
 #include "parser/lexical.h"
+#include "parser/operators.h"
 #include "parser/parse.h"
 
 namespace quorvane {
@@ -121,15 +122,18 @@ class DirectReader {
   // A whole expression, as the matcher's `expression` rule, which counts a
   // level of nesting.
   bool read_expression(Expr& out);
-  bool read_or(Expr& out);
-  bool read_xor(Expr& out);
-  bool read_and(Expr& out);
+  // The operators of level `least` and tighter, from OR to `^`, with their
+  // operands.
+  bool read_operators(Expr& out, Precedence least);
+  Precedence operator_here() const;
   bool read_not(Expr& out);
-  bool read_comparison(Expr& out);
-  bool read_add_sub(Expr& out);
-  bool read_mul_div(Expr& out);
-  bool read_mod(Expr& out);
-  bool read_power(Expr& out);
+  class OperandChain;
+  // What reading a comparison operator did: wrap `out` with a binary
+  // operator whose right operand is still to be read at `right`, or read
+  // a whole postfix comparison (IS NULL, a type predicate, a label check).
+  enum class ComparisonRead { kOperand, kWhole, kFailed };
+  ComparisonRead read_comparison_operator(Expr& out, size_t start, OperandChain& chain,
+                                          Expr*& right);
   bool read_unary(Expr& out);
   bool read_postfix(Expr& out);
   bool read_atom(Expr& out);
@@ -203,6 +207,14 @@ class DirectReader {
     void next_operand() {
       note_operand();
       reader_.clause_nodes_ = start_ + links_;
+    }
+    // Where a looser operator follows the operators of a tighter level:
+    // ends their chain, which becomes the first operand of the looser one.
+    void close_level() {
+      note_operand();
+      reader_.clause_nodes_ = start_ + links_ + deepest_;
+      links_ = 0;
+      deepest_ = 0;
     }
 
    private:
@@ -300,11 +312,15 @@ class DirectReader {
            !is_word_char(static_cast<unsigned char>(
                pos_ + upper.size() < text_.size() ? text_[pos_ + upper.size()] : ' '));
   }
+  // Whether keyword() would read the keyword `upper` here.
+  bool keyword_here(std::string_view upper) const {
+    return starts_with_keyword(text_, pos_, upper) &&
+           !(extended_ && is_word_char(peek_at(upper.size())));
+  }
   // Reads the keyword `upper`: in the extended language as a whole word, in
   // the subset also where it starts a longer word (glued keywords, above).
   bool keyword(std::string_view upper) {
-    if (!starts_with_keyword(text_, pos_, upper)) return false;
-    if (extended_ && is_word_char(peek_at(upper.size()))) return false;
+    if (!keyword_here(upper)) return false;
     pos_ += upper.size();
     skip();
     return true;

@@ -4,92 +4,11 @@
 #include <type_traits>
 #include <variant>
 
+#include "parser/operators.h"
+
 namespace quorvane {
 
 namespace {
-
-// Binding strength, loosest first.
-enum Precedence : int {
-  kOr = 1,
-  kXor,
-  kAnd,
-  kNot,
-  kComparison,
-  kAdditive,
-  kMultiplicative,
-  kPower,
-  kUnary,
-  kPostfix,
-  kAtom,
-};
-
-template <class T>
-constexpr const char* binary_operator() {
-  if constexpr (std::is_same_v<T, Expr::Or>) return " OR ";
-  if constexpr (std::is_same_v<T, Expr::Xor>) return " XOR ";
-  if constexpr (std::is_same_v<T, Expr::And>) return " AND ";
-  if constexpr (std::is_same_v<T, Expr::Equal>) return " = ";
-  if constexpr (std::is_same_v<T, Expr::NotEqual>) return " <> ";
-  if constexpr (std::is_same_v<T, Expr::LessThan>) return " < ";
-  if constexpr (std::is_same_v<T, Expr::LessOrEqual>) return " <= ";
-  if constexpr (std::is_same_v<T, Expr::GreaterThan>) return " > ";
-  if constexpr (std::is_same_v<T, Expr::GreaterOrEqual>) return " >= ";
-  if constexpr (std::is_same_v<T, Expr::RegexMatch>) return " =~ ";
-  if constexpr (std::is_same_v<T, Expr::In>) return " IN ";
-  if constexpr (std::is_same_v<T, Expr::StartsWith>) return " STARTS WITH ";
-  if constexpr (std::is_same_v<T, Expr::EndsWith>) return " ENDS WITH ";
-  if constexpr (std::is_same_v<T, Expr::Contains>) return " CONTAINS ";
-  if constexpr (std::is_same_v<T, Expr::Add>) return " + ";
-  if constexpr (std::is_same_v<T, Expr::Subtract>) return " - ";
-  if constexpr (std::is_same_v<T, Expr::Concatenate>) return " || ";
-  if constexpr (std::is_same_v<T, Expr::Multiply>) return " * ";
-  if constexpr (std::is_same_v<T, Expr::Divide>) return " / ";
-  if constexpr (std::is_same_v<T, Expr::Modulo>) return " % ";
-  if constexpr (std::is_same_v<T, Expr::Power>) return " ^ ";
-  return "";
-}
-
-template <class T>
-constexpr int binary_precedence() {
-  if constexpr (std::is_same_v<T, Expr::Or>) return kOr;
-  if constexpr (std::is_same_v<T, Expr::Xor>) return kXor;
-  if constexpr (std::is_same_v<T, Expr::And>) return kAnd;
-  if constexpr (std::is_same_v<T, Expr::Add> || std::is_same_v<T, Expr::Subtract> ||
-                std::is_same_v<T, Expr::Concatenate>) {
-    return kAdditive;
-  }
-  if constexpr (std::is_same_v<T, Expr::Multiply> || std::is_same_v<T, Expr::Divide> ||
-                std::is_same_v<T, Expr::Modulo>) {
-    return kMultiplicative;
-  }
-  if constexpr (std::is_same_v<T, Expr::Power>) return kPower;
-  return kComparison;
-}
-
-int precedence(const Expr& expr) {
-  return std::visit(
-      [](const auto& node) -> int {
-        using T = std::decay_t<decltype(node)>;
-        if constexpr (std::is_base_of_v<Expr::Binary, T>) {
-          return binary_precedence<T>();
-        } else if constexpr (std::is_same_v<T, Expr::Not>) {
-          return kNot;
-        } else if constexpr (std::is_same_v<T, Expr::IsNull> ||
-                             std::is_same_v<T, Expr::IsNotNull> ||
-                             std::is_same_v<T, Expr::TypePredicate> ||
-                             std::is_same_v<T, Expr::LabelCheck>) {
-          return kComparison;
-        } else if constexpr (std::is_same_v<T, Expr::Negate>) {
-          return kUnary;
-        } else if constexpr (std::is_same_v<T, Expr::Property> || std::is_same_v<T, Expr::Index> ||
-                             std::is_same_v<T, Expr::Slice>) {
-          return kPostfix;
-        } else {
-          return kAtom;
-        }
-      },
-      expr.node);
-}
 
 bool identifier_char(unsigned char c, bool first) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80 ||
@@ -181,7 +100,7 @@ class Printer {
     if constexpr (std::is_base_of_v<Expr::Binary, T>) {
       constexpr int p = binary_precedence<T>();
       operand(*node.left, p);
-      out_ += binary_operator<T>();
+      out_ += binary_spelling<T>();
       operand(*node.right, p + 1);
     } else if constexpr (std::is_same_v<T, Expr::Not>) {
       out_ += "NOT ";

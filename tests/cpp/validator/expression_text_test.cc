@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../../support/tree_text.h"
 #include "parser/parse.h"
 #include "validator/semantic/expression_text.h"
 
@@ -84,6 +85,41 @@ TEST(ExpressionText, CompoundExpressions) {
   expect_stable("x IS :: INTEGER", "x IS :: INTEGER");
   expect_stable("x IS NOT :: STRING", "x IS NOT :: STRING");
   expect_stable("a || b", "a || b");
+}
+
+// The tree of `RETURN <text>` as text, without positions.
+std::string tree_of(std::string_view text) {
+  Result<CypherQuery> tree = parse("RETURN " + std::string(text), Language::Extended);
+  return tree.ok() ? testing::TreeText().query(tree.value()) : "rejected: " + std::string(text);
+}
+
+// Printed text must read back as the tree it was printed from, not only as
+// the same text: a missing pair of parentheses prints stably but regroups.
+// Every pair of operator levels, grouped either way.
+TEST(ExpressionText, EveryGroupingOfTwoOperatorsReadsBackAsItsTree) {
+  const std::string_view operators[] = {
+      "OR", "XOR", "AND", "=", "<>", "<", "<=", ">=",          ">",         "=~",      "IN",
+      "+",  "-",   "||",  "*", "/",  "%", "^",  "STARTS WITH", "ENDS WITH", "CONTAINS"};
+  for (std::string_view first : operators) {
+    for (std::string_view second : operators) {
+      const std::string op1(first);
+      const std::string op2(second);
+      for (const std::string& text :
+           {"(a " + op1 + " b) " + op2 + " c", "a " + op1 + " (b " + op2 + " c)",
+            "NOT (a " + op1 + " b) " + op2 + " c", "-(a " + op1 + " b) " + op2 + " c"}) {
+        const std::string once = printed(text);
+        EXPECT_EQ(tree_of(once), tree_of(text)) << text << " printed as " << once;
+      }
+    }
+  }
+}
+
+TEST(ExpressionText, ModuloBindsTighterThanMultiplication) {
+  expect_stable("(a * b) % c", "(a * b) % c");
+  expect_stable("a * (b % c)", "a * b % c");
+  expect_stable("(a % b) * c", "a % b * c");
+  expect_stable("a % (b * c)", "a % (b * c)");
+  expect_stable("(a % b) ^ c", "(a % b) ^ c");
 }
 
 TEST(ExpressionText, PatternsAndSubqueries) {
