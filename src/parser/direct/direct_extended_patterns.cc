@@ -242,6 +242,16 @@ bool DirectReader::read_label_parts(std::vector<LabelExpr>& parts) {
 // other expression is kept whole, with its names listed when they are all
 // it holds besides `&` and `|`.
 bool DirectReader::read_node_labels(NodePattern& out) {
+  // Most nodes name their labels plainly (`:A:B`): those go straight into
+  // the node. Where an operator follows a name, the labels are read again as
+  // an expression: at most twice, so reading stays linear.
+  if (peek() == ':') {
+    const Mark from = mark();
+    if (read_labels(out.labels, out.label_spans)) return true;
+    rewind(from);
+    out.labels.clear();
+    out.label_spans.clear();
+  }
   std::vector<LabelExpr> parts;
   if (!read_label_parts(parts)) return false;
   if (std::all_of(parts.begin(), parts.end(), is_plain_name)) {
@@ -273,6 +283,18 @@ bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector
 // kept whole.
 bool DirectReader::read_rel_types(RelationshipPattern& out) {
   if (!accept(':') && !whole_word("IS")) return false;
+  // One plain type, the usual case, goes straight into the relationship.
+  if (is_name_start(peek())) {
+    const Mark from = mark();
+    std::string_view name;
+    Span span;
+    if (read_name(NameKind::kAny, name, span) && peek() != '|' && peek() != '&') {
+      out.types.emplace_back(name);
+      out.type_spans.push_back(span);
+      return true;
+    }
+    rewind(from);
+  }
   LabelExpr e;
   if (!read_label_expression(e, true, false)) return false;
   const bool plain_alternatives =
