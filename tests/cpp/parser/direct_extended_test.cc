@@ -460,7 +460,8 @@ TEST(DirectExtended, NegationChainsStopAtTheTreeDepthLimit) {
       const std::string text = place.substr(0, hole) + repeat("!", n) + place.substr(hole + 1);
       const Result<CypherQuery> result = parse(text, Language::Extended);
       RegularQuery out;
-      EXPECT_EQ(parse_directly(text, Language::Extended, out), result.ok()) << place << " with " << n;
+      EXPECT_EQ(parse_directly(text, Language::Extended, out), result.ok())
+          << place << " with " << n;
       if (n < kMaxTreeDepth) {
         EXPECT_TRUE(result.ok()) << place << " with " << n;
       } else {
@@ -539,6 +540,50 @@ TEST(DirectExtended, DeclinesWhatTheMatcherRejects) {
 }
 
 // Where the tree builder once built the wrong tree, the right one, pinned.
+// The first pattern part of `MATCH <pattern> RETURN 1`, read in the extended
+// language.
+PatternPart first_part(const std::string& pattern) {
+  Result<CypherQuery> tree = parse("MATCH " + pattern + " RETURN 1", Language::Extended);
+  EXPECT_TRUE(tree.ok()) << pattern;
+  if (!tree.ok()) return {};
+  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(tree.value()).first);
+  return std::get<ReadingClause::Match>(single.reading_clauses.front().clause).pattern.front();
+}
+
+// Plain labels and one plain type go straight into the pattern; an operator
+// after a name makes the whole a label expression, whose names are listed
+// too. Either way the names and their spans are those written.
+TEST(DirectExtended, PlainLabelsAreListedAndOperatorsKeepTheExpression) {
+  const PatternPart plain = first_part("(n:A:`B c`)-[r:R]->(m)");
+  EXPECT_EQ(plain.start.labels, (std::vector<std::string>{"A", "B c"}));
+  ASSERT_EQ(plain.start.label_spans.size(), 2u);
+  EXPECT_EQ(plain.start.label_spans[1].begin, 11u);
+  EXPECT_EQ(plain.start.label_spans[1].end, 16u);
+  EXPECT_FALSE(plain.start.label_expr.has_value());
+  EXPECT_EQ(plain.chain.front().relationship.types, std::vector<std::string>{"R"});
+  EXPECT_EQ(plain.chain.front().relationship.type_spans.front().begin, 21u);
+  EXPECT_FALSE(plain.chain.front().relationship.type_expr.has_value());
+
+  const PatternPart mixed = first_part("(n:A:B|C)-[r:R&S]->(m)");
+  EXPECT_EQ(mixed.start.labels, (std::vector<std::string>{"A", "B", "C"}));
+  ASSERT_TRUE(mixed.start.label_expr.has_value());
+  EXPECT_EQ((**mixed.start.label_expr).kind, LabelExpr::Kind::And);
+  EXPECT_EQ(mixed.chain.front().relationship.types, (std::vector<std::string>{"R", "S"}));
+  EXPECT_TRUE(mixed.chain.front().relationship.type_expr.has_value());
+
+  // Alternatives of plain types stay a list, as in the subset.
+  const PatternPart alternatives = first_part("()-[:R|S]->()");
+  EXPECT_EQ(alternatives.chain.front().relationship.types, (std::vector<std::string>{"R", "S"}));
+  EXPECT_FALSE(alternatives.chain.front().relationship.type_expr.has_value());
+
+  // A long list of plain labels that an operator ends is read twice at most.
+  std::string many = "(n";
+  for (int i = 0; i < 20000; ++i) many += ":A";
+  const PatternPart long_list = first_part(many + "|B)");
+  EXPECT_EQ(long_list.start.labels.size(), 20001u);
+  EXPECT_TRUE(long_list.start.label_expr.has_value());
+}
+
 TEST(DirectExtended, BuildsTheMendedTrees) {
   // The first `!` is the outermost negation and spans from itself.
   const std::string negations = tree_of("MATCH (n:!!A) RETURN n");
