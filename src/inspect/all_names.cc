@@ -44,8 +44,7 @@ class AllNames {
                query);
   }
 
-  void clauses(const std::vector<ReadingClause>& reading,
-               const std::vector<UpdatingClause>& updating) {
+  void clauses(const TreeList<ReadingClause>& reading, const TreeList<UpdatingClause>& updating) {
     for (const ReadingClause& clause : reading) reading_clause(clause);
     for (const UpdatingClause& clause : updating) updating_clause(clause);
   }
@@ -93,7 +92,7 @@ class AllNames {
                clause.clause);
   }
 
-  void set_items(const std::vector<SetItem>& items) {
+  void set_items(const TreeList<SetItem>& items) {
     for (const SetItem& item : items) {
       std::visit(Overloaded{
                      [&](const SetItem::Property& p) {
@@ -118,13 +117,12 @@ class AllNames {
     }
   }
 
-  void keys(const std::vector<std::string>& names) {
+  void keys(const TreeList<std::string>& names) {
     for (const std::string& key : names) add(out_.properties, key);
   }
 
-  void projection(const std::vector<ReturnItem>& items,
-                  const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
-                  const Nullable<Expr>& limit) {
+  void projection(const TreeList<ReturnItem>& items, const Nullable<TreeList<SortItem>>& order_by,
+                  const Nullable<Expr>& skip, const Nullable<Expr>& limit) {
     for (const ReturnItem& item : items) expr(item.expr);
     if (order_by) {
       for (const SortItem& item : *order_by) expr(item.expr);

@@ -49,8 +49,7 @@ class NameCollector {
                query);
   }
 
-  void clauses(const std::vector<ReadingClause>& reading,
-               const std::vector<UpdatingClause>& updating) {
+  void clauses(const TreeList<ReadingClause>& reading, const TreeList<UpdatingClause>& updating) {
     for (const ReadingClause& clause : reading) {
       if (const auto* match = std::get_if<ReadingClause::Match>(&clause.clause)) {
         pattern(match->pattern);

@@ -1,10 +1,16 @@
 // The syntax tree of one query.
 //
-// A plain value tree: every node owns its children outright (no sharing, no
-// parent links, no pointers into the query text), every name is an owned
-// copy, and copying a node copies its whole subtree. Nothing changes after the
-// parser returns it. The parser bounds the depth of every tree it builds, so
-// recursive walks, copies and destruction stay shallow.
+// A value tree: every node owns its children (no sharing, no parent links,
+// no pointers into the query text), every name is an owned copy, and copying
+// a node copies its whole subtree. Nothing changes after the parser returns
+// it. The parser bounds the depth of every tree it builds, so recursive
+// walks, copies and destruction stay shallow.
+//
+// Storage: the parser puts a tree's boxed nodes and lists in the arena its
+// root holds (RegularQuery::arena, see arena.h), so a parse makes a few
+// allocations instead of one per node, and releases them at once. A copy
+// of any part is on the heap. A part moved out of a parsed tree still lives
+// in that tree's arena: keep the root alive while it is used, or copy it.
 //
 // Optional parts that are large or seldom written (a WHERE, a range, a
 // property map, ORDER BY, SKIP, LIMIT, a path name) are held in a Nullable:
@@ -16,6 +22,7 @@
 #ifndef QUORVANE_PARSER_AST_H_
 #define QUORVANE_PARSER_AST_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +30,8 @@
 #include <utility>
 #include <variant>
 #include <vector>
+
+#include "parser/arena.h"
 
 namespace quorvane {
 
@@ -40,43 +49,90 @@ T* new_node(Args&&... args) {
   }
 }
 
+// The one node a Box or Nullable owns, on the heap or in an arena; the low
+// bit of the address says which. Releasing it destroys the node and frees
+// heap memory; an arena's memory goes with the arena.
+template <class T>
+class OwnedNode {
+ public:
+  OwnedNode() noexcept = default;
+  // In `arena`, or on the heap where it is null.
+  template <class... Args>
+  static OwnedNode make(Arena* arena, Args&&... args) {
+    static_assert(alignof(T) >= 2, "the low bit of a node's address marks the arena");
+    OwnedNode node;
+    if (arena != nullptr) {
+      node.bits_ =
+          reinterpret_cast<uintptr_t>(arena->create<T>(std::forward<Args>(args)...)) | kInArena;
+    } else {
+      node.bits_ = reinterpret_cast<uintptr_t>(new_node<T>(std::forward<Args>(args)...));
+    }
+    return node;
+  }
+  T* get() const noexcept { return reinterpret_cast<T*>(bits_ & ~kInArena); }
+  void release() noexcept {
+    T* node = get();
+    if (node == nullptr) return;
+    if (bits_ & kInArena) {
+      node->~T();
+    } else {
+      delete node;
+    }
+    bits_ = 0;
+  }
+  void swap(OwnedNode& other) noexcept { std::swap(bits_, other.bits_); }
+
+ private:
+  static constexpr uintptr_t kInArena = 1;
+  uintptr_t bits_ = 0;
+};
+
 // An owning, deep-copying pointer: gives recursive types a fixed size.
-// Only a moved-from Box, or one held by an empty Nullable, is empty.
+// Only a moved-from Box, or one held by an empty Nullable, is empty. A copy
+// is on the heap, whatever the original's storage.
 template <class T>
 class Box {
  public:
   // By reference: building a tree boxes large nodes often, and a by-value
   // parameter would move each one twice.
-  Box(T&& value) : ptr_(new T(std::move(value))) {}
-  Box(const T& value) : ptr_(new T(value)) {}
+  Box(T&& value) : node_(OwnedNode<T>::make(nullptr, std::move(value))) {}
+  Box(const T& value) : node_(OwnedNode<T>::make(nullptr, value)) {}
   // The value constructed in place from `args`: one allocation, no move.
   template <class... Args>
-  explicit Box(std::in_place_t, Args&&... args) : ptr_(new_node<T>(std::forward<Args>(args)...)) {}
-  Box(const Box& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
-  Box(Box&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
+  explicit Box(std::in_place_t, Args&&... args)
+      : node_(OwnedNode<T>::make(nullptr, std::forward<Args>(args)...)) {}
+  // The same in `arena` (on the heap where it is null).
+  template <class... Args>
+  static Box in(Arena* arena, Args&&... args) {
+    return Box(OwnedNode<T>::make(arena, std::forward<Args>(args)...));
+  }
+  Box(const Box& other)
+      : node_(other.get() ? OwnedNode<T>::make(nullptr, *other.get()) : OwnedNode<T>()) {}
+  Box(Box&& other) noexcept { node_.swap(other.node_); }
   Box& operator=(const Box& other) {
     if (this != &other) *this = Box(other);
     return *this;
   }
   Box& operator=(Box&& other) noexcept {
-    std::swap(ptr_, other.ptr_);
+    node_.swap(other.node_);
     return *this;
   }
-  ~Box() { delete ptr_; }
+  ~Box() { node_.release(); }
 
-  T& operator*() { return *ptr_; }
-  const T& operator*() const { return *ptr_; }
-  T* operator->() { return ptr_; }
-  const T* operator->() const { return ptr_; }
-  T* get() { return ptr_; }
-  const T* get() const { return ptr_; }
+  T& operator*() { return *get(); }
+  const T& operator*() const { return *get(); }
+  T* operator->() { return get(); }
+  const T* operator->() const { return get(); }
+  T* get() { return node_.get(); }
+  const T* get() const { return node_.get(); }
 
  private:
   friend class Nullable<Box<T>>;
   struct Empty {};
-  explicit Box(Empty) noexcept : ptr_(nullptr) {}
+  explicit Box(Empty) noexcept {}
+  explicit Box(OwnedNode<T> node) noexcept : node_(node) {}
 
-  T* ptr_;
+  OwnedNode<T> node_;
 };
 
 template <class T>
@@ -107,19 +163,22 @@ class Nullable {
   Nullable(std::nullopt_t) noexcept {}
   template <class U = T>
     requires NullableSource<T, U&&>
-  Nullable(U&& value) : ptr_(new_node<T>(std::forward<U>(value))) {}
-  Nullable(const std::optional<T>& other) : ptr_(other ? new T(*other) : nullptr) {}
-  Nullable(std::optional<T>&& other) : ptr_(other ? new T(std::move(*other)) : nullptr) {}
-  Nullable(const Nullable& other) : ptr_(other.ptr_ ? new T(*other.ptr_) : nullptr) {}
-  Nullable(Nullable&& other) noexcept : ptr_(other.ptr_) { other.ptr_ = nullptr; }
+  Nullable(U&& value) : node_(OwnedNode<T>::make(nullptr, std::forward<U>(value))) {}
+  Nullable(const std::optional<T>& other)
+      : node_(other ? OwnedNode<T>::make(nullptr, *other) : OwnedNode<T>()) {}
+  Nullable(std::optional<T>&& other)
+      : node_(other ? OwnedNode<T>::make(nullptr, std::move(*other)) : OwnedNode<T>()) {}
+  Nullable(const Nullable& other)
+      : node_(other ? OwnedNode<T>::make(nullptr, *other) : OwnedNode<T>()) {}
+  Nullable(Nullable&& other) noexcept { node_.swap(other.node_); }
   Nullable& operator=(const Nullable& other) {
     if (this != &other) *this = Nullable(other);
     return *this;
   }
   Nullable& operator=(Nullable&& other) noexcept {
     if (this != &other) {
-      delete ptr_;
-      ptr_ = std::exchange(other.ptr_, nullptr);
+      reset();
+      node_.swap(other.node_);
     }
     return *this;
   }
@@ -130,42 +189,44 @@ class Nullable {
   template <class U = T>
     requires NullableSource<T, U&&>
   Nullable& operator=(U&& value) {
-    if (ptr_) {
-      *ptr_ = std::forward<U>(value);
+    if (has_value()) {
+      **this = std::forward<U>(value);
     } else {
-      ptr_ = new_node<T>(std::forward<U>(value));
+      node_ = OwnedNode<T>::make(nullptr, std::forward<U>(value));
     }
     return *this;
   }
-  ~Nullable() { delete ptr_; }
+  ~Nullable() { node_.release(); }
 
-  bool has_value() const noexcept { return ptr_ != nullptr; }
-  explicit operator bool() const noexcept { return ptr_ != nullptr; }
-  T& operator*() { return *ptr_; }
-  const T& operator*() const { return *ptr_; }
-  T* operator->() { return ptr_; }
-  const T* operator->() const { return ptr_; }
+  bool has_value() const noexcept { return node_.get() != nullptr; }
+  explicit operator bool() const noexcept { return has_value(); }
+  T& operator*() { return *node_.get(); }
+  const T& operator*() const { return *node_.get(); }
+  T* operator->() { return node_.get(); }
+  const T* operator->() const { return node_.get(); }
   T& value() {
-    if (!ptr_) throw std::bad_optional_access();
-    return *ptr_;
+    if (!has_value()) throw std::bad_optional_access();
+    return **this;
   }
   const T& value() const {
-    if (!ptr_) throw std::bad_optional_access();
-    return *ptr_;
+    if (!has_value()) throw std::bad_optional_access();
+    return **this;
   }
 
   template <class... Args>
   T& emplace(Args&&... args) {
+    return emplace_in(nullptr, std::forward<Args>(args)...);
+  }
+  // The value built in `arena` (on the heap where it is null).
+  template <class... Args>
+  T& emplace_in(Arena* arena, Args&&... args) {
     reset();
-    ptr_ = new_node<T>(std::forward<Args>(args)...);
-    return *ptr_;
+    node_ = OwnedNode<T>::make(arena, std::forward<Args>(args)...);
+    return **this;
   }
-  void reset() noexcept {
-    delete ptr_;
-    ptr_ = nullptr;
-  }
+  void reset() noexcept { node_.release(); }
 
-  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.ptr_; }
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
   // Compared as std::optional compares: two absent values are equal, and an
   // absent value equals no present one.
   friend bool operator==(const Nullable& a, const Nullable& b) {
@@ -183,7 +244,7 @@ class Nullable {
   }
 
  private:
-  T* ptr_ = nullptr;
+  OwnedNode<T> node_;
 };
 
 // std::optional<Box<T>> in the space of the Box alone: the Box is empty when
@@ -245,6 +306,13 @@ class Nullable<Box<T>> {
     box_ = Box<T>(std::forward<Args>(args)...);
     return box_;
   }
+  // The value built in `arena` (on the heap where it is null).
+  template <class... Args>
+  Box<T>& emplace_in(Arena* arena, Args&&... args) {
+    reset();
+    box_ = Box<T>::in(arena, std::forward<Args>(args)...);
+    return box_;
+  }
   void reset() noexcept { Box<T> gone(std::move(box_)); }
 
   friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
@@ -264,11 +332,22 @@ struct Span {
   bool operator==(const Span&) const = default;
 };
 
+// A list in the tree: a std::vector whose storage is in the tree's arena
+// when the parser built it, on the heap when code built or copied it.
+template <class T>
+using TreeList = std::vector<T, ArenaAllocator<T>>;
+
+// A list of the tree equals a std::vector of the same elements.
+template <class T>
+bool operator==(const TreeList<T>& list, const std::vector<T>& other) {
+  return std::equal(list.begin(), list.end(), other.begin(), other.end());
+}
+
 struct MapEntry;
 struct ExistsSubquery;
 struct PatternPart;
 struct LabelExpr;
-using PropertyMap = std::vector<MapEntry>;
+using PropertyMap = TreeList<MapEntry>;
 
 struct Expr {
   struct Integer {
@@ -292,7 +371,7 @@ struct Expr {
   };
   struct Null {};
   struct List {
-    std::vector<Expr> items;
+    TreeList<Expr> items;
   };
   struct Map {
     PropertyMap entries;
@@ -350,14 +429,14 @@ struct Expr {
   struct Negate : Unary {};
   struct FunctionCall {
     std::string name;
-    std::vector<Expr> args;
+    TreeList<Expr> args;
     bool distinct = false;
   };
   struct CountStar {};
   struct CaseAlternative;
   struct Case {
     Nullable<Box<Expr>> operand;
-    std::vector<CaseAlternative> alternatives;
+    TreeList<CaseAlternative> alternatives;
     Nullable<Box<Expr>> else_expr;
   };
   struct ListComprehension {
@@ -416,7 +495,7 @@ struct Expr {
   // `n{.name, .*, total: expr, other}`.
   struct MapProjection {
     std::string variable;
-    std::vector<MapProjectionItem> items;
+    TreeList<MapProjectionItem> items;
   };
   // `reduce(acc = init, x IN list | expression)`: the iteration is held as
   // the comprehension `[x IN list | expression]`, whose projection is always
@@ -484,8 +563,8 @@ struct MapEntry {
 struct LabelExpr {
   enum class Kind { Name, Wildcard, Not, And, Or };
   Kind kind = Kind::Name;
-  std::string name;                 // Name only
-  std::vector<LabelExpr> operands;  // Not: one; And, Or: two or more
+  std::string name;              // Name only
+  TreeList<LabelExpr> operands;  // Not: one; And, Or: two or more
   Span span = {};
 };
 
@@ -509,14 +588,14 @@ struct MapOrParam {
 // holds `!` or `%`.
 struct NodePattern {
   std::optional<std::string> variable;
-  std::vector<std::string> labels;
+  TreeList<std::string> labels;
   Nullable<MapOrParam> properties;
   // Boxed: rare, and kept out of the way of the common node's size.
   Nullable<Box<LabelExpr>> label_expr;
   Nullable<Box<Expr>> where_clause;  // `(n:A WHERE n.x > 1)`
   Span span = {};                    // from '(' to ')'
   Span variable_span = {};
-  std::vector<Span> label_spans = {};  // one per name of `labels` read from the text
+  TreeList<Span> label_spans = {};  // one per name of `labels` read from the text
 };
 
 enum class Direction { Outgoing, Incoming, Undirected };
@@ -531,7 +610,7 @@ struct RangeBounds {
 // the relationship (`-[:R]->{1,3}`, `-->+`) is held as its range.
 struct RelationshipPattern {
   std::optional<std::string> variable;
-  std::vector<std::string> types;
+  TreeList<std::string> types;
   Nullable<MapOrParam> properties;
   Direction direction = Direction::Undirected;
   Nullable<RangeBounds> range;  // absent without '*' or a quantifier
@@ -540,7 +619,7 @@ struct RelationshipPattern {
   // From the first to the last character of the arrow: `<-[r:T]-`, `-->`.
   Span span = {};
   Span variable_span = {};
-  std::vector<Span> type_spans = {};  // one per name of `types` read from the text
+  TreeList<Span> type_spans = {};  // one per name of `types` read from the text
 };
 
 struct QuantifiedPath;
@@ -569,7 +648,7 @@ enum class PathSelector {
 struct PatternPart {
   Nullable<std::string> variable;  // path name, rare
   NodePattern start;
-  std::vector<PatternLink> chain;
+  TreeList<PatternLink> chain;
   PathSelector selector = PathSelector::All;
   std::optional<int64_t> selector_count;  // the k of SHORTEST k, ANY k
   Span span = {};
@@ -581,7 +660,7 @@ struct QuantifiedPath {
   RangeBounds quantifier;
 };
 
-using Pattern = std::vector<PatternPart>;
+using Pattern = TreeList<PatternPart>;
 
 // ---- Clauses ----
 
@@ -593,8 +672,8 @@ struct YieldItem {
 
 struct CallClause {
   std::string procedure;
-  std::vector<Expr> args;
-  std::vector<YieldItem> yield_items;
+  TreeList<Expr> args;
+  TreeList<YieldItem> yield_items;
   // Extended language: `YIELD *`, `YIELD ... WHERE`, and a call written
   // without parentheses.
   bool yield_all = false;
@@ -621,7 +700,7 @@ struct ReadingClause {
     bool optional = false;
     bool has_scope = false;   // a scope list was written
     bool import_all = false;  // `(*)`
-    std::vector<std::string> scope;
+    TreeList<std::string> scope;
     Box<RegularQuery> query;
     bool in_transactions = false;
     Nullable<Expr> batch_rows;  // OF n ROWS
@@ -639,9 +718,9 @@ struct ReadingClause {
 
 struct PropertyExpr {
   std::string variable;
-  std::vector<std::string> keys;
+  TreeList<std::string> keys;
   Span variable_span = {};
-  std::vector<Span> key_spans = {};  // one per key
+  TreeList<Span> key_spans = {};  // one per key
 };
 
 struct SetItem {
@@ -661,9 +740,9 @@ struct SetItem {
   };
   struct Labels {
     std::string variable;
-    std::vector<std::string> labels;
+    TreeList<std::string> labels;
     Span variable_span;
-    std::vector<Span> label_spans;  // one per label
+    TreeList<Span> label_spans;  // one per label
   };
   std::variant<Property, Assign, AddAssign, Labels> item;
 };
@@ -671,9 +750,9 @@ struct SetItem {
 struct RemoveItem {
   struct Labels {
     std::string variable;
-    std::vector<std::string> labels;
+    TreeList<std::string> labels;
     Span variable_span;
-    std::vector<Span> label_spans;  // one per label
+    TreeList<Span> label_spans;  // one per label
   };
   struct Property {
     PropertyExpr target;
@@ -687,24 +766,24 @@ struct UpdatingClause {
   };
   struct Merge {
     PatternPart pattern_part;
-    std::vector<std::vector<SetItem>> on_match;
-    std::vector<std::vector<SetItem>> on_create;
+    TreeList<TreeList<SetItem>> on_match;
+    TreeList<TreeList<SetItem>> on_create;
   };
   struct Set {
-    std::vector<SetItem> items;
+    TreeList<SetItem> items;
   };
   struct Remove {
-    std::vector<RemoveItem> items;
+    TreeList<RemoveItem> items;
   };
   struct Delete {
     bool detach = false;
-    std::vector<Expr> exprs;
+    TreeList<Expr> exprs;
   };
   // Extended language: `FOREACH (x IN list | clauses)`.
   struct Foreach {
     std::string variable;
     Expr list;
-    std::vector<UpdatingClause> clauses;
+    TreeList<UpdatingClause> clauses;
   };
   std::variant<Create, Merge, Set, Remove, Delete, Foreach> clause;
   Span span = {};  // from the clause's first keyword to its end
@@ -723,8 +802,8 @@ struct SortItem {
 
 struct WithClause {
   bool distinct = false;
-  std::vector<ReturnItem> items;  // empty for WITH *
-  Nullable<std::vector<SortItem>> order_by;
+  TreeList<ReturnItem> items;  // empty for WITH *
+  Nullable<TreeList<SortItem>> order_by;
   Nullable<Expr> skip;
   Nullable<Expr> limit;
   Nullable<Expr> where_clause;
@@ -735,13 +814,13 @@ struct WithClause {
 // an item list, empty for RETURN *.
 struct ReturnItems {
   bool all = true;
-  std::vector<ReturnItem> items;
+  TreeList<ReturnItem> items;
 };
 
 struct ReturnClause {
   bool distinct = false;
   ReturnItems items;
-  Nullable<std::vector<SortItem>> order_by;
+  Nullable<TreeList<SortItem>> order_by;
   Nullable<Expr> skip;
   Nullable<Expr> limit;
   Span span = {};  // from RETURN to the clause's end
@@ -750,21 +829,21 @@ struct ReturnClause {
 // ---- Queries ----
 
 struct SinglePartQuery {
-  std::vector<ReadingClause> reading_clauses;
-  std::vector<UpdatingClause> updating_clauses;
+  TreeList<ReadingClause> reading_clauses;
+  TreeList<UpdatingClause> updating_clauses;
   std::optional<ReturnClause> return_clause;
 };
 
 struct QueryPart {
-  std::vector<ReadingClause> reading_clauses;
-  std::vector<UpdatingClause> updating_clauses;
+  TreeList<ReadingClause> reading_clauses;
+  TreeList<UpdatingClause> updating_clauses;
   WithClause with_clause;
 };
 
 struct MultiPartQuery {
-  std::vector<QueryPart> parts;
-  std::vector<ReadingClause> reading_clauses;
-  std::vector<UpdatingClause> updating_clauses;
+  TreeList<QueryPart> parts;
+  TreeList<ReadingClause> reading_clauses;
+  TreeList<UpdatingClause> updating_clauses;
   std::optional<ReturnClause> return_clause;
 };
 
@@ -777,8 +856,26 @@ struct UnionPart {
 };
 
 struct RegularQuery {
+  RegularQuery() = default;
+  explicit RegularQuery(SingleQuery first, TreeList<UnionPart> unions = {})
+      : first(std::move(first)), unions(std::move(unions)) {}
+  RegularQuery(const RegularQuery&) = default;
+  RegularQuery(RegularQuery&&) noexcept = default;
+  RegularQuery& operator=(const RegularQuery&) = default;
+  // The nodes first, while the arena of the old ones is still there.
+  RegularQuery& operator=(RegularQuery&& other) noexcept {
+    first = std::move(other.first);
+    unions = std::move(other.unions);
+    arena = std::move(other.arena);
+    return *this;
+  }
+
+  // Where the parser put the tree's nodes: declared first, so that it goes
+  // after them. Empty for a tree built or copied by code, and for a query
+  // nested in another (its nodes are in the outer one's arena).
+  RootArena arena;
   SingleQuery first;
-  std::vector<UnionPart> unions;
+  TreeList<UnionPart> unions;
 };
 
 // ---- Commands (extended language only) ----

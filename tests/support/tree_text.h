@@ -61,7 +61,7 @@ class TreeText {
     out_ += '-';
     out_ += std::to_string(s.end);
   }
-  void at(const std::vector<Span>& list) {
+  void at(const TreeList<Span>& list) {
     for (Span s : list) at(s);
   }
   void number(int64_t v) {
@@ -75,7 +75,7 @@ class TreeText {
       out_ += " -";
     }
   }
-  void names(const std::vector<std::string>& list) {
+  void names(const TreeList<std::string>& list) {
     out_ += " [";
     for (const std::string& s : list) name(s);
     out_ += ']';
@@ -114,8 +114,7 @@ class TreeText {
     close();
   }
 
-  void clauses(const std::vector<ReadingClause>& reading,
-               const std::vector<UpdatingClause>& updating) {
+  void clauses(const TreeList<ReadingClause>& reading, const TreeList<UpdatingClause>& updating) {
     for (const ReadingClause& c : reading) {
       at(c.span);
       reading_clause(c);
@@ -219,7 +218,7 @@ class TreeText {
     }
   }
 
-  void set_items(const std::vector<SetItem>& items) {
+  void set_items(const TreeList<SetItem>& items) {
     for (const SetItem& item : items) {
       std::visit(
           [&](const auto& i) {
@@ -299,7 +298,7 @@ class TreeText {
         c.clause);
   }
 
-  void projection_tail(const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
+  void projection_tail(const Nullable<TreeList<SortItem>>& order_by, const Nullable<Expr>& skip,
                        const Nullable<Expr>& limit) {
     if (order_by) {
       open("order");
@@ -313,7 +312,7 @@ class TreeText {
     opt_expr(limit);
   }
 
-  void items(const std::vector<ReturnItem>& list) {
+  void items(const TreeList<ReturnItem>& list) {
     for (const ReturnItem& item : list) {
       open("item");
       expr(item.expr);

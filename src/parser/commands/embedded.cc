@@ -101,19 +101,21 @@ bool read_show_tail(CommandReader& r, ShowCommand& out) {
   Result<CypherQuery> parsed =
       parse_unexplained(masked(r.text(), at, "CALL s()"), Language::Extended);
   if (!parsed.ok()) return r.fail_with(on_original(r.text(), std::move(parsed).error()));
-  CypherQuery& query = parsed.value();
+  // Copied, not moved: the parsed tree's nodes are in its arena, which goes
+  // with it.
+  const CypherQuery& query = parsed.value();
   uint32_t end = 0;
-  if (auto* call = std::get_if<CallClause>(&query)) {
-    out.yield = std::move(*call);
-  } else if (auto* regular = std::get_if<RegularQuery>(&query)) {
-    auto* single = std::get_if<SinglePartQuery>(&regular->first);
+  if (const auto* call = std::get_if<CallClause>(&query)) {
+    out.yield = *call;
+  } else if (const auto* regular = std::get_if<RegularQuery>(&query)) {
+    const auto* single = std::get_if<SinglePartQuery>(&regular->first);
     if (single == nullptr || !regular->unions.empty() || single->reading_clauses.size() != 1 ||
         !single->updating_clauses.empty() ||
         !std::holds_alternative<CallClause>(single->reading_clauses[0].clause)) {
       return r.fail("YIELD columns, then WHERE or RETURN only");
     }
-    out.yield = std::move(std::get<CallClause>(single->reading_clauses[0].clause));
-    out.return_clause = std::move(single->return_clause);
+    out.yield = std::get<CallClause>(single->reading_clauses[0].clause);
+    out.return_clause = single->return_clause;
     if (out.return_clause) end = out.return_clause->span.end;
   } else {
     return r.fail("YIELD columns, then WHERE or RETURN only");

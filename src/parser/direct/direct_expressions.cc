@@ -57,10 +57,6 @@ bool equals_upper(std::string_view text, std::string_view upper) {
   return text.size() == upper.size() && starts_with_keyword(text, 0, upper);
 }
 
-Box<Expr> placeholder() {
-  return Box<Expr>(std::in_place, Expr::Null{});
-}
-
 // The length of the UTF-8 character that starts with `c`, as the matcher
 // steps over it (a stray byte counts as one).
 size_t char_length(unsigned char c) {
@@ -71,21 +67,21 @@ size_t char_length(unsigned char c) {
 
 template <class Op>
 Expr& DirectReader::wrap_binary(Expr& out) {
-  Box<Expr> left(std::move(out));
+  Box<Expr> left = box<Expr>(std::move(out));
   return *out.node.emplace<Op>(Op{{std::move(left), placeholder()}}).right;
 }
 
 template <class Op>
 Expr& DirectReader::wrap_unary(Expr& out) {
-  Box<Expr> operand(std::move(out));
+  Box<Expr> operand = box<Expr>(std::move(out));
   return *out.node.emplace<Op>(Op{{std::move(operand)}}).operand;
 }
 
 // A prefix operator: `out` becomes Op{placeholder}; returns the operand's
 // place.
 template <class Op>
-static Expr& prefix(Expr& out) {
-  return *out.node.emplace<Op>(Op{{placeholder()}}).operand;
+static Expr& prefix(Expr& out, Box<Expr> operand) {
+  return *out.node.emplace<Op>(Op{{std::move(operand)}}).operand;
 }
 
 bool DirectReader::read_expression(Expr& out) {
@@ -262,7 +258,7 @@ bool DirectReader::read_operators(Expr& out, Precedence least) {
 bool DirectReader::read_not(Expr& out) {
   const size_t start = pos_;
   if (!whole_word("NOT")) return read_operators(out, kComparison);
-  if (!count_node() || !read_not(prefix<Expr::Not>(out))) return false;
+  if (!count_node() || !read_not(prefix<Expr::Not>(out, placeholder()))) return false;
   out.span = span_from(start);
   return true;
 }
@@ -358,7 +354,7 @@ DirectReader::ComparisonRead DirectReader::read_comparison_operator(Expr& out, s
 bool DirectReader::read_unary(Expr& out) {
   const size_t start = pos_;
   if (!accept('-')) return read_postfix(out);
-  if (!count_node() || !read_postfix(prefix<Expr::Negate>(out))) return false;
+  if (!count_node() || !read_postfix(prefix<Expr::Negate>(out, placeholder()))) return false;
   out.span = span_from(start);
   return true;
 }
@@ -376,7 +372,7 @@ bool DirectReader::read_postfix(Expr& out) {
       std::string_view key;
       Span key_span;
       if (!read_name(NameKind::kAny, key, key_span) || !chain.link()) return false;
-      Box<Expr> target(std::move(out));
+      Box<Expr> target = box<Expr>(std::move(out));
       out.node.emplace<Expr::Property>(
           Expr::Property{std::move(target), std::string(key), key_span});
     } else if (c == '[') {
@@ -387,7 +383,7 @@ bool DirectReader::read_postfix(Expr& out) {
       if (peek() != '.' || peek_at(1) != '.') {
         if (!read_expression(*from.emplace(placeholder()))) return false;
         if (accept(']')) {
-          Box<Expr> target(std::move(out));
+          Box<Expr> target = box<Expr>(std::move(out));
           out.node.emplace<Expr::Index>(Expr::Index{std::move(target), std::move(*from)});
           out.span = span_from(start);
           continue;
@@ -400,7 +396,7 @@ bool DirectReader::read_postfix(Expr& out) {
       Nullable<Box<Expr>> to;
       if (peek() != ']' && !read_expression(*to.emplace(placeholder()))) return false;
       if (!accept(']')) return false;
-      Box<Expr> target(std::move(out));
+      Box<Expr> target = box<Expr>(std::move(out));
       out.node.emplace<Expr::Slice>(Expr::Slice{std::move(target), std::move(from), std::move(to)});
     } else if (c == ':' && extended_) {
       // A label check `n:A|B` (extended language) ends the chain; `::`
@@ -611,11 +607,12 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
     std::string_view name;
     if (accept('.')) {
       if (accept('*')) {
-        projection.items.push_back({Kind::AllProperties, {}, std::nullopt, {}});
+        add(projection.items, Expr::MapProjectionItem{Kind::AllProperties, {}, std::nullopt, {}});
       } else {
         Span span;
         if (!read_name(NameKind::kAny, name, span)) return false;
-        projection.items.push_back({Kind::Property, std::string(name), std::nullopt, span});
+        add(projection.items,
+            Expr::MapProjectionItem{Kind::Property, std::string(name), std::nullopt, span});
       }
       continue;
     }
@@ -624,13 +621,15 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
     Span span;
     if (!read_name(NameKind::kAny, name, span)) return false;
     if (accept(':')) {
-      Expr::MapProjectionItem& item = projection.items.emplace_back(
-          Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
+      Expr::MapProjectionItem& item =
+          add(projection.items,
+              Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
       if (!read_expression(**item.value)) return false;
       siblings.next_operand();
     } else {
       if (reserved) return false;
-      projection.items.push_back({Kind::Variable, std::string(name), std::nullopt, span});
+      add(projection.items,
+          Expr::MapProjectionItem{Kind::Variable, std::string(name), std::nullopt, span});
     }
   } while (accept(','));
   return accept('}');
@@ -651,12 +650,13 @@ bool DirectReader::read_pattern_subquery(Expr& out, bool count) {
     return false;
   }
   if (!accept('}')) return false;
-  Box<ExistsSubquery> subquery(std::in_place, ExistsSubquery{std::move(pattern)});
+  Box<ExistsSubquery> subquery = box<ExistsSubquery>(ExistsSubquery{std::move(pattern)});
   if (where) {
     // With a WHERE the pattern is held as a one-MATCH query.
     SinglePartQuery single;
-    single.reading_clauses.push_back(ReadingClause{ReadingClause::Match{
-        false, std::move(std::get<Pattern>(subquery->value)), std::move(where)}});
+    add(single.reading_clauses,
+        ReadingClause{ReadingClause::Match{false, std::move(std::get<Pattern>(subquery->value)),
+                                           std::move(where)}});
     subquery->value = RegularQuery{SingleQuery(std::in_place_index<0>, std::move(single)), {}};
   }
   if (count) {
@@ -782,11 +782,11 @@ bool DirectReader::read_list(Expr& out) {
     pos_ = open;
     return read_comprehension(out);
   }
-  std::vector<Expr>& items = out.node.emplace<Expr::List>().items;
+  TreeList<Expr>& items = out.node.emplace<Expr::List>().items;
   if (accept(']')) return true;
   Siblings siblings(*this);
   for (;;) {
-    if (!read_expression(items.emplace_back(Expr::Null{}))) {
+    if (!read_expression(add(items, Expr::Null{}))) {
       // A first element that fails short of a limit may still start a
       // comprehension (`[x IN NOT (a)-[*2]-(b) | x]`, where the element
       // read a call of NOT).
@@ -913,7 +913,7 @@ bool DirectReader::read_map(PropertyMap& out) {
       at = it->second;
     }
     if (at == out.size()) {
-      out.push_back(MapEntry{std::string(key), Expr::Null{}, key_span});
+      add(out, MapEntry{std::string(key), Expr::Null{}, key_span});
       if (!index.empty()) index.emplace(std::string(key), at);
       if (out.size() == kLinearKeySearch) {
         for (size_t i = 0; i < out.size(); ++i) index.emplace(out[i].key, i);
@@ -962,7 +962,7 @@ bool DirectReader::read_case(Expr& out) {
   Siblings siblings(*this);
   do {
     Expr::CaseAlternative& alternative =
-        result.alternatives.emplace_back(Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
+        add(result.alternatives, Expr::CaseAlternative{Expr::Null{}, Expr::Null{}});
     if (!read_expression(alternative.when)) return false;
     siblings.next_operand();
     if (!keyword("THEN") || !read_expression(alternative.then)) return false;
@@ -1019,10 +1019,10 @@ DirectReader::WordRead DirectReader::read_function(Expr& out) {
   return read_expression_list(call.args, ')') ? WordRead::kTaken : WordRead::kDecline;
 }
 
-bool DirectReader::read_expression_list(std::vector<Expr>& out, char close) {
+bool DirectReader::read_expression_list(TreeList<Expr>& out, char close) {
   Siblings siblings(*this);
   do {
-    if (!read_expression(out.emplace_back(Expr::Null{}))) return false;
+    if (!read_expression(add(out, Expr::Null{}))) return false;
     siblings.next_operand();
   } while (accept(','));
   return accept(close);

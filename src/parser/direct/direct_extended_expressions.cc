@@ -10,10 +10,6 @@ namespace quorvane {
 
 namespace {
 
-Box<Expr> placeholder() {
-  return Box<Expr>(std::in_place, Expr::Null{});
-}
-
 // Upper case, with whitespace and comments made one space, and none around
 // "<", "|" or before ">": "LIST<INTEGER> NOT NULL", "INTEGER|FLOAT".
 std::string normalized_type(std::string_view text) {
@@ -65,7 +61,7 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
     accept('(');
     return read_expression(out) && accept(')');
   }
-  Box<PatternPart> part(std::in_place);
+  Box<PatternPart> part = box<PatternPart>();
   const NodeAttempt node = try_node(part->start);
   if (node == NodeAttempt::kDecline) return false;
   if (node == NodeAttempt::kNode && relationship_here()) {
@@ -77,7 +73,7 @@ bool DirectReader::read_parenthesized_or_pattern(Expr& out) {
       // is `(a) - -1`, `(a)--(b)--1` the path minus -1, `(a)-[]` `(a)` minus
       // a list.
       const Mark link_start = mark();
-      PatternLink& link = part->chain.emplace_back();
+      PatternLink& link = add(part->chain);
       bool unmatched = false;
       NodeAttempt next = NodeAttempt::kNotNode;
       if (!read_relationship(link.relationship, &unmatched)) {
@@ -128,8 +124,8 @@ DirectReader::NodeAttempt DirectReader::try_node(NodePattern& out) {
       end_ = saved_end;
       if (!keyed) return NodeAttempt::kNotNode;
     }
-    if (!read_properties(out.properties.emplace())) return part_failed();
-  } else if (peek() == '$' && !read_properties(out.properties.emplace())) {
+    if (!read_properties(out.properties.emplace_in(arena_))) return part_failed();
+  } else if (peek() == '$' && !read_properties(out.properties.emplace_in(arena_))) {
     return NodeAttempt::kNotNode;
   }
   if (word_here("WHERE")) {
@@ -162,7 +158,7 @@ bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
     pattern = bare_pattern(*equal.right);
   }
   if (!count_node()) return false;
-  Box<PatternPart> part(std::move(*pattern->pattern));
+  Box<PatternPart> part = box<PatternPart>(std::move(*pattern->pattern));
   part->variable = std::move(path);
   Expr::PatternComprehension& comprehension = out.node.emplace<Expr::PatternComprehension>(
       Expr::PatternComprehension{std::move(part), std::nullopt, placeholder()});
@@ -173,19 +169,19 @@ bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
 // `n:A`, `n:A:B`, `n:A|B&!%` after a postfix chain: the colon parts are a
 // conjunction, as in node patterns.
 bool DirectReader::read_label_check(Expr& out, size_t start) {
-  std::vector<LabelExpr> parts;
+  TreeList<LabelExpr> parts;
   while (peek() == ':' && label_atom_here(skip_ignorable(text_, pos_ + 1))) {
     accept(':');
-    if (!read_label_expression(parts.emplace_back(), false, true)) return false;
+    if (!read_label_expression(add(parts), false, true)) return false;
   }
   if (parts.empty() || !count_node()) return false;
   const Span span{parts.front().span.begin, parts.back().span.end};
   LabelExpr labels = parts.size() == 1
                          ? std::move(parts.front())
                          : LabelExpr{LabelExpr::Kind::And, {}, std::move(parts), span};
-  Box<Expr> target(std::move(out));
+  Box<Expr> target = box<Expr>(std::move(out));
   out.node.emplace<Expr::LabelCheck>(
-      Expr::LabelCheck{std::move(target), Box<LabelExpr>(std::move(labels))});
+      Expr::LabelCheck{std::move(target), box<LabelExpr>(std::move(labels))});
   out.span = span_from(start);
   return true;
 }
@@ -194,9 +190,9 @@ bool DirectReader::read_label_check(Expr& out, size_t start) {
 bool DirectReader::read_is_label_check(Expr& out, size_t start) {
   LabelExpr labels;
   if (!count_node() || !read_label_expression(labels, false, true)) return false;
-  Box<Expr> target(std::move(out));
+  Box<Expr> target = box<Expr>(std::move(out));
   out.node.emplace<Expr::LabelCheck>(
-      Expr::LabelCheck{std::move(target), Box<LabelExpr>(std::move(labels))});
+      Expr::LabelCheck{std::move(target), box<LabelExpr>(std::move(labels))});
   out.span = span_from(start);
   return true;
 }
@@ -212,7 +208,7 @@ bool DirectReader::read_type_predicate(Expr& out, size_t start, bool negated) {
   const size_t type_start = pos_;
   if (!count_node() || !read_type_name()) return false;
   std::string type = normalized_type(text_.substr(type_start, end_ - type_start));
-  Box<Expr> operand(std::move(out));
+  Box<Expr> operand = box<Expr>(std::move(out));
   out.node.emplace<Expr::TypePredicate>(
       Expr::TypePredicate{std::move(operand), std::move(type), negated});
   out.span = span_from(start);
@@ -306,10 +302,9 @@ bool DirectReader::read_type_base() {
 // function named reduce instead (`reduce(acc = 1, x)`).
 bool DirectReader::read_reduce(Expr& out, std::string accumulator) {
   if (!count_node()) return false;
-  Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(
-      Expr::Reduce{std::move(accumulator), placeholder(),
-                   Box<Expr::ListComprehension>(std::in_place, std::string(), placeholder(),
-                                                std::nullopt, placeholder())});
+  Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(Expr::Reduce{
+      std::move(accumulator), placeholder(),
+      box<Expr::ListComprehension>(std::string(), placeholder(), std::nullopt, placeholder())});
   Expr::ListComprehension& iteration = *reduce.iteration;
   return read_expression(*reduce.init) && accept(',') &&
          read_name(NameKind::kVariable, iteration.variable) && keyword("IN") &&
@@ -323,8 +318,8 @@ bool DirectReader::read_shortest_path(Expr& out, bool all) {
   if (!count_node()) return false;
   whole_word(all ? "ALLSHORTESTPATHS" : "SHORTESTPATH");
   accept('(');
-  Expr::ShortestPath& path = out.node.emplace<Expr::ShortestPath>(
-      Expr::ShortestPath{all, Box<PatternPart>(std::in_place)});
+  Expr::ShortestPath& path =
+      out.node.emplace<Expr::ShortestPath>(Expr::ShortestPath{all, box<PatternPart>()});
   if (!read_pattern_element(*path.pattern) || !accept(')')) return false;
   path.pattern->selector = all ? PathSelector::AllShortestPaths : PathSelector::ShortestPath;
   return true;

@@ -28,12 +28,13 @@ bool names_only(const LabelExpr& e) {
   return true;
 }
 
-void append_names(const LabelExpr& e, std::vector<std::string>& out, std::vector<Span>& spans) {
+void append_names(Arena* arena, const LabelExpr& e, TreeList<std::string>& out,
+                  TreeList<Span>& spans) {
   if (e.kind == LabelExpr::Kind::Name) {
-    out.push_back(e.name);
-    spans.push_back(e.span);
+    add_in(arena, out, e.name);
+    add_in(arena, spans, e.span);
   }
-  for (const LabelExpr& operand : e.operands) append_names(operand, out, spans);
+  for (const LabelExpr& operand : e.operands) append_names(arena, operand, out, spans);
 }
 
 bool is_plain_name(const LabelExpr& e) {
@@ -41,7 +42,7 @@ bool is_plain_name(const LabelExpr& e) {
 }
 
 // Operands joined under one operator, or the lone operand itself.
-LabelExpr joined(LabelExpr::Kind kind, std::vector<LabelExpr> operands, Span span) {
+LabelExpr joined(LabelExpr::Kind kind, TreeList<LabelExpr> operands, Span span) {
   if (operands.size() == 1) return std::move(operands.front());
   return LabelExpr{kind, {}, std::move(operands), span};
 }
@@ -54,7 +55,8 @@ bool DirectReader::read_pattern_part(PatternPart& out) {
   const size_t start = pos_;
   if (!extended_) {
     if (peek() != '(') {
-      if (!read_name(NameKind::kVariable, out.variable.emplace()) || !accept('=')) return false;
+      if (!read_name(NameKind::kVariable, out.variable.emplace_in(arena_)) || !accept('='))
+        return false;
       if (peek() != '(') return false;
     }
     if (!read_pattern_element(out)) return false;
@@ -96,7 +98,7 @@ bool DirectReader::read_pattern_element(PatternPart& out) {
   if (!extended_) {
     if (!read_node(out.start)) return false;
     while (peek() == '-' || peek() == '<') {
-      PatternLink& link = out.chain.emplace_back();
+      PatternLink& link = add(out.chain);
       if (!read_relationship(link.relationship)) return false;
       if (peek() != '(' || !read_node(link.node)) return false;
     }
@@ -108,7 +110,7 @@ bool DirectReader::read_pattern_element(PatternPart& out) {
   };
   Nullable<Box<QuantifiedPath>> pending;
   if (group_here()) {
-    if (!read_quantified_path(*pending.emplace(std::in_place))) return false;
+    if (!read_quantified_path(*pending.emplace_in(arena_))) return false;
   } else if (!read_node(out.start)) {
     return false;
   }
@@ -116,25 +118,25 @@ bool DirectReader::read_pattern_element(PatternPart& out) {
     if (relationship_here()) {
       // A group before the relationship ends at an anonymous node.
       if (pending) {
-        out.chain.push_back(PatternLink{{}, {}, std::move(pending)});
+        add(out.chain, PatternLink{{}, {}, std::move(pending)});
         pending.reset();
       }
-      PatternLink& link = out.chain.emplace_back();
+      PatternLink& link = add(out.chain);
       if (!read_relationship(link.relationship)) return false;
       if (peek() != '(' || !read_node(link.node)) return false;
     } else if (peek() == '(' && group_here()) {
-      if (pending) out.chain.push_back(PatternLink{{}, {}, std::move(pending)});
-      pending.emplace(std::in_place);
+      if (pending) add(out.chain, PatternLink{{}, {}, std::move(pending)});
+      pending.emplace_in(arena_);
       if (!read_quantified_path(**pending)) return false;
     } else if (peek() == '(' && pending) {
-      PatternLink& link = out.chain.emplace_back(PatternLink{{}, {}, std::move(pending)});
+      PatternLink& link = add(out.chain, PatternLink{{}, {}, std::move(pending)});
       pending.reset();
       if (!read_node(link.node)) return false;
     } else {
       break;
     }
   }
-  if (pending) out.chain.push_back(PatternLink{{}, {}, std::move(pending)});
+  if (pending) add(out.chain, PatternLink{{}, {}, std::move(pending)});
   return true;
 }
 
@@ -144,7 +146,8 @@ bool DirectReader::read_quantified_path(QuantifiedPath& out) {
   ++depth_;
   accept('(');
   bool ok = read_pattern_element(out.path);
-  if (ok && keyword("WHERE")) ok = read_expression(out.where_clause.emplace(Expr::Null{}));
+  if (ok && keyword("WHERE"))
+    ok = read_expression(out.where_clause.emplace_in(arena_, Expr::Null{}));
   ok = ok && accept(')') && read_path_quantifier(out.quantifier);
   --depth_;
   return ok;
@@ -230,10 +233,10 @@ bool DirectReader::read_optional_variable(std::optional<std::string>& name, Span
 }
 
 // `IS expr`, or each `:expr` of a colon list.
-bool DirectReader::read_label_parts(std::vector<LabelExpr>& parts) {
-  if (whole_word("IS")) return read_label_expression(parts.emplace_back(), false, false);
+bool DirectReader::read_label_parts(TreeList<LabelExpr>& parts) {
+  if (whole_word("IS")) return read_label_expression(add(parts), false, false);
   while (accept(':')) {
-    if (!read_label_expression(parts.emplace_back(), false, false)) return false;
+    if (!read_label_expression(add(parts), false, false)) return false;
   }
   return true;
 }
@@ -252,30 +255,30 @@ bool DirectReader::read_node_labels(NodePattern& out) {
     out.labels.clear();
     out.label_spans.clear();
   }
-  std::vector<LabelExpr> parts;
+  TreeList<LabelExpr> parts;
   if (!read_label_parts(parts)) return false;
   if (std::all_of(parts.begin(), parts.end(), is_plain_name)) {
     for (LabelExpr& part : parts) {
-      out.labels.push_back(std::move(part.name));
-      out.label_spans.push_back(part.span);
+      add(out.labels, std::move(part.name));
+      add(out.label_spans, part.span);
     }
     return true;
   }
   const Span span{parts.front().span.begin, parts.back().span.end};
   LabelExpr whole = joined(LabelExpr::Kind::And, std::move(parts), span);
-  if (names_only(whole)) append_names(whole, out.labels, out.label_spans);
-  out.label_expr = Box<LabelExpr>(std::move(whole));
+  if (names_only(whole)) append_names(arena_, whole, out.labels, out.label_spans);
+  out.label_expr = box<LabelExpr>(std::move(whole));
   return true;
 }
 
 // The labels of a SET or REMOVE item. The extended language takes any label
 // expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
 // holds, in the order written.
-bool DirectReader::read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans) {
+bool DirectReader::read_item_labels(TreeList<std::string>& names, TreeList<Span>& spans) {
   if (!extended_) return read_labels(names, spans);
-  std::vector<LabelExpr> parts;
+  TreeList<LabelExpr> parts;
   if (!read_label_parts(parts)) return false;
-  for (const LabelExpr& part : parts) append_names(part, names, spans);
+  for (const LabelExpr& part : parts) append_names(arena_, part, names, spans);
   return !parts.empty();
 }
 
@@ -289,8 +292,8 @@ bool DirectReader::read_rel_types(RelationshipPattern& out) {
     std::string_view name;
     Span span;
     if (read_name(NameKind::kAny, name, span) && peek() != '|' && peek() != '&') {
-      out.types.emplace_back(name);
-      out.type_spans.push_back(span);
+      add(out.types, name);
+      add(out.type_spans, span);
       return true;
     }
     rewind(from);
@@ -301,8 +304,8 @@ bool DirectReader::read_rel_types(RelationshipPattern& out) {
       e.kind == LabelExpr::Kind::Name ||
       (e.kind == LabelExpr::Kind::Or &&
        std::all_of(e.operands.begin(), e.operands.end(), is_plain_name));
-  if (names_only(e)) append_names(e, out.types, out.type_spans);
-  if (!plain_alternatives) out.type_expr = Box<LabelExpr>(std::move(e));
+  if (names_only(e)) append_names(arena_, e, out.types, out.type_spans);
+  if (!plain_alternatives) out.type_expr = box<LabelExpr>(std::move(e));
   return true;
 }
 
@@ -313,15 +316,15 @@ bool DirectReader::read_label_expression(LabelExpr& out, bool rel, bool in_expre
   if (!read_label_conjunction(out, rel)) return false;
   const bool or_allowed = !in_expression || label_or_blocked_depth_ != depth_;
   if (!or_allowed || peek() != '|') return true;
-  std::vector<LabelExpr> operands;
-  operands.push_back(std::move(out));
+  TreeList<LabelExpr> operands;
+  add(operands, std::move(out));
   while (peek() == '|') {
     size_t at = skip_ignorable(text_, pos_ + 1);
     if (at < text_.size() && text_[at] == ':') at = skip_ignorable(text_, at + 1);
     if (!label_atom_here(at)) break;
     accept('|');
     accept(':');
-    if (!read_label_conjunction(operands.emplace_back(), rel)) return false;
+    if (!read_label_conjunction(add(operands), rel)) return false;
   }
   out = joined(LabelExpr::Kind::Or, std::move(operands), span_from(start));
   return true;
@@ -331,10 +334,10 @@ bool DirectReader::read_label_conjunction(LabelExpr& out, bool rel) {
   const size_t start = pos_;
   if (!read_label_negation(out, rel)) return false;
   if (peek() != '&') return true;
-  std::vector<LabelExpr> operands;
-  operands.push_back(std::move(out));
+  TreeList<LabelExpr> operands;
+  add(operands, std::move(out));
   while (accept('&')) {
-    if (!read_label_negation(operands.emplace_back(), rel)) return false;
+    if (!read_label_negation(add(operands), rel)) return false;
   }
   out = joined(LabelExpr::Kind::And, std::move(operands), span_from(start));
   return true;
@@ -351,7 +354,7 @@ bool DirectReader::read_label_negation(LabelExpr& out, bool rel) {
   if (!read_label_atom(out, rel)) return false;
   for (size_t i = bangs.size(); i-- > 0;) {
     LabelExpr negated{LabelExpr::Kind::Not, {}, {}, span_from(bangs[i])};
-    negated.operands.push_back(std::move(out));
+    add(negated.operands, std::move(out));
     out = std::move(negated);
   }
   return true;

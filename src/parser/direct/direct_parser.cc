@@ -32,7 +32,8 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
                     DirectLimit* limit) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
-  DirectReader reader(text, language);
+  // A tree takes about sixteen times its text: room for that at once.
+  DirectReader reader(text, language, out.arena.get(std::max<size_t>(1024, 16 * text.size())));
   if (reader.read(out)) return true;
   if (limit) *limit = reader.limit();
   return false;
@@ -44,8 +45,11 @@ bool DirectReader::read(RegularQuery& out) {
   while (keyword("UNION")) {
     // Room for every branch at once: a long chain would otherwise grow
     // through copies and leave up to half its storage unused.
-    if (out.unions.empty()) out.unions.reserve(1 + union_room(text_.substr(pos_)));
-    UnionPart& branch = out.unions.emplace_back();
+    if (out.unions.empty()) {
+      out.unions = new_list<UnionPart>();
+      out.unions.reserve(1 + union_room(text_.substr(pos_)));
+    }
+    UnionPart& branch = add(out.unions);
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
   }

@@ -29,7 +29,7 @@ bool is_octal(unsigned char c) {
 
 bool DirectReader::read_pattern(Pattern& out) {
   do {
-    if (!read_pattern_part(out.emplace_back())) return false;
+    if (!read_pattern_part(add(out))) return false;
   } while (accept(','));
   return true;
 }
@@ -43,7 +43,7 @@ bool DirectReader::read_node(NodePattern& out) {
   } else if (peek() == ':' && !read_labels(out.labels, out.label_spans)) {
     return false;
   }
-  if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
+  if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace_in(arena_))) {
     return false;
   }
   if (!read_inline_where(out.where_clause) || !accept(')')) return false;
@@ -54,15 +54,15 @@ bool DirectReader::read_node(NodePattern& out) {
 // `WHERE condition` inside a node or relationship (extended language).
 bool DirectReader::read_inline_where(Nullable<Box<Expr>>& out) {
   if (!extended_ || !keyword("WHERE")) return true;
-  return read_expression(*out.emplace(std::in_place, Expr::Null{}));
+  return read_expression(*out.emplace_in(arena_, Expr::Null{}));
 }
 
 // `:A:B`: names only; `|`, `&` and the like make a label expression.
-bool DirectReader::read_labels(std::vector<std::string>& out, std::vector<Span>& spans) {
+bool DirectReader::read_labels(TreeList<std::string>& out, TreeList<Span>& spans) {
   while (accept(':')) {
     std::string_view name;
-    if (!read_name(NameKind::kAny, name, spans.emplace_back())) return false;
-    out.emplace_back(name);
+    if (!read_name(NameKind::kAny, name, add(spans))) return false;
+    add(out, name);
   }
   return peek() != '|' && peek() != '&';
 }
@@ -91,14 +91,14 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
       // `:A|B|:C`
       for (;;) {
         std::string_view name;
-        if (!read_name(NameKind::kAny, name, out.type_spans.emplace_back())) return false;
-        out.types.emplace_back(name);
+        if (!read_name(NameKind::kAny, name, add(out.type_spans))) return false;
+        add(out.types, name);
         if (!accept('|')) break;
         accept(':');
       }
     }
-    if (peek() == '*' && !read_range(out.range.emplace())) return missing();
-    if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace())) {
+    if (peek() == '*' && !read_range(out.range.emplace_in(arena_))) return missing();
+    if ((peek() == '{' || peek() == '$') && !read_properties(out.properties.emplace_in(arena_))) {
       return missing();
     }
     if (!read_inline_where(out.where_clause)) return missing();
@@ -107,7 +107,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
   const bool right = accept('>');
   // A quantifier after the arrow repeats the relationship.
   if (extended_ && (peek() == '+' || peek() == '*' || peek() == '{') &&
-      !read_path_quantifier(out.range.emplace())) {
+      !read_path_quantifier(out.range.emplace_in(arena_))) {
     return missing();
   }
   out.direction = left ? Direction::Incoming : right ? Direction::Outgoing : Direction::Undirected;

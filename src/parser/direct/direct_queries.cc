@@ -12,9 +12,9 @@ namespace quorvane {
 // RETURN?, and at least one is there; the query is a multi-part one when it
 // has a WITH.
 bool DirectReader::read_single_query(SingleQuery& out) {
-  std::vector<ReadingClause> reading;
-  std::vector<UpdatingClause> updating;
-  std::vector<QueryPart> parts;
+  TreeList<ReadingClause> reading;
+  TreeList<UpdatingClause> updating;
+  TreeList<QueryPart> parts;
   bool any = false;
   // Moves what was read into `out`; returns where its RETURN goes.
   auto finish = [&]() -> std::optional<ReturnClause>& {
@@ -52,7 +52,7 @@ bool DirectReader::read_single_query(SingleQuery& out) {
       continue;
     }
     if (keyword("WITH")) {
-      QueryPart& part = parts.emplace_back();
+      QueryPart& part = add(parts);
       part.reading_clauses = std::move(reading);
       part.updating_clauses = std::move(updating);
       reading.clear();
@@ -77,28 +77,28 @@ bool DirectReader::read_single_query(SingleQuery& out) {
 
 // MATCH, UNWIND, CALL and (extended language) LOAD CSV. A clause read is
 // added to `out`; `out` is left as it was when none starts here.
-bool DirectReader::read_reading_clause(std::vector<ReadingClause>& out) {
+bool DirectReader::read_reading_clause(TreeList<ReadingClause>& out) {
   const bool optional = keyword("OPTIONAL");
   // OPTIONAL CALL, a subquery or a procedure (extended language).
   if (optional && extended_ && keyword("CALL")) return read_call_clause(out, true);
   if (optional || keyword("MATCH")) {
     if (optional && !keyword("MATCH")) return false;
-    return read_match(out.emplace_back(ReadingClause{ReadingClause::Match{}}), optional);
+    return read_match(add(out, ReadingClause{ReadingClause::Match{}}), optional);
   }
   if (keyword("CALL")) return read_call_clause(out, false);
   if (keyword("UNWIND")) {
-    return read_unwind(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
+    return read_unwind(add(out, ReadingClause{ReadingClause::Match{}}));
   }
   if (extended_ && keyword("LOAD")) {
-    return read_load_csv(out.emplace_back(ReadingClause{ReadingClause::Match{}}));
+    return read_load_csv(add(out, ReadingClause{ReadingClause::Match{}}));
   }
   return true;
 }
 
 // After `[OPTIONAL] CALL`: a subquery where a brace or a scope follows
 // (extended language), else a procedure call.
-bool DirectReader::read_call_clause(std::vector<ReadingClause>& out, bool optional) {
-  ReadingClause& clause = out.emplace_back(ReadingClause{ReadingClause::Match{}});
+bool DirectReader::read_call_clause(TreeList<ReadingClause>& out, bool optional) {
+  ReadingClause& clause = add(out, ReadingClause{ReadingClause::Match{}});
   if (extended_ && (peek() == '{' || peek() == '(')) return read_call_subquery(clause, optional);
   return read_call(clause.clause.emplace<CallClause>());
 }
@@ -106,24 +106,24 @@ bool DirectReader::read_call_clause(std::vector<ReadingClause>& out, bool option
 // CREATE, MERGE, SET, REMOVE, [DETACH] DELETE and (extended language)
 // FOREACH, with its span. A clause read is added to `out`; `out` is left as
 // it was when none starts here.
-bool DirectReader::read_updating_clause(std::vector<UpdatingClause>& out) {
+bool DirectReader::read_updating_clause(TreeList<UpdatingClause>& out) {
   const size_t start = pos_;
   bool ok = true;
   if (extended_ && keyword("FOREACH")) {
-    ok = read_foreach(out.emplace_back());
+    ok = read_foreach(add(out));
   } else if (keyword("CREATE")) {
-    ok = read_create(out.emplace_back());
+    ok = read_create(add(out));
   } else if (keyword("MERGE")) {
-    ok = read_merge(out.emplace_back());
+    ok = read_merge(add(out));
   } else if (keyword("SET")) {
-    ok = read_set_items(out.emplace_back().clause.emplace<UpdatingClause::Set>().items);
+    ok = read_set_items(add(out).clause.emplace<UpdatingClause::Set>().items);
   } else if (keyword("REMOVE")) {
-    ok = read_remove(out.emplace_back());
+    ok = read_remove(add(out));
   } else {
     const bool detach = keyword("DETACH");
     if (!detach && !keyword("DELETE")) return true;
     if (detach && !keyword("DELETE")) return false;
-    ok = read_delete(out.emplace_back(), detach);
+    ok = read_delete(add(out), detach);
   }
   if (ok) out.back().span = span_from(start);
   return ok;
@@ -170,7 +170,7 @@ bool DirectReader::read_call(CallClause& out) {
     std::string_view first;
     const size_t item_start = pos_;
     if (!read_name(NameKind::kVariable, first)) return false;
-    YieldItem& item = out.yield_items.emplace_back();
+    YieldItem& item = add(out.yield_items);
     if (keyword("AS")) {
       if (reserved_field) return false;
       item.field.emplace(first);
@@ -180,7 +180,8 @@ bool DirectReader::read_call(CallClause& out) {
     }
     item.span = span_from(item_start);
   } while (accept(','));
-  if (extended_ && keyword("WHERE")) return read_expression(out.where_clause.emplace(Expr::Null{}));
+  if (extended_ && keyword("WHERE"))
+    return read_expression(out.where_clause.emplace_in(arena_, Expr::Null{}));
   return true;
 }
 
@@ -218,14 +219,14 @@ bool DirectReader::read_merge(UpdatingClause& out) {
     const bool on_match = keyword("MATCH");
     if (!on_match && !keyword("CREATE")) return false;
     if (!keyword("SET")) return false;
-    if (!read_set_items((on_match ? merge.on_match : merge.on_create).emplace_back())) {
+    if (!read_set_items(add((on_match ? merge.on_match : merge.on_create)))) {
       return false;
     }
   }
   return true;
 }
 
-bool DirectReader::read_set_items(std::vector<SetItem>& items) {
+bool DirectReader::read_set_items(TreeList<SetItem>& items) {
   Siblings siblings(*this);
   do {
     std::string_view variable;
@@ -233,7 +234,7 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
     if (!read_name(NameKind::kVariable, variable, variable_span)) return false;
     const unsigned char c = peek();
     if (c == '.') {
-      SetItem& item = items.emplace_back(SetItem{SetItem::Property{{}, Expr::Null{}}});
+      SetItem& item = add(items, SetItem{SetItem::Property{{}, Expr::Null{}}});
       SetItem::Property& property = std::get<SetItem::Property>(item.item);
       property.target.variable.assign(variable);
       property.target.variable_span = variable_span;
@@ -243,18 +244,18 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
       }
     } else if (c == '=') {
       accept('=');
-      SetItem& item = items.emplace_back(
-          SetItem{SetItem::Assign{std::string(variable), Expr::Null{}, variable_span}});
+      SetItem& item =
+          add(items, SetItem{SetItem::Assign{std::string(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::Assign>(item.item).value)) return false;
     } else if (c == '+' && peek_at(1) == '=') {
       pos_ += 2;
       skip();
-      SetItem& item = items.emplace_back(
-          SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}, variable_span}});
+      SetItem& item = add(
+          items, SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':' || (extended_ && word_here("IS"))) {
-      SetItem& item = items.emplace_back(
-          SetItem{SetItem::Labels{std::string(variable), {}, variable_span, {}}});
+      SetItem& item =
+          add(items, SetItem{SetItem::Labels{std::string(variable), {}, variable_span, {}}});
       SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
       if (!read_item_labels(labels.labels, labels.label_spans)) return false;
     } else {
@@ -266,12 +267,12 @@ bool DirectReader::read_set_items(std::vector<SetItem>& items) {
 }
 
 bool DirectReader::read_remove(UpdatingClause& out) {
-  std::vector<RemoveItem>& items = out.clause.emplace<UpdatingClause::Remove>().items;
+  TreeList<RemoveItem>& items = out.clause.emplace<UpdatingClause::Remove>().items;
   do {
     std::string_view variable;
     Span variable_span;
     if (!read_name(NameKind::kVariable, variable, variable_span)) return false;
-    RemoveItem& item = items.emplace_back();
+    RemoveItem& item = add(items);
     if (peek() == ':' || (extended_ && word_here("IS"))) {
       RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
       labels.variable.assign(variable);
@@ -294,7 +295,7 @@ bool DirectReader::read_delete(UpdatingClause& out, bool detach) {
   del.detach = detach;
   Siblings siblings(*this);
   do {
-    if (!read_expression(del.exprs.emplace_back(Expr::Null{}))) return false;
+    if (!read_expression(add(del.exprs, Expr::Null{}))) return false;
     siblings.next_operand();
   } while (accept(','));
   return true;
@@ -303,7 +304,7 @@ bool DirectReader::read_delete(UpdatingClause& out, bool detach) {
 bool DirectReader::read_with(WithClause& out) {
   out.distinct = keyword("DISTINCT");
   if (!read_return_body(out.items, out.order_by, out.skip, out.limit)) return false;
-  if (keyword("WHERE")) return read_expression(out.where_clause.emplace(Expr::Null{}));
+  if (keyword("WHERE")) return read_expression(out.where_clause.emplace_in(arena_, Expr::Null{}));
   return true;
 }
 
@@ -313,13 +314,13 @@ bool DirectReader::read_return(ReturnClause& out) {
   return read_return_body(out.items.items, out.order_by, out.skip, out.limit);
 }
 
-bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
-                                    Nullable<std::vector<SortItem>>& order,
-                                    Nullable<Expr>& skip_expr, Nullable<Expr>& limit_expr) {
+bool DirectReader::read_return_body(TreeList<ReturnItem>& items,
+                                    Nullable<TreeList<SortItem>>& order, Nullable<Expr>& skip_expr,
+                                    Nullable<Expr>& limit_expr) {
   Siblings siblings(*this);
   if (!accept('*')) {
     do {
-      ReturnItem& item = items.emplace_back(ReturnItem{Expr::Null{}, std::nullopt});
+      ReturnItem& item = add(items, ReturnItem{Expr::Null{}, std::nullopt});
       if (!read_expression(item.expr)) return false;
       siblings.next_operand();
       if (keyword("AS") && !read_name(NameKind::kVariable, item.alias.emplace(), item.alias_span)) {
@@ -329,9 +330,9 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
   }
   if (keyword("ORDER")) {
     if (!keyword("BY")) return false;
-    std::vector<SortItem>& sort = order.emplace();
+    TreeList<SortItem>& sort = order.emplace_in(arena_);
     do {
-      SortItem& item = sort.emplace_back(SortItem{Expr::Null{}, false});
+      SortItem& item = add(sort, SortItem{Expr::Null{}, false});
       if (!read_expression(item.expr)) return false;
       siblings.next_operand();
       // The first that stands here, longest first, as the matcher tries
@@ -347,10 +348,11 @@ bool DirectReader::read_return_body(std::vector<ReturnItem>& items,
   }
   // The extended language also writes SKIP as OFFSET.
   if ((keyword("SKIP") || (extended_ && keyword("OFFSET"))) &&
-      !read_expression(skip_expr.emplace(Expr::Null{}))) {
+      !read_expression(skip_expr.emplace_in(arena_, Expr::Null{}))) {
     return false;
   }
-  if (keyword("LIMIT") && !read_expression(limit_expr.emplace(Expr::Null{}))) return false;
+  if (keyword("LIMIT") && !read_expression(limit_expr.emplace_in(arena_, Expr::Null{})))
+    return false;
   return true;
 }
 
@@ -360,8 +362,8 @@ bool DirectReader::read_property_keys(PropertyExpr& target) {
     ++pos_;
     skip();
     std::string_view key;
-    if (!read_name(NameKind::kAny, key, target.key_spans.emplace_back())) return false;
-    target.keys.emplace_back(key);
+    if (!read_name(NameKind::kAny, key, add(target.key_spans))) return false;
+    add(target.keys, key);
   }
   return !target.keys.empty();
 }

@@ -48,10 +48,21 @@
 
 namespace quorvane {
 
+// Appends to a list of a tree whose storage is in `arena`: a list with no
+// storage yet takes the arena's.
+template <class T, class... Args>
+T& add_in(Arena* arena, TreeList<T>& list, Args&&... args) {
+  if (list.capacity() == 0 && list.get_allocator().arena() != arena) {
+    list = TreeList<T>(ArenaAllocator<T>(arena));
+  }
+  return list.emplace_back(std::forward<Args>(args)...);
+}
+
 class DirectReader {
  public:
-  DirectReader(std::string_view text, Language language)
-      : text_(text), extended_(language == Language::Extended) {}
+  // The tree's nodes and lists go in `arena` (on the heap where it is null).
+  DirectReader(std::string_view text, Language language, Arena* arena)
+      : text_(text), extended_(language == Language::Extended), arena_(arena) {}
 
   // The whole text as one regular query, optionally ending in ";".
   bool read(RegularQuery& out);
@@ -76,9 +87,9 @@ class DirectReader {
   bool read_call(CallClause& out);
   // ---- Subqueries and extended clauses (direct_subqueries.cc, and the
   // clause dispatch in direct_queries.cc)
-  bool read_reading_clause(std::vector<ReadingClause>& out);
-  bool read_updating_clause(std::vector<UpdatingClause>& out);
-  bool read_call_clause(std::vector<ReadingClause>& out, bool optional);
+  bool read_reading_clause(TreeList<ReadingClause>& out);
+  bool read_updating_clause(TreeList<UpdatingClause>& out);
+  bool read_call_clause(TreeList<ReadingClause>& out, bool optional);
   bool read_procedure_name();
   bool read_regular_query(RegularQuery& out);
   bool read_nested_query(RegularQuery& out);
@@ -92,12 +103,12 @@ class DirectReader {
   // ---- end of subqueries and extended clauses
   bool read_create(UpdatingClause& out);
   bool read_merge(UpdatingClause& out);
-  bool read_set_items(std::vector<SetItem>& items);
+  bool read_set_items(TreeList<SetItem>& items);
   bool read_remove(UpdatingClause& out);
   bool read_delete(UpdatingClause& out, bool detach);
   bool read_with(WithClause& out);
   bool read_return(ReturnClause& out);
-  bool read_return_body(std::vector<ReturnItem>& items, Nullable<std::vector<SortItem>>& order,
+  bool read_return_body(TreeList<ReturnItem>& items, Nullable<TreeList<SortItem>>& order,
                         Nullable<Expr>& skip, Nullable<Expr>& limit);
   bool read_property_keys(PropertyExpr& target);
 
@@ -108,7 +119,7 @@ class DirectReader {
   // `unmatched`, if given, is set where the text fails for a missing token
   // (`(a)-[]` in an expression), which the matcher gives back.
   bool read_relationship(RelationshipPattern& out, bool* unmatched = nullptr);
-  bool read_labels(std::vector<std::string>& out, std::vector<Span>& spans);
+  bool read_labels(TreeList<std::string>& out, TreeList<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
   bool read_bound(std::optional<int64_t>& value, bool& written);
@@ -155,7 +166,7 @@ class DirectReader {
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable);
   WordRead read_function(Expr& out);
-  bool read_expression_list(std::vector<Expr>& out, char close);
+  bool read_expression_list(TreeList<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and
   // returns the right operand's place.
   template <class Op>
@@ -255,9 +266,9 @@ class DirectReader {
   bool read_path_quantifier(RangeBounds& out);
   bool read_path_selector(PatternPart& out);
   bool read_optional_variable(std::optional<std::string>& name, Span& span);
-  bool read_label_parts(std::vector<LabelExpr>& parts);
+  bool read_label_parts(TreeList<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
-  bool read_item_labels(std::vector<std::string>& names, std::vector<Span>& spans);
+  bool read_item_labels(TreeList<std::string>& names, TreeList<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
   bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
   bool read_label_conjunction(LabelExpr& out, bool rel);
@@ -362,8 +373,28 @@ class DirectReader {
     return true;
   }
 
+  // ---- Storage: every node and list of the tree is made through these,
+  // in the arena.
+  // Appends to a list of the tree, which takes its storage from the arena.
+  template <class T, class... Args>
+  T& add(TreeList<T>& list, Args&&... args) {
+    return add_in(arena_, list, std::forward<Args>(args)...);
+  }
+  // An empty list of the tree.
+  template <class T>
+  TreeList<T> new_list() {
+    return TreeList<T>(ArenaAllocator<T>(arena_));
+  }
+  template <class T, class... Args>
+  Box<T> box(Args&&... args) {
+    return Box<T>::in(arena_, std::forward<Args>(args)...);
+  }
+  // The place of an expression still to be read.
+  Box<Expr> placeholder() { return box<Expr>(Expr::Null{}); }
+
   std::string_view text_;
   const bool extended_;
+  Arena* const arena_;
   size_t pos_ = 0;
   size_t end_ = 0;  // past the last token read: where skip() started
   Limit limit_ = Limit::None;

@@ -53,7 +53,7 @@ bool is_word(std::string_view word, std::string_view upper) {
 bool DirectReader::read_regular_query(RegularQuery& out) {
   if (!read_single_query(out.first)) return false;
   while (keyword("UNION")) {
-    UnionPart& branch = out.unions.emplace_back();
+    UnionPart& branch = add(out.unions);
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
   }
@@ -83,7 +83,7 @@ bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
       call.import_all = true;
     } else if (peek() != ')') {
       do {
-        if (!read_name(NameKind::kVariable, call.scope.emplace_back())) return false;
+        if (!read_name(NameKind::kVariable, add(call.scope))) return false;
       } while (accept(','));
     }
     if (!accept(')')) return false;
@@ -108,7 +108,7 @@ bool DirectReader::read_in_transactions(ReadingClause::Subquery& call) {
   }
   if (!keyword("TRANSACTIONS")) return false;
   if (keyword("OF")) {
-    if (!read_expression(call.batch_rows.emplace(Expr::Null{}))) return false;
+    if (!read_expression(call.batch_rows.emplace_in(arena_, Expr::Null{}))) return false;
     if (!keyword("ROWS") && !keyword("ROW")) return false;
   }
   if (keyword("ON")) {
@@ -138,7 +138,7 @@ bool DirectReader::read_load_csv(ReadingClause& out) {
     return false;
   }
   if (!keyword("FIELDTERMINATOR")) return true;
-  return (peek() == '\'' || peek() == '"') && read_string(load.field_terminator.emplace());
+  return (peek() == '\'' || peek() == '"') && read_string(load.field_terminator.emplace_in(arena_));
 }
 
 // After FOREACH: `(x IN list | updating clauses)`, one more level of
@@ -183,7 +183,7 @@ bool DirectReader::read_query_subquery(Expr& out, std::string_view word, size_t 
   pos_ = brace;
   // The query sits one level below the expression.
   if (!count_node() || !accept('{')) return false;
-  Box<ExistsSubquery> subquery(std::in_place, ExistsSubquery{RegularQuery{}});
+  Box<ExistsSubquery> subquery = box<ExistsSubquery>(ExistsSubquery{RegularQuery{}});
   if (!read_nested_query(std::get<RegularQuery>(subquery->value)) || !accept('}')) return false;
   if (word.size() == 7) {
     out.node.emplace<Expr::CollectSubquery>(Expr::CollectSubquery{std::move(subquery)});

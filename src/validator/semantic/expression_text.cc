@@ -258,7 +258,7 @@ class Printer {
     if (text.find_first_of(".e") == std::string_view::npos) out_ += ".0";
   }
 
-  void list(const std::vector<Expr>& items) {
+  void list(const TreeList<Expr>& items) {
     for (size_t i = 0; i < items.size(); ++i) {
       if (i > 0) out_ += ", ";
       expr(items[i]);

@@ -21,12 +21,12 @@ namespace quorvane {
 
 // How a result follows from the arguments.
 enum class ResultRule : uint8_t {
-  Fixed,         // always `result`
-  SameAsFirst,   // the first argument's type (abs, min, reverse, tail)
+  Fixed,           // always `result`
+  SameAsFirst,     // the first argument's type (abs, min, reverse, tail)
   ElementOfFirst,  // the first argument's element type (head, last)
-  ListOfFirst,   // a list of the first argument's type (collect)
-  JoinAll,       // the join of every argument (coalesce)
-  NumberOrFirst,  // FLOAT for numbers, else the first argument's type (avg)
+  ListOfFirst,     // a list of the first argument's type (collect)
+  JoinAll,         // the join of every argument (coalesce)
+  NumberOrFirst,   // FLOAT for numbers, else the first argument's type (avg)
 };
 
 struct FunctionType {

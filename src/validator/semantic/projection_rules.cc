@@ -41,7 +41,7 @@ bool may_read_alike(const Expr& a, const Expr& b) {
 // handful of items.
 class ItemAggregates {
  public:
-  explicit ItemAggregates(const std::vector<ReturnItem>& items) {
+  explicit ItemAggregates(const TreeList<ReturnItem>& items) {
     if (items.size() > kInline) spilled_.resize(items.size());
     found_ = items.size() > kInline ? spilled_.data() : inline_.data();
     for (size_t i = 0; i < items.size(); ++i) {
@@ -130,7 +130,7 @@ void report_aggregates_in(const PatternPart& part, std::string_view place, Findi
   }
 }
 
-void report_aggregates_in(const std::vector<SetItem>& items, std::string_view place,
+void report_aggregates_in(const TreeList<SetItem>& items, std::string_view place,
                           Findings& findings) {
   for (const SetItem& item : items) {
     std::visit(
@@ -205,7 +205,7 @@ void report_aggregates_in(const ReadingClause& clause, Findings& findings) {
 // compared, and at most once each.
 class Projected {
  public:
-  explicit Projected(const std::vector<ReturnItem>& items) : items_(items), texts_(items.size()) {
+  explicit Projected(const TreeList<ReturnItem>& items) : items_(items), texts_(items.size()) {
     for (const ReturnItem& item : items) {
       if (item.alias) {
         names_.push_back(*item.alias);
@@ -237,7 +237,7 @@ class Projected {
   }
 
  private:
-  const std::vector<ReturnItem>& items_;
+  const TreeList<ReturnItem>& items_;
   mutable std::vector<std::optional<std::string>> texts_;
   std::vector<std::string_view> names_;
 };
@@ -315,7 +315,7 @@ bool all_variables_bound(const Expr& expr, const Scope& scope) {
 // without an aggregate.
 class GroupingKeys {
  public:
-  GroupingKeys(const std::vector<ReturnItem>& items, const ItemAggregates& aggregates) {
+  GroupingKeys(const TreeList<ReturnItem>& items, const ItemAggregates& aggregates) {
     for (size_t i = 0; i < items.size(); ++i) {
       if (aggregates[i] == nullptr) {
         texts_.push_back(expression_text(items[i].expr));
@@ -360,7 +360,7 @@ bool mixes(const ReturnItem& item, const Expr* aggregate) {
 
 void check_grouping(const Projection& projection, const ItemAggregates& aggregates,
                     const Scope& before, Findings& findings) {
-  const std::vector<ReturnItem>& items = projection.items;
+  const TreeList<ReturnItem>& items = projection.items;
   bool any_mixes = false;
   for (size_t i = 0; i < items.size() && !any_mixes; ++i)
     any_mixes = mixes(items[i], aggregates[i]);
@@ -432,7 +432,7 @@ bool holds_literal(const Expr& expr) {
 // only what it means, so items holding a number or a string (0 and 00, 'a'
 // and "a") are not compared, and others only when both are of one kind.
 void check_column_names(const Projection& projection, Findings& findings) {
-  const std::vector<ReturnItem>& items = projection.items;
+  const TreeList<ReturnItem>& items = projection.items;
   const bool in_return = projection.keyword == "RETURN";
   // The name an item gives its column, when it names it.
   const auto named = [](const ReturnItem& item) -> std::optional<std::string_view> {
@@ -491,7 +491,7 @@ std::string lower_ascii(std::string text) {
 class AggregatingItems {
  public:
   // The texts are written when an ORDER BY first holds an aggregate.
-  AggregatingItems(const std::vector<ReturnItem>& items, const ItemAggregates& aggregates)
+  AggregatingItems(const TreeList<ReturnItem>& items, const ItemAggregates& aggregates)
       : items_(items), aggregates_(aggregates) {}
 
   // Each outermost aggregate in `expr` outside every projected item.
@@ -522,7 +522,7 @@ class AggregatingItems {
     return *texts_;
   }
 
-  const std::vector<ReturnItem>& items_;
+  const TreeList<ReturnItem>& items_;
   const ItemAggregates& aggregates_;
   mutable std::optional<std::vector<std::string>> texts_;
 };
@@ -585,8 +585,8 @@ void check_projection(const Projection& projection, const Scope& before, Finding
   check_row_count("LIMIT", projection.limit, findings);
 }
 
-void check_clause_aggregates(const std::vector<ReadingClause>& reading,
-                             const std::vector<UpdatingClause>& updating, Findings& findings) {
+void check_clause_aggregates(const TreeList<ReadingClause>& reading,
+                             const TreeList<UpdatingClause>& updating, Findings& findings) {
   for (const ReadingClause& clause : reading) report_aggregates_in(clause, findings);
   for (const UpdatingClause& clause : updating) report_aggregates_in(clause, findings);
 }

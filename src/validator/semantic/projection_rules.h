@@ -21,8 +21,8 @@ namespace quorvane {
 struct Projection {
   std::string_view keyword;  // "WITH" or "RETURN"
   bool distinct;
-  const std::vector<ReturnItem>& items;  // empty for *
-  const Nullable<std::vector<SortItem>>& order_by;
+  const TreeList<ReturnItem>& items;  // empty for *
+  const Nullable<TreeList<SortItem>>& order_by;
   const Nullable<Expr>& skip;
   const Nullable<Expr>& limit;
   const Nullable<Expr>* where;  // WITH only
@@ -34,8 +34,8 @@ void check_projection(const Projection& projection, const Scope& before, Finding
 // Reports aggregates in the reading and updating clauses of a query part,
 // where none is allowed (WHERE, patterns, SET, CREATE, MERGE, UNWIND, DELETE,
 // FOREACH, procedure arguments, LOAD CSV).
-void check_clause_aggregates(const std::vector<ReadingClause>& reading,
-                             const std::vector<UpdatingClause>& updating, Findings& findings);
+void check_clause_aggregates(const TreeList<ReadingClause>& reading,
+                             const TreeList<UpdatingClause>& updating, Findings& findings);
 
 }  // namespace quorvane
 

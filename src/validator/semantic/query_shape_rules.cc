@@ -56,8 +56,8 @@ Ending ending(const SingleQuery& query) {
     end.span = end.returned->span;
     return end;
   }
-  const std::vector<ReadingClause>* reading = nullptr;
-  const std::vector<UpdatingClause>* updating = nullptr;
+  const TreeList<ReadingClause>* reading = nullptr;
+  const TreeList<UpdatingClause>* updating = nullptr;
   if (const auto* single = std::get_if<SinglePartQuery>(&query)) {
     reading = &single->reading_clauses;
     updating = &single->updating_clauses;
@@ -107,9 +107,9 @@ void check_branch(const SingleQuery& query, QueryForm form, Findings& findings) 
   switch (form) {
     case QueryForm::Query:
       if (!end.improper.empty()) {
-        findings.error(Code::InvalidQueryEnd, end.span,
-                       "A query cannot end with " + std::string(end.improper) +
-                           std::string(kProperEnds));
+        findings.error(
+            Code::InvalidQueryEnd, end.span,
+            "A query cannot end with " + std::string(end.improper) + std::string(kProperEnds));
       }
       break;
     case QueryForm::CallBody:
@@ -150,8 +150,7 @@ void check_branch(const SingleQuery& query, QueryForm form, Findings& findings) 
 
 }  // namespace
 
-void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings,
-                       Span where) {
+void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings, Span where) {
   check_branch(query.first, form, findings);
   bool with_all = false;
   bool without_all = false;

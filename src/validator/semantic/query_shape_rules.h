@@ -20,8 +20,7 @@ enum class QueryForm {
 };
 
 // `where` places the findings about the whole query (mixed UNION forms).
-void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings,
-                       Span where);
+void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings, Span where);
 
 }  // namespace quorvane
 

@@ -543,7 +543,7 @@ void SemanticValidator::warn_inferred_keys(std::string_view variable, const Know
 }
 
 std::vector<std::string_view> SemanticValidator::declared_node_labels(
-    const std::vector<std::string>& labels) const {
+    const TreeList<std::string>& labels) const {
   std::vector<std::string_view> declared;
   for (const std::string& label : labels) {
     if (lookup_.has_node(label)) add_distinct(declared, label);

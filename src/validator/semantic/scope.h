@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "parser/ast.h"
 #include "validator/semantic/static_types.h"
 
 namespace quorvane {
@@ -38,7 +39,7 @@ enum class VariableKind : uint8_t { Unknown, Node, Relationship, Path };
 class KnownLabels {
  public:
   KnownLabels() = default;
-  explicit KnownLabels(const std::vector<std::string>* written, bool any_of = false)
+  explicit KnownLabels(const TreeList<std::string>* written, bool any_of = false)
       : written_(written), any_of_(any_of) {}
 
   bool any_of() const { return any_of_; }
@@ -83,7 +84,7 @@ class KnownLabels {
   }
 
   // Appends each label not yet known, in order; answers whether any was new.
-  bool merge(const std::vector<std::string>& labels) {
+  bool merge(const TreeList<std::string>& labels) {
     bool added = false;
     for (const std::string& label : labels) {
       if (!contains(label)) {
@@ -114,7 +115,7 @@ class KnownLabels {
   bool uncertain() const { return uncertain_; }
   void set_uncertain() { uncertain_ = true; }
 
-  const std::vector<std::string>* written() const { return written_; }
+  const TreeList<std::string>* written() const { return written_; }
   std::span<const std::string_view> merged() const { return merged_; }
 
   template <class F>
@@ -126,7 +127,7 @@ class KnownLabels {
   }
 
  private:
-  const std::vector<std::string>* written_ = nullptr;
+  const TreeList<std::string>* written_ = nullptr;
   bool any_of_ = false;
   bool uncertain_ = false;
   bool conflicting_ = false;

@@ -63,8 +63,8 @@ void SemanticValidator::validate_single_query(const SingleQuery& query) {
 
 // Everything a part binds is bound before anything in it is checked, so a
 // clause may use a variable that a later clause of the same part introduces.
-void SemanticValidator::validate_part(const std::vector<ReadingClause>& reading,
-                                      const std::vector<UpdatingClause>& updating) {
+void SemanticValidator::validate_part(const TreeList<ReadingClause>& reading,
+                                      const TreeList<UpdatingClause>& updating) {
   for (const ReadingClause& clause : reading) collect_reading_bindings(clause);
   for (const UpdatingClause& clause : updating) collect_updating_bindings(clause);
   for (const ReadingClause& clause : reading) validate_reading_clause(clause);
@@ -197,7 +197,7 @@ void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableK
 }
 
 void SemanticValidator::merge_binding(const std::string& variable, Span span,
-                                      const std::vector<std::string>& labels, bool any_of,
+                                      const TreeList<std::string>& labels, bool any_of,
                                       VariableKind kind, bool optional) {
   if (KnownLabels* known = scope_.find(variable)) {
     check_kind(variable, kind, span);
@@ -279,7 +279,7 @@ void SemanticValidator::validate_return_clause(const ReturnClause& clause) {
 // A projected variable keeps the labels known for it; an alias of a bound
 // variable takes that variable's labels; any other alias knows none. A later
 // item of the same name replaces an earlier one.
-void SemanticValidator::project(const std::vector<ReturnItem>& items, Scope& into) const {
+void SemanticValidator::project(const TreeList<ReturnItem>& items, Scope& into) const {
   into.clear();
   for (const ReturnItem& item : items) {
     const Expr::Variable* variable = as_variable(item.expr);
@@ -291,7 +291,7 @@ void SemanticValidator::project(const std::vector<ReturnItem>& items, Scope& int
 }
 
 // Binds each alias as the projection (already in projection_) binds it.
-void SemanticValidator::bind_aliases(const std::vector<ReturnItem>& items) {
+void SemanticValidator::bind_aliases(const TreeList<ReturnItem>& items) {
   for (const ReturnItem& item : items) {
     if (!item.alias) continue;
     if (const KnownLabels* projected = projection_.find(*item.alias)) {
@@ -300,7 +300,7 @@ void SemanticValidator::bind_aliases(const std::vector<ReturnItem>& items) {
   }
 }
 
-void SemanticValidator::validate_tail(const Nullable<std::vector<SortItem>>& order_by,
+void SemanticValidator::validate_tail(const Nullable<TreeList<SortItem>>& order_by,
                                       const Nullable<Expr>& skip, const Nullable<Expr>& limit) {
   if (order_by) {
     for (const SortItem& item : *order_by) validate_expr(item.expr);

@@ -61,7 +61,7 @@ class SemanticValidator {
   // variable. Views into the tree.
   struct EndLabels {
     const NodePattern* node;
-    const std::vector<std::string>* written;
+    const TreeList<std::string>* written;
     std::span<const std::string_view> merged;
     bool from_scope;  // the pattern writes no label; these come from the scope
     // Whether the schema declares one of them: unknown until first asked.
@@ -88,21 +88,21 @@ class SemanticValidator {
 
   // The walk: scopes and bindings (semantic_validator.cc).
   void validate_single_query(const SingleQuery& query);
-  void validate_part(const std::vector<ReadingClause>& reading,
-                     const std::vector<UpdatingClause>& updating);
+  void validate_part(const TreeList<ReadingClause>& reading,
+                     const TreeList<UpdatingClause>& updating);
   void collect_reading_bindings(const ReadingClause& clause);
   void collect_updating_bindings(const UpdatingClause& clause);
   void collect_pattern_bindings(std::span<const PatternPart> parts,
                                 EndInference inference = EndInference::None);
   void collect_node_bindings(const NodePattern& node, VariableKind kind, bool optional);
-  void merge_binding(const std::string& variable, Span span, const std::vector<std::string>& labels,
+  void merge_binding(const std::string& variable, Span span, const TreeList<std::string>& labels,
                      bool any_of, VariableKind kind, bool optional = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
   void validate_return_clause(const ReturnClause& clause);
-  void project(const std::vector<ReturnItem>& items, Scope& into) const;
-  void bind_aliases(const std::vector<ReturnItem>& items);
-  void validate_tail(const Nullable<std::vector<SortItem>>& order_by, const Nullable<Expr>& skip,
+  void project(const TreeList<ReturnItem>& items, Scope& into) const;
+  void bind_aliases(const TreeList<ReturnItem>& items);
+  void validate_tail(const Nullable<TreeList<SortItem>>& order_by, const Nullable<Expr>& skip,
                      const Nullable<Expr>& limit);
   void validate_expr(const Expr& expr);
   void validate_with_iteration_variable(std::string_view variable, const Expr& list,
@@ -167,7 +167,7 @@ class SemanticValidator {
                           std::span<const std::string_view> labels, bool warning = false);
   std::string property_hint(std::string_view key, std::span<const std::string_view> labels,
                             std::string* suggested = nullptr) const;
-  std::vector<std::string_view> declared_node_labels(const std::vector<std::string>& labels) const;
+  std::vector<std::string_view> declared_node_labels(const TreeList<std::string>& labels) const;
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);

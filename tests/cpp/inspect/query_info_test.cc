@@ -19,22 +19,22 @@ Expr prop(Expr target, const char* key) {
   return Expr::Property{Box<Expr>(std::move(target)), key, {}};
 }
 
-NodePattern node(std::vector<std::string> labels, PropertyMap props = {}) {
+NodePattern node(TreeList<std::string> labels, PropertyMap props = {}) {
   NodePattern n;
   n.labels = std::move(labels);
   if (!props.empty()) n.properties = MapOrParam{MapOrParam::Map{std::move(props)}};
   return n;
 }
 
-ReturnClause returning(std::vector<Expr> exprs) {
+ReturnClause returning(TreeList<Expr> exprs) {
   ReturnClause clause;
   clause.items.all = false;
   for (Expr& e : exprs) clause.items.items.push_back(ReturnItem{std::move(e), std::nullopt});
   return clause;
 }
 
-CypherQuery single(std::vector<ReadingClause> reading, std::optional<ReturnClause> ret,
-                   std::vector<UpdatingClause> updating = {}) {
+CypherQuery single(TreeList<ReadingClause> reading, std::optional<ReturnClause> ret,
+                   TreeList<UpdatingClause> updating = {}) {
   SinglePartQuery q;
   q.reading_clauses = std::move(reading);
   q.updating_clauses = std::move(updating);
@@ -53,9 +53,9 @@ TEST(InspectTree, SortsByBytesAndDropsRepeats) {
       PatternPart{std::nullopt, node({"Alpha", "Zed"}), {}, PathSelector::All, std::nullopt});
   pattern.push_back(
       PatternPart{std::nullopt, node({"Alpha"}), {}, PathSelector::All, std::nullopt});
-  std::vector<ReadingClause> reading;
+  TreeList<ReadingClause> reading;
   reading.push_back(match(std::move(pattern)));
-  std::vector<Expr> items;
+  TreeList<Expr> items;
   items.push_back(prop(var("a"), "name"));
   items.push_back(prop(var("b"), "name"));
   items.push_back(prop(var("c"), "Age"));
@@ -82,9 +82,9 @@ TEST(InspectTree, NodeMapKeysCountButRelationshipMapsAndMapLiteralKeysDoNot) {
 
   PropertyMap literal;
   literal.push_back(MapEntry{"literal_key", prop(var("y"), "value_key")});
-  std::vector<ReadingClause> reading;
+  TreeList<ReadingClause> reading;
   reading.push_back(match(std::move(pattern)));
-  std::vector<Expr> items;
+  TreeList<Expr> items;
   items.push_back(Expr::Map{std::move(literal)});
   QueryInfo info = inspect_tree(single(std::move(reading), returning(std::move(items))));
   EXPECT_THAT(info.labels_used, ElementsAre("A", "B"));
@@ -94,7 +94,7 @@ TEST(InspectTree, NodeMapKeysCountButRelationshipMapsAndMapLiteralKeysDoNot) {
 
 TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
   // EXISTS holding a whole query: labels and types stay inside it.
-  std::vector<ReadingClause> inner_reading;
+  TreeList<ReadingClause> inner_reading;
   Pattern inner_pattern;
   inner_pattern.push_back(
       PatternPart{std::nullopt, node({"Hidden"}, {}), {}, PathSelector::All, std::nullopt});
@@ -112,7 +112,7 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 
   Pattern outer;
   outer.push_back(PatternPart{std::nullopt, node({"Outer"}), {}, PathSelector::All, std::nullopt});
-  std::vector<ReadingClause> reading;
+  TreeList<ReadingClause> reading;
   reading.push_back(match(
       std::move(outer),
       Expr::And{{Box<Expr>(std::move(exists_query)), Box<Expr>(std::move(exists_pattern_expr))}}));
@@ -123,7 +123,7 @@ TEST(InspectTree, ExistsSubqueryContributesOnlyPropertyKeys) {
 }
 
 TEST(InspectTree, UpdatingClausesOtherThanCreateAndMergeContributeNothing) {
-  std::vector<UpdatingClause> updating;
+  TreeList<UpdatingClause> updating;
   Pattern created;
   created.push_back(
       PatternPart{std::nullopt, node({"Created"}), {}, PathSelector::All, std::nullopt});
@@ -153,13 +153,13 @@ TEST(InspectTree, MultiPartSkipsWithButWalksEveryPartAndUnionBranch) {
   Pattern p2;
   p2.push_back(PatternPart{std::nullopt, node({"Second"}), {}, PathSelector::All, std::nullopt});
   multi.reading_clauses.push_back(match(std::move(p2)));
-  std::vector<Expr> items;
+  TreeList<Expr> items;
   items.push_back(prop(var("n"), "returned"));
   multi.return_clause = returning(std::move(items));
 
   RegularQuery query{std::move(multi), {}};
   CypherQuery branch = single({}, returning([] {
-                                std::vector<Expr> v;
+                                TreeList<Expr> v;
                                 v.push_back(prop(var("u"), "union_key"));
                                 return v;
                               }()));
@@ -204,7 +204,7 @@ TEST(InspectQuery, RejectedTextReportsOneDisplayFormError) {
 TEST(InspectQuery, NameListsFollowTheWalkRules) {
   struct Case {
     const char* text;
-    std::vector<std::string> labels, rel_types, properties;
+    TreeList<std::string> labels, rel_types, properties;
   };
   const Case cases[] = {
       {"CALL db.labels()", {}, {}, {}},

@@ -16,15 +16,15 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-std::vector<std::string> labels_of(const KnownLabels& known) {
-  std::vector<std::string> out;
+TreeList<std::string> labels_of(const KnownLabels& known) {
+  TreeList<std::string> out;
   known.for_each([&](std::string_view label) { out.emplace_back(label); });
   return out;
 }
 
 TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
-  const std::vector<std::string> written = {"Person", "Actor", "Person"};
-  const std::vector<std::string> later = {"Movie", "Actor", "Movie", "Genre"};
+  const TreeList<std::string> written = {"Person", "Actor", "Person"};
+  const TreeList<std::string> later = {"Movie", "Actor", "Movie", "Genre"};
   KnownLabels known(&written);
   known.merge(later);
   EXPECT_THAT(labels_of(known), ElementsAre("Person", "Actor", "Person", "Movie", "Genre"));
@@ -34,9 +34,9 @@ TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
 }
 
 TEST(KnownLabelsTest, MergeTellsWhetherAnyLabelWasNew) {
-  const std::vector<std::string> written = {"Person"};
-  const std::vector<std::string> same = {"Person"};
-  const std::vector<std::string> more = {"Person", "Actor"};
+  const TreeList<std::string> written = {"Person"};
+  const TreeList<std::string> same = {"Person"};
+  const TreeList<std::string> more = {"Person", "Actor"};
   KnownLabels known(&written);
   EXPECT_FALSE(known.merge(same));
   EXPECT_TRUE(known.merge(more));
@@ -69,16 +69,16 @@ TEST(ScopeTest, BoundSinceCountsOnlyLaterBindings) {
 TEST(KnownLabelsTest, EmptyUntilSomethingIsMerged) {
   KnownLabels known;
   EXPECT_TRUE(known.empty());
-  const std::vector<std::string> none;
+  const TreeList<std::string> none;
   KnownLabels from_empty(&none);
   EXPECT_TRUE(from_empty.empty());
-  const std::vector<std::string> some = {"A", "A"};
+  const TreeList<std::string> some = {"A", "A"};
   known.merge(some);
   EXPECT_THAT(labels_of(known), ElementsAre("A"));
 }
 
 TEST(ScopeTest, BindReplacesWhatWasKnown) {
-  const std::vector<std::string> person = {"Person"};
+  const TreeList<std::string> person = {"Person"};
   Scope scope;
   scope.bind("n", KnownLabels(&person));
   scope.bind("n", KnownLabels());
@@ -114,7 +114,7 @@ class ScopeSizeTest : public ::testing::TestWithParam<int> {
     }
     for (const std::string& name : names_) scope_.bind(name, KnownLabels());
   }
-  std::vector<std::string> names_;
+  TreeList<std::string> names_;
   Scope scope_;
 };
 
@@ -125,7 +125,7 @@ TEST_P(ScopeSizeTest, FindsEveryBoundName) {
 }
 
 TEST_P(ScopeSizeTest, TemporaryBindingsComeAndGoInOrder) {
-  const std::vector<std::string> temporaries = {"a", "b", "c"};
+  const TreeList<std::string> temporaries = {"a", "b", "c"};
   for (const std::string& name : temporaries) scope_.push(name, KnownLabels());
   for (const std::string& name : temporaries) EXPECT_TRUE(scope_.contains(name));
   scope_.pop_last();
@@ -149,7 +149,7 @@ TEST_P(ScopeSizeTest, TemporaryBindingsComeAndGoInOrder) {
 TEST_P(ScopeSizeTest, ReplacingKeepsOtherBindings) {
   // The scope borrows its names: this one must live while the scope is read.
   const std::string target = names_.empty() ? "x" : names_.back();
-  const std::vector<std::string> labels = {"Movie"};
+  const TreeList<std::string> labels = {"Movie"};
   scope_.bind(target, KnownLabels(&labels));
   const KnownLabels* known = scope_.find(target);
   ASSERT_NE(known, nullptr);

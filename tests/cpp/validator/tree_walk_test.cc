@@ -26,7 +26,7 @@ Expr prop(std::string variable, std::string key) {
   return Expr(Expr::Property{var(std::move(variable)), std::move(key), {}});
 }
 
-NodePattern node(std::string variable, std::vector<std::string> labels) {
+NodePattern node(std::string variable, TreeList<std::string> labels) {
   return NodePattern{std::move(variable), std::move(labels), std::nullopt, std::nullopt,
                      std::nullopt};
 }
@@ -37,7 +37,7 @@ ReadingClause match(NodePattern start) {
       std::nullopt}};
 }
 
-ReturnClause returning(std::vector<Expr> exprs) {
+ReturnClause returning(TreeList<Expr> exprs) {
   ReturnClause clause;
   clause.items.all = false;
   for (Expr& expr : exprs) clause.items.items.push_back(ReturnItem{std::move(expr), std::nullopt});

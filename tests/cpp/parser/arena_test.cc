@@ -1,0 +1,190 @@
+// The storage of syntax trees: the arena, lists and boxed nodes in it, and
+// the lifetimes of parsed trees, their copies and moves. AddressSanitizer
+// runs these too, so that a node outliving its arena, or freed twice, fails.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "../../support/tree_text.h"
+#include "parser/arena.h"
+#include "parser/ast.h"
+#include "parser/parse.h"
+
+namespace quorvane {
+namespace {
+
+TEST(Arena, AlignsEveryRequestAndKeepsServingItsBlockPastALargeOne) {
+  Arena arena;
+  EXPECT_EQ(arena.reserved(), 0u);
+  std::vector<char*> small;
+  for (size_t i = 0; i < 5000; ++i) {
+    const size_t align = size_t{1} << (i % 5);  // 1 to 16
+    char* p = static_cast<char*>(arena.allocate(1 + i % 40, align));
+    ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % align, 0u) << i;
+    p[0] = static_cast<char>(i);
+    small.push_back(p);
+  }
+  for (size_t i = 0; i < small.size(); ++i) ASSERT_EQ(small[i][0], static_cast<char>(i)) << i;
+
+  const size_t before = arena.reserved();
+  char* a = static_cast<char*>(arena.allocate(8, 8));
+  char* large = static_cast<char*>(arena.allocate(3 << 20, 16));
+  char* b = static_cast<char*>(arena.allocate(8, 8));
+  large[(3 << 20) - 1] = 'x';
+  EXPECT_GE(arena.reserved(), before + (3 << 20));
+  // The large request had a block of its own: the block before it goes on.
+  EXPECT_EQ(b, a + 8);
+}
+
+TEST(Arena, AdoptsAnotherArenasBlocks) {
+  Arena kept;
+  Arena other;
+  int* mine = kept.create<int>(1);
+  int* theirs = other.create<int>(2);
+  const size_t total = kept.reserved() + other.reserved();
+  kept.adopt(std::move(other));
+  EXPECT_EQ(other.reserved(), 0u);
+  EXPECT_EQ(kept.reserved(), total);
+  EXPECT_EQ(*mine + *theirs, 3);
+  // The adopting arena's newest block still serves.
+  int* next = kept.create<int>(3);
+  EXPECT_EQ(next, mine + 1);
+}
+
+TEST(Arena, ListsGrowInTheArenaAndCopiesGoToTheHeap) {
+  Arena arena;
+  TreeList<std::string> list{ArenaAllocator<std::string>(&arena)};
+  for (int i = 0; i < 1000; ++i)
+    list.push_back("a string long enough not to fit in place " + std::to_string(i));
+  EXPECT_EQ(list.get_allocator().arena(), &arena);
+  EXPECT_EQ(list[999], "a string long enough not to fit in place 999");
+
+  const TreeList<std::string> copy = list;
+  EXPECT_EQ(copy.get_allocator().arena(), nullptr);
+  EXPECT_EQ(copy, list);
+
+  TreeList<std::string> moved = std::move(list);
+  EXPECT_EQ(moved.get_allocator().arena(), &arena);
+  TreeList<std::string> assigned;
+  assigned = std::move(moved);
+  EXPECT_EQ(assigned.get_allocator().arena(), &arena);
+  EXPECT_EQ(assigned.size(), 1000u);
+  EXPECT_EQ(assigned, (std::vector<std::string>(copy.begin(), copy.end())));
+}
+
+TEST(Arena, ALargeListGivesBackWhatItGrewOutOf) {
+  Arena arena;
+  TreeList<int64_t> list{ArenaAllocator<int64_t>(&arena)};
+  for (int64_t i = 0; i < 1'000'000; ++i) list.push_back(i);
+  EXPECT_EQ(list[999'999], 999'999);
+  // The storage the list outgrew went back: what is held is the list's last
+  // storage and the blocks of its small beginnings, not twice its size.
+  const size_t storage = list.capacity() * sizeof(int64_t);
+  EXPECT_LT(arena.reserved(), storage + (256u << 10));
+  list = TreeList<int64_t>{ArenaAllocator<int64_t>(&arena)};
+  EXPECT_LT(arena.reserved(), 256u << 10);
+}
+
+TEST(Arena, TheNewestRequestIsTakenBack) {
+  Arena arena;
+  char* first = static_cast<char*>(arena.allocate(100, 8));
+  char* second = static_cast<char*>(arena.allocate(200, 8));
+  const size_t used = arena.used();
+  arena.release(first, 100);  // not the newest: stays
+  EXPECT_EQ(arena.used(), used);
+  arena.release(second, 200);
+  EXPECT_EQ(arena.used(), used - 200);
+  EXPECT_EQ(arena.allocate(8, 8), second);
+}
+
+// Counts the values alive, to see that nodes in an arena are destroyed.
+struct Counted {
+  static inline int alive = 0;
+  Counted() { ++alive; }
+  Counted(const Counted&) { ++alive; }
+  ~Counted() { --alive; }
+  std::string text = "a text long enough to be on the heap, freed by the destructor";
+};
+
+TEST(Arena, BoxedNodesInTheArenaAreDestroyedAndCopiedToTheHeap) {
+  Counted::alive = 0;
+  {
+    Arena arena;
+    Box<Counted> in_arena = Box<Counted>::in(&arena);
+    Nullable<Counted> optional;
+    optional.emplace_in(&arena);
+    Nullable<Box<Counted>> boxed;
+    boxed.emplace_in(&arena);
+    EXPECT_EQ(Counted::alive, 3);
+    Box<Counted> copy = in_arena;  // on the heap: outlives the arena below
+    EXPECT_NE(copy.get(), in_arena.get());
+    optional.reset();
+    EXPECT_EQ(Counted::alive, 3);
+    Box<Counted> heap(std::in_place);
+    heap = std::move(in_arena);  // swaps: each box still owns one node
+    EXPECT_EQ(Counted::alive, 4);
+  }
+  EXPECT_EQ(Counted::alive, 0);
+}
+
+const SinglePartQuery& single_of(const CypherQuery& q) {
+  return std::get<SinglePartQuery>(std::get<RegularQuery>(q).first);
+}
+
+TEST(Arena, AParsedTreeLivesInItsRootsArena) {
+  Result<CypherQuery> parsed =
+      parse("MATCH (a:Person {name: 'x'})-[:KNOWS]->(b) WHERE a.age > 1 + 2 RETURN a, b.name",
+            Language::Extended);
+  ASSERT_TRUE(parsed.ok());
+  const RegularQuery& root = std::get<RegularQuery>(parsed.value());
+  ASSERT_NE(root.arena.arena(), nullptr);
+  EXPECT_GT(root.arena.arena()->reserved(), 0u);
+  const SinglePartQuery& single = single_of(parsed.value());
+  EXPECT_EQ(single.reading_clauses.get_allocator().arena(), root.arena.arena());
+  const auto& match = std::get<ReadingClause::Match>(single.reading_clauses[0].clause);
+  EXPECT_EQ(match.pattern[0].start.labels.get_allocator().arena(), root.arena.arena());
+}
+
+TEST(Arena, CopiesAndMovesOfParsedTreesOutliveTheirOrigin) {
+  const std::string text =
+      "MATCH (a:A)-[r:R*1..2]->(b) WITH a, [x IN r | x.w] AS ws WHERE size(ws) > 0 "
+      "RETURN a.name AS n ORDER BY n LIMIT 3 UNION MATCH (c) RETURN c.name AS n";
+  const std::string expected =
+      testing::TreeText(true).query(parse(text, Language::Extended).value());
+
+  // A copy is on the heap and owns itself.
+  CypherQuery copy = [&] {
+    const Result<CypherQuery> original = parse(text, Language::Extended);
+    return CypherQuery(original.value());
+  }();
+  EXPECT_EQ(std::get<RegularQuery>(copy).arena.arena(), nullptr);
+  EXPECT_EQ(testing::TreeText(true).query(copy), expected);
+
+  // A root moved out of its result takes its arena along.
+  const CypherQuery moved = parse(text, Language::Extended).value();
+  EXPECT_NE(std::get<RegularQuery>(moved).arena.arena(), nullptr);
+  EXPECT_EQ(testing::TreeText(true).query(moved), expected);
+
+  // A root moved over another: the old nodes go before their arena does,
+  // and assigning over and over keeps one arena.
+  Result<CypherQuery> tree = parse("RETURN 1", Language::Extended);
+  for (int i = 0; i < 200; ++i) tree = parse(text, Language::Extended);
+  const RegularQuery& root = std::get<RegularQuery>(tree.value());
+  EXPECT_LT(root.arena.arena()->reserved(), 64u * 1024);
+  EXPECT_EQ(testing::TreeText(true).query(tree.value()), expected);
+
+  // A root copied over keeps its arena, which its lists may still use.
+  RegularQuery& target = std::get<RegularQuery>(tree.value());
+  target = std::get<RegularQuery>(copy);
+  EXPECT_EQ(testing::TreeText(true).query(tree.value()), expected);
+  auto& items = std::get<MultiPartQuery>(target.first).return_clause->items.items;
+  items.push_back(items.front());
+  EXPECT_EQ(items.size(), 2u);
+}
+
+}  // namespace
+}  // namespace quorvane
