@@ -32,8 +32,9 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
                     DirectLimit* limit) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
-  // A tree takes about sixteen times its text: room for that at once.
-  DirectReader reader(text, language, out.arena.get(std::max<size_t>(1024, 16 * text.size())));
+  // A tree takes about sixteen times its text: room for that at once, and
+  // for the tree of a usual query in the first block.
+  DirectReader reader(text, language, out.arena.get(std::max<size_t>(4096, 16 * text.size())));
   if (reader.read(out)) return true;
   if (limit) *limit = reader.limit();
   return false;
