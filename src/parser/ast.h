@@ -81,6 +81,15 @@ class OwnedNode {
     bits_ = 0;
   }
   void swap(OwnedNode& other) noexcept { std::swap(bits_, other.bits_); }
+  // Takes `other`'s node, leaving it empty, then releases the node held
+  // before: `other` may be part of that node (a box assigned its own child),
+  // and the old node goes now, while its arena surely still exists, rather
+  // than with whatever `other` was.
+  void replace_with(OwnedNode& other) noexcept {
+    OwnedNode old;
+    old.bits_ = std::exchange(bits_, std::exchange(other.bits_, 0));
+    old.release();
+  }
 
  private:
   static constexpr uintptr_t kInArena = 1;
@@ -114,7 +123,7 @@ class Box {
     return *this;
   }
   Box& operator=(Box&& other) noexcept {
-    node_.swap(other.node_);
+    if (this != &other) node_.replace_with(other.node_);
     return *this;
   }
   ~Box() { node_.release(); }
@@ -176,10 +185,7 @@ class Nullable {
     return *this;
   }
   Nullable& operator=(Nullable&& other) noexcept {
-    if (this != &other) {
-      reset();
-      node_.swap(other.node_);
-    }
+    if (this != &other) node_.replace_with(other.node_);
     return *this;
   }
   Nullable& operator=(std::nullopt_t) noexcept {

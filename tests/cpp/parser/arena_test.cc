@@ -125,10 +125,44 @@ TEST(Arena, BoxedNodesInTheArenaAreDestroyedAndCopiedToTheHeap) {
     optional.reset();
     EXPECT_EQ(Counted::alive, 3);
     Box<Counted> heap(std::in_place);
-    heap = std::move(in_arena);  // swaps: each box still owns one node
     EXPECT_EQ(Counted::alive, 4);
+    // A move releases the node held before at once, while its arena is
+    // there: the moved-from box does not carry it along.
+    heap = std::move(in_arena);
+    EXPECT_EQ(Counted::alive, 3);
+    EXPECT_EQ(in_arena.get(), nullptr);
   }
   EXPECT_EQ(Counted::alive, 0);
+}
+
+// A tree moved into a part of another tree, whose arena then goes before the
+// tree moved from: nothing of the arena that went may be left in it.
+TEST(Arena, AMoveLeavesNoNodeOfTheTargetsArenaInTheSource) {
+  Result<CypherQuery> target = parse("RETURN 1 + 2 AS x", Language::Extended);
+  Result<CypherQuery> source = parse("RETURN 3 * 4 AS x", Language::Extended);
+  ASSERT_TRUE(target.ok() && source.ok());
+  auto item_of = [](Result<CypherQuery>& r) -> Expr& {
+    return std::get<SinglePartQuery>(std::get<RegularQuery>(r.value()).first)
+        .return_clause->items.items[0]
+        .expr;
+  };
+  auto& sum = std::get<Expr::Add>(item_of(target).node);
+  auto& product = std::get<Expr::Multiply>(item_of(source).node);
+  sum.left = std::move(product.left);
+  {
+    Result<CypherQuery> gone = std::move(target);
+  }  // the target's arena goes
+  // Destroying the source must not touch the arena that went (AddressSanitizer).
+  EXPECT_EQ(product.left.get(), nullptr);
+}
+
+TEST(Arena, ABoxAssignedItsOwnChildKeepsTheChild) {
+  Arena arena;
+  for (Arena* where : {&arena, static_cast<Arena*>(nullptr)}) {
+    Box<Expr> outer = Box<Expr>::in(where, Expr::Negate{{Box<Expr>::in(where, Expr::Integer{7})}});
+    outer = std::move(std::get<Expr::Negate>(outer->node).operand);
+    EXPECT_EQ(std::get<Expr::Integer>(outer->node).value, 7);
+  }
 }
 
 const SinglePartQuery& single_of(const CypherQuery& q) {
