@@ -102,7 +102,7 @@ class AllNames {
                      [&](const SetItem::Assign& a) { expr(a.value); },
                      [&](const SetItem::AddAssign& a) { expr(a.value); },
                      [&](const SetItem::Labels& l) {
-                       for (const std::string& label : l.labels) add(out_.labels, label);
+                       for (const TreeString& label : l.labels) add(out_.labels, label);
                      },
                  },
                  item.item);
@@ -111,14 +111,14 @@ class AllNames {
 
   void remove_item(const RemoveItem& item) {
     if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
-      for (const std::string& label : labels->labels) add(out_.labels, label);
+      for (const TreeString& label : labels->labels) add(out_.labels, label);
     } else if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
       keys(property->target.keys);
     }
   }
 
-  void keys(const TreeList<std::string>& names) {
-    for (const std::string& key : names) add(out_.properties, key);
+  void keys(const TreeList<TreeString>& names) {
+    for (const TreeString& key : names) add(out_.properties, key);
   }
 
   void projection(const TreeList<ReturnItem>& items, const Nullable<TreeList<SortItem>>& order_by,
@@ -161,7 +161,7 @@ class AllNames {
     if (rel.type_expr) {
       label_expr(**rel.type_expr, out_.rel_types);
     } else {
-      for (const std::string& type : rel.types) add(out_.rel_types, type);
+      for (const TreeString& type : rel.types) add(out_.rel_types, type);
     }
     properties(rel.properties);
     optional_expr(rel.where_clause);
@@ -171,7 +171,7 @@ class AllNames {
     if (node.label_expr) {
       label_expr(**node.label_expr, out_.labels);
     } else {
-      for (const std::string& label : node.labels) add(out_.labels, label);
+      for (const TreeString& label : node.labels) add(out_.labels, label);
     }
     properties(node.properties);
     optional_expr(node.where_clause);
@@ -190,8 +190,8 @@ class AllNames {
     }
   }
 
-  static void add(std::vector<std::string>* list, const std::string& name) {
-    if (list) list->push_back(name);
+  static void add(std::vector<std::string>* list, std::string_view name) {
+    if (list) list->emplace_back(name);
   }
 
   static void label_expr(const LabelExpr& e, std::vector<std::string>* out) {

@@ -77,17 +77,17 @@ class NameCollector {
   void pattern_part(const PatternPart& part) {
     node(part.start);
     for (const PatternLink& link : part.chain) {
-      for (const std::string& type : link.relationship.types) rel_types_->push_back(type);
+      for (const TreeString& type : link.relationship.types) rel_types_->emplace_back(type);
       node(link.node);
     }
   }
 
   void node(const NodePattern& node) {
-    for (const std::string& label : node.labels) labels_->push_back(label);
+    for (const TreeString& label : node.labels) labels_->emplace_back(label);
     if (!node.properties) return;
     if (const auto* map = std::get_if<MapOrParam::Map>(&node.properties->value)) {
       for (const MapEntry& entry : map->entries) {
-        properties_->push_back(entry.key);
+        properties_->emplace_back(entry.key);
         expr(entry.value);
       }
     }
@@ -110,7 +110,7 @@ class NameCollector {
             expr(*node.list);
             optional_expr(node.predicate);
           } else if constexpr (std::is_same_v<T, Expr::Property>) {
-            properties_->push_back(node.key);
+            properties_->emplace_back(node.key);
             expr(*node.target);
           } else if constexpr (std::is_same_v<T, Expr::List>) {
             for (const Expr& item : node.items) expr(item);

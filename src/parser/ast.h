@@ -1,16 +1,17 @@
 // The syntax tree of one query.
 //
-// A value tree: every node owns its children (no sharing, no parent links,
-// no pointers into the query text), every name is an owned copy, and copying
-// a node copies its whole subtree. Nothing changes after the parser returns
-// it. The parser bounds the depth of every tree it builds, so recursive
-// walks, copies and destruction stay shallow.
+// A value tree: every node owns its children (no sharing, no parent links),
+// and copying a node copies its whole subtree. Nothing changes after the
+// parser returns it. The parser bounds the depth of every tree it builds, so
+// recursive walks, copies and destruction stay shallow.
 //
 // Storage: the parser puts a tree's boxed nodes and lists in the arena its
 // root holds (RegularQuery::arena, see arena.h), so a parse makes a few
-// allocations instead of one per node, and releases them at once. A copy
-// of any part is on the heap. A part moved out of a parsed tree still lives
-// in that tree's arena: keep the root alive while it is used, or copy it.
+// allocations instead of one per node, and releases them at once. The arena
+// also holds the parser's copy of the query text, and the tree's names and
+// literals are views into it (tree_string.h). A copy of any part is on the
+// heap and owns its names. A part moved out of a parsed tree still lives in
+// that tree's arena: keep the root alive while it is used, or copy it.
 //
 // Optional parts that are large or seldom written (a WHERE, a range, a
 // property map, ORDER BY, SKIP, LIMIT, a path name) are held in a Nullable:
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include "parser/arena.h"
+#include "parser/tree_string.h"
 
 namespace quorvane {
 
@@ -343,9 +345,10 @@ struct Span {
 template <class T>
 using TreeList = std::vector<T, ArenaAllocator<T>>;
 
-// A list of the tree equals a std::vector of the same elements.
-template <class T>
-bool operator==(const TreeList<T>& list, const std::vector<T>& other) {
+// A list of the tree equals a std::vector of equal elements (a list of
+// names, a std::vector of std::string).
+template <class T, class U>
+bool operator==(const TreeList<T>& list, const std::vector<U>& other) {
   return std::equal(list.begin(), list.end(), other.begin(), other.end());
 }
 
@@ -361,16 +364,16 @@ struct Expr {
     // The literal as written (with its 0x or 0o) when it does not fit in a
     // signed 64-bit integer; value is then 0. Empty for every literal that
     // fits.
-    std::string too_large = {};
+    TreeString too_large = {};
   };
   struct Float {
     double value;
     // The literal as written when its magnitude is beyond the largest 64-bit
     // float; value is then 0. Empty for every literal that fits.
-    std::string too_large = {};
+    TreeString too_large = {};
   };
   struct String {
-    std::string value;
+    TreeString value;
   };  // without quotes; escapes kept as written
   struct Boolean {
     bool value;
@@ -383,11 +386,11 @@ struct Expr {
     PropertyMap entries;
   };
   struct Variable {
-    std::string name;
+    TreeString name;
   };
   struct Property {
     Box<Expr> target;
-    std::string key;
+    TreeString key;
     Span key_span;  // the key as written, with its backticks
   };
   struct Index {
@@ -400,7 +403,7 @@ struct Expr {
     Nullable<Box<Expr>> to;
   };
   struct Parameter {
-    std::string name;
+    TreeString name;
   };  // without the '$'
   struct Binary {
     Box<Expr> left;
@@ -434,7 +437,7 @@ struct Expr {
   struct Power : Binary {};
   struct Negate : Unary {};
   struct FunctionCall {
-    std::string name;
+    TreeString name;
     TreeList<Expr> args;
     bool distinct = false;
   };
@@ -446,13 +449,13 @@ struct Expr {
     Nullable<Box<Expr>> else_expr;
   };
   struct ListComprehension {
-    std::string variable;
+    TreeString variable;
     Box<Expr> list;
     Nullable<Box<Expr>> predicate;
     Nullable<Box<Expr>> projection;
   };
   struct Quantifier {
-    std::string variable;
+    TreeString variable;
     Box<Expr> list;
     Nullable<Box<Expr>> predicate;
   };
@@ -494,20 +497,20 @@ struct Expr {
   struct MapProjectionItem {
     enum class Kind { Property, AllProperties, Entry, Variable };
     Kind kind;
-    std::string name;           // key (Property, Entry) or variable; empty for .*
+    TreeString name;            // key (Property, Entry) or variable; empty for .*
     Nullable<Box<Expr>> value;  // Entry only
     Span span;                  // the name as written (the key of an Entry)
   };
   // `n{.name, .*, total: expr, other}`.
   struct MapProjection {
-    std::string variable;
+    TreeString variable;
     TreeList<MapProjectionItem> items;
   };
   // `reduce(acc = init, x IN list | expression)`: the iteration is held as
   // the comprehension `[x IN list | expression]`, whose projection is always
   // set.
   struct Reduce {
-    std::string accumulator;
+    TreeString accumulator;
     Box<Expr> init;
     Box<ListComprehension> iteration;
   };
@@ -521,7 +524,7 @@ struct Expr {
   // NULL").
   struct TypePredicate {
     Box<Expr> operand;
-    std::string type;
+    TreeString type;
     bool negated = false;
   };
   // `a || b`.
@@ -559,7 +562,7 @@ struct Expr::CaseAlternative {
 };
 
 struct MapEntry {
-  std::string key;
+  TreeString key;
   Expr value;
   Span key_span = {};  // the key as written, with its backticks
 };
@@ -569,7 +572,7 @@ struct MapEntry {
 struct LabelExpr {
   enum class Kind { Name, Wildcard, Not, And, Or };
   Kind kind = Kind::Name;
-  std::string name;              // Name only
+  TreeString name;               // Name only
   TreeList<LabelExpr> operands;  // Not: one; And, Or: two or more
   Span span = {};
 };
@@ -581,8 +584,8 @@ struct MapOrParam {
     PropertyMap entries;
   };
   struct Parameter {
-    std::string name;  // without the '$'
-    Span span = {};    // of the whole `$name`
+    TreeString name;  // without the '$'
+    Span span = {};   // of the whole `$name`
   };
   std::variant<Map, Parameter> value;
 };
@@ -593,8 +596,8 @@ struct MapOrParam {
 // with `&` and `|` only (any of them may be the node's), and nothing when it
 // holds `!` or `%`.
 struct NodePattern {
-  std::optional<std::string> variable;
-  TreeList<std::string> labels;
+  std::optional<TreeString> variable;
+  TreeList<TreeString> labels;
   Nullable<MapOrParam> properties;
   // Boxed: rare, and kept out of the way of the common node's size.
   Nullable<Box<LabelExpr>> label_expr;
@@ -615,8 +618,8 @@ struct RangeBounds {
 // expression beyond `:A|B` (extended language). A quantifier written after
 // the relationship (`-[:R]->{1,3}`, `-->+`) is held as its range.
 struct RelationshipPattern {
-  std::optional<std::string> variable;
-  TreeList<std::string> types;
+  std::optional<TreeString> variable;
+  TreeList<TreeString> types;
   Nullable<MapOrParam> properties;
   Direction direction = Direction::Undirected;
   Nullable<RangeBounds> range;  // absent without '*' or a quantifier
@@ -652,7 +655,7 @@ enum class PathSelector {
 
 // A path; it starts at an anonymous node when it starts with a group.
 struct PatternPart {
-  Nullable<std::string> variable;  // path name, rare
+  Nullable<TreeString> variable;  // path name, rare
   NodePattern start;
   TreeList<PatternLink> chain;
   PathSelector selector = PathSelector::All;
@@ -671,13 +674,13 @@ using Pattern = TreeList<PatternPart>;
 // ---- Clauses ----
 
 struct YieldItem {
-  std::string variable;
-  std::optional<std::string> field;
+  TreeString variable;
+  std::optional<TreeString> field;
   Span span = {};
 };
 
 struct CallClause {
-  std::string procedure;
+  TreeString procedure;
   TreeList<Expr> args;
   TreeList<YieldItem> yield_items;
   // Extended language: `YIELD *`, `YIELD ... WHERE`, and a call written
@@ -698,7 +701,7 @@ struct ReadingClause {
   };
   struct Unwind {
     Expr expr;
-    std::string variable;
+    TreeString variable;
   };
   // ---- Extended language only ----
   // `[OPTIONAL] CALL [(a, b) | (*)] { query } [IN TRANSACTIONS ...]`.
@@ -706,7 +709,7 @@ struct ReadingClause {
     bool optional = false;
     bool has_scope = false;   // a scope list was written
     bool import_all = false;  // `(*)`
-    TreeList<std::string> scope;
+    TreeList<TreeString> scope;
     Box<RegularQuery> query;
     bool in_transactions = false;
     Nullable<Expr> batch_rows;  // OF n ROWS
@@ -715,16 +718,16 @@ struct ReadingClause {
   struct LoadCsv {
     bool with_headers = false;
     Expr source;
-    std::string variable;
-    Nullable<std::string> field_terminator;
+    TreeString variable;
+    Nullable<TreeString> field_terminator;
   };
   std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
   Span span = {};  // from the clause's first keyword to its end
 };
 
 struct PropertyExpr {
-  std::string variable;
-  TreeList<std::string> keys;
+  TreeString variable;
+  TreeList<TreeString> keys;
   Span variable_span = {};
   TreeList<Span> key_spans = {};  // one per key
 };
@@ -735,18 +738,18 @@ struct SetItem {
     Expr value;
   };
   struct Assign {
-    std::string variable;
+    TreeString variable;
     Expr value;
     Span variable_span;
   };
   struct AddAssign {
-    std::string variable;
+    TreeString variable;
     Expr value;
     Span variable_span;
   };
   struct Labels {
-    std::string variable;
-    TreeList<std::string> labels;
+    TreeString variable;
+    TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
   };
@@ -755,8 +758,8 @@ struct SetItem {
 
 struct RemoveItem {
   struct Labels {
-    std::string variable;
-    TreeList<std::string> labels;
+    TreeString variable;
+    TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
   };
@@ -787,7 +790,7 @@ struct UpdatingClause {
   };
   // Extended language: `FOREACH (x IN list | clauses)`.
   struct Foreach {
-    std::string variable;
+    TreeString variable;
     Expr list;
     TreeList<UpdatingClause> clauses;
   };
@@ -797,7 +800,7 @@ struct UpdatingClause {
 
 struct ReturnItem {
   Expr expr;
-  std::optional<std::string> alias;
+  std::optional<TreeString> alias;
   Span alias_span = {};
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "parser/ast.h"
 
@@ -17,6 +18,12 @@ namespace quorvane::testing {
 class TreeText {
  public:
   explicit TreeText(bool spans = false) : spans_(spans) {}
+  // Each name of the tree met while writing it, and whether it is a view.
+  struct SeenName {
+    std::string_view text;
+    bool view;
+  };
+  void record_names(std::vector<SeenName>* seen) { names_seen_ = seen; }
 
   std::string query(const CypherQuery& q) {
     if (const auto* regular = std::get_if<RegularQuery>(&q)) {
@@ -39,6 +46,11 @@ class TreeText {
     out_ += name;
   }
   void close() { out_ += ')'; }
+  void name(const TreeString& s) {
+    if (names_seen_ != nullptr) names_seen_->push_back({s.sv(), s.is_view()});
+    name(s.sv());
+  }
+  void name(const std::string& s) { name(std::string_view(s)); }
   void name(std::string_view s) {
     out_ += " \"";
     out_ += s;
@@ -75,9 +87,9 @@ class TreeText {
       out_ += " -";
     }
   }
-  void names(const TreeList<std::string>& list) {
+  void names(const TreeList<TreeString>& list) {
     out_ += " [";
-    for (const std::string& s : list) name(s);
+    for (const TreeString& s : list) name(s);
     out_ += ']';
   }
 
@@ -583,7 +595,18 @@ class TreeText {
 
   const bool spans_;
   std::string out_;
+  std::vector<SeenName>* names_seen_ = nullptr;
 };
+
+// The names of a tree (variables, labels, keys, literals...) in the order
+// tree_text() writes them.
+inline std::vector<TreeText::SeenName> tree_names(const CypherQuery& query) {
+  std::vector<TreeText::SeenName> seen;
+  TreeText text;
+  text.record_names(&seen);
+  text.query(query);
+  return seen;
+}
 
 inline std::string tree_text(const CypherQuery& query, bool spans = false) {
   return TreeText(spans).query(query);

@@ -374,7 +374,7 @@ bool DirectReader::read_postfix(Expr& out) {
       if (!read_name(NameKind::kAny, key, key_span) || !chain.link()) return false;
       Box<Expr> target = box<Expr>(std::move(out));
       out.node.emplace<Expr::Property>(
-          Expr::Property{std::move(target), std::string(key), key_span});
+          Expr::Property{std::move(target), TreeString::view(key), key_span});
     } else if (c == '[') {
       ++pos_;
       skip();
@@ -450,7 +450,7 @@ bool DirectReader::read_atom_body(Expr& out) {
       std::string_view name;
       if (!read_name(NameKind::kVariable, name)) return false;
       if (peek() == '{') return extended_ && read_map_projection(out, name);
-      out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
+      out.node.emplace<Expr::Variable>(Expr::Variable{TreeString::view(name)});
       return true;
     }
     default:
@@ -563,7 +563,7 @@ bool DirectReader::read_word_atom(Expr& out) {
       // named reduce.
       pos_ = after + 1;
       skip();
-      std::string accumulator;
+      TreeString accumulator;
       if (read_name(NameKind::kVariable, accumulator) && accept('=')) {
         if (read_reduce(out, std::move(accumulator))) return true;
         if (limit_ != Limit::None) return false;
@@ -591,7 +591,7 @@ bool DirectReader::read_word_atom(Expr& out) {
   }
   std::string_view name;
   if (!read_name(NameKind::kVariable, name)) return false;
-  out.node.emplace<Expr::Variable>(Expr::Variable{std::string(name)});
+  out.node.emplace<Expr::Variable>(Expr::Variable{TreeString::view(name)});
   return true;
 }
 
@@ -600,7 +600,7 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
   using Kind = Expr::MapProjectionItem::Kind;
   accept('{');
   Expr::MapProjection& projection = out.node.emplace<Expr::MapProjection>();
-  projection.variable.assign(variable);
+  projection.variable = TreeString::view(variable);
   if (accept('}')) return true;
   Siblings siblings(*this);
   do {
@@ -612,7 +612,7 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
         Span span;
         if (!read_name(NameKind::kAny, name, span)) return false;
         add(projection.items,
-            Expr::MapProjectionItem{Kind::Property, std::string(name), std::nullopt, span});
+            Expr::MapProjectionItem{Kind::Property, TreeString::view(name), std::nullopt, span});
       }
       continue;
     }
@@ -623,13 +623,13 @@ bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
     if (accept(':')) {
       Expr::MapProjectionItem& item =
           add(projection.items,
-              Expr::MapProjectionItem{Kind::Entry, std::string(name), placeholder(), span});
+              Expr::MapProjectionItem{Kind::Entry, TreeString::view(name), placeholder(), span});
       if (!read_expression(**item.value)) return false;
       siblings.next_operand();
     } else {
       if (reserved) return false;
       add(projection.items,
-          Expr::MapProjectionItem{Kind::Variable, std::string(name), std::nullopt, span});
+          Expr::MapProjectionItem{Kind::Variable, TreeString::view(name), std::nullopt, span});
     }
   } while (accept(','));
   return accept('}');
@@ -720,7 +720,7 @@ bool DirectReader::read_number(Expr& out) {
     if (ec == std::errc() && last == digits.data() + digits.size()) {
       integer.value = value;
     } else if (written.find_first_not_of("0xo") != std::string_view::npos) {
-      integer.too_large.assign(written);
+      integer.too_large = TreeString::view(written);
     }
   }
   if (fraction) {
@@ -729,7 +729,7 @@ bool DirectReader::read_number(Expr& out) {
     const auto result = std::from_chars(written.data(), written.data() + written.size(), value);
     Expr::Float& number =
         out.node.emplace<Expr::Float>(Expr::Float{result.ec == std::errc() ? value : 0.0, {}});
-    if (float_too_large(written)) number.too_large.assign(written);
+    if (float_too_large(written)) number.too_large = TreeString::view(written);
   }
   pos_ = end;
   skip();
@@ -737,14 +737,14 @@ bool DirectReader::read_number(Expr& out) {
 }
 
 // The text between the quotes, escapes as written.
-bool DirectReader::read_string(std::string& out) {
+bool DirectReader::read_string(TreeString& out) {
   const char quote = text_[pos_];
   const size_t n = text_.size();
   size_t p = pos_ + 1;
   while (p < n) {
     const char c = text_[p];
     if (c == quote) {
-      out.assign(text_.substr(pos_ + 1, p - pos_ - 1));
+      out = TreeString::view(text_.substr(pos_ + 1, p - pos_ - 1));
       pos_ = p + 1;
       skip();
       return true;
@@ -756,7 +756,7 @@ bool DirectReader::read_string(std::string& out) {
 }
 
 // `$name` or `$0`; the name without its `$`.
-bool DirectReader::read_parameter_name(std::string& out) {
+bool DirectReader::read_parameter_name(TreeString& out) {
   const size_t start = ++pos_;
   const size_t length = plain_name_length();
   if (length > 0) {
@@ -766,7 +766,7 @@ bool DirectReader::read_parameter_name(std::string& out) {
     while (is_digit(peek())) ++pos_;
     if (pos_ == start) return false;
   }
-  out.assign(text_.substr(start, pos_ - start));
+  out = TreeString::view(text_.substr(start, pos_ - start));
   skip();
   return true;
 }
@@ -883,7 +883,7 @@ bool DirectReader::read_comprehension_rest(Expr::ListComprehension& loop) {
 }
 
 // `x IN list [WHERE predicate]`.
-bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
+bool DirectReader::read_iteration(TreeString& variable, Box<Expr>& list,
                                   Nullable<Box<Expr>>& predicate) {
   if (!read_name(NameKind::kVariable, variable) || !keyword("IN") || !read_expression(*list)) {
     return false;
@@ -898,7 +898,7 @@ bool DirectReader::read_iteration(std::string& variable, Box<Expr>& list,
 bool DirectReader::read_map(PropertyMap& out) {
   accept('{');
   if (accept('}')) return true;
-  std::unordered_map<std::string, size_t> index;
+  std::unordered_map<std::string_view, size_t> index;
   Siblings siblings(*this);
   do {
     std::string_view key;
@@ -909,14 +909,14 @@ bool DirectReader::read_map(PropertyMap& out) {
       for (size_t i = 0; i < out.size(); ++i) {
         if (out[i].key == key) at = i;
       }
-    } else if (const auto it = index.find(std::string(key)); it != index.end()) {
+    } else if (const auto it = index.find(key); it != index.end()) {
       at = it->second;
     }
     if (at == out.size()) {
-      add(out, MapEntry{std::string(key), Expr::Null{}, key_span});
-      if (!index.empty()) index.emplace(std::string(key), at);
+      add(out, MapEntry{TreeString::view(key), Expr::Null{}, key_span});
+      if (!index.empty()) index.emplace(key, at);
       if (out.size() == kLinearKeySearch) {
-        for (size_t i = 0; i < out.size(); ++i) index.emplace(out[i].key, i);
+        for (size_t i = 0; i < out.size(); ++i) index.emplace(out[i].key.sv(), i);
       }
     }
     if (!read_expression(out[at].value)) return false;
@@ -1013,7 +1013,7 @@ DirectReader::WordRead DirectReader::read_function(Expr& out) {
   skip();
   if (!accept('(')) return other();
   Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
-  call.name.assign(text_.substr(start, name_end - start));
+  call.name = TreeString::view(text_.substr(start, name_end - start));
   call.distinct = keyword("DISTINCT");
   if (accept(')')) return WordRead::kTaken;
   return read_expression_list(call.args, ')') ? WordRead::kTaken : WordRead::kDecline;

@@ -150,7 +150,7 @@ bool DirectReader::starts_pattern_comprehension(Expr& first) const {
 // `[p = (a)-->(b) WHERE cond | projection]`, once `first` turned out to be
 // its pattern.
 bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
-  Nullable<std::string> path;
+  Nullable<TreeString> path;
   Expr::PatternPredicate* pattern = bare_pattern(first);
   if (pattern == nullptr) {
     auto& equal = std::get<Expr::Equal>(first.node);
@@ -300,11 +300,11 @@ bool DirectReader::read_type_base() {
 // `reduce(acc = init, x IN list | expression)`, once `reduce(acc =` has
 // been read. Where it fails short of a limit the matcher reads a call of a
 // function named reduce instead (`reduce(acc = 1, x)`).
-bool DirectReader::read_reduce(Expr& out, std::string accumulator) {
+bool DirectReader::read_reduce(Expr& out, TreeString accumulator) {
   if (!count_node()) return false;
   Expr::Reduce& reduce = out.node.emplace<Expr::Reduce>(Expr::Reduce{
       std::move(accumulator), placeholder(),
-      box<Expr::ListComprehension>(std::string(), placeholder(), std::nullopt, placeholder())});
+      box<Expr::ListComprehension>(TreeString(), placeholder(), std::nullopt, placeholder())});
   Expr::ListComprehension& iteration = *reduce.iteration;
   return read_expression(*reduce.init) && accept(',') &&
          read_name(NameKind::kVariable, iteration.variable) && keyword("IN") &&

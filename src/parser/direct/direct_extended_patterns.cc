@@ -28,10 +28,10 @@ bool names_only(const LabelExpr& e) {
   return true;
 }
 
-void append_names(Arena* arena, const LabelExpr& e, TreeList<std::string>& out,
+void append_names(Arena* arena, const LabelExpr& e, TreeList<TreeString>& out,
                   TreeList<Span>& spans) {
   if (e.kind == LabelExpr::Kind::Name) {
-    add_in(arena, out, e.name);
+    add_in(arena, out, TreeString::view(e.name));
     add_in(arena, spans, e.span);
   }
   for (const LabelExpr& operand : e.operands) append_names(arena, operand, out, spans);
@@ -68,7 +68,7 @@ bool DirectReader::read_pattern_part(PatternPart& out) {
     // A name without `=` after it may be a selector's first word.
     const size_t name_start = pos_;
     const size_t name_end = end_;
-    std::string name;
+    TreeString name;
     if (read_name(NameKind::kVariable, name) && accept('=')) {
       out.variable = std::move(name);
     } else {
@@ -217,11 +217,11 @@ bool DirectReader::read_path_selector(PatternPart& out) {
 }
 
 // A variable where one may stand; a reserved word is left for what follows.
-bool DirectReader::read_optional_variable(std::optional<std::string>& name, Span& span) {
+bool DirectReader::read_optional_variable(std::optional<TreeString>& name, Span& span) {
   if (!is_name_start(peek())) return true;
   const size_t start = pos_;
   const size_t last_end = end_;
-  std::string read;
+  TreeString read;
   if (read_name(NameKind::kVariable, read, span)) {
     name = std::move(read);
     return true;
@@ -274,7 +274,7 @@ bool DirectReader::read_node_labels(NodePattern& out) {
 // The labels of a SET or REMOVE item. The extended language takes any label
 // expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
 // holds, in the order written.
-bool DirectReader::read_item_labels(TreeList<std::string>& names, TreeList<Span>& spans) {
+bool DirectReader::read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans) {
   if (!extended_) return read_labels(names, spans);
   TreeList<LabelExpr> parts;
   if (!read_label_parts(parts)) return false;
@@ -292,7 +292,7 @@ bool DirectReader::read_rel_types(RelationshipPattern& out) {
     std::string_view name;
     Span span;
     if (read_name(NameKind::kAny, name, span) && peek() != '|' && peek() != '&') {
-      add(out.types, name);
+      add(out.types, TreeString::view(name));
       add(out.type_spans, span);
       return true;
     }
@@ -379,7 +379,7 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
   std::string_view name;
   Span span;
   if (!read_name(NameKind::kAny, name, span)) return false;
-  out = LabelExpr{LabelExpr::Kind::Name, std::string(name), {}, span};
+  out = LabelExpr{LabelExpr::Kind::Name, TreeString::view(name), {}, span};
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "parser/direct/direct_reader.h"
@@ -32,9 +33,15 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
                     DirectLimit* limit) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
-  // A tree takes about sixteen times its text: room for that at once, and
-  // for the tree of a usual query in the first block.
-  DirectReader reader(text, language, out.arena.get(std::max<size_t>(4096, 16 * text.size())));
+  // The nodes of a tree take about eleven times its text (a long UNION
+  // chain's list of branches, and the copy of a long text, have blocks of
+  // their own): room for that at once, and for the tree of a usual query in
+  // the first block.
+  Arena* arena = out.arena.get(std::max<size_t>(4096, 12 * text.size()));
+  // The tree's names are views into the text: the root keeps its own copy.
+  char* copy = static_cast<char*>(arena->allocate(text.size(), 1));
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+  DirectReader reader(std::string_view(copy, text.size()), language, arena);
   if (reader.read(out)) return true;
   if (limit) *limit = reader.limit();
   return false;

@@ -58,11 +58,11 @@ bool DirectReader::read_inline_where(Nullable<Box<Expr>>& out) {
 }
 
 // `:A:B`: names only; `|`, `&` and the like make a label expression.
-bool DirectReader::read_labels(TreeList<std::string>& out, TreeList<Span>& spans) {
+bool DirectReader::read_labels(TreeList<TreeString>& out, TreeList<Span>& spans) {
   while (accept(':')) {
     std::string_view name;
     if (!read_name(NameKind::kAny, name, add(spans))) return false;
-    add(out, name);
+    add(out, TreeString::view(name));
   }
   return peek() != '|' && peek() != '&';
 }
@@ -92,7 +92,7 @@ bool DirectReader::read_relationship(RelationshipPattern& out, bool* unmatched) 
       for (;;) {
         std::string_view name;
         if (!read_name(NameKind::kAny, name, add(out.type_spans))) return false;
-        add(out.types, name);
+        add(out.types, TreeString::view(name));
         if (!accept('|')) break;
         accept(':');
       }

@@ -139,7 +139,7 @@ bool DirectReader::read_match(ReadingClause& out, bool optional) {
 
 bool DirectReader::read_unwind(ReadingClause& out) {
   ReadingClause::Unwind& unwind =
-      out.clause.emplace<ReadingClause::Unwind>(ReadingClause::Unwind{Expr::Null{}, std::string()});
+      out.clause.emplace<ReadingClause::Unwind>(ReadingClause::Unwind{Expr::Null{}, TreeString()});
   return read_expression(unwind.expr) && keyword("AS") &&
          read_name(NameKind::kVariable, unwind.variable);
 }
@@ -150,7 +150,7 @@ bool DirectReader::read_unwind(ReadingClause& out) {
 bool DirectReader::read_call(CallClause& out) {
   const size_t start = pos_;
   if (!read_procedure_name()) return false;
-  out.procedure.assign(text_.substr(start, end_ - start));
+  out.procedure = TreeString::view(text_.substr(start, end_ - start));
   if (accept('(')) {
     if (!accept(')') && !read_expression_list(out.args, ')')) return false;
   } else if (extended_) {
@@ -176,7 +176,7 @@ bool DirectReader::read_call(CallClause& out) {
       item.field.emplace(first);
       if (!read_name(NameKind::kVariable, item.variable)) return false;
     } else {
-      item.variable.assign(first);
+      item.variable = TreeString::view(first);
     }
     item.span = span_from(item_start);
   } while (accept(','));
@@ -236,7 +236,7 @@ bool DirectReader::read_set_items(TreeList<SetItem>& items) {
     if (c == '.') {
       SetItem& item = add(items, SetItem{SetItem::Property{{}, Expr::Null{}}});
       SetItem::Property& property = std::get<SetItem::Property>(item.item);
-      property.target.variable.assign(variable);
+      property.target.variable = TreeString::view(variable);
       property.target.variable_span = variable_span;
       if (!read_property_keys(property.target) || !accept('=') ||
           !read_expression(property.value)) {
@@ -244,18 +244,19 @@ bool DirectReader::read_set_items(TreeList<SetItem>& items) {
       }
     } else if (c == '=') {
       accept('=');
-      SetItem& item =
-          add(items, SetItem{SetItem::Assign{std::string(variable), Expr::Null{}, variable_span}});
+      SetItem& item = add(
+          items, SetItem{SetItem::Assign{TreeString::view(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::Assign>(item.item).value)) return false;
     } else if (c == '+' && peek_at(1) == '=') {
       pos_ += 2;
       skip();
-      SetItem& item = add(
-          items, SetItem{SetItem::AddAssign{std::string(variable), Expr::Null{}, variable_span}});
+      SetItem& item =
+          add(items,
+              SetItem{SetItem::AddAssign{TreeString::view(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':' || (extended_ && word_here("IS"))) {
       SetItem& item =
-          add(items, SetItem{SetItem::Labels{std::string(variable), {}, variable_span, {}}});
+          add(items, SetItem{SetItem::Labels{TreeString::view(variable), {}, variable_span, {}}});
       SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
       if (!read_item_labels(labels.labels, labels.label_spans)) return false;
     } else {
@@ -275,12 +276,12 @@ bool DirectReader::read_remove(UpdatingClause& out) {
     RemoveItem& item = add(items);
     if (peek() == ':' || (extended_ && word_here("IS"))) {
       RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
-      labels.variable.assign(variable);
+      labels.variable = TreeString::view(variable);
       labels.variable_span = variable_span;
       if (!read_item_labels(labels.labels, labels.label_spans)) return false;
     } else if (peek() == '.') {
       PropertyExpr& target = item.item.emplace<RemoveItem::Property>().target;
-      target.variable.assign(variable);
+      target.variable = TreeString::view(variable);
       target.variable_span = variable_span;
       if (!read_property_keys(target)) return false;
     } else {
@@ -363,7 +364,7 @@ bool DirectReader::read_property_keys(PropertyExpr& target) {
     skip();
     std::string_view key;
     if (!read_name(NameKind::kAny, key, add(target.key_spans))) return false;
-    add(target.keys, key);
+    add(target.keys, TreeString::view(key));
   }
   return !target.keys.empty();
 }

@@ -119,7 +119,7 @@ class DirectReader {
   // `unmatched`, if given, is set where the text fails for a missing token
   // (`(a)-[]` in an expression), which the matcher gives back.
   bool read_relationship(RelationshipPattern& out, bool* unmatched = nullptr);
-  bool read_labels(TreeList<std::string>& out, TreeList<Span>& spans);
+  bool read_labels(TreeList<TreeString>& out, TreeList<Span>& spans);
   bool read_properties(MapOrParam& out);
   bool read_range(RangeBounds& out);
   bool read_bound(std::optional<int64_t>& value, bool& written);
@@ -150,14 +150,14 @@ class DirectReader {
   bool read_atom(Expr& out);
   bool read_word_atom(Expr& out);
   bool read_number(Expr& out);
-  bool read_string(std::string& out);
-  bool read_parameter_name(std::string& out);
+  bool read_string(TreeString& out);
+  bool read_parameter_name(TreeString& out);
   bool read_list(Expr& out);
   bool read_comprehension(Expr& out);
   bool read_predicate_before_bar(Nullable<Box<Expr>>& predicate);
   bool read_comprehension_rest(Expr::ListComprehension& loop);
   bool negated_iteration_here() const;
-  bool read_iteration(std::string& variable, Box<Expr>& list, Nullable<Box<Expr>>& predicate);
+  bool read_iteration(TreeString& variable, Box<Expr>& list, Nullable<Box<Expr>>& predicate);
   bool read_map(PropertyMap& out);
   bool read_parenthesized(Expr& out);
   // CASE and reduce: whether the construct was read. Where one fails short of
@@ -265,10 +265,10 @@ class DirectReader {
   bool read_quantified_path(QuantifiedPath& out);
   bool read_path_quantifier(RangeBounds& out);
   bool read_path_selector(PatternPart& out);
-  bool read_optional_variable(std::optional<std::string>& name, Span& span);
+  bool read_optional_variable(std::optional<TreeString>& name, Span& span);
   bool read_label_parts(TreeList<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
-  bool read_item_labels(TreeList<std::string>& names, TreeList<Span>& spans);
+  bool read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans);
   bool read_rel_types(RelationshipPattern& out);
   bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
   bool read_label_conjunction(LabelExpr& out, bool rel);
@@ -286,7 +286,7 @@ class DirectReader {
   bool read_type_name();
   bool read_type_term();
   bool read_type_base();
-  bool read_reduce(Expr& out, std::string accumulator);
+  bool read_reduce(Expr& out, TreeString accumulator);
   bool read_shortest_path(Expr& out, bool all);
   // In a list comprehension's or pattern comprehension's WHERE, a label
   // check at the predicate's own level takes no `|`: it starts the
@@ -358,10 +358,10 @@ class DirectReader {
   // A name (plain or in backticks) that the language lets stand here,
   // without its backticks.
   bool read_name(NameKind kind, std::string_view& name);
-  bool read_name(NameKind kind, std::string& name) {
+  bool read_name(NameKind kind, TreeString& name) {
     std::string_view view;
     if (!read_name(kind, view)) return false;
-    name.assign(view);
+    name = TreeString::view(view);
     return true;
   }
   // The same, and where the name (with any backticks) was written.

@@ -276,7 +276,7 @@ class Printer {
     out_ += '}';
   }
 
-  void iteration(const std::string& variable, const Expr& source,
+  void iteration(std::string_view variable, const Expr& source,
                  const Nullable<Box<Expr>>& predicate) {
     name(variable);
     out_ += " IN ";
@@ -393,7 +393,7 @@ class Printer {
     if (n.label_expr) {
       labels(**n.label_expr);
     } else {
-      for (const std::string& label : n.labels) {
+      for (const TreeString& label : n.labels) {
         out_ += ':';
         name(label);
       }
@@ -512,8 +512,8 @@ std::string name_text(std::string_view name) {
 }
 
 std::string column_name(const ReturnItem& item) {
-  if (item.alias) return *item.alias;
-  if (const auto* variable = item.expr.as<Expr::Variable>()) return variable->name;
+  if (item.alias) return item.alias->str();
+  if (const auto* variable = item.expr.as<Expr::Variable>()) return variable->name.str();
   return expression_text(item.expr);
 }
 

@@ -206,7 +206,7 @@ void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subq
 void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& call) {
   Scope imported;
   if (call.has_scope && !call.import_all) {
-    for (const std::string& name : call.scope) {
+    for (const TreeString& name : call.scope) {
       if (const KnownLabels* known = scope_.find(name)) {
         imported.bind(name, *known);
       } else {

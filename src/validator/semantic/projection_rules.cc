@@ -256,12 +256,12 @@ struct Dropped {
 void collect_dropped(const Expr& expr, const Projected& projected, const Scope& before,
                      std::vector<std::string_view>& locals, std::vector<Dropped>& dropped) {
   if (is_aggregate(expr) || projected.is_item(expr)) return;
-  const auto note = [&](const std::string& name, Span span) {
+  const auto note = [&](const TreeString& name, Span span) {
     if (!projected.names(name) && before.contains(name) &&
         std::find(locals.begin(), locals.end(), name) == locals.end() &&
         std::none_of(dropped.begin(), dropped.end(),
                      [&](const Dropped& d) { return d.name == name; })) {
-      dropped.push_back(Dropped{name, span});
+      dropped.push_back(Dropped{name.str(), span});
     }
   };
   if (const auto* variable = expr.as<Expr::Variable>()) {

@@ -120,7 +120,7 @@ void append_node_labels(std::string& out, const NodePattern& node) {
     append_label_expr(out, **node.label_expr, false);
     return;
   }
-  for (const std::string& label : node.labels) {
+  for (const TreeString& label : node.labels) {
     out += ':';
     out += label;
   }
@@ -187,7 +187,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
     if (extended() && !node.label_expr) all_of = declared_node_labels(node.labels);
     for (const MapEntry& entry : *properties) {
       if ((node.label_expr || all_of.size() > 1) &&
-          std::any_of(node.labels.begin(), node.labels.end(), [&](const std::string& label) {
+          std::any_of(node.labels.begin(), node.labels.end(), [&](const TreeString& label) {
             const Schema::NodeLabel* declared = lookup_.node(label);
             return declared && declares(declared->properties, entry.key);
           })) {
@@ -199,7 +199,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
         report_unknown_key(std::move(message), entry.key, entry.key_span, all_of);
         continue;
       }
-      for (const std::string& label : node.labels) {
+      for (const TreeString& label : node.labels) {
         const Schema::NodeLabel* declared = lookup_.node(label);
         if (declared && !declares(declared->properties, entry.key)) {
           const std::string_view labels[] = {declared->name};
@@ -228,7 +228,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
 void SemanticValidator::validate_relationship(const RelationshipPattern& relationship,
                                               const NodePattern& left, const NodePattern& right) {
   for (size_t i = 0; i < relationship.types.size(); ++i) {
-    const std::string& type = relationship.types[i];
+    const TreeString& type = relationship.types[i];
     const Schema::RelType* declared = lookup_.rel(type);
     if (declared == nullptr) {
       report_unknown_rel_type(
@@ -438,7 +438,7 @@ void SemanticValidator::report_unjoined(const Schema::RelType& declared, const E
 }
 
 void SemanticValidator::validate_property_access(std::string_view variable,
-                                                 std::span<const std::string> keys,
+                                                 std::span<const TreeString> keys,
                                                  std::span<const Span> key_spans) {
   const KnownLabels* known = scope_.find(variable);
   if (known == nullptr) return;
@@ -453,7 +453,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
   known->for_each([&](std::string_view label) {
     if (const Schema::NodeLabel* node = lookup_.node(label)) {
       for (size_t i = 0; i < keys.size(); ++i) {
-        const std::string& key = keys[i];
+        const TreeString& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(node->properties, key)) {
           const std::string_view labels[] = {node->name};
@@ -464,7 +464,7 @@ void SemanticValidator::validate_property_access(std::string_view variable,
       }
     } else if (const Schema::RelType* rel = lookup_.rel(label)) {
       for (size_t i = 0; i < keys.size(); ++i) {
-        const std::string& key = keys[i];
+        const TreeString& key = keys[i];
         if (known->any_of() && any_label_declares(*known, key)) continue;
         if (!declares(rel->properties, key)) {
           const std::string_view labels[] = {rel->name};
@@ -491,7 +491,7 @@ void SemanticValidator::report_unknown_key(std::string message, std::string_view
 // Answers false, checking nothing, for fewer than two such labels or labels
 // that are alternatives.
 bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
-                                                std::span<const std::string> keys,
+                                                std::span<const TreeString> keys,
                                                 std::span<const Span> key_spans) {
   if (known.any_of() || known.kind() == VariableKind::Relationship) return false;
   // Most variables carry one label: tell that without looking it up.
@@ -512,7 +512,7 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
   });
   if (labels.size() < 2 || !only_nodes) return false;
   for (size_t i = 0; i < keys.size(); ++i) {
-    const std::string& key = keys[i];
+    const TreeString& key = keys[i];
     if (any_label_declares(known, key)) continue;
     std::string message =
         concat({"Unknown property '", key, "' on variable '", variable, "' with labels "});
@@ -527,14 +527,14 @@ bool SemanticValidator::validate_keys_of_labels(std::string_view variable, const
 // pair makes a node of that pair's label (extended language). The database
 // returns null for a key it does not hold, so this is only a warning.
 void SemanticValidator::warn_inferred_keys(std::string_view variable, const KnownLabels& known,
-                                           std::span<const std::string> keys,
+                                           std::span<const TreeString> keys,
                                            std::span<const Span> key_spans) {
   if (known.inferred().empty() || known.kind() != VariableKind::Node) return;
   const Schema::NodeLabel* node = lookup_.node(known.inferred());
   if (node == nullptr) return;
   const std::string_view labels[] = {node->name};
   for (size_t i = 0; i < keys.size(); ++i) {
-    const std::string& key = keys[i];
+    const TreeString& key = keys[i];
     if (declares(node->properties, key)) continue;
     report_unknown_key(concat({"Unknown property '", key, "' on variable '", variable,
                                "', which :", known.inferred_by(), " makes a :", node->name}),
@@ -543,9 +543,9 @@ void SemanticValidator::warn_inferred_keys(std::string_view variable, const Know
 }
 
 std::vector<std::string_view> SemanticValidator::declared_node_labels(
-    const TreeList<std::string>& labels) const {
+    const TreeList<TreeString>& labels) const {
   std::vector<std::string_view> declared;
-  for (const std::string& label : labels) {
+  for (const TreeString& label : labels) {
     if (lookup_.has_node(label)) add_distinct(declared, label);
   }
   return declared;

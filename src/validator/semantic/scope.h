@@ -39,7 +39,7 @@ enum class VariableKind : uint8_t { Unknown, Node, Relationship, Path };
 class KnownLabels {
  public:
   KnownLabels() = default;
-  explicit KnownLabels(const TreeList<std::string>* written, bool any_of = false)
+  explicit KnownLabels(const TreeList<TreeString>* written, bool any_of = false)
       : written_(written), any_of_(any_of) {}
 
   bool any_of() const { return any_of_; }
@@ -84,9 +84,9 @@ class KnownLabels {
   }
 
   // Appends each label not yet known, in order; answers whether any was new.
-  bool merge(const TreeList<std::string>& labels) {
+  bool merge(const TreeList<TreeString>& labels) {
     bool added = false;
-    for (const std::string& label : labels) {
+    for (const TreeString& label : labels) {
       if (!contains(label)) {
         merged_.push_back(label);
         added = true;
@@ -115,19 +115,19 @@ class KnownLabels {
   bool uncertain() const { return uncertain_; }
   void set_uncertain() { uncertain_ = true; }
 
-  const TreeList<std::string>* written() const { return written_; }
+  const TreeList<TreeString>* written() const { return written_; }
   std::span<const std::string_view> merged() const { return merged_; }
 
   template <class F>
   void for_each(F&& f) const {
     if (written_) {
-      for (const std::string& label : *written_) f(std::string_view(label));
+      for (const TreeString& label : *written_) f(std::string_view(label));
     }
     for (std::string_view label : merged_) f(label);
   }
 
  private:
-  const TreeList<std::string>* written_ = nullptr;
+  const TreeList<TreeString>* written_ = nullptr;
   bool any_of_ = false;
   bool uncertain_ = false;
   bool conflicting_ = false;

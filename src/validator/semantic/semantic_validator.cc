@@ -196,8 +196,8 @@ void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableK
   }
 }
 
-void SemanticValidator::merge_binding(const std::string& variable, Span span,
-                                      const TreeList<std::string>& labels, bool any_of,
+void SemanticValidator::merge_binding(std::string_view variable, Span span,
+                                      const TreeList<TreeString>& labels, bool any_of,
                                       VariableKind kind, bool optional) {
   if (KnownLabels* known = scope_.find(variable)) {
     check_kind(variable, kind, span);

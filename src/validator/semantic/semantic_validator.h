@@ -61,7 +61,7 @@ class SemanticValidator {
   // variable. Views into the tree.
   struct EndLabels {
     const NodePattern* node;
-    const TreeList<std::string>* written;
+    const TreeList<TreeString>* written;
     std::span<const std::string_view> merged;
     bool from_scope;  // the pattern writes no label; these come from the scope
     // Whether the schema declares one of them: unknown until first asked.
@@ -70,7 +70,7 @@ class SemanticValidator {
     bool empty() const { return (!written || written->empty()) && merged.empty(); }
     bool contains(std::string_view label) const {
       if (written) {
-        for (const std::string& known : *written) {
+        for (const TreeString& known : *written) {
           if (known.size() == label.size() && std::string_view(known) == label) return true;
         }
       }
@@ -95,7 +95,7 @@ class SemanticValidator {
   void collect_pattern_bindings(std::span<const PatternPart> parts,
                                 EndInference inference = EndInference::None);
   void collect_node_bindings(const NodePattern& node, VariableKind kind, bool optional);
-  void merge_binding(const std::string& variable, Span span, const TreeList<std::string>& labels,
+  void merge_binding(std::string_view variable, Span span, const TreeList<TreeString>& labels,
                      bool any_of, VariableKind kind, bool optional = false);
   void validate_reading_clause(const ReadingClause& clause);
   void validate_with_clause(const WithClause& with);
@@ -155,19 +155,19 @@ class SemanticValidator {
                        std::string_view between, const EndLabels& second, std::string_view how,
                        Span span);
   // `key_spans` holds where each key is written, or nothing.
-  void validate_property_access(std::string_view variable, std::span<const std::string> keys,
+  void validate_property_access(std::string_view variable, std::span<const TreeString> keys,
                                 std::span<const Span> key_spans);
   bool validate_keys_of_labels(std::string_view variable, const KnownLabels& known,
-                               std::span<const std::string> keys, std::span<const Span> key_spans);
+                               std::span<const TreeString> keys, std::span<const Span> key_spans);
   void warn_inferred_keys(std::string_view variable, const KnownLabels& known,
-                          std::span<const std::string> keys, std::span<const Span> key_spans);
+                          std::span<const TreeString> keys, std::span<const Span> key_spans);
   // An unknown key: the finding, with the hint and the did-you-mean of the
   // extended language.
   void report_unknown_key(std::string message, std::string_view key, Span span,
                           std::span<const std::string_view> labels, bool warning = false);
   std::string property_hint(std::string_view key, std::span<const std::string_view> labels,
                             std::string* suggested = nullptr) const;
-  std::vector<std::string_view> declared_node_labels(const TreeList<std::string>& labels) const;
+  std::vector<std::string_view> declared_node_labels(const TreeList<TreeString>& labels) const;
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
   void validate_remove_item(const RemoveItem& item);

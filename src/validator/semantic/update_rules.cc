@@ -69,7 +69,7 @@ void check_rebound_variables(std::span<const PatternPart> parts, std::string_vie
             ") alone and add them with SET, or use a new variable");
   });
   for_each_link(parts, [&](const PatternLink& link) {
-    const std::optional<std::string>& variable = link.relationship.variable;
+    const std::optional<TreeString>& variable = link.relationship.variable;
     if (!variable || !scope.contains(*variable)) return;
     findings.error(Code::VariableAlreadyBound, link.relationship.variable_span,
                    "Relationship " + quoted(*variable) + " is already bound, but " +
@@ -82,7 +82,7 @@ void check_rebound_variables(std::span<const PatternPart> parts, std::string_vie
 void check_repeated_relationships(std::span<const PatternPart> parts, Findings& findings) {
   std::vector<std::string_view> seen;
   for_each_link(parts, [&](const PatternLink& link) {
-    const std::optional<std::string>& variable = link.relationship.variable;
+    const std::optional<TreeString>& variable = link.relationship.variable;
     if (!variable) return;
     if (std::find(seen.begin(), seen.end(), *variable) == seen.end()) {
       seen.push_back(*variable);

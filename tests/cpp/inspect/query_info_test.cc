@@ -19,7 +19,7 @@ Expr prop(Expr target, const char* key) {
   return Expr::Property{Box<Expr>(std::move(target)), key, {}};
 }
 
-NodePattern node(TreeList<std::string> labels, PropertyMap props = {}) {
+NodePattern node(TreeList<TreeString> labels, PropertyMap props = {}) {
   NodePattern n;
   n.labels = std::move(labels);
   if (!props.empty()) n.properties = MapOrParam{MapOrParam::Map{std::move(props)}};

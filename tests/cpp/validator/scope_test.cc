@@ -16,15 +16,15 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TreeList<std::string> labels_of(const KnownLabels& known) {
-  TreeList<std::string> out;
+TreeList<TreeString> labels_of(const KnownLabels& known) {
+  TreeList<TreeString> out;
   known.for_each([&](std::string_view label) { out.emplace_back(label); });
   return out;
 }
 
 TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
-  const TreeList<std::string> written = {"Person", "Actor", "Person"};
-  const TreeList<std::string> later = {"Movie", "Actor", "Movie", "Genre"};
+  const TreeList<TreeString> written = {"Person", "Actor", "Person"};
+  const TreeList<TreeString> later = {"Movie", "Actor", "Movie", "Genre"};
   KnownLabels known(&written);
   known.merge(later);
   EXPECT_THAT(labels_of(known), ElementsAre("Person", "Actor", "Person", "Movie", "Genre"));
@@ -34,9 +34,9 @@ TEST(KnownLabelsTest, KeepsTheFirstListAsWrittenAndMergesWithoutRepeats) {
 }
 
 TEST(KnownLabelsTest, MergeTellsWhetherAnyLabelWasNew) {
-  const TreeList<std::string> written = {"Person"};
-  const TreeList<std::string> same = {"Person"};
-  const TreeList<std::string> more = {"Person", "Actor"};
+  const TreeList<TreeString> written = {"Person"};
+  const TreeList<TreeString> same = {"Person"};
+  const TreeList<TreeString> more = {"Person", "Actor"};
   KnownLabels known(&written);
   EXPECT_FALSE(known.merge(same));
   EXPECT_TRUE(known.merge(more));
@@ -69,16 +69,16 @@ TEST(ScopeTest, BoundSinceCountsOnlyLaterBindings) {
 TEST(KnownLabelsTest, EmptyUntilSomethingIsMerged) {
   KnownLabels known;
   EXPECT_TRUE(known.empty());
-  const TreeList<std::string> none;
+  const TreeList<TreeString> none;
   KnownLabels from_empty(&none);
   EXPECT_TRUE(from_empty.empty());
-  const TreeList<std::string> some = {"A", "A"};
+  const TreeList<TreeString> some = {"A", "A"};
   known.merge(some);
   EXPECT_THAT(labels_of(known), ElementsAre("A"));
 }
 
 TEST(ScopeTest, BindReplacesWhatWasKnown) {
-  const TreeList<std::string> person = {"Person"};
+  const TreeList<TreeString> person = {"Person"};
   Scope scope;
   scope.bind("n", KnownLabels(&person));
   scope.bind("n", KnownLabels());
@@ -112,22 +112,22 @@ class ScopeSizeTest : public ::testing::TestWithParam<int> {
       name += std::to_string(i);
       names_.push_back(std::move(name));
     }
-    for (const std::string& name : names_) scope_.bind(name, KnownLabels());
+    for (const TreeString& name : names_) scope_.bind(name, KnownLabels());
   }
-  TreeList<std::string> names_;
+  TreeList<TreeString> names_;
   Scope scope_;
 };
 
 TEST_P(ScopeSizeTest, FindsEveryBoundName) {
-  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+  for (const TreeString& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
   EXPECT_FALSE(scope_.contains("absent"));
   EXPECT_EQ(scope_.size(), names_.size());
 }
 
 TEST_P(ScopeSizeTest, TemporaryBindingsComeAndGoInOrder) {
-  const TreeList<std::string> temporaries = {"a", "b", "c"};
-  for (const std::string& name : temporaries) scope_.push(name, KnownLabels());
-  for (const std::string& name : temporaries) EXPECT_TRUE(scope_.contains(name));
+  const TreeList<TreeString> temporaries = {"a", "b", "c"};
+  for (const TreeString& name : temporaries) scope_.push(name, KnownLabels());
+  for (const TreeString& name : temporaries) EXPECT_TRUE(scope_.contains(name));
   scope_.pop_last();
   EXPECT_FALSE(scope_.contains("c"));
   EXPECT_TRUE(scope_.contains("b"));
@@ -143,18 +143,18 @@ TEST_P(ScopeSizeTest, TemporaryBindingsComeAndGoInOrder) {
   scope_.push("a", KnownLabels());
   EXPECT_TRUE(scope_.contains("a"));
   EXPECT_FALSE(scope_.contains("d"));
-  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+  for (const TreeString& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
 }
 
 TEST_P(ScopeSizeTest, ReplacingKeepsOtherBindings) {
   // The scope borrows its names: this one must live while the scope is read.
-  const std::string target = names_.empty() ? "x" : names_.back();
-  const TreeList<std::string> labels = {"Movie"};
+  const std::string target = names_.empty() ? "x" : names_.back().str();
+  const TreeList<TreeString> labels = {"Movie"};
   scope_.bind(target, KnownLabels(&labels));
   const KnownLabels* known = scope_.find(target);
   ASSERT_NE(known, nullptr);
   EXPECT_TRUE(known->contains("Movie"));
-  for (const std::string& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
+  for (const TreeString& name : names_) EXPECT_TRUE(scope_.contains(name)) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(AroundTheIndexThreshold, ScopeSizeTest,

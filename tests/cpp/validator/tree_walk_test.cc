@@ -26,7 +26,7 @@ Expr prop(std::string variable, std::string key) {
   return Expr(Expr::Property{var(std::move(variable)), std::move(key), {}});
 }
 
-NodePattern node(std::string variable, TreeList<std::string> labels) {
+NodePattern node(std::string variable, TreeList<TreeString> labels) {
   return NodePattern{std::move(variable), std::move(labels), std::nullopt, std::nullopt,
                      std::nullopt};
 }
