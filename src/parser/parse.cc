@@ -42,18 +42,21 @@ CypherError syntax_error_at(std::string_view text, size_t position, std::string 
 
 }  // namespace
 
+// Each function below returns one named result, which the compiler then
+// builds in the caller's place: a tree moved on the way out costs as much
+// as parsing a short query.
 Result<CypherQuery> parse(std::string_view text, Language language) {
   Result<CypherQuery> parsed = parse_unexplained(text, language);
-  if (parsed.ok() || language != Language::Extended) return parsed;
-  return explain_failure(text, std::move(parsed).error());
+  if (!parsed.ok() && language == Language::Extended) {
+    parsed = explain_failure(text, std::move(parsed).error());
+  }
+  return parsed;
 }
 
-Result<CypherQuery> parse_unexplained(std::string_view text, Language language) {
-  // Commands start with words no query starts with.
-  if (language == Language::Extended && starts_command(text)) return parse_command(text);
-  Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
-  DirectLimit limit;
-  if (parse_directly(text, language, std::get<0>(*query), &limit)) return query;
+namespace {
+
+// Why the parser declined `text`, which it could not read.
+CypherError rejection(std::string_view text, Language language, DirectLimit limit) {
   // The parser takes exactly what the grammar accepts, up to its limits; the
   // matcher says what is wrong with the rest.
   Result<std::monostate> matched = check_with_matcher(text, language);
@@ -68,6 +71,19 @@ Result<CypherQuery> parse_unexplained(std::string_view text, Language language) 
       limit.kind == DirectLimit::Kind::Nesting
           ? "query nested too deeply (limit " + std::to_string(kMaxNestingDepth) + ")"
           : "query nested too deeply (tree depth limit " + std::to_string(kMaxTreeDepth) + ")");
+}
+
+}  // namespace
+
+Result<CypherQuery> parse_unexplained(std::string_view text, Language language) {
+  // Commands start with words no query starts with.
+  if (language == Language::Extended && starts_command(text)) return parse_command(text);
+  Result<CypherQuery> query(std::in_place, std::in_place_index<0>);
+  DirectLimit limit;
+  if (!parse_directly(text, language, std::get<0>(*query), &limit)) {
+    query = rejection(text, language, limit);
+  }
+  return query;
 }
 
 Result<std::monostate> check_with_matcher(std::string_view text, Language language) {

@@ -20,12 +20,15 @@ constexpr std::array<std::string_view, 14> kCommandWords = {
     "DENY", "REVOKE", "TERMINATE", "RENAME", "EXPLAIN", "PROFILE", "CYPHER"};
 
 // Every query is asked this, so only the words as long as the one there are
-// compared.
+// compared, each first by its first letter (all are letters: `c & 0xDF`
+// upper-cases a letter and makes nothing else one).
 template <size_t N>
 bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
   const size_t length = r.word_length();
+  if (length == 0) return false;
+  const char first = static_cast<char>(r.text()[r.pos()] & 0xDF);
   for (std::string_view word : words) {
-    if (word.size() == length && r.peek_keyword(word)) return true;
+    if (word.size() == length && word[0] == first && r.peek_keyword(word)) return true;
   }
   return false;
 }

@@ -318,19 +318,28 @@ class DirectReader {
     return true;
   }
   // Whether the word `upper` (any letter case) stands here and ends here.
+  // Every keyword starts with a letter, and most tries of one fail there:
+  // `c & 0xDF` upper-cases a letter and makes nothing else one.
+  bool first_letter_here(std::string_view upper) const {
+    return (peek() & 0xDF) == static_cast<unsigned char>(upper[0]);
+  }
   bool word_here(std::string_view upper) const {
-    return starts_with_keyword(text_, pos_, upper) &&
+    return first_letter_here(upper) && starts_with_keyword(text_, pos_, upper) &&
            !is_word_char(static_cast<unsigned char>(
                pos_ + upper.size() < text_.size() ? text_[pos_ + upper.size()] : ' '));
   }
   // Whether keyword() would read the keyword `upper` here.
   bool keyword_here(std::string_view upper) const {
-    return starts_with_keyword(text_, pos_, upper) &&
+    return first_letter_here(upper) && starts_with_keyword(text_, pos_, upper) &&
            !(extended_ && is_word_char(peek_at(upper.size())));
   }
   // Reads the keyword `upper`: in the extended language as a whole word, in
   // the subset also where it starts a longer word (glued keywords, above).
-  bool keyword(std::string_view upper) {
+  // The first letter is tested where the call stands, the rest out of line.
+  [[gnu::always_inline]] bool keyword(std::string_view upper) {
+    return first_letter_here(upper) && keyword_past_first_letter(upper);
+  }
+  [[gnu::noinline]] bool keyword_past_first_letter(std::string_view upper) {
     if (!keyword_here(upper)) return false;
     pos_ += upper.size();
     skip();
