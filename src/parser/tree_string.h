@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -129,6 +130,8 @@ class TreeString {
 
   void own(std::string_view text) {
     if (text.empty()) return;
+    // The size is kept in 32 bits, as a query's offsets are.
+    if (text.size() > UINT32_MAX) throw std::length_error("a name of 4 GiB or more");
     char* copy = new char[text.size()];
     std::memcpy(copy, text.data(), text.size());
     data_ = copy;
