@@ -73,7 +73,7 @@ class AllNames {
     std::visit(Overloaded{
                    [&](const UpdatingClause::Create& create) { pattern(create.pattern); },
                    [&](const UpdatingClause::Merge& merge) {
-                     pattern_part(merge.pattern_part);
+                     pattern_part(*merge.pattern_part);
                      for (const auto& items : merge.on_match) set_items(items);
                      for (const auto& items : merge.on_create) set_items(items);
                    },

@@ -60,7 +60,7 @@ class NameCollector {
       if (const auto* create = std::get_if<UpdatingClause::Create>(&clause.clause)) {
         pattern(create->pattern);
       } else if (const auto* merge = std::get_if<UpdatingClause::Merge>(&clause.clause)) {
-        pattern_part(merge->pattern_part);
+        pattern_part(*merge->pattern_part);
       }
     }
   }

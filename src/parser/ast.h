@@ -774,7 +774,8 @@ struct UpdatingClause {
     Pattern pattern;
   };
   struct Merge {
-    PatternPart pattern_part;
+    // Boxed: a list of clauses holds each at the size of the largest kind.
+    Box<PatternPart> pattern_part;
     TreeList<TreeList<SetItem>> on_match;
     TreeList<TreeList<SetItem>> on_create;
   };

@@ -269,7 +269,7 @@ class TreeText {
             pattern(u.pattern);
           } else if constexpr (std::is_same_v<T, UpdatingClause::Merge>) {
             open("merge");
-            pattern_part(u.pattern_part);
+            pattern_part(*u.pattern_part);
             for (const auto& items : u.on_match) {
               open("on-match");
               set_items(items);

@@ -213,8 +213,9 @@ bool DirectReader::read_create(UpdatingClause& out) {
 }
 
 bool DirectReader::read_merge(UpdatingClause& out) {
-  UpdatingClause::Merge& merge = out.clause.emplace<UpdatingClause::Merge>();
-  if (!read_pattern_part(merge.pattern_part)) return false;
+  UpdatingClause::Merge& merge =
+      out.clause.emplace<UpdatingClause::Merge>(UpdatingClause::Merge{box<PatternPart>(), {}, {}});
+  if (!read_pattern_part(*merge.pattern_part)) return false;
   while (keyword("ON")) {
     const bool on_match = keyword("MATCH");
     if (!on_match && !keyword("CREATE")) return false;

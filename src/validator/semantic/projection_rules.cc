@@ -153,7 +153,7 @@ void report_aggregates_in(const UpdatingClause& clause, Findings& findings) {
             }
           },
           [&](const UpdatingClause::Merge& merge) {
-            report_aggregates_in(merge.pattern_part, "MERGE", findings);
+            report_aggregates_in(*merge.pattern_part, "MERGE", findings);
             for (const auto& items : merge.on_match) {
               report_aggregates_in(items, "SET", findings);
             }

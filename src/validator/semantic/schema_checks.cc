@@ -607,7 +607,7 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
                  [this](const UpdatingClause::Create& create) { validate_pattern(create.pattern); },
                  // ON MATCH and ON CREATE actions are not checked.
                  [this](const UpdatingClause::Merge& merge) {
-                   validate_pattern(std::span(&merge.pattern_part, 1));
+                   validate_pattern(std::span(merge.pattern_part.get(), 1));
                  },
                  [this](const UpdatingClause::Set& set) {
                    for (const SetItem& item : set.items) validate_set_item(item);

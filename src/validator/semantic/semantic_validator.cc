@@ -107,7 +107,7 @@ void SemanticValidator::collect_updating_bindings(const UpdatingClause& clause) 
     if (extended()) check_update_rules(create->pattern, "CREATE");
     collect_pattern_bindings(create->pattern);
   } else if (const auto* merge = std::get_if<UpdatingClause::Merge>(&clause.clause)) {
-    const std::span<const PatternPart> part(&merge->pattern_part, 1);
+    const std::span<const PatternPart> part(merge->pattern_part.get(), 1);
     if (extended()) check_update_rules(part, "MERGE");
     collect_pattern_bindings(part);
   }
