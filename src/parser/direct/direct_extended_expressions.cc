@@ -207,7 +207,7 @@ bool DirectReader::read_type_predicate(Expr& out, size_t start, bool negated) {
   }
   const size_t type_start = pos_;
   if (!count_node() || !read_type_name()) return false;
-  std::string type = normalized_type(text_.substr(type_start, end_ - type_start));
+  TreeString type = keep(normalized_type(text_.substr(type_start, end_ - type_start)));
   Box<Expr> operand = box<Expr>(std::move(out));
   out.node.emplace<Expr::TypePredicate>(
       Expr::TypePredicate{std::move(operand), std::move(type), negated});

@@ -32,6 +32,7 @@
 #ifndef QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 #define QUORVANE_PARSER_DIRECT_DIRECT_READER_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -400,6 +401,13 @@ class DirectReader {
   }
   // The place of an expression still to be read.
   Box<Expr> placeholder() { return box<Expr>(Expr::Null{}); }
+  // A text the parser made, not one it read, kept in the arena as the
+  // query's text is: the tree's strings are all views.
+  TreeString keep(std::string_view made) {
+    char* copy = static_cast<char*>(arena_->allocate(made.size(), 1));
+    std::copy(made.begin(), made.end(), copy);
+    return TreeString::view(std::string_view(copy, made.size()));
+  }
 
   std::string_view text_;
   const bool extended_;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -89,7 +90,7 @@ constexpr std::string_view kExtendedNames =
     "CALL (a) { MATCH (a)-->(c:`C`) RETURN c } "
     "FOREACH (i IN [1] | SET a.i = i) "
     "RETURN a{.name, .*, total: reduce(s = 0, v IN [1] | s + v)}, "
-    "COUNT { (a)-[:R]->() } AS k";
+    "COUNT { (a)-[:R]->() } AS k, a.x IS :: list < integer >  AS typed";
 
 TEST(TreeString, ParsedNamesAreViewsIntoTheTreesOwnText) {
   for (const auto& [query, language] :
@@ -107,6 +108,12 @@ TEST(TreeString, ParsedNamesAreViewsIntoTheTreesOwnText) {
       const bool in_caller_text =
           name.text.data() >= text.data() && name.text.data() < text.data() + text.size();
       EXPECT_FALSE(in_caller_text) << name.text;
+    }
+    // A text the parser made rather than read (a type, normalised) is
+    // kept in the arena too.
+    if (query == kExtendedNames) {
+      EXPECT_TRUE(std::any_of(names.begin(), names.end(),
+                              [](const auto& name) { return name.text == "LIST<INTEGER>"; }));
     }
     // The caller's text may go at once.
     text.assign(text.size(), '#');
