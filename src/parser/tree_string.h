@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <stdexcept>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -34,7 +34,8 @@ class TreeString {
   TreeString(const std::string& text) { own(text); }
   TreeString(const char* text) { own(text); }
   explicit TreeString(std::string_view text) { own(text); }
-  // A view of `text`, which must outlive the string and every move of it.
+  // A view of `text` (under 4 GiB, as a query the parser takes), which must
+  // outlive the string and every move of it.
   static TreeString view(std::string_view text) noexcept {
     TreeString s;
     if (!text.empty()) {
