@@ -14,8 +14,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -69,6 +71,14 @@ class Arena {
     } else if (static_cast<char*>(p) + size == next_) {
       next_ = static_cast<char*>(p);
     }
+  }
+
+  // A copy of `text` that lives as long as the arena.
+  std::string_view copy(std::string_view text) {
+    if (text.empty()) return {};
+    char* at = static_cast<char*>(allocate(text.size(), 1));
+    std::memcpy(at, text.data(), text.size());
+    return {at, text.size()};
   }
 
   template <class T, class... Args>

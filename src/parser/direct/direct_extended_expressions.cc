@@ -150,16 +150,17 @@ bool DirectReader::starts_pattern_comprehension(Expr& first) const {
 // `[p = (a)-->(b) WHERE cond | projection]`, once `first` turned out to be
 // its pattern.
 bool DirectReader::read_pattern_comprehension(Expr& out, Expr& first) {
-  Nullable<TreeString> path;
+  const TreeString* path = nullptr;
   Expr::PatternPredicate* pattern = bare_pattern(first);
   if (pattern == nullptr) {
     auto& equal = std::get<Expr::Equal>(first.node);
-    path = std::get<Expr::Variable>(equal.left->node).name;
+    path = &std::get<Expr::Variable>(equal.left->node).name;
     pattern = bare_pattern(*equal.right);
   }
   if (!count_node()) return false;
   Box<PatternPart> part = box<PatternPart>(std::move(*pattern->pattern));
-  part->variable = std::move(path);
+  // The path's name is a view into the text; a copy of the view is one too.
+  if (path != nullptr) part->variable.emplace_in(arena_, TreeString::view(path->sv()));
   Expr::PatternComprehension& comprehension = out.node.emplace<Expr::PatternComprehension>(
       Expr::PatternComprehension{std::move(part), std::nullopt, placeholder()});
   if (keyword("WHERE") && !read_predicate_before_bar(comprehension.predicate)) return false;

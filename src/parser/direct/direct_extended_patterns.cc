@@ -70,7 +70,7 @@ bool DirectReader::read_pattern_part(PatternPart& out) {
     const size_t name_end = end_;
     TreeString name;
     if (read_name(NameKind::kVariable, name) && accept('=')) {
-      out.variable = std::move(name);
+      out.variable.emplace_in(arena_, std::move(name));
     } else {
       pos_ = name_start;
       end_ = name_end;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 #include "parser/direct/direct_reader.h"
@@ -39,9 +38,7 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
   // the first block.
   Arena* arena = out.arena.get(std::max<size_t>(4096, 12 * text.size()));
   // The tree's names are views into the text: the root keeps its own copy.
-  char* copy = static_cast<char*>(arena->allocate(text.size(), 1));
-  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-  DirectReader reader(std::string_view(copy, text.size()), language, arena);
+  DirectReader reader(arena->copy(text), language, arena);
   if (reader.read(out)) return true;
   if (limit) *limit = reader.limit();
   return false;

@@ -173,7 +173,7 @@ bool DirectReader::read_call(CallClause& out) {
     YieldItem& item = add(out.yield_items);
     if (keyword("AS")) {
       if (reserved_field) return false;
-      item.field.emplace(first);
+      item.field.emplace(TreeString::view(first));
       if (!read_name(NameKind::kVariable, item.variable)) return false;
     } else {
       item.variable = TreeString::view(first);

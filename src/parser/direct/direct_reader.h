@@ -403,11 +403,7 @@ class DirectReader {
   Box<Expr> placeholder() { return box<Expr>(Expr::Null{}); }
   // A text the parser made, not one it read, kept in the arena as the
   // query's text is: the tree's strings are all views.
-  TreeString keep(std::string_view made) {
-    char* copy = static_cast<char*>(arena_->allocate(made.size(), 1));
-    std::copy(made.begin(), made.end(), copy);
-    return TreeString::view(std::string_view(copy, made.size()));
-  }
+  TreeString keep(std::string_view made) { return TreeString::view(arena_->copy(made)); }
 
   std::string_view text_;
   const bool extended_;

@@ -88,8 +88,9 @@ constexpr std::string_view kEveryName =
 constexpr std::string_view kExtendedNames =
     "MATCH (a:A&B)-[:R]->{1,2}(b) "
     "CALL (a) { MATCH (a)-->(c:`C`) RETURN c } "
+    "CALL db.labels() YIELD label AS l "
     "FOREACH (i IN [1] | SET a.i = i) "
-    "RETURN a{.name, .*, total: reduce(s = 0, v IN [1] | s + v)}, "
+    "RETURN [q = (a)-->() | q] AS paths, a{.name, .*, total: reduce(s = 0, v IN [1] | s + v)}, "
     "COUNT { (a)-[:R]->() } AS k, a.x IS :: list < integer >  AS typed";
 
 TEST(TreeString, ParsedNamesAreViewsIntoTheTreesOwnText) {
