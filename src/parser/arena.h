@@ -1,6 +1,6 @@
 // Storage for the nodes of one syntax tree: a bump allocator whose blocks
-// are all released together when it goes, and the allocator that lets a
-// tree's lists take their storage from it.
+// are all released together when it goes. A tree's lists take their
+// storage from it too (tree_list.h).
 //
 // A parse puts the whole tree in the arena of the query it returns
 // (RegularQuery::arena): a few allocations per query instead of one per node
@@ -156,48 +156,6 @@ class RootArena {
 
  private:
   std::unique_ptr<Arena> arena_;
-};
-
-// std::allocator where no arena is given, else the arena: a list built by
-// the parser takes the arena's storage and gives nothing back, a list made
-// by code (or copied) uses the heap. Moving and swapping carry the arena
-// along with the storage; a copy of a list is on the heap.
-template <class T>
-class ArenaAllocator {
- public:
-  using value_type = T;
-  using propagate_on_container_move_assignment = std::true_type;
-  using propagate_on_container_swap = std::true_type;
-  using propagate_on_container_copy_assignment = std::false_type;
-  using is_always_equal = std::false_type;
-
-  ArenaAllocator() noexcept = default;
-  explicit ArenaAllocator(Arena* arena) noexcept : arena_(arena) {}
-  template <class U>
-  ArenaAllocator(const ArenaAllocator<U>& other) noexcept : arena_(other.arena()) {}
-
-  T* allocate(size_t n) {
-    if (arena_ != nullptr) return static_cast<T*>(arena_->allocate(n * sizeof(T), alignof(T)));
-    return std::allocator<T>().allocate(n);
-  }
-  void deallocate(T* p, size_t n) noexcept {
-    if (arena_ == nullptr) {
-      std::allocator<T>().deallocate(p, n);
-    } else {
-      arena_->release(p, n * sizeof(T));
-    }
-  }
-  ArenaAllocator select_on_container_copy_construction() const { return ArenaAllocator(); }
-
-  Arena* arena() const noexcept { return arena_; }
-
-  template <class U>
-  bool operator==(const ArenaAllocator<U>& other) const noexcept {
-    return arena_ == other.arena();
-  }
-
- private:
-  Arena* arena_ = nullptr;
 };
 
 }  // namespace quorvane

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "parser/arena.h"
+#include "parser/tree_list.h"
 #include "parser/tree_string.h"
 
 namespace quorvane {
@@ -339,18 +340,6 @@ struct Span {
   bool empty() const { return begin == end; }
   bool operator==(const Span&) const = default;
 };
-
-// A list in the tree: a std::vector whose storage is in the tree's arena
-// when the parser built it, on the heap when code built or copied it.
-template <class T>
-using TreeList = std::vector<T, ArenaAllocator<T>>;
-
-// A list of the tree equals a std::vector of equal elements (a list of
-// names, a std::vector of std::string).
-template <class T, class U>
-bool operator==(const TreeList<T>& list, const std::vector<U>& other) {
-  return std::equal(list.begin(), list.end(), other.begin(), other.end());
-}
 
 struct MapEntry;
 struct ExistsSubquery;

@@ -32,11 +32,12 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
                     DirectLimit* limit) {
   // The matcher refuses texts whose offsets would not fit its 32 bits.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) return false;
-  // The nodes of a tree take about eleven times its text (a long UNION
-  // chain's list of branches, and the copy of a long text, have blocks of
-  // their own): room for that at once, and for the tree of a usual query in
-  // the first block.
-  Arena* arena = out.arena.get(std::max<size_t>(4096, 12 * text.size()));
+  // The nodes of a long query take about nine times its text, not counting
+  // a long UNION chain's list of branches and the copy of the text, which
+  // have blocks of their own: room for that at once, and for the tree of a
+  // usual query in the first block. A tree that needs more goes on in
+  // blocks of at most a megabyte.
+  Arena* arena = out.arena.get(std::max<size_t>(4096, 9 * text.size()));
   // The tree's names are views into the text: the root keeps its own copy.
   DirectReader reader(arena->copy(text), language, arena);
   if (reader.read(out)) return true;
@@ -50,10 +51,7 @@ bool DirectReader::read(RegularQuery& out) {
   while (keyword("UNION")) {
     // Room for every branch at once: a long chain would otherwise grow
     // through copies and leave up to half its storage unused.
-    if (out.unions.empty()) {
-      out.unions = new_list<UnionPart>();
-      out.unions.reserve(1 + union_room(text_.substr(pos_)));
-    }
+    if (out.unions.empty()) out.unions.reserve_in(arena_, 1 + union_room(text_.substr(pos_)));
     UnionPart& branch = add(out.unions);
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;

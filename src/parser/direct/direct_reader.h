@@ -53,10 +53,7 @@ namespace quorvane {
 // storage yet takes the arena's.
 template <class T, class... Args>
 T& add_in(Arena* arena, TreeList<T>& list, Args&&... args) {
-  if (list.capacity() == 0 && list.get_allocator().arena() != arena) {
-    list = TreeList<T>(ArenaAllocator<T>(arena));
-  }
-  return list.emplace_back(std::forward<Args>(args)...);
+  return list.emplace_back_in(arena, std::forward<Args>(args)...);
 }
 
 class DirectReader {
@@ -389,11 +386,6 @@ class DirectReader {
   template <class T, class... Args>
   T& add(TreeList<T>& list, Args&&... args) {
     return add_in(arena_, list, std::forward<Args>(args)...);
-  }
-  // An empty list of the tree.
-  template <class T>
-  TreeList<T> new_list() {
-    return TreeList<T>(ArenaAllocator<T>(arena_));
   }
   template <class T, class... Args>
   Box<T> box(Args&&... args) {

@@ -55,38 +55,63 @@ TEST(Arena, AdoptsAnotherArenasBlocks) {
   EXPECT_EQ(next, mine + 1);
 }
 
-TEST(Arena, ListsGrowInTheArenaAndCopiesGoToTheHeap) {
+TEST(TreeList, GrowsInTheArenaAndCopiesGoToTheHeap) {
+  static_assert(sizeof(TreeList<std::string>) == 16);
   Arena arena;
-  TreeList<std::string> list{ArenaAllocator<std::string>(&arena)};
+  TreeList<std::string> list;
   for (int i = 0; i < 1000; ++i)
-    list.push_back("a string long enough not to fit in place " + std::to_string(i));
-  EXPECT_EQ(list.get_allocator().arena(), &arena);
+    list.emplace_back_in(&arena, "a string long enough not to fit in place " + std::to_string(i));
+  EXPECT_TRUE(list.in_arena());
   EXPECT_EQ(list[999], "a string long enough not to fit in place 999");
 
   const TreeList<std::string> copy = list;
-  EXPECT_EQ(copy.get_allocator().arena(), nullptr);
+  EXPECT_FALSE(copy.in_arena());
   EXPECT_EQ(copy, list);
 
   TreeList<std::string> moved = std::move(list);
-  EXPECT_EQ(moved.get_allocator().arena(), &arena);
-  TreeList<std::string> assigned;
+  EXPECT_TRUE(moved.in_arena());
+  EXPECT_TRUE(list.empty());
+  TreeList<std::string> assigned{"on the heap, replaced"};
   assigned = std::move(moved);
-  EXPECT_EQ(assigned.get_allocator().arena(), &arena);
+  EXPECT_TRUE(assigned.in_arena());
   EXPECT_EQ(assigned.size(), 1000u);
   EXPECT_EQ(assigned, (std::vector<std::string>(copy.begin(), copy.end())));
 }
 
-TEST(Arena, ALargeListGivesBackWhatItGrewOutOf) {
+TEST(TreeList, ALargeListGivesBackWhatItGrewOutOf) {
   Arena arena;
-  TreeList<int64_t> list{ArenaAllocator<int64_t>(&arena)};
-  for (int64_t i = 0; i < 1'000'000; ++i) list.push_back(i);
+  TreeList<int64_t> list;
+  for (int64_t i = 0; i < 1'000'000; ++i) list.emplace_back_in(&arena, i);
   EXPECT_EQ(list[999'999], 999'999);
   // The storage the list outgrew went back: what is held is the list's last
   // storage and the blocks of its small beginnings, not twice its size.
   const size_t storage = list.capacity() * sizeof(int64_t);
   EXPECT_LT(arena.reserved(), storage + (256u << 10));
-  list = TreeList<int64_t>{ArenaAllocator<int64_t>(&arena)};
-  EXPECT_LT(arena.reserved(), 256u << 10);
+}
+
+TEST(TreeList, AnArenaListChangedByCodeMovesToTheHeap) {
+  Arena arena;
+  TreeList<std::string> list;
+  list.emplace_back_in(&arena, "first, long enough to be on the heap itself");
+  list.emplace_back_in(&arena, "second, long enough to be on the heap itself");
+  ASSERT_TRUE(list.in_arena());
+  // Appending without the arena, past the list's room: to the heap, with
+  // every element; the arena's room is left to the arena.
+  while (list.size() < list.capacity()) list.push_back("fills the room");
+  list.push_back("third");
+  EXPECT_FALSE(list.in_arena());
+  EXPECT_EQ(list.front(), "first, long enough to be on the heap itself");
+  EXPECT_EQ(list.back(), "third");
+  // A heap list that the parser's way of appending reaches stays there.
+  list.emplace_back_in(&arena, "fourth");
+  EXPECT_FALSE(list.in_arena());
+
+  list.erase(list.begin() + 1, list.end() - 1);
+  EXPECT_EQ(list,
+            (std::vector<std::string>{"first, long enough to be on the heap itself", "fourth"}));
+  list.pop_back();
+  list.erase(list.begin());
+  EXPECT_TRUE(list.empty());
 }
 
 TEST(Arena, TheNewestRequestIsTakenBack) {
@@ -178,9 +203,9 @@ TEST(Arena, AParsedTreeLivesInItsRootsArena) {
   ASSERT_NE(root.arena.arena(), nullptr);
   EXPECT_GT(root.arena.arena()->reserved(), 0u);
   const SinglePartQuery& single = single_of(parsed.value());
-  EXPECT_EQ(single.reading_clauses.get_allocator().arena(), root.arena.arena());
+  EXPECT_TRUE(single.reading_clauses.in_arena());
   const auto& match = std::get<ReadingClause::Match>(single.reading_clauses[0].clause);
-  EXPECT_EQ(match.pattern[0].start.labels.get_allocator().arena(), root.arena.arena());
+  EXPECT_TRUE(match.pattern[0].start.labels.in_arena());
 }
 
 TEST(Arena, CopiesAndMovesOfParsedTreesOutliveTheirOrigin) {
