@@ -225,6 +225,16 @@ class TreeList {
   // one element; those that grow double.
   template <class... Args>
   [[gnu::noinline]] T& grow_and_emplace(Arena* arena, Args&&... args) {
+    if (data_ == nullptr && arena != nullptr) {
+      // The usual case: the first element of a list the parser makes, with
+      // no elements to move and no room to give back.
+      T* at = static_cast<T*>(arena->allocate(sizeof(T), alignof(T)));
+      ::new (static_cast<void*>(at)) T(std::forward<Args>(args)...);
+      data_ = at;
+      size_ = 1;
+      room_ = 1 | kInArena;
+      return *at;
+    }
     const Room room = new_room(arena, std::max(size_t{size_} + 1, 2 * capacity()));
     T* at = room.data + size_;
     try {
