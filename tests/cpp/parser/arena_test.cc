@@ -55,65 +55,6 @@ TEST(Arena, AdoptsAnotherArenasBlocks) {
   EXPECT_EQ(next, mine + 1);
 }
 
-TEST(TreeList, GrowsInTheArenaAndCopiesGoToTheHeap) {
-  static_assert(sizeof(TreeList<std::string>) == 16);
-  Arena arena;
-  TreeList<std::string> list;
-  for (int i = 0; i < 1000; ++i)
-    list.emplace_back_in(&arena, "a string long enough not to fit in place " + std::to_string(i));
-  EXPECT_TRUE(list.in_arena());
-  EXPECT_EQ(list[999], "a string long enough not to fit in place 999");
-
-  const TreeList<std::string> copy = list;
-  EXPECT_FALSE(copy.in_arena());
-  EXPECT_EQ(copy, list);
-
-  TreeList<std::string> moved = std::move(list);
-  EXPECT_TRUE(moved.in_arena());
-  EXPECT_TRUE(list.empty());
-  TreeList<std::string> assigned{"on the heap, replaced"};
-  assigned = std::move(moved);
-  EXPECT_TRUE(assigned.in_arena());
-  EXPECT_EQ(assigned.size(), 1000u);
-  EXPECT_EQ(assigned, (std::vector<std::string>(copy.begin(), copy.end())));
-}
-
-TEST(TreeList, ALargeListGivesBackWhatItGrewOutOf) {
-  Arena arena;
-  TreeList<int64_t> list;
-  for (int64_t i = 0; i < 1'000'000; ++i) list.emplace_back_in(&arena, i);
-  EXPECT_EQ(list[999'999], 999'999);
-  // The storage the list outgrew went back: what is held is the list's last
-  // storage and the blocks of its small beginnings, not twice its size.
-  const size_t storage = list.capacity() * sizeof(int64_t);
-  EXPECT_LT(arena.reserved(), storage + (256u << 10));
-}
-
-TEST(TreeList, AnArenaListChangedByCodeMovesToTheHeap) {
-  Arena arena;
-  TreeList<std::string> list;
-  list.emplace_back_in(&arena, "first, long enough to be on the heap itself");
-  list.emplace_back_in(&arena, "second, long enough to be on the heap itself");
-  ASSERT_TRUE(list.in_arena());
-  // Appending without the arena, past the list's room: to the heap, with
-  // every element; the arena's room is left to the arena.
-  while (list.size() < list.capacity()) list.push_back("fills the room");
-  list.push_back("third");
-  EXPECT_FALSE(list.in_arena());
-  EXPECT_EQ(list.front(), "first, long enough to be on the heap itself");
-  EXPECT_EQ(list.back(), "third");
-  // A heap list that the parser's way of appending reaches stays there.
-  list.emplace_back_in(&arena, "fourth");
-  EXPECT_FALSE(list.in_arena());
-
-  list.erase(list.begin() + 1, list.end() - 1);
-  EXPECT_EQ(list,
-            (std::vector<std::string>{"first, long enough to be on the heap itself", "fourth"}));
-  list.pop_back();
-  list.erase(list.begin());
-  EXPECT_TRUE(list.empty());
-}
-
 TEST(Arena, TheNewestRequestIsTakenBack) {
   Arena arena;
   char* first = static_cast<char*>(arena.allocate(100, 8));
