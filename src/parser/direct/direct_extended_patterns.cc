@@ -31,8 +31,8 @@ bool names_only(const LabelExpr& e) {
 void append_names(Arena* arena, const LabelExpr& e, TreeList<TreeString>& out,
                   TreeList<Span>& spans) {
   if (e.kind == LabelExpr::Kind::Name) {
-    add_in(arena, out, TreeString::view(e.name));
-    add_in(arena, spans, e.span);
+    out.emplace_back_in(arena, TreeString::view(e.name));
+    spans.emplace_back_in(arena, e.span);
   }
   for (const LabelExpr& operand : e.operands) append_names(arena, operand, out, spans);
 }

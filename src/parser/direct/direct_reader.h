@@ -49,13 +49,6 @@
 
 namespace quorvane {
 
-// Appends to a list of a tree whose storage is in `arena`: a list with no
-// storage yet takes the arena's.
-template <class T, class... Args>
-T& add_in(Arena* arena, TreeList<T>& list, Args&&... args) {
-  return list.emplace_back_in(arena, std::forward<Args>(args)...);
-}
-
 class DirectReader {
  public:
   // The tree's nodes and lists go in `arena` (on the heap where it is null).
@@ -385,7 +378,7 @@ class DirectReader {
   // Appends to a list of the tree, which takes its storage from the arena.
   template <class T, class... Args>
   T& add(TreeList<T>& list, Args&&... args) {
-    return add_in(arena_, list, std::forward<Args>(args)...);
+    return list.emplace_back_in(arena_, std::forward<Args>(args)...);
   }
   template <class T, class... Args>
   Box<T> box(Args&&... args) {
