@@ -2,14 +2,25 @@
 #ifndef QUORVANE_PARSER_LEXICAL_H_
 #define QUORVANE_PARSER_LEXICAL_H_
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace quorvane {
 
-// True for the characters that may continue a plain name.
+// The characters that may continue a plain name. A table, because names
+// are most of a query's bytes and every one of them is asked about.
+inline constexpr std::array<bool, 256> kWordChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[c] =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  return table;
+}();
+
 inline bool is_word_char(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  return kWordChars[c];
 }
 
 inline bool is_skippable_space(char c) {
