@@ -1,6 +1,8 @@
 #include "parser/syntax_error.h"
 
 #include <algorithm>
+#include <charconv>
+#include <initializer_list>
 
 namespace quorvane {
 
@@ -8,6 +10,12 @@ namespace {
 
 bool is_continuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// `value` written in decimal into `digits`.
+std::string_view decimal(size_t value, char (&digits)[24]) {
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return {digits, static_cast<size_t>(end - digits)};
 }
 
 // Appends a list of rule names: "a", "a or b", "a, b, or c".
@@ -74,37 +82,50 @@ std::string render_syntax_error(std::string_view text, size_t pos, std::string_v
   end = end == std::string_view::npos ? text.size() : end + 1;
   std::string_view raw = text.substr(begin, end - begin);
 
+  // The line without its line breaks, or with them shown where the error
+  // points at one. Appended a run at a time: this runs for every rejected
+  // query, and a character at a time cost more than the matcher's work.
   const bool on_break = pos < text.size() && (text[pos] == '\n' || text[pos] == '\r');
   std::string line_text;
   line_text.reserve(raw.size() + 8);
-  for (char c : raw) {
-    if (c == '\r' || c == '\n') {
-      if (on_break) line_text += c == '\r' ? "\u240D" : "\u240A";
-    } else {
-      line_text += c;
-    }
+  while (!raw.empty()) {
+    const size_t cut = static_cast<size_t>(
+        std::find_if(raw.begin(), raw.end(), [](char c) { return c == '\r' || c == '\n'; }) -
+        raw.begin());
+    line_text.append(raw.substr(0, cut));
+    if (cut == raw.size()) break;
+    if (on_break) line_text += raw[cut] == '\r' ? "\u240D" : "\u240A";
+    raw.remove_prefix(cut + 1);
   }
 
-  std::string underline;
+  // Under the line, as wide as it is up to the column (a tab stays a tab).
+  std::string underline(line_text.size() + 4, ' ');
+  size_t width = 0;
   size_t chars = 0;
   for (size_t i = 0; i < line_text.size() && chars + 1 < lc.column; ++i) {
     if (is_continuation(line_text[i])) continue;
-    underline += line_text[i] == '\t' ? '\t' : ' ';
+    if (line_text[i] == '\t') underline[width] = '\t';
+    ++width;
     ++chars;
   }
-  underline += "^---";
+  underline.replace(width, std::string::npos, "^---");
 
-  const std::string line_number = std::to_string(lc.line);
+  char line_digits[24];
+  char column_digits[24];
+  const std::string_view line_number = decimal(lc.line, line_digits);
+  const std::string_view column = decimal(lc.column, column_digits);
   const std::string gutter(line_number.size(), ' ');
   std::string out;
-  out.reserve(line_text.size() + underline.size() + message.size() + 4 * gutter.size() + 32);
-  out += gutter + "--> " + line_number + ":" + std::to_string(lc.column) + "\n";
-  out += gutter + " |\n";
-  out += line_number + " | " + line_text + "\n";
-  out += gutter + " | " + underline + "\n";
-  out += gutter + " |\n";
-  out += gutter + " = ";
-  out += message;
+  out.reserve(line_text.size() + underline.size() + message.size() + 4 * gutter.size() + 48);
+  const auto add = [&out](std::initializer_list<std::string_view> parts) {
+    for (std::string_view part : parts) out.append(part);
+  };
+  add({gutter, "--> ", line_number, ":", column, "\n"});
+  add({gutter, " |\n"});
+  add({line_number, " | ", line_text, "\n"});
+  add({gutter, " | ", underline, "\n"});
+  add({gutter, " |\n"});
+  add({gutter, " = ", message});
   return out;
 }
 
