@@ -86,6 +86,13 @@ Result<CypherQuery> parse_unexplained(std::string_view text, Language language) 
   return query;
 }
 
+bool parses(std::string_view text, Language language) {
+  if (language == Language::Extended && starts_command(text)) return parse_command(text).ok();
+  // A text the parser declines is an error whatever the matcher says of it.
+  RegularQuery tree;
+  return parse_directly(text, language, tree, nullptr);
+}
+
 Result<std::monostate> check_with_matcher(std::string_view text, Language language) {
   // The matcher's positions are 32-bit.
   if (text.size() >= std::numeric_limits<uint32_t>::max()) {

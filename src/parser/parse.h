@@ -38,6 +38,10 @@ Result<CypherQuery> parse(std::string_view text, Language language = Language::S
 // for the code that looks for those.
 Result<CypherQuery> parse_unexplained(std::string_view text, Language language);
 
+// Whether parse_unexplained() takes the text: the same verdict without the
+// matcher's work of explaining a failure, for code that only asks.
+bool parses(std::string_view text, Language language);
+
 // The matcher's verdict on the whole text: accepted, or the syntax error it
 // finds. Builds no tree.
 Result<std::monostate> check_with_matcher(std::string_view text,

@@ -13,15 +13,11 @@ namespace quorvane {
 
 namespace {
 
-bool parses(std::string_view text) {
-  return parse_unexplained(text, Language::Extended).ok();
-}
-
 // Keeps the edits only when the text they make parses: a rewrite that does
 // not is no fix.
 RemovedSyntax checked(std::string_view text, std::string message, Span span,
                       std::vector<TextEdit> edits) {
-  if (!edits.empty() && !parses(apply_text_edits(text, edits))) edits.clear();
+  if (!edits.empty() && !parses(apply_text_edits(text, edits), Language::Extended)) edits.clear();
   return RemovedSyntax{std::move(message), span, std::move(edits)};
 }
 
@@ -62,9 +58,11 @@ std::optional<RemovedSyntax> old_constraint(std::string_view text) {
   const size_t statement_end = text.find_last_not_of(" \t\r\n;") + 1;
   const Span whole = span_of(begin, std::max<size_t>(r.last_end(), statement_end));
   if (!create) {
-    return RemovedSyntax{"DROP CONSTRAINT ON ... ASSERT was removed; drop a constraint by its "
-                         "name: DROP CONSTRAINT name (SHOW CONSTRAINTS lists the names)",
-                         whole, {}};
+    return RemovedSyntax{
+        "DROP CONSTRAINT ON ... ASSERT was removed; drop a constraint by its "
+        "name: DROP CONSTRAINT name (SHOW CONSTRAINTS lists the names)",
+        whole,
+        {}};
   }
   std::vector<TextEdit> edits = {{on_span, "FOR"}, {assert_span, "REQUIRE"}};
   std::string current = "CREATE CONSTRAINT FOR ... REQUIRE ...";
@@ -93,8 +91,8 @@ std::optional<RemovedSyntax> old_index(std::string_view text) {
   const size_t btree = r.pos();
   if (create && r.keyword("BTREE")) {
     const Span span = span_of(btree, r.last_end());
-    return checked(text, "BTREE indexes were removed; the current form is CREATE RANGE INDEX",
-                   span, {{span, "RANGE"}});
+    return checked(text, "BTREE indexes were removed; the current form is CREATE RANGE INDEX", span,
+                   {{span, "RANGE"}});
   }
   if (!r.keyword("INDEX")) return std::nullopt;
   if (create) r.name({"ON", "IF", "FOR"});
@@ -111,15 +109,19 @@ std::optional<RemovedSyntax> old_index(std::string_view text) {
   if (!r.accept(')')) return std::nullopt;
   const Span old = span_of(on, r.last_end());
   if (!create) {
-    return RemovedSyntax{"DROP INDEX ON :Label(property) was removed; drop an index by its name: "
-                         "DROP INDEX name (SHOW INDEXES lists the names)",
-                         span_of(begin, r.last_end()), {}};
+    return RemovedSyntax{
+        "DROP INDEX ON :Label(property) was removed; drop an index by its name: "
+        "DROP INDEX name (SHOW INDEXES lists the names)",
+        span_of(begin, r.last_end()),
+        {}};
   }
   std::string current = "FOR (n:" + std::string(slice(text, label->span)) + ") ON (";
   for (size_t i = 0; i < keys.size(); ++i) current += (i > 0 ? ", n." : "n.") + keys[i];
   current += ')';
-  return checked(text, "CREATE INDEX ON :Label(property) was removed; the current form is "
-                       "CREATE INDEX " + current,
+  return checked(text,
+                 "CREATE INDEX ON :Label(property) was removed; the current form is "
+                 "CREATE INDEX " +
+                     current,
                  old, {{old, current}});
 }
 
@@ -133,15 +135,15 @@ std::optional<RemovedSyntax> periodic_commit(std::string_view text) {
   const std::string of_rows = rows ? " OF " + std::to_string(*rows) + " ROWS" : "";
   std::string message =
       "USING PERIODIC COMMIT was removed; the current form is LOAD CSV ... CALL { ... } IN "
-      "TRANSACTIONS" + of_rows;
+      "TRANSACTIONS" +
+      of_rows;
   // Mechanical when the rest is LOAD CSV followed by updates only.
   std::string rest(text);
   std::fill(rest.begin(), rest.begin() + r.pos(), ' ');
   Result<CypherQuery> parsed = parse_unexplained(rest, Language::Extended);
   const auto* regular = parsed.ok() ? std::get_if<RegularQuery>(&parsed.value()) : nullptr;
-  const auto* single = regular && regular->unions.empty()
-                           ? std::get_if<SinglePartQuery>(&regular->first)
-                           : nullptr;
+  const auto* single =
+      regular && regular->unions.empty() ? std::get_if<SinglePartQuery>(&regular->first) : nullptr;
   if (single == nullptr || single->reading_clauses.size() != 1 || single->return_clause ||
       single->updating_clauses.empty()) {
     return RemovedSyntax{std::move(message), prefix, {}};
@@ -198,7 +200,7 @@ std::vector<RemovedSyntax> old_parameters(std::string_view text) {
     parameter += text.substr(name, name_end - name);
     edits.push_back({span_of(i, j + 1), std::move(parameter)});
   }
-  if (edits.empty() || !parses(apply_text_edits(text, edits))) return {};
+  if (edits.empty() || !parses(apply_text_edits(text, edits), Language::Extended)) return {};
   std::vector<RemovedSyntax> out;
   for (TextEdit& edit : edits) {
     std::string message = "the parameter syntax ";

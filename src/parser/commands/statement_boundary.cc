@@ -14,9 +14,9 @@ namespace {
 
 // The words a query or command starts with.
 constexpr std::array<std::string_view, 20> kStatementWords = {
-    "MATCH", "OPTIONAL", "CREATE", "MERGE",  "UNWIND", "CALL",   "WITH",
-    "RETURN", "LOAD",    "FOREACH", "USE",   "SHOW",   "DROP",   "ALTER",
-    "GRANT", "DENY",     "REVOKE", "START",  "STOP",   "TERMINATE"};
+    "MATCH",  "OPTIONAL", "CREATE",  "MERGE", "UNWIND", "CALL",     "WITH",
+    "RETURN", "LOAD",     "FOREACH", "USE",   "SHOW",   "DROP",     "ALTER",
+    "GRANT",  "DENY",     "REVOKE",  "START", "STOP",   "TERMINATE"};
 
 bool statement_word_at(std::string_view text, size_t pos) {
   for (std::string_view word : kStatementWords) {
@@ -55,7 +55,7 @@ std::optional<size_t> second_statement_start(std::string_view text, size_t failu
   // mistake (one statement per text).
   const size_t end = semicolon_place(text, failure);
   if (end > 0 && text[end - 1] == ';') return std::nullopt;
-  if (!parse_unexplained(text.substr(0, failure), Language::Extended).ok()) return std::nullopt;
+  if (!parses(text.substr(0, failure), Language::Extended)) return std::nullopt;
   if (!statements_from(text, failure, 0)) return std::nullopt;
   return failure;
 }

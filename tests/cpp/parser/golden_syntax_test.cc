@@ -2,6 +2,10 @@
 // produce (or none).
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "../../support/corpus_files.h"
 #include "golden_reader.h"
 #include "parser/parse.h"
 
@@ -36,6 +40,37 @@ TEST(GoldenSyntax, EveryCaseMatchesExactly) {
     if (failures > 30) break;
   }
   EXPECT_EQ(failures, 0);
+}
+
+// parses() answers as parse_unexplained() does, in both languages, for the
+// golden cases, the corpus, the snapshot's queries and commands (valid and
+// not), without explaining a failure.
+TEST(GoldenSyntax, ParsesAgreesWithTheParse) {
+  std::vector<std::string> texts;
+  for (const auto& c : testing::read_golden_cases(QUORVANE_DATA_DIR "/syntax_cases.jsonl")) {
+    texts.push_back(c.query);
+  }
+  for (std::string& q : testing::bench_queries()) texts.push_back(std::move(q));
+  for (std::string& q : testing::snapshot_queries()) texts.push_back(std::move(q));
+  for (const char* command :
+       {"CREATE INDEX FOR (n:Person) ON (n.name)", "CREATE INDEX FOR (n:Person) ON n.name",
+        "SHOW INDEXES YIELD name", "SHOW INDEXES YIELD", "DROP CONSTRAINT c", "DROP CONSTRAINT",
+        "MATCH (n) RETURN n MATCH (m) RETURN m", "EXPLAIN MATCH (n) RETURN n", "USE db RETURN"}) {
+    texts.emplace_back(command);
+  }
+  size_t accepted = 0;
+  for (Language language : {Language::Subset, Language::Extended}) {
+    for (const std::string& text : texts) {
+      const bool ok = parse_unexplained(text, language).ok();
+      accepted += ok;
+      ASSERT_EQ(parses(text, language), ok)
+          << text << " (" << (language == Language::Subset ? "subset" : "extended") << ")";
+    }
+  }
+  // Both verdicts occur often enough to mean something.
+  const size_t checks = 2 * texts.size();
+  EXPECT_GT(accepted, checks / 10);
+  EXPECT_LT(accepted, checks - checks / 10);
 }
 
 }  // namespace
