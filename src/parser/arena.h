@@ -80,6 +80,14 @@ class Arena {
     std::memcpy(at, text.data(), text.size());
     return {at, text.size()};
   }
+  // The same with a zero byte after it, even for an empty text: a reader of
+  // the copy may then look one byte past its end without a bounds check.
+  std::string_view copy_terminated(std::string_view text) {
+    char* at = static_cast<char*>(allocate(text.size() + 1, 1));
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
+    at[text.size()] = '\0';
+    return {at, text.size()};
+  }
 
   template <class T, class... Args>
   T* create(Args&&... args) {

@@ -38,8 +38,10 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
   // usual query in the first block. A tree that needs more goes on in
   // blocks of at most a megabyte.
   Arena* arena = out.arena.get(std::max<size_t>(4096, 9 * text.size()));
-  // The tree's names are views into the text: the root keeps its own copy.
-  DirectReader reader(arena->copy(text), language, arena);
+  // The tree's names are views into the text: the root keeps its own copy,
+  // with the zero byte after it that the reader's look at the next
+  // character relies on.
+  DirectReader reader(arena->copy_terminated(text), language, arena);
   if (reader.read(out)) return true;
   if (limit) *limit = reader.limit();
   return false;

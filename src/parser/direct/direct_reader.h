@@ -52,6 +52,7 @@ namespace quorvane {
 class DirectReader {
  public:
   // The tree's nodes and lists go in `arena` (on the heap where it is null).
+  // The byte after `text` must be readable and zero (Arena::copy_terminated).
   DirectReader(std::string_view text, Language language, Arena* arena)
       : text_(text), extended_(language == Language::Extended), arena_(arena) {}
 
@@ -285,20 +286,19 @@ class DirectReader {
   int label_or_blocked_depth_ = -1;
 
   // ---- Lexical
-  unsigned char peek() const {
-    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : 0;
-  }
+  // The character here, or 0 at the end: the position never passes the
+  // end, and the zero byte after the text is read there (as a zero byte in
+  // the text would be) without a bounds check.
+  unsigned char peek() const { return static_cast<unsigned char>(text_.data()[pos_]); }
   unsigned char peek_at(size_t offset) const {
     return pos_ + offset < text_.size() ? static_cast<unsigned char>(text_[pos_ + offset]) : 0;
   }
   void skip() {
     end_ = pos_;
-    if (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
-    if (pos_ < text_.size()) {
-      const char c = text_[pos_];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
-        pos_ = skip_ignorable(text_, pos_);
-      }
+    if (peek() == ' ') ++pos_;
+    const unsigned char c = peek();
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
+      pos_ = skip_ignorable(text_, pos_);
     }
   }
   // Reads the character `c` and what follows it.
