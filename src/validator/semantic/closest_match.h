@@ -47,12 +47,19 @@ class ClosestMatcher {
   // exceeds `limit`; gives up as soon as a whole row exceeds `limit`.
   std::optional<size_t> distance_within(size_t limit);
 
+  // A matcher is made for every unknown name a query holds, and most names
+  // are short: the byte counts fit in a byte each for a name of up to
+  // kCountedLength bytes (a longer one skips that bound), and the rows of
+  // the distance table sit in the matcher up to kInlineRow cells.
+  static constexpr size_t kCountedLength = 255;
+  static constexpr size_t kInlineRow = 64;
+
   std::string name_;
-  std::array<uint32_t, 256> name_counts_{};  // occurrences of each byte in name_
-  std::array<uint32_t, 256> scratch_counts_{};
+  std::array<uint8_t, 256> name_counts_{};  // occurrences of each byte in name_
+  std::array<uint8_t, 256> scratch_counts_{};
   std::string lowered_;  // the candidate under consideration, lower-cased
-  std::vector<uint32_t> previous_row_;
-  std::vector<uint32_t> current_row_;
+  std::array<uint32_t, 2 * kInlineRow> inline_rows_;
+  std::vector<uint32_t> rows_;  // for a candidate too long for inline_rows_
   std::optional<std::string_view> best_;
   size_t best_distance_ = 0;
 };
