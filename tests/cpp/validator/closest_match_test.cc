@@ -176,5 +176,23 @@ TEST(ClosestMatchTest, AgreesWithTheTextbookAlgorithm) {
   }
 }
 
+// Around the length where a name's byte counts stop fitting a byte each (a
+// byte written 255 times or more), and where a candidate's distance rows no
+// longer fit in the matcher: the same answers on both sides.
+TEST(ClosestMatchTest, NamesOfOneRepeatedByteAroundTheCountedLength) {
+  for (size_t n : {62, 63, 64, 65, 254, 255, 256, 257, 300}) {
+    const std::string name(n, 'a');
+    const std::string one_off = std::string(n - 1, 'a') + "b";
+    const std::string three_off = std::string(n - 3, 'a') + "bbb";
+    const std::string four_off = std::string(n - 4, 'a') + "bbbb";
+    const std::string longer = name + "aa";
+    EXPECT_EQ(match(name, {four_off, one_off}), one_off) << n;
+    EXPECT_EQ(match(name, {four_off, three_off}), three_off) << n;
+    EXPECT_EQ(match(name, {four_off}), std::nullopt) << n;
+    EXPECT_EQ(match(name, {std::string(n, 'b')}), std::nullopt) << n;
+    EXPECT_EQ(match(longer, {four_off, name}), name) << n;
+  }
+}
+
 }  // namespace
 }  // namespace quorvane
