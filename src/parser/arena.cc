@@ -135,6 +135,19 @@ void Arena::adopt(Arena&& other) noexcept {
   other.end_ = nullptr;
 }
 
+Arena* Arena::create(size_t first_block) {
+  Arena blocks(first_block + sizeof(Arena) + alignof(Arena));
+  void* at = blocks.allocate(sizeof(Arena), alignof(Arena));
+  return ::new (at) Arena(std::move(blocks));
+}
+
+void Arena::destroy(Arena* arena) noexcept {
+  // The arena lives in one of its blocks: its blocks leave it before it goes,
+  // and are freed after.
+  Arena blocks(std::move(*arena));
+  arena->~Arena();
+}
+
 size_t Arena::reserved() const {
   size_t total = 0;
   for (const Block* list : {newest_, large_}) {

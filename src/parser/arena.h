@@ -103,6 +103,12 @@ class Arena {
   // Takes over `other`'s blocks, which then live as long as this arena.
   void adopt(Arena&& other) noexcept;
 
+  // An arena made inside its own first block, which holds `first_block`
+  // bytes besides: a root's arena then costs no allocation of its own.
+  // Freed with destroy() only.
+  static Arena* create(size_t first_block);
+  static void destroy(Arena* arena) noexcept;
+
   // The bytes of all blocks, and of what was handed out (with the padding
   // for alignment and what is left at the end of older blocks): for tests
   // and measurements.
@@ -156,14 +162,17 @@ class RootArena {
 
   // The arena, made on first use with a first block of `first_block` bytes.
   Arena* get(size_t first_block) {
-    if (!arena_) arena_ = std::make_unique<Arena>(first_block);
+    if (!arena_) arena_.reset(Arena::create(first_block));
     return arena_.get();
   }
   // Nullptr before first use.
   const Arena* arena() const noexcept { return arena_.get(); }
 
  private:
-  std::unique_ptr<Arena> arena_;
+  struct Destroy {
+    void operator()(Arena* arena) const noexcept { Arena::destroy(arena); }
+  };
+  std::unique_ptr<Arena, Destroy> arena_;
 };
 
 }  // namespace quorvane

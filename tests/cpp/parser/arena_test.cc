@@ -187,6 +187,26 @@ TEST(Arena, CopiesAndMovesOfParsedTreesOutliveTheirOrigin) {
   EXPECT_EQ(items.size(), 2u);
 }
 
+// An arena made inside its own first block: it serves requests past that
+// block and a large one, and destroying it frees every block, the one it
+// lives in last (the sanitizers see a leak or a use after free).
+TEST(Arena, AnArenaInItsOwnBlockServesAndFreesEverything) {
+  Arena* arena = Arena::create(256);
+  const size_t first = arena->reserved();
+  EXPECT_GE(first, 256 + sizeof(Arena));
+  std::vector<char*> parts;
+  for (int i = 0; i < 100; ++i) {
+    char* p = static_cast<char*>(arena->allocate(100, 8));
+    p[99] = static_cast<char>(i);
+    parts.push_back(p);
+  }
+  char* large = static_cast<char*>(arena->allocate(1 << 20, 16));
+  large[(1 << 20) - 1] = 'x';
+  EXPECT_GT(arena->reserved(), first + (1 << 20));
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(parts[i][99], static_cast<char>(i));
+  Arena::destroy(arena);
+}
+
 // A thread keeps the last small block it freed for its next arena, which may
 // then have more room than it asked for: all of that room is usable (the
 // sanitizers check every byte of it), and a large block is never kept.
