@@ -25,10 +25,12 @@ namespace quorvane {
 
 // Invariants: small requests come from blocks in order; `next_` and `end_`
 // bound the free part of the newest block (both null before the first);
-// every such block is in the list from `newest_` and freed only by the
-// destructor. A request of `kLargeRequest` bytes or more has a block of its
-// own, in the list from `large_`, freed when released (a list that outgrew
-// it) or by the destructor. An arena is used by one thread at a time.
+// every such block is in the list from `newest_` and given up only by the
+// destructor, which frees it or keeps a small one for the thread's next
+// arena (arena.cc). A request of `kLargeRequest` bytes or more has a block
+// of its own, in the list from `large_`, freed when released (a list that
+// outgrew it) or by the destructor. An arena is used by one thread at a
+// time; an arena made by create() lives in one of its own blocks.
 class Arena {
  public:
   Arena() noexcept = default;
