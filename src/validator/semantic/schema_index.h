@@ -12,7 +12,6 @@
 #ifndef QUORVANE_VALIDATOR_SEMANTIC_SCHEMA_INDEX_H_
 #define QUORVANE_VALIDATOR_SEMANTIC_SCHEMA_INDEX_H_
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,21 +22,30 @@
 
 namespace quorvane {
 
-// Names, each at a position of one list, found by their hash: the entries
-// are sorted by hash and searched with std::equal_range, and names that share
-// a hash are told apart by comparison.
+// Names, each at a position of one list, found by their hash in an
+// open-addressing table at most half full: a lookup usually reads one slot
+// and compares one name. Names that share a hash sit in consecutive slots and
+// are told apart by comparison.
+//
+// Invariants: `slots_` is empty or a power of two in size, more than twice
+// the names; a slot of position 0 is free, any other holds position + 1.
 class NameTable {
  public:
   // `names(i)` is the name at position i, for i below `count`; names are
   // unique.
   template <class Names>
   void build(size_t count, Names&& names) {
-    entries_.clear();
-    entries_.reserve(count);
+    slots_.clear();
+    if (count == 0) return;
+    size_t size = 8;
+    while (size <= 2 * count) size *= 2;
+    slots_.assign(size, Slot{0, 0});
     for (size_t i = 0; i < count; ++i) {
-      entries_.push_back(Entry{hash(names(i)), static_cast<uint32_t>(i)});
+      const uint32_t h = hash(names(i));
+      size_t at = h & (size - 1);
+      while (slots_[at].position != 0) at = (at + 1) & (size - 1);
+      slots_[at] = Slot{h, static_cast<uint32_t>(i + 1)};
     }
-    std::sort(entries_.begin(), entries_.end(), ByHash{});
   }
 
   static constexpr size_t kMissing = SIZE_MAX;
@@ -45,29 +53,28 @@ class NameTable {
   // The position of `name`, or kMissing.
   template <class Names>
   size_t find(std::string_view name, Names&& names) const {
-    const auto [first, last] =
-        std::equal_range(entries_.begin(), entries_.end(), hash(name), ByHash{});
-    for (auto it = first; it != last; ++it) {
-      if (names(it->position) == name) return it->position;
+    if (slots_.empty()) return kMissing;
+    const uint32_t h = hash(name);
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = h & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.position == 0) return kMissing;
+      if (slot.hash == h && names(slot.position - 1) == name) return slot.position - 1;
     }
-    return kMissing;
   }
 
  private:
-  struct Entry {
+  struct Slot {
     uint32_t hash;
-    uint32_t position;
-  };
-  struct ByHash {
-    bool operator()(const Entry& a, const Entry& b) const { return a.hash < b.hash; }
-    bool operator()(const Entry& a, uint32_t h) const { return a.hash < h; }
-    bool operator()(uint32_t h, const Entry& b) const { return h < b.hash; }
+    uint32_t position;  // plus one; 0 for a free slot
   };
 
   // A few loads and one multiply whatever the name's length: its first and
-  // last eight bytes (four, or single bytes, for a shorter name) and its
-  // length, mixed. Names alike at both ends only share a hash and are told
-  // apart by comparison.
+  // last eight bytes (four, or single bytes, for a shorter name), for a name
+  // over 16 bytes eight from its middle too, and its length, mixed. Names
+  // alike at all three places share a hash and are told apart by comparison;
+  // the middle keeps generated names with one prefix and suffix apart, whose
+  // probe chains would otherwise make building the table quadratic.
   static uint32_t hash(std::string_view name) {
     const char* p = name.data();
     const size_t n = name.size();
@@ -76,6 +83,11 @@ class NameTable {
     if (n >= 8) {
       std::memcpy(&a, p, 8);
       std::memcpy(&b, p + n - 8, 8);
+      if (n > 16) {
+        uint64_t middle = 0;
+        std::memcpy(&middle, p + n / 2 - 4, 8);
+        a ^= middle * 0xC2B2AE3D27D4EB4Fu;
+      }
     } else if (n >= 4) {
       uint32_t head = 0;
       uint32_t tail = 0;
@@ -91,7 +103,7 @@ class NameTable {
     return static_cast<uint32_t>(mixed >> 32);
   }
 
-  std::vector<Entry> entries_;
+  std::vector<Slot> slots_;
 };
 
 class SchemaIndex {

@@ -45,6 +45,11 @@ TEST(SchemaIndexTest, NamesAlikeAtBothEndsAreToldApart) {
   for (int i = 0; i < 2000; ++i) {
     schema.add_node_label("Label" + std::to_string(10000 + i) + "End", {});
   }
+  // Generated names with one long prefix and suffix, told apart in the
+  // middle only.
+  for (int i = 0; i < 3000; ++i) {
+    schema.add_node_label("urn:graph:type:" + std::to_string(100000 + i) + ":entity-label", {});
+  }
   for (const char* name : {"a", "b", "ab", "ba", "abc", "acb", "abcd", "abdc"}) {
     schema.add_rel_type(name, "Label10000End", "Label10001End", {});
   }
@@ -57,6 +62,7 @@ TEST(SchemaIndexTest, NamesAlikeAtBothEndsAreToldApart) {
   }
   EXPECT_EQ(index.node(schema, "Label12000End"), nullptr);
   EXPECT_EQ(index.node(schema, "Label1000XEnd"), nullptr);
+  EXPECT_EQ(index.node(schema, "urn:graph:type:199999:entity-label"), nullptr);
   EXPECT_EQ(index.rel(schema, "ca"), nullptr);
   EXPECT_EQ(index.rel(schema, "abce"), nullptr);
 }
