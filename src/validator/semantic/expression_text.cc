@@ -1,5 +1,6 @@
 #include "validator/semantic/expression_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <type_traits>
 #include <variant>
@@ -75,6 +76,19 @@ class Printer {
     }
     chain(p);
     out_ += ')';
+  }
+
+  // `$name`, or `$0` for a numbered parameter: a query writes its digits
+  // bare, and no parameter takes backticks.
+  void parameter(std::string_view n) {
+    out_ += '$';
+    const bool numbered =
+        !n.empty() && std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (numbered) {
+      out_ += n;
+    } else {
+      name(n);
+    }
   }
 
   void name(std::string_view n) {
@@ -154,8 +168,7 @@ class Printer {
       if (node.to) expr(**node.to);
       out_ += ']';
     } else if constexpr (std::is_same_v<T, Expr::Parameter>) {
-      out_ += '$';
-      name(node.name);
+      parameter(node.name);
     } else if constexpr (std::is_same_v<T, Expr::FunctionCall>) {
       out_ += node.name;
       out_ += node.distinct ? "(DISTINCT " : "(";
@@ -376,14 +389,19 @@ class Printer {
     }
   }
 
+  // A space between the parts of a node or relationship, none right after
+  // its opening bracket: `(a {x: 1})` but `({x: 1})`.
+  void separate() {
+    if (out_.back() != '(' && out_.back() != '[') out_ += ' ';
+  }
+
   void properties(const Nullable<MapOrParam>& props) {
     if (!props) return;
-    out_ += ' ';
+    separate();
     if (const auto* m = std::get_if<MapOrParam::Map>(&props->value)) {
       map(m->entries);
     } else {
-      out_ += '$';
-      name(std::get<MapOrParam::Parameter>(props->value).name);
+      parameter(std::get<MapOrParam::Parameter>(props->value).name);
     }
   }
 
@@ -400,7 +418,8 @@ class Printer {
     }
     properties(n.properties);
     if (n.where_clause) {
-      out_ += " WHERE ";
+      separate();
+      out_ += "WHERE ";
       expr(**n.where_clause);
     }
     out_ += ')';
@@ -425,7 +444,8 @@ class Printer {
       if (r.range) range(*r.range, '*');
       properties(r.properties);
       if (r.where_clause) {
-        out_ += " WHERE ";
+        separate();
+        out_ += "WHERE ";
         expr(**r.where_clause);
       }
       out_ += ']';

@@ -1,12 +1,17 @@
 // The text the validator quotes for expressions and patterns: the shape it
 // gives each construct, and that reading the text back gives the same text.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
 
+#include "../../support/corpus_files.h"
 #include "../../support/tree_text.h"
 #include "parser/parse.h"
+#include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/expression_text.h"
 
 namespace quorvane {
@@ -56,6 +61,8 @@ TEST(ExpressionText, Literals) {
                 "[1, -2, 2.5, 1000.0, true, null, \"it's\", {a: 1, `b c`: [2]}]");
   expect_stable("\"say \\\"hi\\\"\"", "'say \\\"hi\\\"'");
   expect_stable("$param", "$param");
+  // A numbered parameter as a query writes it: `$`0`` would not read back.
+  expect_stable("$0 + $12", "$0 + $12");
   expect_stable("'say \\'hi\\''", "'say \\'hi\\''");
 }
 
@@ -129,6 +136,10 @@ TEST(ExpressionText, PatternsAndSubqueries) {
   expect_stable("(a)-[*]-(b)", "(a)-[*]-(b)");
   expect_stable("(a)-[*2]->(b)", "(a)-[*2]->(b)");
   expect_stable("(a)-[:R*..4 {w: 1}]->(b)", "(a)-[:R*..4 {w: 1}]->(b)");
+  expect_stable("(a $props)-[$1]->(b)", "(a $props)-[$1]->(b)");
+  // Nothing before the map or WHERE: no space after the bracket.
+  expect_stable("({x: 1})-[{w: 2}]-()", "({x: 1})-[{w: 2}]-()");
+  expect_stable("[(a)-[WHERE 1 = 1]->() | a]", "[(a)-[WHERE 1 = 1]->() | a]");
   expect_stable("[(a)-->(b) WHERE b.x > 1 | b.x]", "[(a)-->(b) WHERE b.x > 1 | b.x]");
   expect_stable("[p = (a)-->(b) | p]", "[p = (a)-->(b) | p]");
   expect_stable("shortestPath((a)-[*]-(b))", "shortestPath((a)-[*]-(b))");
@@ -136,6 +147,95 @@ TEST(ExpressionText, PatternsAndSubqueries) {
   expect_stable("COUNT { (a)-->(), (b) }", "COUNT { (a)-->(), (b) }");
   // A query inside braces is not reproduced.
   EXPECT_EQ(printed("COLLECT { MATCH (a) RETURN a }"), "COLLECT { ... }");
+}
+
+// The tree of `RETURN <text>`, without spans; empty when it does not parse.
+std::string tree_of_return(std::string_view text) {
+  Result<CypherQuery> tree = parse("RETURN " + std::string(text), Language::Extended);
+  return tree.ok() ? testing::TreeText().query(tree.value()) : "";
+}
+
+// Every expression of every query the tests hold, and every expression
+// inside it: its text printed and read back gives the tree its own text
+// gives. Expressions holding a query in braces, which is not reproduced,
+// are left out.
+class ReadBack {
+ public:
+  void query(const std::string& text) {
+    text_ = text;
+    Result<CypherQuery> tree = parse(text, Language::Extended);
+    if (!tree.ok()) return;
+    const auto* regular = std::get_if<RegularQuery>(&tree.value());
+    if (regular == nullptr) return;
+    single(regular->first);
+    for (const UnionPart& branch : regular->unions) single(branch.query);
+  }
+  int checked = 0;
+
+ private:
+  void single(const SingleQuery& query) {
+    if (const auto* one = std::get_if<SinglePartQuery>(&query)) {
+      clauses(one->reading_clauses);
+      if (one->return_clause) items(one->return_clause->items.items);
+      return;
+    }
+    const auto& multi = std::get<MultiPartQuery>(query);
+    for (const QueryPart& part : multi.parts) {
+      clauses(part.reading_clauses);
+      items(part.with_clause.items);
+      if (part.with_clause.where_clause) expr(*part.with_clause.where_clause);
+    }
+    clauses(multi.reading_clauses);
+    if (multi.return_clause) items(multi.return_clause->items.items);
+  }
+  void clauses(const TreeList<ReadingClause>& reading) {
+    for (const ReadingClause& clause : reading) {
+      if (const auto* match = std::get_if<ReadingClause::Match>(&clause.clause)) {
+        if (match->where_clause) expr(*match->where_clause);
+      } else if (const auto* unwind = std::get_if<ReadingClause::Unwind>(&clause.clause)) {
+        expr(unwind->expr);
+      }
+    }
+  }
+  void items(const TreeList<ReturnItem>& list) {
+    for (const ReturnItem& item : list) expr(item.expr);
+  }
+  void expr(const Expr& e) {
+    const std::string printed = expression_text(e);
+    if (printed.find("{ ... }") == std::string::npos && e.span.end <= text_.size()) {
+      const std::string_view written =
+          std::string_view(text_).substr(e.span.begin, e.span.end - e.span.begin);
+      const std::string expected = tree_of_return(written);
+      if (!expected.empty()) {
+        ++checked;
+        EXPECT_EQ(tree_of_return(printed), expected) << written << "\nprinted as " << printed;
+      }
+    }
+    any_child(e, [&](const Expr& child) {
+      expr(child);
+      return false;
+    });
+  }
+
+  std::string text_;
+};
+
+TEST(ExpressionText, EveryExpressionOfTheTestQueriesReadsBackAsItsTree) {
+  ReadBack read_back;
+  for (const std::string& q : testing::bench_queries()) read_back.query(q);
+  for (const char* file : {"/syntax_cases.jsonl", "/extended_findings.jsonl"}) {
+    for (const std::string& q : testing::jsonl_queries(std::string(QUORVANE_DATA_DIR) + file)) {
+      read_back.query(q);
+    }
+  }
+  for (const std::string& q : testing::snapshot_queries()) read_back.query(q);
+  // The fuzzers' seeds, whole files.
+  for (const auto& entry :
+       std::filesystem::directory_iterator(QUORVANE_SOURCE_DIR "/fuzz/corpus/parse")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    read_back.query(std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  EXPECT_GT(read_back.checked, 5000);
 }
 
 }  // namespace
