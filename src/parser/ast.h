@@ -429,6 +429,9 @@ struct Expr {
     TreeString name;
     TreeList<Expr> args;
     bool distinct = false;
+    // Where the name is written: the node's span starts at the parentheses
+    // around the call, if any (in the padding, so the node is no larger).
+    uint32_t name_begin = 0;
   };
   struct CountStar {};
   struct CaseAlternative;
@@ -494,6 +497,9 @@ struct Expr {
   struct MapProjection {
     TreeString variable;
     TreeList<MapProjectionItem> items;
+    // The variable as written: the node's span starts at the parentheses
+    // around the projection, if any.
+    Span variable_span = {};
   };
   // `reduce(acc = init, x IN list | expression)`: the iteration is held as
   // the comprehension `[x IN list | expression]`, whose projection is always

@@ -448,8 +448,9 @@ bool DirectReader::read_atom_body(Expr& out) {
         return false;
       }
       std::string_view name;
-      if (!read_name(NameKind::kVariable, name)) return false;
-      if (peek() == '{') return extended_ && read_map_projection(out, name);
+      Span name_span;
+      if (!read_name(NameKind::kVariable, name, name_span)) return false;
+      if (peek() == '{') return extended_ && read_map_projection(out, name, name_span);
       out.node.emplace<Expr::Variable>(Expr::Variable{TreeString::view(name)});
       return true;
     }
@@ -501,7 +502,9 @@ bool DirectReader::read_word_atom(Expr& out) {
     }
     if (!extended_ || equals_upper(word, "COLLECT")) return false;
     std::string_view name;
-    return read_name(NameKind::kVariable, name) && read_map_projection(out, name);
+    Span name_span;
+    return read_name(NameKind::kVariable, name, name_span) &&
+           read_map_projection(out, name, name_span);
   }
   if (next == '(') {
     if (equals_upper(word, "COUNT")) {
@@ -596,11 +599,12 @@ bool DirectReader::read_word_atom(Expr& out) {
 }
 
 // `n{.key, .*, key: value, variable}` (extended language).
-bool DirectReader::read_map_projection(Expr& out, std::string_view variable) {
+bool DirectReader::read_map_projection(Expr& out, std::string_view variable, Span variable_span) {
   using Kind = Expr::MapProjectionItem::Kind;
   accept('{');
   Expr::MapProjection& projection = out.node.emplace<Expr::MapProjection>();
   projection.variable = TreeString::view(variable);
+  projection.variable_span = variable_span;
   if (accept('}')) return true;
   Siblings siblings(*this);
   do {
@@ -1014,6 +1018,7 @@ DirectReader::WordRead DirectReader::read_function(Expr& out) {
   if (!accept('(')) return other();
   Expr::FunctionCall& call = out.node.emplace<Expr::FunctionCall>();
   call.name = TreeString::view(text_.substr(start, name_end - start));
+  call.name_begin = static_cast<uint32_t>(start);
   call.distinct = keyword("DISTINCT");
   if (accept(')')) return WordRead::kTaken;
   return read_expression_list(call.args, ')') ? WordRead::kTaken : WordRead::kDecline;

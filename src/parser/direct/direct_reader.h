@@ -156,7 +156,7 @@ class DirectReader {
   // a limit, the matcher reads the word as a name (`case(x)`, `reduce(a = 1)`).
   bool read_case(Expr& out);
   bool read_pattern_subquery(Expr& out, bool count);
-  bool read_map_projection(Expr& out, std::string_view variable);
+  bool read_map_projection(Expr& out, std::string_view variable, Span variable_span);
   WordRead read_function(Expr& out);
   bool read_expression_list(TreeList<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and

@@ -173,6 +173,12 @@ bool binds_variables(const Expr& expr) {
   return any_child(expr, [](const Expr& child) { return binds_variables(child); });
 }
 
+Span variable_span(const Expr::MapProjection& projection, Span node) {
+  const Span written = projection.variable_span;
+  if (!written.empty() && written.begin >= node.begin && written.end <= node.end) return written;
+  return Span{node.begin, node.begin + static_cast<uint32_t>(projection.variable.size())};
+}
+
 std::string_view kind_description(VariableKind kind) {
   switch (kind) {
     case VariableKind::Node:

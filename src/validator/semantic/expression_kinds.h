@@ -136,6 +136,11 @@ const Expr* find_aggregate(const Expr& expr);
 // reduce, patterns, subqueries), anywhere inside it.
 bool binds_variables(const Expr& expr);
 
+// Where a map projection's variable is written, within `node`, the
+// projection's span; a tree made without the parser's positions has its
+// projection start with its variable.
+Span variable_span(const Expr::MapProjection& projection, Span node);
+
 // "a node", "a relationship", "a path"; empty for Unknown.
 std::string_view kind_description(VariableKind kind);
 

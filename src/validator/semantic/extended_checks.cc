@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/semantic_validator.h"
 
 namespace quorvane {
@@ -151,11 +152,8 @@ void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
 }
 
 void SemanticValidator::validate_map_projection(const Expr::MapProjection& projection, Span span) {
-  // The projection starts with its variable.
   if (!scope_.contains(projection.variable)) {
-    report_unbound(
-        projection.variable,
-        Span{span.begin, span.begin + static_cast<uint32_t>(projection.variable.size())});
+    report_unbound(projection.variable, variable_span(projection, span));
   }
   using Kind = Expr::MapProjectionItem::Kind;
   for (const Expr::MapProjectionItem& item : projection.items) {

@@ -274,8 +274,12 @@ bool report_removed_exists(const Expr& expr, const Expr::FunctionCall& call, Fin
 
 void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
   if (report_removed_exists(expr, call, findings)) return;
-  // A call's text starts with its name.
-  const Span name_span{expr.span.begin, expr.span.begin + static_cast<uint32_t>(call.name.size())};
+  // The name as written; a tree made without the parser's positions has its
+  // call start with its name.
+  const uint32_t name_begin = call.name_begin > expr.span.begin && call.name_begin < expr.span.end
+                                  ? call.name_begin
+                                  : expr.span.begin;
+  const Span name_span{name_begin, name_begin + static_cast<uint32_t>(call.name.size())};
   const BuiltinFunction* function = find_builtin_function(call.name);
   if (function == nullptr) {
     // A namespace may belong to a plugin or a user's library, which the

@@ -268,11 +268,8 @@ void collect_dropped(const Expr& expr, const Projected& projected, const Scope& 
     note(variable->name, expr.span);
     return;
   }
-  // A map projection starts with its variable.
   if (const auto* projection = expr.as<Expr::MapProjection>()) {
-    note(projection->variable,
-         Span{expr.span.begin,
-              expr.span.begin + static_cast<uint32_t>(projection->variable.size())});
+    note(projection->variable, variable_span(*projection, expr.span));
   }
   if (expr.as<Expr::PatternPredicate>() || expr.as<Expr::PatternComprehension>() ||
       expr.as<Expr::ShortestPath>() || expr.as<Expr::Exists>() || expr.as<Expr::CountSubquery>() ||
