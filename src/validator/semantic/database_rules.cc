@@ -75,7 +75,7 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
   const uint8_t rules = kRulesByKind[expr.kind()];
   if (rules & kKindRules) check_expression_node(expr, scope_, scope_open_, findings_);
   if (rules & (typed_schema_ ? kTypedRules : kTypeRules)) {
-    check_expression_types(expr, scope_, schema_, typed_schema_, findings_);
+    check_expression_types(expr, scope_, schema_, typed_schema_, findings_, &type_memos_);
   }
   // The walk visits what a minus sign negates right after the minus sign.
   const Expr* negated = std::exchange(negated_, nullptr);

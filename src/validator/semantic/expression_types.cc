@@ -1,6 +1,8 @@
 #include "validator/semantic/expression_types.h"
 
+#include <array>
 #include <type_traits>
+#include <utility>
 #include <variant>
 
 #include "validator/semantic/expression_kinds.h"
@@ -140,7 +142,39 @@ StaticType Typer::call_type(const Expr::FunctionCall& call) const {
   return kAnyType;
 }
 
-StaticType Typer::type_of(const Expr& expr) const {
+namespace {
+
+// Names and literals, which cost less to type than to look up in a memo.
+template <class T>
+constexpr bool kTypedAtOnce =
+    std::is_same_v<T, Expr::Integer> || std::is_same_v<T, Expr::Float> ||
+    std::is_same_v<T, Expr::String> || std::is_same_v<T, Expr::Boolean> ||
+    std::is_same_v<T, Expr::Null> || std::is_same_v<T, Expr::Variable> ||
+    std::is_same_v<T, Expr::Parameter> || std::is_same_v<T, Expr::CountStar>;
+
+template <size_t... I>
+constexpr std::array<bool, sizeof...(I)> typed_at_once(std::index_sequence<I...>) {
+  return {kTypedAtOnce<std::variant_alternative_t<I, Expr::Variant>>...};
+}
+
+constexpr auto kTypedAtOnceByKind =
+    typed_at_once(std::make_index_sequence<std::variant_size_v<Expr::Variant>>());
+
+}  // namespace
+
+StaticType Typer::remembered_type_of(const Expr& expr) const {
+  const bool remembered = memo_ != nullptr && !kTypedAtOnceByKind[expr.kind()];
+  if (remembered) {
+    if (const StaticType* known = memo_->find(expr, scope_)) return *known;
+  }
+  ++depth_;
+  const StaticType type = work_out(expr);
+  --depth_;
+  if (remembered) memo_->keep(expr, type);
+  return type;
+}
+
+StaticType Typer::work_out(const Expr& expr) const {
   return std::visit(
       [&](const auto& node) -> StaticType {
         using T = std::decay_t<decltype(node)>;

@@ -663,7 +663,8 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
 // After SET or REMOVE of labels, the labels the variable was bound with no
 // longer tell what it carries at the ends of later relationships.
 void SemanticValidator::labels_changed(std::string_view variable) {
-  if (KnownLabels* known = extended() ? scope_.find(variable) : nullptr) known->set_uncertain();
+  if (KnownLabels* known = extended() ? scope_.find_to_change(variable) : nullptr)
+    known->set_uncertain();
 }
 
 void SemanticValidator::report_unknown_rel_type(std::string_view type, Span span) {

@@ -1,5 +1,6 @@
 #include "validator/semantic/scope.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -10,7 +11,7 @@ size_t Scope::indexed_position(std::string_view name) const {
 }
 
 void Scope::bind(std::string_view name, KnownLabels labels) {
-  if (KnownLabels* known = find(name)) {
+  if (KnownLabels* known = find_to_change(name)) {
     *known = std::move(labels);
     return;
   }
@@ -18,6 +19,7 @@ void Scope::bind(std::string_view name, KnownLabels labels) {
 }
 
 void Scope::push(std::string_view name, KnownLabels labels) {
+  ++generation_;
   // Room for a usual query's variables at once, rather than growing one by
   // one; small enough for the allocator's fast per-thread cache.
   if (bindings_.capacity() == 0) bindings_.reserve(kFirstCapacity);
@@ -31,6 +33,7 @@ void Scope::push(std::string_view name, KnownLabels labels) {
 
 void Scope::pop_last() {
   if (bindings_.empty()) return;
+  ++generation_;
   if (bindings_.size() >= kIndexFrom) {
     if (bindings_.size() == kIndexFrom) {
       index_.clear();
@@ -42,6 +45,7 @@ void Scope::pop_last() {
 }
 
 void Scope::clear() {
+  ++generation_;
   bindings_.clear();
   index_.clear();
 }
@@ -49,6 +53,9 @@ void Scope::clear() {
 void Scope::swap(Scope& other) noexcept {
   bindings_.swap(other.bindings_);
   index_.swap(other.index_);
+  const uint64_t past = std::max(generation_, other.generation_) + 1;
+  generation_ = past;
+  other.generation_ = past;
 }
 
 }  // namespace quorvane

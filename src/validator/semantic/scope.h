@@ -141,9 +141,42 @@ class KnownLabels {
 // A map from variable name to its known labels. Small scopes (the usual
 // case) are searched linearly; a hash index is added once a scope grows
 // large, so that a query with thousands of variables stays linear overall.
+//
+// Invariant: generation() changes with every change to the scope (a binding
+// added, replaced, changed through find_to_change(), removed; an assignment
+// or swap) and never returns to an earlier value for the same object, so
+// what was worked out from the scope holds while it stays the same.
 class Scope {
  public:
-  KnownLabels* find(std::string_view name) {
+  Scope() = default;
+  Scope(const Scope& other) = default;
+  Scope(Scope&& other) noexcept
+      : bindings_(std::move(other.bindings_)),
+        index_(std::move(other.index_)),
+        generation_(other.generation_) {
+    other.changed_with(generation_);
+  }
+  Scope& operator=(const Scope& other) {
+    if (this != &other) {
+      bindings_ = other.bindings_;
+      index_ = other.index_;
+      changed_with(other.generation_);
+    }
+    return *this;
+  }
+  Scope& operator=(Scope&& other) noexcept {
+    if (this != &other) {
+      bindings_ = std::move(other.bindings_);
+      index_ = std::move(other.index_);
+      changed_with(other.generation_);
+      other.changed_with(generation_);
+    }
+    return *this;
+  }
+
+  // What is known of `name`, for changing it; nullptr when it is unbound.
+  KnownLabels* find_to_change(std::string_view name) {
+    ++generation_;
     const size_t at = position(name);
     return at < bindings_.size() ? &bindings_[at].labels : nullptr;
   }
@@ -170,6 +203,7 @@ class Scope {
   size_t size() const { return bindings_.size(); }
   void clear();
   void swap(Scope& other) noexcept;
+  uint64_t generation() const { return generation_; }
 
  private:
   struct Binding {
@@ -196,8 +230,13 @@ class Scope {
   }
   size_t indexed_position(std::string_view name) const;
 
+  // Past both this scope's generation and `other`: after taking another
+  // scope's bindings, or giving them.
+  void changed_with(uint64_t other) { generation_ = std::max(generation_, other) + 1; }
+
   std::vector<Binding> bindings_;
   std::unordered_map<std::string_view, size_t> index_;  // used from kIndexFrom bindings on
+  uint64_t generation_ = 0;
 };
 
 }  // namespace quorvane

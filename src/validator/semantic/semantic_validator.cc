@@ -20,6 +20,8 @@ const Expr::Variable* as_variable(const Expr& expr) {
 }  // namespace
 
 void SemanticValidator::validate_query(const CypherQuery& query) {
+  // The memos hold nodes of the tree last checked.
+  type_memos_.forget();
   if (const auto* schema_command = std::get_if<SchemaCommand>(&query)) {
     validate_schema_command(*schema_command);
     return;
@@ -149,7 +151,7 @@ void SemanticValidator::collect_part_bindings(const PatternPart& part, bool grou
       merge_binding(*link.relationship.variable, link.relationship.variable_span,
                     link.relationship.types, link.relationship.type_expr.has_value(),
                     single ? VariableKind::Relationship : VariableKind::Unknown, optional);
-      KnownLabels* known = scope_.find(*link.relationship.variable);
+      KnownLabels* known = scope_.find_to_change(*link.relationship.variable);
       if (extended() && !grouped && !single && !known->type().known()) {
         known->set_type(StaticType::list_of(TypeKind::Relationship));
       }
@@ -183,7 +185,7 @@ void SemanticValidator::infer_end(const NodePattern& node, std::string_view labe
                                   std::string_view type, EndInference inference, size_t first) {
   if (!node.variable || !node.labels.empty() || node.label_expr) return;
   if (inference == EndInference::Fresh && !scope_.bound_since(*node.variable, first)) return;
-  KnownLabels* known = scope_.find(*node.variable);
+  KnownLabels* known = scope_.find_to_change(*node.variable);
   if (known == nullptr || known->kind() != VariableKind::Node) return;
   known->infer(label, type);
 }
@@ -199,7 +201,7 @@ void SemanticValidator::collect_node_bindings(const NodePattern& node, VariableK
 void SemanticValidator::merge_binding(std::string_view variable, Span span,
                                       const TreeList<TreeString>& labels, bool any_of,
                                       VariableKind kind, bool optional) {
-  if (KnownLabels* known = scope_.find(variable)) {
+  if (KnownLabels* known = scope_.find_to_change(variable)) {
     check_kind(variable, kind, span);
     if (known->merge(labels) && optional) known->set_uncertain();
     if (known->kind() == VariableKind::Unknown) known->set_kind(kind);
@@ -209,7 +211,7 @@ void SemanticValidator::merge_binding(std::string_view variable, Span span,
 }
 
 StaticType SemanticValidator::value_type(const Expr& expr) const {
-  return extended() ? Typer(scope_).type_of(expr) : kAnyType;
+  return extended() ? Typer(scope_, nullptr, &type_memos_.without_schema).type_of(expr) : kAnyType;
 }
 
 void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
@@ -399,7 +401,7 @@ void SemanticValidator::validate_with_iteration_variable(std::string_view variab
   // it held outside; the subset keeps what it knew.
   std::optional<KnownLabels> outer;
   if (!bind_here && language_ == Language::Extended) {
-    KnownLabels* known = scope_.find(variable);
+    KnownLabels* known = scope_.find_to_change(variable);
     outer = *known;
     *known = element;
   }
@@ -408,7 +410,7 @@ void SemanticValidator::validate_with_iteration_variable(std::string_view variab
   if (bind_here) {
     scope_.pop_last();
   } else if (outer) {
-    *scope_.find(variable) = std::move(*outer);
+    *scope_.find_to_change(variable) = std::move(*outer);
   }
 }
 

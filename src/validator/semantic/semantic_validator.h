@@ -22,6 +22,7 @@
 #include "parser/language.h"
 #include "schema/schema.h"
 #include "validator/diagnostic.h"
+#include "validator/semantic/expression_types.h"
 #include "validator/semantic/schema_index.h"
 #include "validator/semantic/scope.h"
 
@@ -232,6 +233,9 @@ class SemanticValidator {
   Findings findings_;
   Scope scope_;
   Scope projection_;  // reused by every WITH and RETURN that projects
+  // Types the extended language's rules worked out for the operators of the
+  // tree, in scope_ as it stands (expression_types.h).
+  mutable TypeMemos type_memos_;
   // Set after CALL ... YIELD * (extended language): the scope then holds
   // names nobody wrote down, so no variable is reported as unbound until the
   // next projection.

@@ -295,10 +295,10 @@ void report_comparison(const Expr& expr, const Expr::Binary& node, const Typer& 
 }  // namespace
 
 void check_expression_types(const Expr& expr, const Scope& scope, const Schema& schema,
-                            bool typed_schema, Findings& findings) {
-  report_errors(expr, Typer(scope), findings);
+                            bool typed_schema, Findings& findings, TypeMemos* memos) {
+  report_errors(expr, Typer(scope, nullptr, memos ? &memos->without_schema : nullptr), findings);
   if (!typed_schema) return;
-  const Typer typed(scope, &schema);
+  const Typer typed(scope, &schema, memos ? &memos->with_schema : nullptr);
   report_property_use(expr, typed, findings);
   std::visit(
       [&](const auto& node) {

@@ -14,6 +14,7 @@
 #include "parser/ast.h"
 #include "schema/schema.h"
 #include "validator/diagnostic.h"
+#include "validator/semantic/expression_types.h"
 #include "validator/semantic/scope.h"
 
 namespace quorvane {
@@ -46,9 +47,10 @@ inline constexpr bool kComparison =
 // Checks one expression (not what it holds: the walk calls this for every
 // expression it visits). The walk calls it only for a kind judged above, or
 // a comparison when the schema is typed. `typed_schema`: whether the schema declares any
-// property type, so that the warnings are looked for at all.
+// property type, so that the warnings are looked for at all. `memos`, when
+// given, keep the types worked out for the walk's next checks.
 void check_expression_types(const Expr& expr, const Scope& scope, const Schema& schema,
-                            bool typed_schema, Findings& findings);
+                            bool typed_schema, Findings& findings, TypeMemos* memos = nullptr);
 
 }  // namespace quorvane
 

@@ -2,6 +2,8 @@
 // and lookups on both sides of the size where a hash index takes over.
 #include "validator/semantic/scope.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -100,6 +102,43 @@ TEST(ScopeTest, SwapAndClear) {
   EXPECT_EQ(b.size(), 0u);
   b.pop_last();  // harmless on an empty scope
   EXPECT_EQ(b.size(), 0u);
+}
+
+// Every change moves the generation on, and an object's generation never
+// comes back to a value it had: what was worked out from a scope at one
+// generation may be reused only while the scope is as it was.
+TEST(ScopeTest, EveryChangeMovesTheGenerationOnForGood) {
+  Scope scope;
+  Scope other;
+  other.bind("o", KnownLabels());
+  std::vector<uint64_t> seen = {scope.generation()};
+  const auto changed = [&](const char* what) {
+    EXPECT_EQ(std::find(seen.begin(), seen.end(), scope.generation()), seen.end()) << what;
+    seen.push_back(scope.generation());
+  };
+  scope.push("x", KnownLabels());
+  changed("push");
+  scope.bind("x", KnownLabels().set_kind(VariableKind::Node));
+  changed("bind over");
+  scope.find_to_change("x")->set_uncertain();
+  changed("find_to_change");
+  scope.pop_last();
+  changed("pop_last");
+  scope.swap(other);
+  changed("swap");
+  scope = other;
+  changed("copy assignment");
+  scope = Scope();
+  changed("move assignment");
+  Scope taken(std::move(scope));
+  changed("moved from");
+  scope.clear();
+  changed("clear");
+  // Reading changes nothing.
+  const uint64_t now = scope.generation();
+  EXPECT_EQ(scope.find("x"), nullptr);
+  EXPECT_FALSE(scope.contains("o"));
+  EXPECT_EQ(scope.generation(), now);
 }
 
 // Runs the same sequence at several sizes so that it is exercised with and
