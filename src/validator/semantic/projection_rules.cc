@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 
@@ -449,14 +451,23 @@ void check_column_names(const Projection& projection, Findings& findings) {
                        std::string(projection.keyword) + "; give one of them another name with AS");
     repeated.push_back(std::move(name));
   };
+  // Whether an item before the i-th names its column `name`: searched in
+  // place among the usual few items, hashed among many, so that a projection
+  // of thousands of items stays linear.
+  constexpr size_t kHashedFrom = 32;
+  std::unordered_set<std::string_view> names;
+  const auto named_before = [&](size_t i, std::string_view name) {
+    if (items.size() >= kHashedFrom) return !names.insert(name).second;
+    for (size_t j = 0; j < i; ++j) {
+      if (named(items[j]) == name) return true;
+    }
+    return false;
+  };
   for (size_t i = 0; i < items.size(); ++i) {
     const ReturnItem& item = items[i];
     if (const std::optional<std::string_view> name = named(item)) {
-      for (size_t j = 0; j < i; ++j) {
-        if (named(items[j]) == name) {
-          repeat(std::string(*name), item.alias ? item.alias_span : item.expr.span);
-          break;
-        }
+      if (named_before(i, *name)) {
+        repeat(std::string(*name), item.alias ? item.alias_span : item.expr.span);
       }
     } else if (compared(item)) {
       std::optional<std::string> text;

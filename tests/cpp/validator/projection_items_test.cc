@@ -76,6 +76,21 @@ TEST(ProjectionItemsTest, ItemsPastTheSixteenthAreJudgedLikeTheFirst) {
                           "c13, c14, c15, c16, total) can be used"));
 }
 
+// Past the few items searched in place, names are hashed: the same
+// findings, each name once, in the order the repeats are met.
+TEST(ProjectionItemsTest, RepeatedNamesAmongManyItems) {
+  for (size_t count : {8, 31, 32, 200}) {
+    SCOPED_TRACE(count);
+    const std::string items = many_items(count);
+    EXPECT_THAT(extended("MATCH (n:Person) RETURN " + items), IsEmpty());
+    EXPECT_THAT(
+        extended("MATCH (n:Person) RETURN " + items + ", n.age AS c1, n AS c0, n.name AS c1"),
+        ElementsAre(repeated("c1"), repeated("c0")));
+    EXPECT_THAT(extended("MATCH (n:Person) RETURN n, " + items + ", n.name AS n"),
+                ElementsAre(repeated("n")));
+  }
+}
+
 TEST(ProjectionItemsTest, OrderByExpressionsThatAreItems) {
   // After DISTINCT, an ORDER BY expression written as an item reads no
   // dropped variable; one that differs in a key or a variable does.
