@@ -27,16 +27,6 @@ const RegularQuery* query_form(const ExistsSubquery& subquery) {
   return std::get_if<RegularQuery>(&subquery.value);
 }
 
-// Every call in `expr` checked against the function catalogue; what
-// subqueries hold is left to their own walk.
-void check_calls(const Expr& expr, Findings& findings) {
-  if (const auto* call = expr.as<Expr::FunctionCall>()) check_function_call(expr, *call, findings);
-  any_child(expr, [&](const Expr& child) {
-    check_calls(child, findings);
-    return false;
-  });
-}
-
 // Which rules judge an expression of each kind, so that the walk calls only
 // those: most expressions are names, literals and comparisons, which no
 // rule of an untyped schema judges by themselves. (Literal sizes are told
@@ -102,13 +92,14 @@ void SemanticValidator::check_expression_rules(const Expr& expr) {
   }
 }
 
-// Only the function catalogue applies here: the values of a pattern's map
-// are otherwise left alone, and a misspelt function in `CREATE (:A {x:
-// lenght(y)})` fails in a database all the same.
-void SemanticValidator::check_property_map_calls(const Nullable<MapOrParam>& properties) {
+// The values of a pattern's map are expressions like any other: a database
+// rejects `MATCH (p:Person {name: q})` with `q` unbound, a misspelt function
+// in `CREATE (:A {x: lenght(y)})` and a key no label of `m` declares in
+// `{title: m.titel}`. The subset leaves them alone.
+void SemanticValidator::validate_property_map_values(const Nullable<MapOrParam>& properties) {
   if (language_ != Language::Extended || !properties) return;
   if (const auto* map = std::get_if<MapOrParam::Map>(&properties->value)) {
-    for (const MapEntry& entry : map->entries) check_calls(entry.value, findings_);
+    for (const MapEntry& entry : map->entries) validate_expr(entry.value);
   }
 }
 

@@ -1,10 +1,12 @@
 // The comparisons of a query with the schema: labels, relationship types,
 // property keys and relationship ends. Part of SemanticValidator.
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "validator/semantic/closest_match.h"
 #include "validator/semantic/overloaded.h"
@@ -13,6 +15,17 @@
 namespace quorvane {
 
 namespace {
+
+// Where a SET item starts: its variable.
+uint32_t set_item_begin(const SetItem& item) {
+  return std::visit(Overloaded{
+                        [](const SetItem::Property& p) { return p.target.variable_span.begin; },
+                        [](const SetItem::Assign& a) { return a.variable_span.begin; },
+                        [](const SetItem::AddAssign& a) { return a.variable_span.begin; },
+                        [](const SetItem::Labels& l) { return l.variable_span.begin; },
+                    },
+                    item.item);
+}
 
 std::string concat(std::initializer_list<std::string_view> pieces) {
   size_t size = 0;
@@ -157,7 +170,7 @@ void SemanticValidator::validate_pattern(std::span<const PatternPart> parts) {
         if (relationship.type_expr && relationship.types.empty()) {
           validate_label_names(**relationship.type_expr, true);
         }
-        check_property_map_calls(relationship.properties);
+        validate_property_map_values(relationship.properties);
         if (relationship.where_clause) validate_expr(**relationship.where_clause);
       }
       validate_node_pattern(link.node);
@@ -209,7 +222,7 @@ void SemanticValidator::validate_node_pattern(const NodePattern& node) {
       }
     }
   }
-  check_property_map_calls(node.properties);
+  validate_property_map_values(node.properties);
   // A node no label names may still be one a relationship labels: its keys
   // are then warned about.
   if (properties != nullptr && extended() && node.labels.empty() && !node.label_expr &&
@@ -605,9 +618,11 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
   if (extended()) check_updating_clause_rules(clause);
   std::visit(Overloaded{
                  [this](const UpdatingClause::Create& create) { validate_pattern(create.pattern); },
-                 // ON MATCH and ON CREATE actions are not checked.
+                 // The subset leaves ON MATCH and ON CREATE actions unchecked;
+                 // the extended language checks them as it checks SET.
                  [this](const UpdatingClause::Merge& merge) {
                    validate_pattern(std::span(merge.pattern_part.get(), 1));
+                   if (extended()) validate_merge_actions(merge);
                  },
                  [this](const UpdatingClause::Set& set) {
                    for (const SetItem& item : set.items) validate_set_item(item);
@@ -621,6 +636,22 @@ void SemanticValidator::validate_updating_clause(const UpdatingClause& clause) {
                  [this](const UpdatingClause::Foreach& foreach) { validate_foreach(foreach); },
              },
              clause.clause);
+}
+
+// The actions in the order they are written: the tree keeps ON MATCH and ON
+// CREATE apart, and each action's items start after the previous action's.
+void SemanticValidator::validate_merge_actions(const UpdatingClause::Merge& merge) {
+  std::vector<const TreeList<SetItem>*> actions;
+  for (const TreeList<SetItem>& items : merge.on_match) actions.push_back(&items);
+  for (const TreeList<SetItem>& items : merge.on_create) actions.push_back(&items);
+  const auto begin = [](const TreeList<SetItem>* items) {
+    return items->empty() ? uint32_t{0} : set_item_begin(items->front());
+  };
+  std::stable_sort(actions.begin(), actions.end(),
+                   [&](const auto* a, const auto* b) { return begin(a) < begin(b); });
+  for (const TreeList<SetItem>* items : actions) {
+    for (const SetItem& item : *items) validate_set_item(item);
+  }
 }
 
 // The variable a SET item assigns to is only compared with the schema, never

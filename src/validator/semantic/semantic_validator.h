@@ -171,6 +171,7 @@ class SemanticValidator {
   std::vector<std::string_view> declared_node_labels(const TreeList<TreeString>& labels) const;
   void validate_updating_clause(const UpdatingClause& clause);
   void validate_set_item(const SetItem& item);
+  void validate_merge_actions(const UpdatingClause::Merge& merge);
   void validate_remove_item(const RemoveItem& item);
   void labels_changed(std::string_view variable);
   void report_unknown_label(std::string_view prefix, std::string_view label, Span span);
@@ -207,8 +208,9 @@ class SemanticValidator {
   // only): the hooks in database_rules.cc, the rules in expression_kinds.cc,
   // literal_rules.cc, projection_rules.cc and query_shape_rules.cc.
   void check_expression_rules(const Expr& expr);
-  // Calls inside a pattern's property map, which the walk does not visit.
-  void check_property_map_calls(const Nullable<MapOrParam>& properties);
+  // The values of a pattern's property map (extended language), which the
+  // walk of expressions does not reach.
+  void validate_property_map_values(const Nullable<MapOrParam>& properties);
   void check_kind(std::string_view variable, VariableKind kind, Span span);
   // CREATE and MERGE patterns, before they bind anything (update_rules.h).
   void check_update_rules(std::span<const PatternPart> parts, std::string_view clause);

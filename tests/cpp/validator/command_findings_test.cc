@@ -87,9 +87,9 @@ TEST(CommandSchemaChecks, UnknownPropertyAndTypeAsInAQuery) {
 }
 
 TEST(CommandSchemaChecks, FulltextKeyNeedsOneLabelThatDeclaresIt) {
-  EXPECT_THAT(check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.name, n.title]")
-                  .diagnostics,
-              IsEmpty());
+  EXPECT_THAT(
+      check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.name, n.title]").diagnostics,
+      IsEmpty());
   const ValidationResult r =
       check("CREATE FULLTEXT INDEX ft FOR (n:Person|Movie) ON EACH [n.plot]");
   ASSERT_EQ(r.diagnostics.size(), 1u);
@@ -135,7 +135,7 @@ TEST(RemovedSyntax, EveryMechanicalRewriteValidatesClean) {
            Case{"CREATE INDEX ON :Person(name)", "CREATE INDEX FOR (n:Person) ON (n.name)"},
            Case{"CREATE INDEX ON :Person(name, age)", "ON (n.name, n.age)"},
            Case{"CREATE BTREE INDEX FOR (p:Person) ON (p.name)", "CREATE RANGE INDEX"},
-           Case{"USING PERIODIC COMMIT 500 LOAD CSV FROM 'file:///p.csv' AS row "
+           Case{"USING PERIODIC COMMIT 500 LOAD CSV WITH HEADERS FROM 'file:///p.csv' AS row "
                 "CREATE (:Person {name: row.name})",
                 "CALL { ... } IN TRANSACTIONS OF 500 ROWS"},
            Case{"MATCH (p:Person) WHERE exists(p.name) RETURN p", "p.name IS NOT NULL"},
@@ -157,8 +157,7 @@ TEST(RemovedSyntax, EveryMechanicalRewriteValidatesClean) {
     EXPECT_THAT(after.diagnostics, IsEmpty()) << c.old << "\n -> " << rewritten << "\n"
                                               << (after.errors.empty() ? "" : after.errors[0]);
     // fix() applies them too.
-    const FixOutcome fixed =
-        CypherValidator(small_movie_schema(), Language::Extended).fix(c.old);
+    const FixOutcome fixed = CypherValidator(small_movie_schema(), Language::Extended).fix(c.old);
     EXPECT_EQ(fixed.query, rewritten) << c.old;
   }
 }

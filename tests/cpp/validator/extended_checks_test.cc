@@ -19,7 +19,8 @@ Findings extended(std::string_view query) {
   const ValidationResult result =
       CypherValidator(small_movie_schema(), Language::Extended).validate(query);
   EXPECT_TRUE(result.syntax_errors.empty())
-      << query << "\n" << (result.syntax_errors.empty() ? "" : result.syntax_errors.front());
+      << query << "\n"
+      << (result.syntax_errors.empty() ? "" : result.syntax_errors.front());
   return result.semantic_errors;
 }
 
@@ -104,7 +105,8 @@ TEST(ExtendedChecks, LabelExpressionsNeverClaimMoreThanTheSchemaProves) {
 }
 
 TEST(ExtendedChecks, SubqueryExpressionsSeeOutsideButKeepTheirOwn) {
-  EXPECT_EQ(extended("MATCH (a:Person) WHERE EXISTS { (a)-->(b) } RETURN b"), Findings{unbound("b")});
+  EXPECT_EQ(extended("MATCH (a:Person) WHERE EXISTS { (a)-->(b) } RETURN b"),
+            Findings{unbound("b")});
   EXPECT_EQ(extended("MATCH (a:Person) WHERE COUNT { MATCH (a)-->(b) RETURN b } > 1 RETURN b"),
             Findings{unbound("b")});
   EXPECT_EQ(extended("MATCH (a) RETURN COLLECT { MATCH (a)-->(b) RETURN b.x } AS xs, a"),
@@ -195,11 +197,53 @@ TEST(ExtendedChecks, OtherBindings) {
             Findings{unbound("nope")});
 }
 
+// MERGE's actions are checked as SET is, in the order they are written,
+// which the tree does not keep (it holds ON MATCH and ON CREATE apart).
+TEST(ExtendedChecks, MergeActionsAreCheckedLikeSet) {
+  EXPECT_EQ(extended("MERGE (p:Person {name: $n}) ON CREATE SET p.age = 1 ON MATCH SET p.nme = $n"),
+            Findings{kUnknownNme});
+  EXPECT_EQ(extended("MERGE (p:Person {name: $n}) ON MATCH SET p.nme = 1 ON CREATE SET p:Movei, "
+                     "p.age = q ON MATCH SET p.age = p.nme"),
+            (Findings{kUnknownNme, "Unknown node label in SET: :Movei, did you mean :Movie?",
+                      unbound("q"), kUnknownNme}));
+  EXPECT_EQ(extended("MERGE (p:Person {name: $n}) ON CREATE SET p.age = 1, p += $props, p = $all "
+                     "ON MATCH SET p:Person RETURN p"),
+            Findings{});
+  // The subset leaves them unchecked.
+  EXPECT_EQ(testing::findings("MERGE (p:Person {name: $n}) ON MATCH SET p.nme = 1"), Findings{});
+}
+
+// A pattern's property map holds expressions like any other: unbound
+// variables, keys and calls in them are found, once; a variable the same
+// pattern binds may be read there.
+TEST(ExtendedChecks, PropertyMapValuesAreExpressions) {
+  EXPECT_EQ(extended("MATCH (p:Person {name: q}) RETURN p"), Findings{unbound("q")});
+  EXPECT_EQ(extended("MATCH (x:Person) WITH x MATCH (p:Person)-[:ACTED_IN {role: x.nme}]->(m) "
+                     "RETURN p"),
+            (Findings{"Unknown property 'nme' on variable 'x' with label :Person, did you mean "
+                      "'name'?"}));
+  EXPECT_EQ(extended("CREATE (:Person {name: toUpperr('x')})"),
+            Findings{"Unknown function 'toUpperr', did you mean 'toUpper'?"});
+  EXPECT_EQ(extended("MATCH (a:Person), (b:Person {name: a.name}) RETURN b"), Findings{});
+  EXPECT_EQ(extended("CREATE (a:Person {name: 'x'})-[:ACTED_IN {role: a.name}]->(:Movie "
+                     "{title: a.name})"),
+            Findings{});
+  EXPECT_EQ(extended("MATCH (p:Person) WHERE (p)-[:ACTED_IN]->(:Movie {title: p.nme}) RETURN p"),
+            Findings{kUnknownNme});
+  // A row read without headers is a list, which has no keys.
+  EXPECT_EQ(extended("LOAD CSV FROM 'file:///p.csv' AS row CREATE (:Person {name: row.name})"),
+            Findings{"In row.name, row is a LIST<STRING>, but only a node, a relationship, a map "
+                     "or a temporal or spatial value has properties"});
+  // The subset leaves them alone.
+  EXPECT_EQ(testing::findings("MATCH (p:Person {name: q}) RETURN p"), Findings{});
+}
+
 TEST(ExtendedChecks, SubsetFindingsAreUnchanged) {
   // The subset leaves EXISTS subqueries unchecked; the extended language
   // does not, and otherwise reports the same.
   const std::string query = "MATCH (p:Persn) WHERE EXISTS { (p)-->(:Movei) } RETURN p.name";
-  EXPECT_EQ(testing::findings(query), Findings{"Unknown node label: :Persn, did you mean :Person?"});
+  EXPECT_EQ(testing::findings(query),
+            Findings{"Unknown node label: :Persn, did you mean :Person?"});
   EXPECT_EQ(extended(query),
             (Findings{"Unknown node label: :Persn, did you mean :Person?", kUnknownMovei}));
 }
