@@ -173,10 +173,22 @@ bool binds_variables(const Expr& expr) {
   return any_child(expr, [](const Expr& child) { return binds_variables(child); });
 }
 
-Span variable_span(const Expr::MapProjection& projection, Span node) {
-  const Span written = projection.variable_span;
+namespace {
+
+Span written_within(Span written, Span node, size_t length) {
   if (!written.empty() && written.begin >= node.begin && written.end <= node.end) return written;
-  return Span{node.begin, node.begin + static_cast<uint32_t>(projection.variable.size())};
+  return Span{node.begin, node.begin + static_cast<uint32_t>(length)};
+}
+
+}  // namespace
+
+Span name_span(const Expr::FunctionCall& call, Span node) {
+  const auto length = static_cast<uint32_t>(call.name.size());
+  return written_within(Span{call.name_begin, call.name_begin + length}, node, length);
+}
+
+Span variable_span(const Expr::MapProjection& projection, Span node) {
+  return written_within(projection.variable_span, node, projection.variable.size());
 }
 
 std::string_view kind_description(VariableKind kind) {

@@ -136,9 +136,11 @@ const Expr* find_aggregate(const Expr& expr);
 // reduce, patterns, subqueries), anywhere inside it.
 bool binds_variables(const Expr& expr);
 
-// Where a map projection's variable is written, within `node`, the
-// projection's span; a tree made without the parser's positions has its
-// projection start with its variable.
+// Where a call's name and a map projection's variable are written, within
+// `node`, the expression's span (which takes in parentheses around it); a
+// tree made without the parser's positions has the expression start with
+// the name.
+Span name_span(const Expr::FunctionCall& call, Span node);
 Span variable_span(const Expr::MapProjection& projection, Span node);
 
 // "a node", "a relationship", "a path"; empty for Unknown.

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "validator/semantic/closest_match.h"
+#include "validator/semantic/expression_kinds.h"
 #include "validator/semantic/expression_text.h"
 
 namespace quorvane {
@@ -274,12 +275,7 @@ bool report_removed_exists(const Expr& expr, const Expr::FunctionCall& call, Fin
 
 void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findings& findings) {
   if (report_removed_exists(expr, call, findings)) return;
-  // The name as written; a tree made without the parser's positions has its
-  // call start with its name.
-  const uint32_t name_begin = call.name_begin > expr.span.begin && call.name_begin < expr.span.end
-                                  ? call.name_begin
-                                  : expr.span.begin;
-  const Span name_span{name_begin, name_begin + static_cast<uint32_t>(call.name.size())};
+  const Span name = name_span(call, expr.span);
   const BuiltinFunction* function = find_builtin_function(call.name);
   if (function == nullptr) {
     // A namespace may belong to a plugin or a user's library, which the
@@ -287,9 +283,9 @@ void check_function_call(const Expr& expr, const Expr::FunctionCall& call, Findi
     if (is_namespaced(call.name)) return;
     std::string suggested;
     std::string message = unknown_function_message(call.name, suggested);
-    Diagnostic& d = findings.error(Code::UnknownFunction, name_span, std::move(message));
+    Diagnostic& d = findings.error(Code::UnknownFunction, name, std::move(message));
     if (!suggested.empty() && !expr.span.empty()) {
-      d.edits.push_back(Edit{name_span, suggested});
+      d.edits.push_back(Edit{name, suggested});
     }
     d.suggestion = std::move(suggested);
     return;

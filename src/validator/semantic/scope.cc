@@ -1,6 +1,5 @@
 #include "validator/semantic/scope.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -53,9 +52,8 @@ void Scope::clear() {
 void Scope::swap(Scope& other) noexcept {
   bindings_.swap(other.bindings_);
   index_.swap(other.index_);
-  const uint64_t past = std::max(generation_, other.generation_) + 1;
-  generation_ = past;
-  other.generation_ = past;
+  changed_with(other.generation_);
+  other.generation_ = generation_;
 }
 
 }  // namespace quorvane
