@@ -203,9 +203,12 @@ std::vector<RemovedSyntax> old_parameters(std::string_view text) {
   if (edits.empty() || !parses(apply_text_edits(text, edits), Language::Extended)) return {};
   std::vector<RemovedSyntax> out;
   for (TextEdit& edit : edits) {
-    std::string message = "the parameter syntax ";
-    message += slice(text, edit.span);
-    message += " was removed; the current form is ";
+    // The old form without what was written between the braces and the
+    // name: a comment or a line break there would run the message over
+    // several lines.
+    std::string message = "the parameter syntax {";
+    message += std::string_view(edit.replacement).substr(1);
+    message += "} was removed; the current form is ";
     message += edit.replacement;
     const Span span = edit.span;
     out.push_back(RemovedSyntax{std::move(message), span, {std::move(edit)}});

@@ -201,6 +201,19 @@ TEST(RemovedSyntax, AMapProjectionIsNoOldParameter) {
   EXPECT_TRUE(check("MATCH (p:Person) WHERE p.name = '{name}' RETURN p").is_valid);
 }
 
+// What stands between the braces and the name is not quoted: a line break
+// there would make the syntax error's text run over more lines than its six.
+TEST(RemovedSyntax, AnOldParameterIsQuotedOnOneLine) {
+  const ValidationResult r = check("RETURN {//(n)\r\nE}u");
+  ASSERT_EQ(r.diagnostics.size(), 1u);
+  EXPECT_EQ(r.diagnostics[0].code, Code::RemovedSyntax);
+  EXPECT_EQ(r.diagnostics[0].message,
+            "the parameter syntax {E} was removed; the current form is $E");
+  ASSERT_EQ(r.syntax_errors.size(), 1u);
+  EXPECT_EQ(std::count(r.syntax_errors[0].begin(), r.syntax_errors[0].end(), '\n'), 5)
+      << r.syntax_errors[0];
+}
+
 TEST(RemovedSyntax, TheSubsetIsUnchanged) {
   const CypherValidator subset(small_movie_schema());
   for (std::string_view text :
