@@ -125,7 +125,14 @@ std::string render_syntax_error(std::string_view text, size_t pos, std::string_v
   add({line_number, " | ", line_text, "\n"});
   add({gutter, " | ", underline, "\n"});
   add({gutter, " |\n"});
-  add({gutter, " = ", message});
+  add({gutter, " = "});
+  // The message is the sixth line whatever it quotes: a line break in it
+  // (a query's text quoted by a removed-syntax message) becomes a space.
+  const size_t message_at = out.size();
+  out.append(message);
+  std::replace_if(
+      out.begin() + static_cast<std::ptrdiff_t>(message_at), out.end(),
+      [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return out;
 }
 

@@ -214,6 +214,15 @@ TEST(RemovedSyntax, AnOldParameterIsQuotedOnOneLine) {
       << r.syntax_errors[0];
 }
 
+// A removed form quoted with a line break inside still makes a six-line
+// syntax error.
+TEST(RemovedSyntax, QuotedTextKeepsTheErrorOnSixLines) {
+  const ValidationResult r = check("CREATE CONSTRAINT ON (p:Person) ASSERT exists(p.\nname)");
+  ASSERT_EQ(r.syntax_errors.size(), 1u);
+  EXPECT_EQ(std::count(r.syntax_errors[0].begin(), r.syntax_errors[0].end(), '\n'), 5)
+      << r.syntax_errors[0];
+}
+
 TEST(RemovedSyntax, TheSubsetIsUnchanged) {
   const CypherValidator subset(small_movie_schema());
   for (std::string_view text :
