@@ -62,6 +62,7 @@ class AllNames {
                    },
                    [&](const ReadingClause::Subquery& call) {
                      regular_query(*call.query);
+                     optional_expr(call.concurrency);
                      optional_expr(call.batch_rows);
                    },
                    [&](const ReadingClause::LoadCsv& load) { expr(load.source); },

@@ -704,10 +704,14 @@ struct ReadingClause {
     bool optional = false;
     bool has_scope = false;   // a scope list was written
     bool import_all = false;  // `(*)`
-    TreeList<TreeString> scope;
+    TreeList<TreeString> scope = {};
     Box<RegularQuery> query;
     bool in_transactions = false;
-    Nullable<Expr> batch_rows;  // OF n ROWS
+    Nullable<Expr> batch_rows = {};    // OF n ROWS
+    bool concurrent = false;           // IN [n] CONCURRENT TRANSACTIONS
+    Nullable<Expr> concurrency = {};   // the n
+    Nullable<TreeString> status = {};  // REPORT STATUS AS status
+    Span status_span = {};             // where the status variable is written
   };
   // `LOAD CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
   struct LoadCsv {

@@ -816,7 +816,12 @@ class Matcher {
 
   bool in_transactions() {
     return rule_if(R::in_transactions, next_is("I"), [&] {
-      return seq(K("IN"), opt(group(Q(expression), K("CONCURRENT"))), K("TRANSACTIONS"),
+      // `IN CONCURRENT TRANSACTIONS` first: CONCURRENT would otherwise be
+      // read as the name of the number of transactions.
+      return seq(K("IN"), [&] {
+        return seq(K("CONCURRENT"), K("TRANSACTIONS")) ||
+               seq(opt(group(Q(expression), K("CONCURRENT"))), K("TRANSACTIONS"));
+      },
                  opt(group(K("OF"), Q(expression), [&] { return word("ROWS") || word("ROW"); })),
                  opt(group(K("ON"), K("ERROR"),
                            [&] { return word("CONTINUE") || word("BREAK") || word("FAIL"); })),

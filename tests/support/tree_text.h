@@ -218,6 +218,16 @@ class TreeText {
       regular_query(*s->query);
       flag(s->in_transactions);
       opt_expr(s->batch_rows);
+      // Written only where the query has them, so that the trees of other
+      // subqueries read as before.
+      if (s->concurrent) {
+        out_ += " concurrent";
+        opt_expr(s->concurrency);
+      }
+      if (s->status) {
+        out_ += " status";
+        name(*s->status);
+      }
       close();
     } else {
       const auto& l = std::get<ReadingClause::LoadCsv>(c.clause);

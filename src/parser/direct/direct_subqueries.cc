@@ -76,7 +76,7 @@ bool DirectReader::read_nested_query(RegularQuery& out) {
 // ...]`.
 bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
   ReadingClause::Subquery& call = out.clause.emplace<ReadingClause::Subquery>(
-      ReadingClause::Subquery{optional, false, false, {}, RegularQuery{}, false, std::nullopt});
+      ReadingClause::Subquery{.optional = optional, .query = RegularQuery{}});
   if (accept('(')) {
     call.has_scope = true;
     if (accept('*')) {
@@ -94,19 +94,28 @@ bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
   return read_in_transactions(call);
 }
 
-// After IN: `[n CONCURRENT] TRANSACTIONS [OF n ROWS] [ON ERROR CONTINUE |
-// BREAK | FAIL] [REPORT STATUS AS name]`. Only the rows after OF are kept.
+// After IN: `[[n] CONCURRENT] TRANSACTIONS [OF n ROWS] [ON ERROR CONTINUE |
+// BREAK | FAIL] [REPORT STATUS AS name]`. The error mode is not kept.
 bool DirectReader::read_in_transactions(ReadingClause::Subquery& call) {
-  // The matcher first reads an expression before CONCURRENT, which may be
-  // the name TRANSACTIONS itself.
-  if (word_here("TRANSACTIONS")) {
-    const size_t after = skip_ignorable(text_, pos_ + 12);
-    if (starts_with_keyword(text_, after, "CONCURRENT")) return false;
+  const size_t start = pos_;
+  if (keyword("CONCURRENT") && keyword("TRANSACTIONS")) {
+    call.concurrent = true;
   } else {
-    Expr concurrency = Expr::Null{};
-    if (!read_expression(concurrency) || !keyword("CONCURRENT")) return false;
+    pos_ = start;
+    // The matcher then reads an expression before CONCURRENT, which may be
+    // the name TRANSACTIONS itself.
+    if (word_here("TRANSACTIONS")) {
+      const size_t after = skip_ignorable(text_, pos_ + 12);
+      if (starts_with_keyword(text_, after, "CONCURRENT")) return false;
+    } else {
+      if (!read_expression(call.concurrency.emplace_in(arena_, Expr::Null{})) ||
+          !keyword("CONCURRENT")) {
+        return false;
+      }
+      call.concurrent = true;
+    }
+    if (!keyword("TRANSACTIONS")) return false;
   }
-  if (!keyword("TRANSACTIONS")) return false;
   if (keyword("OF")) {
     if (!read_expression(call.batch_rows.emplace_in(arena_, Expr::Null{}))) return false;
     if (!keyword("ROWS") && !keyword("ROW")) return false;
@@ -116,10 +125,10 @@ bool DirectReader::read_in_transactions(ReadingClause::Subquery& call) {
     if (!keyword("CONTINUE") && !keyword("BREAK") && !keyword("FAIL")) return false;
   }
   if (keyword("REPORT")) {
+    if (!keyword("STATUS") || !keyword("AS")) return false;
     std::string_view status;
-    if (!keyword("STATUS") || !keyword("AS") || !read_name(NameKind::kVariable, status)) {
-      return false;
-    }
+    if (!read_name(NameKind::kVariable, status, call.status_span)) return false;
+    call.status.emplace_in(arena_, TreeString::view(status));
   }
   return true;
 }

@@ -186,6 +186,9 @@ void SemanticValidator::validate_reduce(const Expr::Reduce& reduce) {
 // The columns a CALL { } returns join the outer scope; what they are known
 // to be comes from the body, once it has been checked.
 void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subquery& call) {
+  // REPORT STATUS AS s: a map of how each inner transaction went.
+  if (call.status)
+    scope_.bind(*call.status, KnownLabels().set_type(StaticType{TypeKind::Map, TypeKind::Any}));
   const ReturnClause* returned = final_return(call.query->first);
   if (returned == nullptr) return;
   if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
@@ -236,6 +239,7 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
     for (const UnionPart& branch : call.query->unions) check_branch(branch.query);
   }
   for (auto& [name, known] : returned) scope_.bind(name, std::move(known));
+  if (call.concurrency) validate_expr(*call.concurrency);
   if (call.batch_rows) validate_expr(*call.batch_rows);
 }
 

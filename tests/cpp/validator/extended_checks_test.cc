@@ -213,6 +213,22 @@ TEST(ExtendedChecks, MergeActionsAreCheckedLikeSet) {
   EXPECT_EQ(testing::findings("MERGE (p:Person {name: $n}) ON MATCH SET p.nme = 1"), Findings{});
 }
 
+// REPORT STATUS AS s binds s after the subquery; the number of concurrent
+// transactions is an expression like the rows.
+TEST(ExtendedChecks, TransactionStatusIsBoundAndConcurrencyChecked) {
+  EXPECT_EQ(
+      extended("UNWIND $rows AS row CALL (row) { CREATE (:Person {name: row}) } IN "
+               "CONCURRENT TRANSACTIONS REPORT STATUS AS s RETURN s.committed, s.errorMessage"),
+      Findings{});
+  EXPECT_EQ(extended("UNWIND $rows AS row CALL (row) { CREATE (:Person {name: row}) } IN q "
+                     "CONCURRENT TRANSACTIONS OF z ROWS RETURN row"),
+            (Findings{unbound("q"), unbound("z")}));
+  // Not inside the subquery it reports on.
+  EXPECT_EQ(extended("UNWIND $rows AS row CALL (row) { CREATE (:Person {name: s}) } IN "
+                     "TRANSACTIONS REPORT STATUS AS s RETURN s"),
+            Findings{unbound("s")});
+}
+
 // A pattern's property map holds expressions like any other: unbound
 // variables, keys and calls in them are found, once; a variable the same
 // pattern binds may be read there.
