@@ -818,14 +818,16 @@ class Matcher {
     return rule_if(R::in_transactions, next_is("I"), [&] {
       // `IN CONCURRENT TRANSACTIONS` first: CONCURRENT would otherwise be
       // read as the name of the number of transactions.
-      return seq(K("IN"), [&] {
-        return seq(K("CONCURRENT"), K("TRANSACTIONS")) ||
-               seq(opt(group(Q(expression), K("CONCURRENT"))), K("TRANSACTIONS"));
-      },
-                 opt(group(K("OF"), Q(expression), [&] { return word("ROWS") || word("ROW"); })),
-                 opt(group(K("ON"), K("ERROR"),
-                           [&] { return word("CONTINUE") || word("BREAK") || word("FAIL"); })),
-                 opt(group(K("REPORT"), K("STATUS"), K("AS"), Q(variable))));
+      return seq(
+          K("IN"),
+          [&] {
+            return seq(K("CONCURRENT"), K("TRANSACTIONS")) ||
+                   seq(opt(group(Q(expression), K("CONCURRENT"))), K("TRANSACTIONS"));
+          },
+          opt(group(K("OF"), Q(expression), [&] { return word("ROWS") || word("ROW"); })),
+          opt(group(K("ON"), K("ERROR"),
+                    [&] { return word("CONTINUE") || word("BREAK") || word("FAIL"); })),
+          opt(group(K("REPORT"), K("STATUS"), K("AS"), Q(variable))));
     });
   }
 
@@ -914,8 +916,11 @@ class Matcher {
   }
 
   bool delete_clause() {
-    return rule_if(R::delete_clause, next_is("D"), [&] {
-      return seq(opt(I("DETACH")), I("DELETE"), Q(expression), many(group(L(","), Q(expression))));
+    // The extended language also reads NODETACH DELETE, which says DELETE's
+    // default out loud.
+    return rule_if(R::delete_clause, next_is(kExtended ? "DN" : "D"), [&] {
+      return seq(opt([&] { return keyword_lit("DETACH") || (kExtended && word("NODETACH")); }),
+                 I("DELETE"), Q(expression), many(group(L(","), Q(expression))));
     });
   }
 

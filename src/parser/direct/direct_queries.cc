@@ -104,8 +104,8 @@ bool DirectReader::read_call_clause(TreeList<ReadingClause>& out, bool optional)
 }
 
 // CREATE, MERGE, SET, REMOVE, [DETACH] DELETE and (extended language)
-// FOREACH, with its span. A clause read is added to `out`; `out` is left as
-// it was when none starts here.
+// NODETACH DELETE and FOREACH, with its span. A clause read is added to
+// `out`; `out` is left as it was when none starts here.
 bool DirectReader::read_updating_clause(TreeList<UpdatingClause>& out) {
   const size_t start = pos_;
   bool ok = true;
@@ -121,8 +121,9 @@ bool DirectReader::read_updating_clause(TreeList<UpdatingClause>& out) {
     ok = read_remove(add(out));
   } else {
     const bool detach = keyword("DETACH");
-    if (!detach && !keyword("DELETE")) return true;
-    if (detach && !keyword("DELETE")) return false;
+    const bool said = detach || (extended_ && keyword("NODETACH"));
+    if (!said && !keyword("DELETE")) return true;
+    if (said && !keyword("DELETE")) return false;
     ok = read_delete(add(out), detach);
   }
   if (ok) out.back().span = span_from(start);

@@ -14,9 +14,9 @@ namespace quorvane {
 namespace {
 
 // The words a clause starts with, in the extended language.
-constexpr std::string_view kClauseWords[] = {"MATCH",  "OPTIONAL", "UNWIND",  "CALL",   "LOAD",
-                                             "CREATE", "MERGE",    "SET",     "REMOVE", "DETACH",
-                                             "DELETE", "WITH",     "FOREACH", "RETURN"};
+constexpr std::string_view kClauseWords[] = {"MATCH",    "OPTIONAL", "UNWIND", "CALL",    "LOAD",
+                                             "CREATE",   "MERGE",    "SET",    "REMOVE",  "DETACH",
+                                             "NODETACH", "DELETE",   "WITH",   "FOREACH", "RETURN"};
 
 // Whether the rightmost operand of `e` is a label check or a type: the
 // matcher may read a `|` after either as part of it.

@@ -316,6 +316,28 @@ TEST(DirectClauses, ConcurrencyAndStatusOfTransactions) {
   }
 }
 
+// NODETACH DELETE is DELETE, said out loud; the subset does not read it.
+TEST(DirectClauses, NodetachDeleteIsAPlainDelete) {
+  for (std::string_view text : {"MATCH (n) NODETACH DELETE n", "match (n) nodetach delete n, n",
+                                "MATCH (n) FOREACH (x IN [n] | NODETACH DELETE x)",
+                                "MATCH (n) WHERE EXISTS { NODETACH DELETE n } RETURN n"}) {
+    ASSERT_TRUE(expect_agrees(text, Language::Extended)) << text;
+    EXPECT_FALSE(expect_agrees(text, Language::Subset)) << text;
+  }
+  const Result<CypherQuery> parsed = parse("MATCH (n) NODETACH DELETE n", Language::Extended);
+  ASSERT_TRUE(parsed.ok());
+  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+  ASSERT_EQ(part.updating_clauses.size(), 1u);
+  const auto& deletion = std::get<UpdatingClause::Delete>(part.updating_clauses[0].clause);
+  EXPECT_FALSE(deletion.detach);
+  EXPECT_EQ(deletion.exprs.size(), 1u);
+  for (std::string_view text :
+       {"MATCH (n) NODETACH n", "MATCH (n) NODETACH DETACH DELETE n",
+        "MATCH (n) DETACH NODETACH DELETE n", "MATCH (n) NODETACHDELETE n"}) {
+    EXPECT_FALSE(expect_agrees(text, Language::Extended)) << text;
+  }
+}
+
 // Subqueries nested to and past the nesting limit and the tree-depth limit:
 // the parser takes the shallow ones and, at every depth, only what the
 // matcher accepts.
