@@ -77,6 +77,10 @@ inline bool parenthesis_after_names(std::string_view text, size_t pos) {
       break;
     }
   }
+  // Most runs are a property read (`n.name`) followed by neither a gap nor
+  // a parenthesis: no need to skip anything to know.
+  if (pos >= text.size() || text[pos] == '(') return pos < text.size();
+  if (!is_skippable_space(text[pos]) && text[pos] != '/') return false;
   pos = skip_ignorable(text, pos);
   return pos < text.size() && text[pos] == '(';
 }

@@ -255,17 +255,20 @@ char upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// Edit distance with adjacent transpositions, ignoring ASCII case; both
-// words are short (a keyword, and a token cut at kMaxToken). Three rows of
-// the table are kept, and only as long as the second word.
-size_t distance(std::string_view a, std::string_view b) {
+// Edit distance with adjacent transpositions, ignoring ASCII case, or any
+// value over `bound` once it is sure to be over; both words are short (a
+// keyword, and a token cut at kMaxToken). Three rows of the table are kept,
+// and only as long as the second word.
+size_t distance(std::string_view a, std::string_view b, size_t bound) {
   constexpr size_t kMax = 32;
   if (a.size() >= kMax || b.size() >= kMax) return kMax;
   std::array<uint8_t, kMax + 1> before_previous, previous, current;
   for (size_t j = 0; j <= b.size(); ++j) previous[j] = static_cast<uint8_t>(j);
   before_previous = previous;
+  size_t previous_least = 0;
   for (size_t i = 1; i <= a.size(); ++i) {
     current[0] = static_cast<uint8_t>(i);
+    size_t least = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const int cost = upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1;
       int d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
@@ -274,7 +277,13 @@ size_t distance(std::string_view a, std::string_view b) {
         d = std::min(d, before_previous[j - 2] + 1);
       }
       current[j] = static_cast<uint8_t>(d);
+      least = std::min(least, static_cast<size_t>(d));
     }
+    // Every later cell comes from one of the last two rows at no less than
+    // their least (a transposition from the row before them, plus one):
+    // when both are over the bound, so is the answer.
+    if (least > bound && previous_least > bound) return least;
+    previous_least = least;
     before_previous = previous;
     previous = current;
   }
@@ -311,9 +320,9 @@ std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule
     // A cut-off keyword ("RET", "ORD") is the likeliest reading of all.
     const bool cut_off = token.size() < candidate.size() &&
                          starts_with_keyword(token, 0, candidate.substr(0, token.size()));
-    const size_t d = cut_off ? 0 : distance(token, candidate);
     // Short keywords allow one slip, longer ones two.
     const size_t allowed = candidate.size() <= 4 ? 1 : 2;
+    const size_t d = cut_off ? 0 : distance(token, candidate, allowed);
     if (d <= allowed && d < best_distance) {
       best = candidate;
       best_distance = d;

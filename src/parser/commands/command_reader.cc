@@ -69,12 +69,6 @@ bool CommandReader::keywords(std::initializer_list<std::string_view> words) {
   return true;
 }
 
-size_t CommandReader::word_length() const {
-  size_t end = pos_;
-  while (end < text_.size() && is_name_char(static_cast<unsigned char>(text_[end]))) ++end;
-  return end - pos_;
-}
-
 std::string CommandReader::peek_word() const {
   std::string word;
   for (size_t i = pos_; i < text_.size() && is_word_char(static_cast<unsigned char>(text_[i]));

@@ -17,8 +17,21 @@
 
 #include "error/cypher_error.h"
 #include "parser/ast.h"
+#include "parser/lexical.h"
 
 namespace quorvane {
+
+// The length of the name-like word at `pos` of `text` (letters, digits, '_'
+// and the bytes of non-ASCII characters), 0 if none stands there.
+inline size_t name_length(std::string_view text, size_t pos) {
+  size_t end = pos;
+  while (end < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[end]);
+    if (!is_word_char(c) && c < 0x80) break;
+    ++end;
+  }
+  return end - pos;
+}
 
 class CommandReader {
  public:
@@ -40,8 +53,6 @@ class CommandReader {
   bool peek_keyword(std::string_view upper) const;
   // The next word upper-cased without moving, or empty when none stands here.
   std::string peek_word() const;
-  // The length of the name-like word at the position (0 if none).
-  size_t word_length() const;
   bool accept(char c);
   bool peek(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
   bool accept_text(std::string_view s);

@@ -2,8 +2,10 @@
 #include "parser/commands/commands.h"
 
 #include <array>
+#include <cstdint>
 
 #include "parser/commands/command_reader.h"
+#include "parser/lexical.h"
 
 namespace quorvane {
 
@@ -19,18 +21,34 @@ constexpr std::array<std::string_view, 14> kCommandWords = {
     "USE",  "DROP",   "ALTER",     "START",  "STOP",    "SHOW",    "GRANT",
     "DENY", "REVOKE", "TERMINATE", "RENAME", "EXPLAIN", "PROFILE", "CYPHER"};
 
-// Every query is asked this, so only the words as long as the one there are
-// compared, each first by its first letter (all are letters: `c & 0xDF`
+// Whether one of `words` (upper case, all starting with a letter) stands
+// whole at `pos`. Every query is asked this, so only the words as long as
+// the one there are compared, each first by its first letter (`c & 0xDF`
 // upper-cases a letter and makes nothing else one).
 template <size_t N>
-bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
-  const size_t length = r.word_length();
+bool word_among(std::string_view text, size_t pos, const std::array<std::string_view, N>& words) {
+  const size_t length = name_length(text, pos);
   if (length == 0) return false;
-  const char first = static_cast<char>(r.text()[r.pos()] & 0xDF);
+  const char first = static_cast<char>(text[pos] & 0xDF);
   for (std::string_view word : words) {
-    if (word.size() == length && word[0] == first && r.peek_keyword(word)) return true;
+    if (word.size() == length && word[0] == first && starts_with_keyword(text, pos, word)) {
+      return true;
+    }
   }
   return false;
+}
+
+// The letters the command words and CREATE start with, as bits from 'A':
+// most queries start with another (MATCH, MERGE, WITH, OPTIONAL).
+constexpr uint32_t kInitials = [] {
+  uint32_t bits = 1u << ('C' - 'A');
+  for (std::string_view word : kCommandWords) bits |= 1u << (word[0] - 'A');
+  return bits;
+}();
+
+template <size_t N>
+bool any_keyword(const CommandReader& r, const std::array<std::string_view, N>& words) {
+  return word_among(r.text(), r.pos(), words);
 }
 
 constexpr std::array<std::string_view, 6> kIndexKinds = {"RANGE",  "TEXT",     "POINT",
@@ -58,9 +76,14 @@ bool read_create(CommandReader& r, size_t begin, CypherQuery& out) {
 }  // namespace
 
 bool starts_command(std::string_view text) {
-  CommandReader r(text);
-  if (any_keyword(r, kCommandWords)) return true;
-  return r.keyword("CREATE") && any_keyword(r, kCreateCommands);
+  // Read without a CommandReader: this runs before every query.
+  const size_t first = skip_ignorable(text, 0);
+  if (first >= text.size()) return false;
+  const unsigned letter = static_cast<unsigned>((text[first] & 0xDF) - 'A');
+  if (letter >= 26 || ((kInitials >> letter) & 1) == 0) return false;
+  if (word_among(text, first, kCommandWords)) return true;
+  return name_length(text, first) == 6 && starts_with_keyword(text, first, "CREATE") &&
+         word_among(text, skip_ignorable(text, first + 6), kCreateCommands);
 }
 
 Result<CypherQuery> parse_command(std::string_view text) {

@@ -347,6 +347,28 @@ TEST(Commands, OnlyTheExtendedLanguageReadsThem) {
   EXPECT_TRUE(std::holds_alternative<RegularQuery>(extended("CREATE (n:Person)").value()));
 }
 
+// Every query is asked whether it is a command: a word at the start that
+// only begins a longer name, or a CREATE glued to its next word, is no
+// command; case, comments and whitespace before the words are nothing.
+TEST(Commands, WhatStartsACommand) {
+  for (std::string_view text :
+       {"use db MATCH (n) RETURN n", "Drop INDEX i", "ALTER USER u SET PASSWORD 'x'",
+        "start database d", "STOP DATABASE d", "show indexes", "GRANT ROLE r TO u",
+        "DENY TRAVERSE ON GRAPH * TO r", "REVOKE ROLE r FROM u", "TERMINATE TRANSACTIONS 'x'",
+        "RENAME ROLE a TO b", "explain MATCH (n) RETURN n", "PROFILE RETURN 1", "CYPHER 5 RETURN 1",
+        "/* lead */ // line\n create\tconstraint c FOR (n:P) REQUIRE n.id IS UNIQUE",
+        "CREATE OR REPLACE DATABASE d", "CREATE /* c */ VECTOR INDEX v FOR (n:D) ON n.e"}) {
+    EXPECT_TRUE(starts_command(text)) << text;
+  }
+  for (std::string_view text :
+       {"", "   ", "MATCH (n) RETURN n", "WITH 1 AS x RETURN x", "UNWIND [1] AS x RETURN x",
+        "RETURN 1", "CALL db.labels()", "CREATE (n)", "CREATE p = (n)", "CREATEINDEX", "USER",
+        "SHOWS", "CREATE INDEXES", "CREATE", "CREATE\n", "OPTIONAL MATCH (n) RETURN n",
+        "\xc3\xa9SHOW", "_SHOW", "1 SHOW"}) {
+    EXPECT_FALSE(starts_command(text)) << text;
+  }
+}
+
 TEST(Commands, WhitespaceAndCommentsAroundChangeNothing) {
   const std::string_view plain = "CREATE INDEX FOR (p:Person) ON (p.name)";
   const std::string padded = " /* c */\n" + std::string(plain) + " // end\n ;\n";
