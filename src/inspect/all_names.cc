@@ -104,6 +104,7 @@ class AllNames {
                      [&](const SetItem::AddAssign& a) { expr(a.value); },
                      [&](const SetItem::Labels& l) {
                        for (const TreeString& label : l.labels) add(out_.labels, label);
+                       for (const Expr& names : l.dynamic) expr(names);
                      },
                  },
                  item.item);
@@ -113,6 +114,7 @@ class AllNames {
   void remove_item(const RemoveItem& item) {
     if (const auto* labels = std::get_if<RemoveItem::Labels>(&item.item)) {
       for (const TreeString& label : labels->labels) add(out_.labels, label);
+      for (const Expr& names : labels->dynamic) expr(names);
     } else if (const auto* property = std::get_if<RemoveItem::Property>(&item.item)) {
       keys(property->target.keys);
     }
@@ -195,8 +197,10 @@ class AllNames {
     if (list) list->emplace_back(name);
   }
 
-  static void label_expr(const LabelExpr& e, std::vector<std::string>* out) {
+  // The names written, and what a dynamic label's expression names.
+  void label_expr(const LabelExpr& e, std::vector<std::string>* out) {
     if (e.kind == LabelExpr::Kind::Name) add(out, e.name);
+    if (e.kind == LabelExpr::Kind::Dynamic) expr(**e.names);
     for (const LabelExpr& operand : e.operands) label_expr(operand, out);
   }
 

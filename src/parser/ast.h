@@ -563,13 +563,17 @@ struct MapEntry {
 };
 
 // A label expression (extended language): `A`, `%`, `!e`, `e&e`, `e|e`; a
-// colon list `:A:B` is an And.
+// colon list `:A:B` is an And. A dynamic atom, `$(names)`, `$all(names)` or
+// `$any(names)`, takes its names from an expression when the query runs:
+// the node has all of them, or (`$any`) one.
 struct LabelExpr {
-  enum class Kind { Name, Wildcard, Not, And, Or };
+  enum class Kind { Name, Wildcard, Not, And, Or, Dynamic };
   Kind kind = Kind::Name;
   TreeString name;               // Name only
   TreeList<LabelExpr> operands;  // Not: one; And, Or: two or more
   Span span = {};
+  Nullable<Box<Expr>> names = {};  // Dynamic only
+  bool any = false;                // Dynamic: `$any(...)`
 };
 
 // ---- Patterns ----
@@ -751,6 +755,7 @@ struct SetItem {
     TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
+    TreeList<Expr> dynamic;  // what each `$(...)` holds (extended language)
   };
   std::variant<Property, Assign, AddAssign, Labels> item;
 };
@@ -761,6 +766,7 @@ struct RemoveItem {
     TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
+    TreeList<Expr> dynamic;  // what each `$(...)` holds (extended language)
   };
   struct Property {
     PropertyExpr target;

@@ -1103,8 +1103,21 @@ class Matcher {
         return nested(
             [&] { return seq(L("("), [&] { return label_expression(rel, false); }, L(")")); });
       }
+      if (cur() == '$') {
+        return nested([&] {
+          return seq([&] { return dynamic_label_start(); }, L("("), Q(expression), L(")"));
+        });
+      }
       return rel ? rel_type_name() : label_name();
     });
+  }
+  // `$`, `$any` or `$all` written right before a parenthesis: what a
+  // dynamic label starts with. Moves to the parenthesis.
+  bool dynamic_label_start() {
+    const size_t open = dynamic_label_open(text_, pos_);
+    if (open == 0) return false;
+    pos_ = open;
+    return true;
   }
 
   // `+`, `*`, `{n}`, `{m,n}`, `{m,}`, `{,n}`.

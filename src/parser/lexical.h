@@ -60,6 +60,16 @@ inline bool starts_with_keyword(std::string_view text, size_t pos, std::string_v
   return true;
 }
 
+// Where the parenthesis of a dynamic label (`$(`, `$any(`, `$all(`, the
+// word in any case, nothing between) that starts at `pos` stands, or 0 when
+// none starts there.
+inline size_t dynamic_label_open(std::string_view text, size_t pos) {
+  if (pos >= text.size() || text[pos] != '$') return 0;
+  size_t at = pos + 1;
+  if (starts_with_keyword(text, at, "ANY") || starts_with_keyword(text, at, "ALL")) at += 3;
+  return at < text.size() && text[at] == '(' ? at : 0;
+}
+
 // Whether a `(` follows the run of names, dots and backticked names at
 // `pos`, past what can be skipped. A function name ends inside such a run
 // only where the next character would not let `(` follow, so without one no

@@ -258,6 +258,7 @@ class TreeText {
               names(i.labels);
               at(i.variable_span);
               at(i.label_spans);
+              for (const Expr& names : i.dynamic) expr(names);
             } else {
               open(std::is_same_v<T, SetItem::Assign> ? "set-assign" : "set-add");
               name(i.variable);
@@ -299,6 +300,7 @@ class TreeText {
               if (const auto* l = std::get_if<RemoveItem::Labels>(&item.item)) {
                 name(l->variable);
                 names(l->labels);
+                for (const Expr& names : l->dynamic) expr(names);
               } else {
                 const auto& p = std::get<RemoveItem::Property>(item.item);
                 name(p.target.variable);
@@ -430,6 +432,10 @@ class TreeText {
     number(static_cast<int64_t>(e.kind));
     name(e.name);
     for (const LabelExpr& o : e.operands) label_expr(o);
+    if (e.kind == LabelExpr::Kind::Dynamic) {
+      flag(e.any);
+      expr(**e.names);
+    }
     close();
   }
 

@@ -37,6 +37,12 @@ void append_names(Arena* arena, const LabelExpr& e, TreeList<TreeString>& out,
   for (const LabelExpr& operand : e.operands) append_names(arena, operand, out, spans);
 }
 
+// Moves the expressions of the dynamic labels in `e` to `out`.
+void take_dynamic(Arena* arena, LabelExpr& e, TreeList<Expr>& out) {
+  if (e.kind == LabelExpr::Kind::Dynamic) out.emplace_back_in(arena, std::move(**e.names));
+  for (LabelExpr& operand : e.operands) take_dynamic(arena, operand, out);
+}
+
 bool is_plain_name(const LabelExpr& e) {
   return e.kind == LabelExpr::Kind::Name;
 }
@@ -272,13 +278,17 @@ bool DirectReader::read_node_labels(NodePattern& out) {
 }
 
 // The labels of a SET or REMOVE item. The extended language takes any label
-// expression there, `:A|B`, `:!A`, `IS %`; the tree keeps the names it
-// holds, in the order written.
-bool DirectReader::read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans) {
+// expression there, `:A|B`, `:!A`, `IS %`, `:$(x)`; the tree keeps the names
+// it holds and the expressions of its dynamic labels, in the order written.
+bool DirectReader::read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans,
+                                    TreeList<Expr>& dynamic) {
   if (!extended_) return read_labels(names, spans);
   TreeList<LabelExpr> parts;
   if (!read_label_parts(parts)) return false;
-  for (const LabelExpr& part : parts) append_names(arena_, part, names, spans);
+  for (LabelExpr& part : parts) {
+    append_names(arena_, part, names, spans);
+    take_dynamic(arena_, part, dynamic);
+  }
   return !parts.empty();
 }
 
@@ -360,8 +370,8 @@ bool DirectReader::read_label_negation(LabelExpr& out, bool rel) {
   return true;
 }
 
-// `%`, a name, or an expression in parentheses (nested as the matcher
-// nests it).
+// `%`, a name, a label expression in parentheses or a dynamic label (each
+// nested as the matcher nests it).
 bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
   const size_t start = pos_;
   if (accept('%')) {
@@ -375,6 +385,20 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
     const bool ok = read_label_expression(out, rel, false) && accept(')');
     --depth_;
     return ok;
+  }
+  if (const size_t open = dynamic_label_open(text_, pos_); open != 0) {
+    // `$(names)`: one level deeper, as a parenthesis is.
+    if (!can_nest() || !count_node()) return false;
+    ++depth_;
+    const bool any = open - pos_ == 4 && (text_[pos_ + 2] & 0xDF) == 'N';
+    pos_ = open;
+    accept('(');
+    Box<Expr> names = placeholder();
+    const bool ok = read_expression(*names) && accept(')');
+    --depth_;
+    if (!ok) return false;
+    out = LabelExpr{LabelExpr::Kind::Dynamic, {}, {}, span_from(start), std::move(names), any};
+    return true;
   }
   std::string_view name;
   Span span;
@@ -390,7 +414,7 @@ bool DirectReader::label_atom_here(size_t at) const {
   while (at < text_.size() && text_[at] == '(') at = skip_ignorable(text_, at + 1);
   if (at >= text_.size()) return false;
   const unsigned char c = static_cast<unsigned char>(text_[at]);
-  return c == '!' || c == '%' || is_name_start(c);
+  return c == '!' || c == '%' || is_name_start(c) || dynamic_label_open(text_, at) != 0;
 }
 
 // Whether a relationship starts here: `-[`, `--`, `<-[` or `<--`, with

@@ -258,9 +258,9 @@ bool DirectReader::read_set_items(TreeList<SetItem>& items) {
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':' || (extended_ && word_here("IS"))) {
       SetItem& item =
-          add(items, SetItem{SetItem::Labels{TreeString::view(variable), {}, variable_span, {}}});
+          add(items, SetItem{SetItem::Labels{TreeString::view(variable), {}, variable_span, {}, {}}});
       SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
-      if (!read_item_labels(labels.labels, labels.label_spans)) return false;
+      if (!read_item_labels(labels.labels, labels.label_spans, labels.dynamic)) return false;
     } else {
       return false;
     }
@@ -280,7 +280,7 @@ bool DirectReader::read_remove(UpdatingClause& out) {
       RemoveItem::Labels& labels = item.item.emplace<RemoveItem::Labels>();
       labels.variable = TreeString::view(variable);
       labels.variable_span = variable_span;
-      if (!read_item_labels(labels.labels, labels.label_spans)) return false;
+      if (!read_item_labels(labels.labels, labels.label_spans, labels.dynamic)) return false;
     } else if (peek() == '.') {
       PropertyExpr& target = item.item.emplace<RemoveItem::Property>().target;
       target.variable = TreeString::view(variable);

@@ -260,7 +260,8 @@ class DirectReader {
   bool read_optional_variable(std::optional<TreeString>& name, Span& span);
   bool read_label_parts(TreeList<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
-  bool read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans);
+  bool read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans,
+                        TreeList<Expr>& dynamic);
   bool read_rel_types(RelationshipPattern& out);
   bool read_label_expression(LabelExpr& out, bool rel, bool in_expression);
   bool read_label_conjunction(LabelExpr& out, bool rel);

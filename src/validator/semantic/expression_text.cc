@@ -371,6 +371,11 @@ class Printer {
       case LabelExpr::Kind::Wildcard:
         out_ += '%';
         return;
+      case LabelExpr::Kind::Dynamic:
+        out_ += e.any ? "$any(" : "$(";
+        expr(**e.names);
+        out_ += ')';
+        return;
       case LabelExpr::Kind::Not:
         out_ += '!';
         if (!e.operands.empty()) label_expr(e.operands.front(), 2);

@@ -123,6 +123,11 @@ void SemanticValidator::validate_group(const QuantifiedPath& group) {
 // Every name in a label or type expression must be declared, whatever the
 // operators around it.
 void SemanticValidator::validate_label_names(const LabelExpr& labels, bool relationship) {
+  if (labels.kind == LabelExpr::Kind::Dynamic) {
+    // Named when the query runs: only the expression can be checked.
+    validate_expr(**labels.names);
+    return;
+  }
   if (labels.kind == LabelExpr::Kind::Name) {
     if (relationship) {
       if (lookup_.rel(labels.name) == nullptr) report_unknown_rel_type(labels.name, labels.span);
@@ -146,6 +151,8 @@ void SemanticValidator::validate_label_check(const Expr::LabelCheck& check) {
       if (!lookup_.has_node(e->name) && lookup_.rel(e->name) == nullptr) {
         report_unknown_label("Unknown node label: :", e->name, e->span);
       }
+    } else if (e->kind == LabelExpr::Kind::Dynamic) {
+      validate_expr(**e->names);
     }
     for (const LabelExpr& operand : e->operands) pending.push_back(&operand);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "validator/semantic/closest_match.h"
+#include "validator/semantic/expression_text.h"
 #include "validator/semantic/overloaded.h"
 #include "validator/semantic/semantic_validator.h"
 
@@ -108,6 +109,11 @@ void append_label_expr(std::string& out, const LabelExpr& e, bool nested) {
       return;
     case LabelExpr::Kind::Wildcard:
       out += '%';
+      return;
+    case LabelExpr::Kind::Dynamic:
+      out += e.any ? "$any(" : "$(";
+      out += expression_text(**e.names);
+      out += ')';
       return;
     case LabelExpr::Kind::Not:
       out += '!';
@@ -673,6 +679,7 @@ void SemanticValidator::validate_set_item(const SetItem& item) {
                              i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
       }
     }
+    for (const Expr& names : labels->dynamic) validate_expr(names);
   }
 }
 
@@ -688,6 +695,7 @@ void SemanticValidator::validate_remove_item(const RemoveItem& item) {
                              i < labels->label_spans.size() ? labels->label_spans[i] : Span{});
       }
     }
+    for (const Expr& names : labels->dynamic) validate_expr(names);
   }
 }
 

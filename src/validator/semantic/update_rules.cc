@@ -13,12 +13,21 @@ namespace quorvane {
 
 namespace {
 
+// `$(type)` names one type when the query runs; `$any(types)` may name
+// several.
+bool one_dynamic_type(const RelationshipPattern& relationship) {
+  const LabelExpr* e = relationship.type_expr ? &**relationship.type_expr : nullptr;
+  return e != nullptr && e->kind == LabelExpr::Kind::Dynamic && !e->any;
+}
+
 std::string relationship_problem(const RelationshipPattern& relationship, bool create) {
-  if (relationship.type_expr || relationship.types.size() > 1) {
+  const bool one_type = one_dynamic_type(relationship) ||
+                        (!relationship.type_expr && relationship.types.size() == 1);
+  if (!one_type && (relationship.type_expr || relationship.types.size() > 1)) {
     return "has several types; give it exactly one, such as :" +
            name_text(relationship.types.empty() ? "TYPE" : relationship.types.front());
   }
-  if (relationship.types.empty()) return "has no type; give it exactly one, such as :TYPE";
+  if (!one_type) return "has no type; give it exactly one, such as :TYPE";
   if (relationship.range) return "has a variable length; it makes exactly one relationship";
   if (create && relationship.direction == Direction::Undirected) {
     return "has no direction; draw it as -[...]-> or <-[...]-";

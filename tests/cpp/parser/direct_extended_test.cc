@@ -584,6 +584,81 @@ TEST(DirectExtended, PlainLabelsAreListedAndOperatorsKeepTheExpression) {
   EXPECT_TRUE(long_list.start.label_expr.has_value());
 }
 
+// `$(names)`, `$all(names)` and `$any(names)` name labels and types when the
+// query runs; the tree keeps the expression, and lists no name for it.
+TEST(DirectExtended, DynamicLabelsKeepTheirExpression) {
+  const PatternPart node = first_part("(n:$($label))");
+  EXPECT_TRUE(node.start.labels.empty());
+  ASSERT_TRUE(node.start.label_expr.has_value());
+  const LabelExpr& dynamic = **node.start.label_expr;
+  EXPECT_EQ(dynamic.kind, LabelExpr::Kind::Dynamic);
+  EXPECT_FALSE(dynamic.any);
+  ASSERT_NE((**dynamic.names).as<Expr::Parameter>(), nullptr);
+  EXPECT_EQ((**dynamic.names).as<Expr::Parameter>()->name, "label");
+  EXPECT_EQ(dynamic.span.begin, 9u);  // "MATCH (n:" comes first
+  EXPECT_EQ(dynamic.span.end, 18u);
+
+  const PatternPart mixed = first_part("(n:Person:$ANY(['A', 'B']))-[r:$all(r.t)]->(m)");
+  ASSERT_TRUE(mixed.start.label_expr.has_value());
+  const LabelExpr& both = **mixed.start.label_expr;
+  ASSERT_EQ(both.kind, LabelExpr::Kind::And);
+  ASSERT_EQ(both.operands.size(), 2u);
+  EXPECT_EQ(both.operands[0].name, "Person");
+  EXPECT_EQ(both.operands[1].kind, LabelExpr::Kind::Dynamic);
+  EXPECT_TRUE(both.operands[1].any);
+  EXPECT_NE((**both.operands[1].names).as<Expr::List>(), nullptr);
+  const RelationshipPattern& rel = mixed.chain.front().relationship;
+  EXPECT_TRUE(rel.types.empty());
+  ASSERT_TRUE(rel.type_expr.has_value());
+  EXPECT_EQ((**rel.type_expr).kind, LabelExpr::Kind::Dynamic);
+  EXPECT_FALSE((**rel.type_expr).any);
+
+  // SET and REMOVE keep the names and, apart, the expressions.
+  const Result<CypherQuery> set = parse("MATCH (n) SET n:A:$(x):$any(y)", Language::Extended);
+  ASSERT_TRUE(set.ok());
+  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(set.value()).first);
+  const auto& items = std::get<UpdatingClause::Set>(part.updating_clauses.front().clause).items;
+  const auto& labels = std::get<SetItem::Labels>(items.front().item);
+  EXPECT_EQ(labels.labels, std::vector<std::string>{"A"});
+  ASSERT_EQ(labels.dynamic.size(), 2u);
+  EXPECT_EQ(labels.dynamic[1].as<Expr::Variable>()->name, "y");
+
+  for (std::string_view text : {
+           "MATCH (n:$($l)) RETURN n",
+           "MATCH (n:$all($l)&!Person|$any(['A'])) RETURN n",
+           "MATCH (n IS $($l)) RETURN n",
+           "MATCH ()-[r:$any($types)|KNOWS]->() RETURN r",
+           "MATCH (n) WHERE n:$(toUpper($l)) AND n:A|$($m) RETURN n",
+           "MATCH (n) RETURN [x IN [n] WHERE x:$($l) | x]",
+           "CREATE (n:$( $l /* c */ ) {name: 1})",
+           "UNWIND $rows AS row MERGE (a)-[:$(row.type)]->(b)",
+           "MATCH (n) SET n:$(n.kind) REMOVE n:$($old), n:Temp",
+           "MATCH (n:$(($l))) RETURN n",
+       }) {
+    EXPECT_TRUE(expect_agrees(text, Language::Extended)) << text;
+    EXPECT_FALSE(expect_agrees(text, Language::Subset)) << text;
+  }
+  for (std::string_view text : {
+           "MATCH (n:$ ($l)) RETURN n",
+           "MATCH (n:$l) RETURN n",
+           "MATCH (n:$an($l)) RETURN n",
+           "MATCH (n:$any ($l)) RETURN n",
+           "MATCH (n:$()) RETURN n",
+           "MATCH (n:$($l) RETURN n",
+           "MATCH (n:$anyx($l)) RETURN n",
+       }) {
+    EXPECT_FALSE(expect_agrees(text, Language::Extended)) << text;
+  }
+  // Each `$(` is a level of nesting, in both readers.
+  const std::string deep =
+      "MATCH (n) WHERE " + repeat("n:$(", 300) + "true" + repeat(")", 300) + " RETURN n";
+  EXPECT_FALSE(expect_agrees(deep, Language::Extended));
+  EXPECT_FALSE(parse(deep, Language::Extended).ok());
+  const std::string shallow =
+      "MATCH (n) WHERE " + repeat("n:$(", 60) + "true" + repeat(")", 60) + " RETURN n";
+  EXPECT_TRUE(expect_agrees(shallow, Language::Extended));
+}
+
 TEST(DirectExtended, BuildsTheMendedTrees) {
   // The first `!` is the outermost negation and spans from itself.
   const std::string negations = tree_of("MATCH (n:!!A) RETURN n");

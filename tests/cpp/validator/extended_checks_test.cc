@@ -213,6 +213,32 @@ TEST(ExtendedChecks, MergeActionsAreCheckedLikeSet) {
   EXPECT_EQ(testing::findings("MERGE (p:Person {name: $n}) ON MATCH SET p.nme = 1"), Findings{});
 }
 
+// A dynamic label or type is named when the query runs: no finding about
+// the schema, but its expression is checked like any other, and MERGE and
+// CREATE take `$(type)` as their one type.
+TEST(ExtendedChecks, DynamicLabelsCheckTheirExpressionOnly) {
+  for (const char* q : {
+           "MATCH (n:$($label)) RETURN n.anything",
+           "MATCH (p:Person:$any($labels))-[r:$($type)]->(m) RETURN p.name",
+           "UNWIND $rows AS row MATCH (a:Person {name: row.a}), (b:Movie {title: row.b}) "
+           "MERGE (a)-[:$(row.type)]->(b)",
+           "UNWIND $rows AS row CREATE (n:$(row.labels) {name: row.name}) RETURN n",
+           "MATCH (n) WHERE n:$($label) SET n:$('Seen') REMOVE n:$($old) RETURN n",
+       }) {
+    EXPECT_EQ(extended(q), Findings{}) << q;
+  }
+  EXPECT_EQ(extended("MATCH (n:$(lbl)) RETURN n"), Findings{unbound("lbl")});
+  EXPECT_EQ(extended("MATCH ()-[r:$any(types)]->() RETURN r"), Findings{unbound("types")});
+  EXPECT_EQ(extended("MATCH (n) WHERE n:$(toUpperr($l)) RETURN n"),
+            Findings{"Unknown function 'toUpperr', did you mean 'toUpper'?"});
+  EXPECT_EQ(extended("MATCH (n) SET n:Movei:$(x) REMOVE n:$(y)"),
+            (Findings{"Unknown node label in SET: :Movei, did you mean :Movie?", unbound("x"),
+                      unbound("y")}));
+  EXPECT_EQ(extended("MATCH (a:Person), (b:Movie) MERGE (a)-[:$any($t)]->(b)"),
+            Findings{"A relationship MERGE makes needs exactly one type and a fixed length, but "
+                     "this one has several types; give it exactly one, such as :TYPE"});
+}
+
 // REPORT STATUS AS s binds s after the subquery; the number of concurrent
 // transactions is an expression like the rows.
 TEST(ExtendedChecks, TransactionStatusIsBoundAndConcurrencyChecked) {
