@@ -701,6 +701,7 @@ struct ReadingClause {
   struct Unwind {
     Expr expr;
     TreeString variable;
+    Span variable_span = {};
   };
   // ---- Extended language only ----
   // `[OPTIONAL] CALL [(a, b) | (*)] { query } [IN TRANSACTIONS ...]`.
@@ -723,6 +724,7 @@ struct ReadingClause {
     Expr source;
     TreeString variable;
     Nullable<TreeString> field_terminator;
+    Span variable_span = {};
   };
   std::variant<Match, Unwind, CallClause, Subquery, LoadCsv> clause;
   Span span = {};  // from the clause's first keyword to its end
@@ -755,7 +757,7 @@ struct SetItem {
     TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
-    TreeList<Expr> dynamic;  // what each `$(...)` holds (extended language)
+    TreeList<Expr> dynamic;      // what each `$(...)` holds (extended language)
   };
   std::variant<Property, Assign, AddAssign, Labels> item;
 };
@@ -766,7 +768,7 @@ struct RemoveItem {
     TreeList<TreeString> labels;
     Span variable_span;
     TreeList<Span> label_spans;  // one per label
-    TreeList<Expr> dynamic;  // what each `$(...)` holds (extended language)
+    TreeList<Expr> dynamic;      // what each `$(...)` holds (extended language)
   };
   struct Property {
     PropertyExpr target;

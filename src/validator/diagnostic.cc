@@ -90,7 +90,8 @@ constexpr std::array<RuleInfo, 36> kRules = {{
      "MATCH (p:Person) RETURN p.name STARTS WITH 1"},
     {Code::VariableAlreadyBound, "variable-already-bound", E, false,
      "A bound node is created or merged again with labels or properties, a bound relationship "
-     "again, or one relationship variable stands twice in a pattern.",
+     "again, one relationship variable stands twice in a pattern, or `UNWIND`, `LOAD CSV`, "
+     "`YIELD`, a `CALL { }`'s columns or `REPORT STATUS` declare a name already bound.",
      "MATCH (p:Person) CREATE (p:Person {name: 'Ann'})"},
     {Code::InvalidUpdatePattern, "invalid-update-pattern", E, false,
      "A relationship CREATE or MERGE makes lacks exactly one type or a direction, or has a "

@@ -142,7 +142,7 @@ bool DirectReader::read_unwind(ReadingClause& out) {
   ReadingClause::Unwind& unwind =
       out.clause.emplace<ReadingClause::Unwind>(ReadingClause::Unwind{Expr::Null{}, TreeString()});
   return read_expression(unwind.expr) && keyword("AS") &&
-         read_name(NameKind::kVariable, unwind.variable);
+         read_name(NameKind::kVariable, unwind.variable, unwind.variable_span);
 }
 
 // `CALL ns.name(args) [YIELD field AS name, ...]`; the extended language

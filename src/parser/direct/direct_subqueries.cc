@@ -143,7 +143,7 @@ bool DirectReader::read_load_csv(ReadingClause& out) {
     load.with_headers = true;
   }
   if (!keyword("FROM") || !read_expression(load.source) || !keyword("AS") ||
-      !read_name(NameKind::kVariable, load.variable)) {
+      !read_name(NameKind::kVariable, load.variable, load.variable_span)) {
     return false;
   }
   if (!keyword("FIELDTERMINATOR")) return true;

@@ -6,9 +6,11 @@
 // stays inside, except what a CALL { } subquery returns and the variables of
 // quantified groups, which stay visible after their pattern.
 #include <algorithm>
+#include <optional>
 #include <variant>
 
 #include "validator/semantic/expression_kinds.h"
+#include "validator/semantic/expression_text.h"
 #include "validator/semantic/semantic_validator.h"
 
 namespace quorvane {
@@ -193,20 +195,40 @@ void SemanticValidator::validate_reduce(const Expr::Reduce& reduce) {
 // The columns a CALL { } returns join the outer scope; what they are known
 // to be comes from the body, once it has been checked.
 void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subquery& call) {
-  // REPORT STATUS AS s: a map of how each inner transaction went.
-  if (call.status)
-    scope_.bind(*call.status, KnownLabels().set_type(StaticType{TypeKind::Map, TypeKind::Any}));
   const ReturnClause* returned = final_return(call.query->first);
-  if (returned == nullptr) return;
-  if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
-  for (const ReturnItem& item : returned->items.items) {
-    const Expr::Variable* variable = item.expr.as<Expr::Variable>();
-    if (item.alias) {
-      scope_.bind(*item.alias, KnownLabels());
-    } else if (variable) {
-      scope_.bind(variable->name, KnownLabels());
+  if (returned != nullptr) {
+    if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
+    const auto column = [](const ReturnItem& item) -> std::optional<std::string_view> {
+      if (item.alias) return std::string_view(*item.alias);
+      if (const Expr::Variable* variable = item.expr.as<Expr::Variable>()) return variable->name;
+      return std::nullopt;
+    };
+    // Against the outer scope alone: a column named twice is the RETURN's
+    // own mistake, reported there.
+    for (const ReturnItem& item : returned->items.items) {
+      if (const auto name = column(item)) {
+        check_not_bound(*name, item.alias ? item.alias_span : item.expr.span, "CALL { }");
+      }
+    }
+    for (const ReturnItem& item : returned->items.items) {
+      if (const auto name = column(item)) scope_.bind(*name, KnownLabels());
     }
   }
+  // REPORT STATUS AS s: a map of how each inner transaction went.
+  if (call.status) {
+    check_not_bound(*call.status, call.status_span, "REPORT STATUS");
+    scope_.bind(*call.status, KnownLabels().set_type(StaticType{TypeKind::Map, TypeKind::Any}));
+  }
+}
+
+// UNWIND, YIELD, LOAD CSV, a CALL { }'s columns and REPORT STATUS each
+// declare a new variable: a database refuses a name already bound there
+// (extended language; the subset leaves it unchecked).
+void SemanticValidator::check_not_bound(std::string_view name, Span span, std::string_view clause) {
+  if (!extended() || !scope_.contains(name)) return;
+  findings_.error(Code::VariableAlreadyBound, span,
+                  "Variable " + quoted(name) + " is already bound, so " + std::string(clause) +
+                      " cannot declare it again; use a new name");
 }
 
 // The body sees only what it imports: the scope list, or the outer scope

@@ -83,11 +83,13 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
                                                                      : EndInference::All);
           },
           [this](const ReadingClause::Unwind& unwind) {
+            check_not_bound(unwind.variable, unwind.variable_span, "UNWIND");
             scope_.bind(unwind.variable,
                         KnownLabels().set_type(element_type(value_type(unwind.expr))));
           },
           [this](const CallClause& call) {
             for (const YieldItem& item : call.yield_items) {
+              check_not_bound(item.variable, item.span, "YIELD");
               scope_.bind(item.variable, KnownLabels());
             }
             if (call.yield_all) scope_open_ = true;
@@ -98,6 +100,7 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
             const StaticType row = !extended()         ? kAnyType
                                    : load.with_headers ? StaticType{TypeKind::Map, TypeKind::Any}
                                                        : StaticType::list_of(TypeKind::String);
+            check_not_bound(load.variable, load.variable_span, "LOAD CSV");
             scope_.bind(load.variable, KnownLabels().set_type(row));
           },
       },

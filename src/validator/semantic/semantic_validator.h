@@ -179,6 +179,7 @@ class SemanticValidator {
 
   // The extended language (extended_checks.cc).
   void report_unbound(std::string_view name, Span span);
+  void check_not_bound(std::string_view name, Span span, std::string_view clause);
   void collect_part_bindings(const PatternPart& part, bool grouped = false,
                              EndInference inference = EndInference::None, size_t first = 0);
   void infer_ends(const RelationshipPattern& relationship, const NodePattern& left,

@@ -110,6 +110,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"MATCH (p:Person)", Code::InvalidQueryEnd, "MATCH (p:Person)", "", ""},
         Case{"MATCH (p:Person) WITH p.name RETURN 1", Code::MissingAlias, "p.name", "",
              "MATCH (p:Person) WITH p.name AS name RETURN 1"},
+        Case{"UNWIND [1] AS x UNWIND [2] AS /* again */ `x` RETURN x", Code::VariableAlreadyBound,
+             "`x`", "", ""},
+        Case{"WITH 1 AS row LOAD CSV FROM 'f' AS row RETURN row", Code::VariableAlreadyBound, "row",
+             "", ""},
+        Case{"UNWIND [1] AS x CALL { WITH x RETURN x } RETURN x", Code::VariableAlreadyBound, "x",
+             "", ""},
+        Case{"UNWIND [1] AS x CALL { RETURN 2 AS  x } RETURN x", Code::VariableAlreadyBound, "x",
+             "", ""},
+        Case{"UNWIND [1] AS s CALL { CREATE (:Person) } IN TRANSACTIONS REPORT STATUS AS s "
+             "RETURN s",
+             Code::VariableAlreadyBound, "s", "", ""},
         // A syntax error underlines the token at the pointer.
         Case{"MATCH (p:Person RETURN p", Code::SyntaxError, "RETURN", "", ""},
         Case{"MATCH (p:Person)\nWHERE p.name = 'Tom' RETRUN p", Code::SyntaxError, "RETRUN", "",

@@ -239,6 +239,37 @@ TEST(ExtendedChecks, DynamicLabelsCheckTheirExpressionOnly) {
                      "this one has several types; give it exactly one, such as :TYPE"});
 }
 
+// UNWIND, LOAD CSV, YIELD, a CALL { }'s columns and REPORT STATUS declare
+// new variables: a name bound before them is refused, in the extended
+// language only, and a new scope (WITH, UNION) frees the name again.
+TEST(ExtendedChecks, DeclaringABoundNameAgain) {
+  const auto again = [](const char* name, const char* clause) {
+    return "Variable '" + std::string(name) + "' is already bound, so " + clause +
+           " cannot declare it again; use a new name";
+  };
+  EXPECT_EQ(extended("UNWIND [1] AS x UNWIND [2] AS x RETURN x"), Findings{again("x", "UNWIND")});
+  EXPECT_EQ(extended("MATCH (label) CALL db.labels() YIELD label RETURN label"),
+            Findings{again("label", "YIELD")});
+  EXPECT_EQ(extended("MATCH (p:Person) CALL { MATCH (p:Person) RETURN p } RETURN p"),
+            Findings{again("p", "CALL { }")});
+  EXPECT_EQ(extended("MATCH (p:Person) WHERE EXISTS { UNWIND [1] AS p RETURN p } RETURN p"),
+            Findings{again("p", "UNWIND")});
+  // A column named twice is the RETURN's mistake alone.
+  EXPECT_EQ(extended("CALL { RETURN 1 AS a, 2 AS a } RETURN a"),
+            Findings{"Column name 'a' appears twice in this RETURN; give one of them another name "
+                     "with AS"});
+  for (const char* q : {
+           "UNWIND [1] AS x WITH x AS y UNWIND [2] AS x RETURN x, y",
+           "UNWIND [1] AS x RETURN x UNION UNWIND [2] AS x RETURN x",
+           "UNWIND [0, 1] AS x CALL { WITH x RETURN x * 2 AS y } RETURN x, y",
+           "MATCH (p:Person) CALL { MATCH (m:Movie) RETURN m } RETURN p, m",
+           "MATCH (p:Person) WITH * UNWIND [1] AS x RETURN p, x",
+       }) {
+    EXPECT_EQ(extended(q), Findings{}) << q;
+  }
+  EXPECT_EQ(testing::findings("UNWIND [1] AS x UNWIND [2] AS x RETURN x"), Findings{});
+}
+
 // REPORT STATUS AS s binds s after the subquery; the number of concurrent
 // transactions is an expression like the rows.
 TEST(ExtendedChecks, TransactionStatusIsBoundAndConcurrencyChecked) {
