@@ -11,10 +11,6 @@ namespace quorvane {
 
 namespace {
 
-bool is_name_char(unsigned char c) {
-  return is_word_char(c) || c >= 0x80;
-}
-
 char upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }

@@ -21,15 +21,17 @@
 
 namespace quorvane {
 
-// The length of the name-like word at `pos` of `text` (letters, digits, '_'
-// and the bytes of non-ASCII characters), 0 if none stands there.
+// What a command's names and words are made of: letters, digits, '_' and
+// the bytes of non-ASCII characters.
+inline bool is_name_char(unsigned char c) {
+  return is_word_char(c) || c >= 0x80;
+}
+
+// The length of the name-like word at `pos` of `text`, 0 if none stands
+// there.
 inline size_t name_length(std::string_view text, size_t pos) {
   size_t end = pos;
-  while (end < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[end]);
-    if (!is_word_char(c) && c < 0x80) break;
-    ++end;
-  }
+  while (end < text.size() && is_name_char(static_cast<unsigned char>(text[end]))) ++end;
   return end - pos;
 }
 

@@ -390,7 +390,8 @@ bool DirectReader::read_label_atom(LabelExpr& out, bool rel) {
     // `$(names)`: one level deeper, as a parenthesis is.
     if (!can_nest() || !count_node()) return false;
     ++depth_;
-    const bool any = open - pos_ == 4 && (text_[pos_ + 2] & 0xDF) == 'N';
+    // `$any(` asks for any one of the names, `$(` and `$all(` for all.
+    const bool any = starts_with_keyword(text_, pos_ + 1, "ANY");
     pos_ = open;
     accept('(');
     Box<Expr> names = placeholder();

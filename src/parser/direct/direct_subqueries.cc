@@ -97,11 +97,11 @@ bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
 // After IN: `[[n] CONCURRENT] TRANSACTIONS [OF n ROWS] [ON ERROR CONTINUE |
 // BREAK | FAIL] [REPORT STATUS AS name]`. The error mode is not kept.
 bool DirectReader::read_in_transactions(ReadingClause::Subquery& call) {
-  const size_t start = pos_;
+  const Mark start = mark();
   if (keyword("CONCURRENT") && keyword("TRANSACTIONS")) {
     call.concurrent = true;
   } else {
-    pos_ = start;
+    rewind(start);
     // The matcher then reads an expression before CONCURRENT, which may be
     // the name TRANSACTIONS itself.
     if (word_here("TRANSACTIONS")) {
