@@ -57,6 +57,14 @@ bool starts_with_with(const SingleQuery& query) {
          multi->parts.front().updating_clauses.empty();
 }
 
+// The name a CALL { }'s RETURN item gives its column in the outer query:
+// its alias, or the variable it returns; none for another expression.
+std::optional<std::string_view> outer_column(const ReturnItem& item) {
+  if (item.alias) return std::string_view(*item.alias);
+  if (const Expr::Variable* variable = item.expr.as<Expr::Variable>()) return variable->name;
+  return std::nullopt;
+}
+
 }  // namespace
 
 void SemanticValidator::report_unbound(std::string_view name, Span span) {
@@ -198,20 +206,15 @@ void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subq
   const ReturnClause* returned = final_return(call.query->first);
   if (returned != nullptr) {
     if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
-    const auto column = [](const ReturnItem& item) -> std::optional<std::string_view> {
-      if (item.alias) return std::string_view(*item.alias);
-      if (const Expr::Variable* variable = item.expr.as<Expr::Variable>()) return variable->name;
-      return std::nullopt;
-    };
     // Against the outer scope alone: a column named twice is the RETURN's
     // own mistake, reported there.
     for (const ReturnItem& item : returned->items.items) {
-      if (const auto name = column(item)) {
+      if (const auto name = outer_column(item)) {
         check_not_bound(*name, item.alias ? item.alias_span : item.expr.span, "CALL { }");
       }
     }
     for (const ReturnItem& item : returned->items.items) {
-      if (const auto name = column(item)) scope_.bind(*name, KnownLabels());
+      if (const auto name = outer_column(item)) scope_.bind(*name, KnownLabels());
     }
   }
   // REPORT STATUS AS s: a map of how each inner transaction went.
@@ -257,12 +260,11 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
     check_branch(call.query->first);
     if (const ReturnClause* clause = final_return(call.query->first)) {
       for (const ReturnItem& item : clause->items.items) {
+        const std::optional<std::string_view> name = outer_column(item);
+        if (!name) continue;
         const Expr::Variable* variable = item.expr.as<Expr::Variable>();
-        if (!item.alias && variable == nullptr) continue;
         const KnownLabels* known = variable ? scope_.find(variable->name) : nullptr;
-        returned.emplace_back(
-            item.alias ? std::string_view(*item.alias) : std::string_view(variable->name),
-            known ? *known : KnownLabels());
+        returned.emplace_back(*name, known ? *known : KnownLabels());
       }
     }
     for (const UnionPart& branch : call.query->unions) check_branch(branch.query);
