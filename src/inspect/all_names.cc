@@ -65,7 +65,7 @@ class AllNames {
                      optional_expr(call.concurrency);
                      optional_expr(call.batch_rows);
                    },
-                   [&](const ReadingClause::LoadCsv& load) { expr(load.source); },
+                   [&](const ReadingClause::LoadCsv& load) { expr(*load.source); },
                },
                clause.clause);
   }

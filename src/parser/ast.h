@@ -330,6 +330,95 @@ class Nullable<Box<T>> {
   Box<T> box_;
 };
 
+// std::optional<TreeString> in the 16 bytes of the string alone: an absent
+// name is a string with no text at all. Nothing is allocated for a present
+// one either, so a parser's arena is not needed (emplace_in takes one only
+// to read as the other Nullables do). A moved-from one is empty.
+template <>
+class Nullable<TreeString> {
+ public:
+  using value_type = TreeString;
+
+  Nullable() noexcept : value_(TreeString::Absent()) {}
+  Nullable(std::nullopt_t) noexcept : Nullable() {}
+  template <class U = TreeString>
+    requires NullableSource<TreeString, U&&>
+  Nullable(U&& value) : value_(std::forward<U>(value)) {}
+  template <class U>
+  Nullable(const std::optional<U>& other) : Nullable() {
+    if (other) value_ = TreeString(*other);
+  }
+  Nullable(const Nullable& other) : Nullable() {
+    if (other) value_ = other.value_;
+  }
+  Nullable(Nullable&& other) noexcept : value_(std::move(other.value_)) { other.reset(); }
+  Nullable& operator=(const Nullable& other) {
+    if (this != &other) *this = Nullable(other);
+    return *this;
+  }
+  Nullable& operator=(Nullable&& other) noexcept {
+    if (this != &other) {
+      value_ = std::move(other.value_);
+      other.reset();
+    }
+    return *this;
+  }
+  Nullable& operator=(std::nullopt_t) noexcept {
+    reset();
+    return *this;
+  }
+  template <class U = TreeString>
+    requires NullableSource<TreeString, U&&>
+  Nullable& operator=(U&& value) {
+    value_ = TreeString(std::forward<U>(value));
+    return *this;
+  }
+
+  bool has_value() const noexcept { return !value_.absent(); }
+  explicit operator bool() const noexcept { return has_value(); }
+  TreeString& operator*() { return value_; }
+  const TreeString& operator*() const { return value_; }
+  TreeString* operator->() { return &value_; }
+  const TreeString* operator->() const { return &value_; }
+  TreeString& value() {
+    if (!has_value()) throw std::bad_optional_access();
+    return value_;
+  }
+  const TreeString& value() const {
+    if (!has_value()) throw std::bad_optional_access();
+    return value_;
+  }
+
+  template <class... Args>
+  TreeString& emplace(Args&&... args) {
+    value_ = TreeString(std::forward<Args>(args)...);
+    return value_;
+  }
+  template <class... Args>
+  TreeString& emplace_in(Arena*, Args&&... args) {
+    return emplace(std::forward<Args>(args)...);
+  }
+  void reset() noexcept { value_ = TreeString(TreeString::Absent()); }
+
+  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
+  friend bool operator==(const Nullable& a, const Nullable& b) noexcept {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+  friend bool operator==(const Nullable& a, const std::optional<U>& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+    requires(!std::is_same_v<U, Nullable> && !std::is_same_v<U, std::nullopt_t> &&
+             !is_std_optional_v<U>)
+  friend bool operator==(const Nullable& a, const U& value) {
+    return a.has_value() && *a == value;
+  }
+
+ private:
+  TreeString value_;
+};
+
 // Where a node's text lies in the query: byte offsets, `end` exclusive,
 // without the whitespace and comments around it. A node built by code rather
 // than read from a text has the empty span at 0.
@@ -595,7 +684,7 @@ struct MapOrParam {
 // with `&` and `|` only (any of them may be the node's), and nothing when it
 // holds `!` or `%`.
 struct NodePattern {
-  std::optional<TreeString> variable;
+  Nullable<TreeString> variable;
   TreeList<TreeString> labels;
   Nullable<MapOrParam> properties;
   // Boxed: rare, and kept out of the way of the common node's size.
@@ -617,7 +706,7 @@ struct RangeBounds {
 // expression beyond `:A|B` (extended language). A quantifier written after
 // the relationship (`-[:R]->{1,3}`, `-->+`) is held as its range.
 struct RelationshipPattern {
-  std::optional<TreeString> variable;
+  Nullable<TreeString> variable;
   TreeList<TreeString> types;
   Nullable<MapOrParam> properties;
   Direction direction = Direction::Undirected;
@@ -674,7 +763,7 @@ using Pattern = TreeList<PatternPart>;
 
 struct YieldItem {
   TreeString variable;
-  std::optional<TreeString> field;
+  Nullable<TreeString> field;
   Span span = {};
 };
 
@@ -721,7 +810,8 @@ struct ReadingClause {
   // `LOAD CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
   struct LoadCsv {
     bool with_headers = false;
-    Expr source;
+    // Boxed: held in place it would make every reading clause larger.
+    Box<Expr> source;
     TreeString variable;
     Nullable<TreeString> field_terminator;
     Span variable_span = {};
@@ -808,7 +898,7 @@ struct UpdatingClause {
 
 struct ReturnItem {
   Expr expr;
-  std::optional<TreeString> alias;
+  Nullable<TreeString> alias;
   Span alias_span = {};
 };
 

@@ -23,9 +23,13 @@
 
 namespace quorvane {
 
+template <class T>
+class Nullable;
+
 // Invariants: `data_` points at `size_` bytes (at a static empty string
-// when there are none); when `owned_`, they were allocated by this string
-// with new[] and nothing else points at them. 16 bytes.
+// when there are none; it is null only in an absent Nullable<TreeString>);
+// when `owned_`, they were allocated by this string with new[] and nothing
+// else points at them. 16 bytes.
 class TreeString {
  public:
   TreeString() noexcept = default;
@@ -127,6 +131,13 @@ class TreeString {
   }
 
  private:
+  // Nullable<TreeString> marks an absent name with a null `data_`, which no
+  // TreeString has otherwise.
+  friend class Nullable<TreeString>;
+  struct Absent {};
+  explicit TreeString(Absent) noexcept : data_(nullptr) {}
+  bool absent() const noexcept { return data_ == nullptr; }
+
   static constexpr const char* kEmpty = "";
 
   void own(std::string_view text) {

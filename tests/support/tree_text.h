@@ -233,7 +233,7 @@ class TreeText {
       const auto& l = std::get<ReadingClause::LoadCsv>(c.clause);
       open("load");
       flag(l.with_headers);
-      expr(l.source);
+      expr(*l.source);
       name(l.variable);
       opt_name(l.field_terminator);
       close();

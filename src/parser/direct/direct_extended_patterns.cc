@@ -223,7 +223,7 @@ bool DirectReader::read_path_selector(PatternPart& out) {
 }
 
 // A variable where one may stand; a reserved word is left for what follows.
-bool DirectReader::read_optional_variable(std::optional<TreeString>& name, Span& span) {
+bool DirectReader::read_optional_variable(Nullable<TreeString>& name, Span& span) {
   if (!is_name_start(peek())) return true;
   const size_t start = pos_;
   const size_t last_end = end_;

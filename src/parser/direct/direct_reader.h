@@ -257,7 +257,7 @@ class DirectReader {
   bool read_quantified_path(QuantifiedPath& out);
   bool read_path_quantifier(RangeBounds& out);
   bool read_path_selector(PatternPart& out);
-  bool read_optional_variable(std::optional<TreeString>& name, Span& span);
+  bool read_optional_variable(Nullable<TreeString>& name, Span& span);
   bool read_label_parts(TreeList<LabelExpr>& parts);
   bool read_node_labels(NodePattern& out);
   bool read_item_labels(TreeList<TreeString>& names, TreeList<Span>& spans,

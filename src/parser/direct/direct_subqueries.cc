@@ -136,13 +136,13 @@ bool DirectReader::read_in_transactions(ReadingClause::Subquery& call) {
 // After LOAD: `CSV [WITH HEADERS] FROM source AS row [FIELDTERMINATOR 'x']`.
 bool DirectReader::read_load_csv(ReadingClause& out) {
   ReadingClause::LoadCsv& load = out.clause.emplace<ReadingClause::LoadCsv>(
-      ReadingClause::LoadCsv{false, Expr(Expr::Null{}), {}, std::nullopt});
+      ReadingClause::LoadCsv{false, Box<Expr>::in(arena_, Expr::Null{}), {}, std::nullopt});
   if (!keyword("CSV")) return false;
   if (keyword("WITH")) {
     if (!keyword("HEADERS")) return false;
     load.with_headers = true;
   }
-  if (!keyword("FROM") || !read_expression(load.source) || !keyword("AS") ||
+  if (!keyword("FROM") || !read_expression(*load.source) || !keyword("AS") ||
       !read_name(NameKind::kVariable, load.variable, load.variable_span)) {
     return false;
   }

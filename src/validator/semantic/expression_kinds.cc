@@ -113,7 +113,7 @@ void check_pattern_operand(const Expr& operand, Findings& findings) {
 void check_new_variables(const Expr& expr, const Expr::PatternPredicate& predicate,
                          const Scope& scope, Findings& findings) {
   std::vector<std::string_view> fresh;
-  const auto note = [&](const std::optional<TreeString>& variable) {
+  const auto note = [&](const Nullable<TreeString>& variable) {
     if (variable && !scope.contains(*variable) &&
         std::find(fresh.begin(), fresh.end(), *variable) == fresh.end()) {
       fresh.push_back(*variable);

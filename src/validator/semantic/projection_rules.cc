@@ -195,7 +195,7 @@ void report_aggregates_in(const ReadingClause& clause, Findings& findings) {
                  },
                  [](const ReadingClause::Subquery&) {},
                  [&](const ReadingClause::LoadCsv& load) {
-                   report_aggregates_in(load.source, "LOAD CSV", findings);
+                   report_aggregates_in(*load.source, "LOAD CSV", findings);
                  },
              },
              clause.clause);

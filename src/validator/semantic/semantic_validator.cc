@@ -237,7 +237,7 @@ void SemanticValidator::validate_reading_clause(const ReadingClause& clause) {
     }
     validate_call_subquery(*subquery);
   } else if (const auto* load = std::get_if<ReadingClause::LoadCsv>(&clause.clause)) {
-    validate_expr(load->source);
+    validate_expr(*load->source);
   }
 }
 

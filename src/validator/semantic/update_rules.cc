@@ -21,8 +21,8 @@ bool one_dynamic_type(const RelationshipPattern& relationship) {
 }
 
 std::string relationship_problem(const RelationshipPattern& relationship, bool create) {
-  const bool one_type = one_dynamic_type(relationship) ||
-                        (!relationship.type_expr && relationship.types.size() == 1);
+  const bool one_type =
+      one_dynamic_type(relationship) || (!relationship.type_expr && relationship.types.size() == 1);
   if (!one_type && (relationship.type_expr || relationship.types.size() > 1)) {
     return "has several types; give it exactly one, such as :" +
            name_text(relationship.types.empty() ? "TYPE" : relationship.types.front());
@@ -78,7 +78,7 @@ void check_rebound_variables(std::span<const PatternPart> parts, std::string_vie
             ") alone and add them with SET, or use a new variable");
   });
   for_each_link(parts, [&](const PatternLink& link) {
-    const std::optional<TreeString>& variable = link.relationship.variable;
+    const Nullable<TreeString>& variable = link.relationship.variable;
     if (!variable || !scope.contains(*variable)) return;
     findings.error(Code::VariableAlreadyBound, link.relationship.variable_span,
                    "Relationship " + quoted(*variable) + " is already bound, but " +
@@ -91,7 +91,7 @@ void check_rebound_variables(std::span<const PatternPart> parts, std::string_vie
 void check_repeated_relationships(std::span<const PatternPart> parts, Findings& findings) {
   std::vector<std::string_view> seen;
   for_each_link(parts, [&](const PatternLink& link) {
-    const std::optional<TreeString>& variable = link.relationship.variable;
+    const Nullable<TreeString>& variable = link.relationship.variable;
     if (!variable) return;
     if (std::find(seen.begin(), seen.end(), *variable) == seen.end()) {
       seen.push_back(*variable);

@@ -182,6 +182,65 @@ TEST(Nullable, ComparesAsOptional) {
   EXPECT_TRUE("a" == a);
 }
 
+// An optional name is held in the string's own 16 bytes; "absent" and "the
+// empty name" (a backticked ``) stay apart through copies and moves.
+TEST(Nullable, NameIsInlineAndTellsAbsentFromEmpty) {
+  EXPECT_EQ(sizeof(Nullable<TreeString>), sizeof(TreeString));
+  const Nullable<TreeString> absent;
+  const Nullable<TreeString> empty = TreeString("");
+  EXPECT_FALSE(absent.has_value());
+  EXPECT_TRUE(absent == std::nullopt);
+  EXPECT_THROW((void)absent.value(), std::bad_optional_access);
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_TRUE(empty->empty());
+  EXPECT_FALSE(absent == empty);
+
+  Nullable<TreeString> copy_of_absent = absent;
+  Nullable<TreeString> copy_of_empty = empty;
+  EXPECT_FALSE(copy_of_absent.has_value());
+  EXPECT_TRUE(copy_of_empty.has_value());
+  copy_of_absent = empty;
+  EXPECT_TRUE(copy_of_absent.has_value());
+  copy_of_empty = absent;
+  EXPECT_FALSE(copy_of_empty.has_value());
+
+  Nullable<TreeString> name = kLong;
+  const char* const buffer = name->data();
+  Nullable<TreeString> moved = std::move(name);
+  EXPECT_FALSE(name.has_value());
+  EXPECT_EQ(moved->data(), buffer);
+  EXPECT_EQ(*moved, kLong);
+  Nullable<TreeString> copied = moved;
+  EXPECT_NE(copied->data(), buffer);
+  EXPECT_TRUE(copied == moved);
+  EXPECT_TRUE(copied == kLong);
+  EXPECT_TRUE(copied == std::optional<std::string>(kLong));
+  EXPECT_FALSE(absent == std::optional<std::string>(""));
+
+  moved.emplace("n");
+  EXPECT_EQ(*moved, "n");
+  moved = std::nullopt;
+  EXPECT_FALSE(moved.has_value());
+  moved = "m";
+  EXPECT_EQ(*moved, "m");
+}
+
+// The pattern's and return item's optional names read as before: absent when
+// not written, empty but present for ``.
+TEST(Nullable, ParsedNamesTellAbsentFromEmpty) {
+  auto parsed = parse("MATCH (``)-[]->(b) RETURN b, 1 AS ``", Language::Subset);
+  ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+  const auto& part = std::get<ReadingClause::Match>(single.reading_clauses.at(0).clause).pattern[0];
+  ASSERT_TRUE(part.start.variable.has_value());
+  EXPECT_TRUE(part.start.variable->empty());
+  EXPECT_FALSE(part.chain[0].relationship.variable.has_value());
+  EXPECT_EQ(part.chain[0].node.variable, "b");
+  EXPECT_FALSE(single.return_clause->items.items[0].alias.has_value());
+  ASSERT_TRUE(single.return_clause->items.items[1].alias.has_value());
+  EXPECT_TRUE(single.return_clause->items.items[1].alias->empty());
+}
+
 // The fields moved behind a pointer survive a copy of the whole tree, and the
 // copy shares nothing with the original.
 TEST(Nullable, TreeCopiesAreDeep) {
