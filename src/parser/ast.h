@@ -765,6 +765,7 @@ struct YieldItem {
   TreeString variable;
   Nullable<TreeString> field;
   Span span = {};
+  Span variable_span = {};  // the name the item declares, as written
 };
 
 struct CallClause {
@@ -799,6 +800,7 @@ struct ReadingClause {
     bool has_scope = false;   // a scope list was written
     bool import_all = false;  // `(*)`
     TreeList<TreeString> scope = {};
+    TreeList<Span> scope_spans = {};  // one per name of `scope`, as written
     Box<RegularQuery> query;
     bool in_transactions = false;
     Nullable<Expr> batch_rows = {};    // OF n ROWS

@@ -186,6 +186,7 @@ class TreeText {
       open("yield");
       at(y.span);
       name(y.variable);
+      at(y.variable_span);
       opt_name(y.field);
       close();
     }
@@ -215,6 +216,7 @@ class TreeText {
       flag(s->has_scope);
       flag(s->import_all);
       names(s->scope);
+      at(s->scope_spans);
       regular_query(*s->query);
       flag(s->in_transactions);
       opt_expr(s->batch_rows);

@@ -170,14 +170,16 @@ bool DirectReader::read_call(CallClause& out) {
         extended_ ? extended_reserved(keyword_index(text_, pos_)) : keyword_index(text_, pos_) >= 0;
     std::string_view first;
     const size_t item_start = pos_;
-    if (!read_name(NameKind::kVariable, first)) return false;
+    Span first_span;
+    if (!read_name(NameKind::kVariable, first, first_span)) return false;
     YieldItem& item = add(out.yield_items);
     if (keyword("AS")) {
       if (reserved_field) return false;
       item.field.emplace(TreeString::view(first));
-      if (!read_name(NameKind::kVariable, item.variable)) return false;
+      if (!read_name(NameKind::kVariable, item.variable, item.variable_span)) return false;
     } else {
       item.variable = TreeString::view(first);
+      item.variable_span = first_span;
     }
     item.span = span_from(item_start);
   } while (accept(','));
@@ -257,8 +259,8 @@ bool DirectReader::read_set_items(TreeList<SetItem>& items) {
               SetItem{SetItem::AddAssign{TreeString::view(variable), Expr::Null{}, variable_span}});
       if (!read_expression(std::get<SetItem::AddAssign>(item.item).value)) return false;
     } else if (c == ':' || (extended_ && word_here("IS"))) {
-      SetItem& item =
-          add(items, SetItem{SetItem::Labels{TreeString::view(variable), {}, variable_span, {}, {}}});
+      SetItem& item = add(
+          items, SetItem{SetItem::Labels{TreeString::view(variable), {}, variable_span, {}, {}}});
       SetItem::Labels& labels = std::get<SetItem::Labels>(item.item);
       if (!read_item_labels(labels.labels, labels.label_spans, labels.dynamic)) return false;
     } else {

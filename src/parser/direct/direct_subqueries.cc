@@ -83,7 +83,7 @@ bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
       call.import_all = true;
     } else if (peek() != ')') {
       do {
-        if (!read_name(NameKind::kVariable, add(call.scope))) return false;
+        if (!read_name(NameKind::kVariable, add(call.scope), add(call.scope_spans))) return false;
       } while (accept(','));
     }
     if (!accept(')')) return false;

@@ -239,11 +239,12 @@ void SemanticValidator::check_not_bound(std::string_view name, Span span, std::s
 void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& call) {
   Scope imported;
   if (call.has_scope && !call.import_all) {
-    for (const TreeString& name : call.scope) {
+    for (size_t i = 0; i < call.scope.size(); ++i) {
+      const TreeString& name = call.scope[i];
       if (const KnownLabels* known = scope_.find(name)) {
         imported.bind(name, *known);
       } else {
-        report_unbound(name, Span{});
+        report_unbound(name, call.scope_spans[i]);
       }
     }
   }

@@ -89,7 +89,7 @@ void SemanticValidator::collect_reading_bindings(const ReadingClause& clause) {
           },
           [this](const CallClause& call) {
             for (const YieldItem& item : call.yield_items) {
-              check_not_bound(item.variable, item.span, "YIELD");
+              check_not_bound(item.variable, item.variable_span, "YIELD");
               scope_.bind(item.variable, KnownLabels());
             }
             if (call.yield_all) scope_open_ = true;

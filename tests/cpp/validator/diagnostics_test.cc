@@ -121,6 +121,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"UNWIND [1] AS s CALL { CREATE (:Person) } IN TRANSACTIONS REPORT STATUS AS s "
              "RETURN s",
              Code::VariableAlreadyBound, "s", "", ""},
+        // The name a YIELD item declares, not the whole item.
+        Case{"MATCH (n) CALL db.labels() YIELD label AS n RETURN n", Code::VariableAlreadyBound,
+             "n", "", ""},
+        Case{"MATCH (n) CALL db.labels() YIELD label, `n` RETURN n", Code::VariableAlreadyBound,
+             "`n`", "", ""},
+        // A CALL { }'s scope list names what it imports.
+        Case{"MATCH (p:Person) CALL (p, /* q */ q) { RETURN 1 AS one } RETURN one",
+             Code::UnboundVariable, "q", "", ""},
         // A syntax error underlines the token at the pointer.
         Case{"MATCH (p:Person RETURN p", Code::SyntaxError, "RETURN", "", ""},
         Case{"MATCH (p:Person)\nWHERE p.name = 'Tom' RETRUN p", Code::SyntaxError, "RETRUN", "",
