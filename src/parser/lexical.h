@@ -70,31 +70,6 @@ inline size_t dynamic_label_open(std::string_view text, size_t pos) {
   return at < text.size() && text[at] == '(' ? at : 0;
 }
 
-// Whether a `(` follows the run of names, dots and backticked names at
-// `pos`, past what can be skipped. A function name ends inside such a run
-// only where the next character would not let `(` follow, so without one no
-// function call can start at `pos`.
-inline bool parenthesis_after_names(std::string_view text, size_t pos) {
-  while (pos < text.size()) {
-    const unsigned char c = static_cast<unsigned char>(text[pos]);
-    if (is_word_char(c) || c == '.') {
-      ++pos;
-    } else if (c == '`') {
-      const size_t close = text.find('`', pos + 1);
-      if (close == std::string_view::npos) return false;
-      pos = close + 1;
-    } else {
-      break;
-    }
-  }
-  // Most runs are a property read (`n.name`) followed by neither a gap nor
-  // a parenthesis: no need to skip anything to know.
-  if (pos >= text.size() || text[pos] == '(') return pos < text.size();
-  if (!is_skippable_space(text[pos]) && text[pos] != '/') return false;
-  pos = skip_ignorable(text, pos);
-  return pos < text.size() && text[pos] == '(';
-}
-
 }  // namespace quorvane
 
 #endif  // QUORVANE_PARSER_LEXICAL_H_

@@ -77,7 +77,11 @@ class TreeList {
     return *this;
   }
   TreeList& operator=(std::initializer_list<T> values) { return *this = TreeList(values); }
-  ~TreeList() { free_storage(); }
+  // Most of a tree's lists are empty (a query part's updating clauses, a
+  // node's labels): those return before calling anything.
+  ~TreeList() {
+    if (data_ != nullptr) free_storage();
+  }
 
   void swap(TreeList& other) noexcept {
     std::swap(data_, other.data_);

@@ -439,12 +439,12 @@ bool DirectReader::read_atom_body(Expr& out) {
       const size_t close = text_.find('`', pos_ + 1);
       if (close == std::string_view::npos) return false;
       const unsigned char after = close + 1 < text_.size() ? text_[close + 1] : 0;
-      if (after == '.' && parenthesis_after_names(text_, pos_)) {
+      if (after == '.' && parenthesis_after_names()) {
         const WordRead read = read_function(out);
         if (read != WordRead::kOther) return read == WordRead::kTaken;
       }
       // A word right after the name is the next token (`` `x`AS y ``).
-      if (after == '`' || parenthesis_after_names(text_, pos_)) {
+      if (after == '`' || parenthesis_after_names()) {
         return false;
       }
       std::string_view name;
@@ -460,6 +460,30 @@ bool DirectReader::read_atom_body(Expr& out) {
 }
 
 // Literal words, CASE, count(*), quantifiers, function calls and variables.
+bool DirectReader::parenthesis_after_names() const {
+  // The zero byte after the text ends the run there.
+  size_t at = pos_;
+  for (;;) {
+    const unsigned char c = static_cast<unsigned char>(text_.data()[at]);
+    if (is_word_char(c) || c == '.') {
+      ++at;
+    } else if (c == '`') {
+      const size_t close = text_.find('`', at + 1);
+      if (close == std::string_view::npos) return false;
+      at = close + 1;
+    } else {
+      break;
+    }
+  }
+  // Most runs are a property read (`n.name`) followed by neither a gap nor
+  // a parenthesis: no need to skip anything to know.
+  const char next = text_.data()[at];
+  if (next == '(') return true;
+  if (!is_skippable_space(next) && next != '/') return false;
+  at = skip_ignorable(text_, at);
+  return at < text_.size() && text_[at] == '(';
+}
+
 bool DirectReader::read_word_atom(Expr& out) {
   const size_t length = plain_name_length();
   const std::string_view word = text_.substr(pos_, length);
@@ -588,7 +612,7 @@ bool DirectReader::read_word_atom(Expr& out) {
   }
   // A call: `name(`, or dotted names before the parenthesis.
   const unsigned char follower = peek_at(length);
-  if ((next == '(' || follower == '.' || follower == '`') && parenthesis_after_names(text_, pos_)) {
+  if ((next == '(' || follower == '.' || follower == '`') && parenthesis_after_names()) {
     const WordRead read = read_function(out);
     if (read != WordRead::kOther) return read == WordRead::kTaken;
   }

@@ -158,6 +158,11 @@ class DirectReader {
   bool read_pattern_subquery(Expr& out, bool count);
   bool read_map_projection(Expr& out, std::string_view variable, Span variable_span);
   WordRead read_function(Expr& out);
+  // Whether a `(` follows the run of names, dots and backticked names here,
+  // past what can be skipped. A function name ends inside such a run only
+  // where the next character would not let `(` follow, so without one no
+  // call starts here.
+  bool parenthesis_after_names() const;
   bool read_expression_list(TreeList<Expr>& out, char close);
   // Replaces `out` with Op{left: the old value, right: placeholder}, and
   // returns the right operand's place.
@@ -349,11 +354,11 @@ class DirectReader {
   size_t plain_name_length() const {
     const unsigned char c = peek();
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')) return 0;
-    size_t n = 1;
-    while (pos_ + n < text_.size() && is_word_char(static_cast<unsigned char>(text_[pos_ + n]))) {
-      ++n;
-    }
-    return n;
+    // The zero byte after the text ends every name there.
+    const char* const start = text_.data() + pos_;
+    const char* end = start + 1;
+    while (is_word_char(static_cast<unsigned char>(*end))) ++end;
+    return static_cast<size_t>(end - start);
   }
   enum class NameKind { kAny, kVariable };
   // A name (plain or in backticks) that the language lets stand here,

@@ -387,6 +387,36 @@ TEST(DirectParser, TakesWideTextsWhateverTheirSize) {
   EXPECT_FALSE(expect_agrees("RETURN [" + many + ", " + chain + "]", Language::Extended));
 }
 
+// The parser reads names up to the end of its own copy of the text: a view
+// that stops inside a longer buffer ends its last name, property read or
+// call where the view ends, whatever bytes follow in the caller's buffer.
+TEST(DirectParser, NamesEndWhereTheTextEnds) {
+  const std::string buffer = "MATCH (n) RETURN n.name_and_more(x) ";
+  const auto prefix = [&](std::string_view end) {
+    return std::string_view(buffer.data(), buffer.find(end) + end.size());
+  };
+  const std::string node = "(match F(path - 0 -(node \"n\" [] - - -)) -)";
+  const struct {
+    std::string_view text;
+    std::string tree;
+  } cases[] = {
+      {prefix("RETURN n"), "(query(single" + node + "(return F F(item (e7 \"n\") -) - -)))"},
+      {prefix("n.na"),
+       "(query(single" + node + "(return F F(item (e8 (e7 \"n\") \"na\") -) - -)))"},
+      // A dotted run that reaches the end is a property read, even though a
+      // parenthesis follows in the caller's buffer.
+      {prefix("n.name_and_more"),
+       "(query(single" + node + "(return F F(item (e8 (e7 \"n\") \"name_and_more\") -) - -)))"},
+  };
+  for (const auto& c : cases) {
+    for (Language language : kLanguages) {
+      auto parsed = parse(c.text, language);
+      ASSERT_TRUE(parsed.ok()) << c.text;
+      EXPECT_EQ(testing::tree_text(parsed.value()), c.tree) << c.text;
+    }
+  }
+}
+
 // Appends the lines of `text` and the texts of `special` to `out`, and
 // returns them.
 std::vector<std::string> group(std::string_view text, const std::vector<std::string>& special,
