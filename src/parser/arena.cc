@@ -49,7 +49,7 @@ void keep_or_free(void* block, size_t size) {
   }
 }
 
-void free_blocks(auto* block) {
+void free_list(auto* block) {
   while (block != nullptr) {
     auto* older = block->older;
     keep_or_free(block, block->size);
@@ -59,9 +59,9 @@ void free_blocks(auto* block) {
 
 }  // namespace
 
-Arena::~Arena() {
-  free_blocks(newest_);
-  free_blocks(large_);
+void Arena::free_blocks() noexcept {
+  free_list(newest_);
+  free_list(large_);
 }
 
 void* Arena::allocate_in_new_block(size_t size) {

@@ -52,7 +52,11 @@ class Arena {
     if (this != &other) adopt(std::move(other));
     return *this;
   }
-  ~Arena();
+  // Inline for the arenas that hold no block (a moved-from one): those
+  // cost a test, not a call.
+  ~Arena() {
+    if (newest_ != nullptr || large_ != nullptr) free_blocks();
+  }
 
   // `size` bytes aligned to `align` (a power of two at most 16).
   void* allocate(size_t size, size_t align) {
@@ -137,6 +141,7 @@ class Arena {
     const uintptr_t bits = reinterpret_cast<uintptr_t>(p);
     return p + ((align - bits % align) % align);
   }
+  void free_blocks() noexcept;
   void* allocate_in_new_block(size_t size);
   void* allocate_large(size_t size);
   void release_large(void* p) noexcept;

@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -302,10 +303,12 @@ class DirectReader {
   void skip() {
     end_ = pos_;
     if (peek() == ' ') ++pos_;
+    // Whitespace and the '/' of a comment, as one test of a bit mask.
+    constexpr uint64_t kMayStartIgnorable = (uint64_t{1} << ' ') | (uint64_t{1} << '\t') |
+                                            (uint64_t{1} << '\r') | (uint64_t{1} << '\n') |
+                                            (uint64_t{1} << '/');
     const unsigned char c = peek();
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/') {
-      pos_ = skip_ignorable(text_, pos_);
-    }
+    if (c < 64 && ((kMayStartIgnorable >> c) & 1) != 0) pos_ = skip_ignorable(text_, pos_);
   }
   // Reads the character `c` and what follows it.
   bool accept(char c) {
