@@ -421,11 +421,15 @@ bool DirectReader::label_atom_here(size_t at) const {
 // Whether a relationship starts here: `-[`, `--`, `<-[` or `<--`, with
 // spaces and comments where the matcher allows them.
 bool DirectReader::relationship_here() const {
-  size_t p = pos_;
-  if (p < text_.size() && text_[p] == '<') p = skip_ignorable(text_, p + 1);
-  if (p >= text_.size() || text_[p] != '-') return false;
-  if (p + 1 < text_.size() && text_[p + 1] == '-') return true;
-  p = skip_ignorable(text_, p + 1);
+  // Most arrows are written without a gap (`-[`, `<-`, `--`): those are
+  // told by the next byte, the text's zero byte standing after its end.
+  const char* at = text_.data() + pos_;
+  if (at[0] == '<') {
+    at = at[1] == '-' ? at + 1 : text_.data() + skip_ignorable(text_, pos_ + 1);
+  }
+  if (at[0] != '-') return false;
+  if (at[1] == '-' || at[1] == '[') return true;
+  const size_t p = skip_ignorable(text_, static_cast<size_t>(at - text_.data()) + 1);
   return p < text_.size() && text_[p] == '[';
 }
 
