@@ -459,7 +459,6 @@ bool DirectReader::read_atom_body(Expr& out) {
   }
 }
 
-// Literal words, CASE, count(*), quantifiers, function calls and variables.
 bool DirectReader::parenthesis_after_names() const {
   // The zero byte after the text ends the run there.
   size_t at = pos_;
@@ -484,6 +483,7 @@ bool DirectReader::parenthesis_after_names() const {
   return at < text_.size() && text_[at] == '(';
 }
 
+// Literal words, CASE, count(*), quantifiers, function calls and variables.
 bool DirectReader::read_word_atom(Expr& out) {
   const size_t length = plain_name_length();
   const std::string_view word = text_.substr(pos_, length);

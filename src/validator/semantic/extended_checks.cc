@@ -244,7 +244,8 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
       if (const KnownLabels* known = scope_.find(name)) {
         imported.bind(name, *known);
       } else {
-        report_unbound(name, call.scope_spans[i]);
+        // A tree built by code may hold names without spans.
+        report_unbound(name, i < call.scope_spans.size() ? call.scope_spans[i] : Span{});
       }
     }
   }
