@@ -162,12 +162,47 @@ concept NullableSource =
     !std::is_same_v<std::remove_cvref_t<U>, std::in_place_t> &&
     !is_std_optional_v<std::remove_cvref_t<U>>;
 
+// What Nullable<T> and Nullable<TreeString> read alike, from the
+// has_value() and operator* each defines: value(), the test, and comparison
+// as std::optional compares (two absent values are equal, and an absent
+// value equals no present one).
+template <class N, class T>
+class OptionalReads {
+ public:
+  explicit operator bool() const noexcept { return self().has_value(); }
+  T& value() {
+    if (!self().has_value()) throw std::bad_optional_access();
+    return *static_cast<N&>(*this);
+  }
+  const T& value() const {
+    if (!self().has_value()) throw std::bad_optional_access();
+    return *self();
+  }
+
+  friend bool operator==(const N& n, std::nullopt_t) noexcept { return !n.has_value(); }
+  friend bool operator==(const N& a, const N& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+  friend bool operator==(const N& a, const std::optional<U>& b) {
+    return a.has_value() == b.has_value() && (!a || *a == *b);
+  }
+  template <class U>
+    requires(!std::is_same_v<U, N> && !std::is_same_v<U, std::nullopt_t> && !is_std_optional_v<U>)
+  friend bool operator==(const N& a, const U& value) {
+    return a.has_value() && *a == value;
+  }
+
+ private:
+  const N& self() const { return static_cast<const N&>(*this); }
+};
+
 // std::optional<T> held behind one pointer: an absent value costs 8 bytes
 // rather than sizeof(T), a present one a heap node of its own. For fields
 // that are large and mostly absent. Copying copies the value; a moved-from
 // Nullable is empty.
 template <class T>
-class Nullable {
+class Nullable : public OptionalReads<Nullable<T>, T> {
  public:
   using value_type = T;
 
@@ -208,19 +243,10 @@ class Nullable {
   ~Nullable() { node_.release(); }
 
   bool has_value() const noexcept { return node_.get() != nullptr; }
-  explicit operator bool() const noexcept { return has_value(); }
   T& operator*() { return *node_.get(); }
   const T& operator*() const { return *node_.get(); }
   T* operator->() { return node_.get(); }
   const T* operator->() const { return node_.get(); }
-  T& value() {
-    if (!has_value()) throw std::bad_optional_access();
-    return **this;
-  }
-  const T& value() const {
-    if (!has_value()) throw std::bad_optional_access();
-    return **this;
-  }
 
   template <class... Args>
   T& emplace(Args&&... args) {
@@ -234,23 +260,6 @@ class Nullable {
     return **this;
   }
   void reset() noexcept { node_.release(); }
-
-  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
-  // Compared as std::optional compares: two absent values are equal, and an
-  // absent value equals no present one.
-  friend bool operator==(const Nullable& a, const Nullable& b) {
-    return a.has_value() == b.has_value() && (!a || *a == *b);
-  }
-  template <class U>
-  friend bool operator==(const Nullable& a, const std::optional<U>& b) {
-    return a.has_value() == b.has_value() && (!a || *a == *b);
-  }
-  template <class U>
-    requires(!std::is_same_v<U, Nullable> && !std::is_same_v<U, std::nullopt_t> &&
-             !is_std_optional_v<U>)
-  friend bool operator==(const Nullable& a, const U& value) {
-    return a.has_value() && *a == value;
-  }
 
  private:
   OwnedNode<T> node_;
@@ -335,7 +344,7 @@ class Nullable<Box<T>> {
 // one either, so a parser's arena is not needed (emplace_in takes one only
 // to read as the other Nullables do). A moved-from one is empty.
 template <>
-class Nullable<TreeString> {
+class Nullable<TreeString> : public OptionalReads<Nullable<TreeString>, TreeString> {
  public:
   using value_type = TreeString;
 
@@ -375,19 +384,10 @@ class Nullable<TreeString> {
   }
 
   bool has_value() const noexcept { return !value_.absent(); }
-  explicit operator bool() const noexcept { return has_value(); }
   TreeString& operator*() { return value_; }
   const TreeString& operator*() const { return value_; }
   TreeString* operator->() { return &value_; }
   const TreeString* operator->() const { return &value_; }
-  TreeString& value() {
-    if (!has_value()) throw std::bad_optional_access();
-    return value_;
-  }
-  const TreeString& value() const {
-    if (!has_value()) throw std::bad_optional_access();
-    return value_;
-  }
 
   template <class... Args>
   TreeString& emplace(Args&&... args) {
@@ -399,21 +399,6 @@ class Nullable<TreeString> {
     return emplace(std::forward<Args>(args)...);
   }
   void reset() noexcept { value_ = TreeString(TreeString::Absent()); }
-
-  friend bool operator==(const Nullable& n, std::nullopt_t) noexcept { return !n.has_value(); }
-  friend bool operator==(const Nullable& a, const Nullable& b) noexcept {
-    return a.has_value() == b.has_value() && (!a || *a == *b);
-  }
-  template <class U>
-  friend bool operator==(const Nullable& a, const std::optional<U>& b) {
-    return a.has_value() == b.has_value() && (!a || *a == *b);
-  }
-  template <class U>
-    requires(!std::is_same_v<U, Nullable> && !std::is_same_v<U, std::nullopt_t> &&
-             !is_std_optional_v<U>)
-  friend bool operator==(const Nullable& a, const U& value) {
-    return a.has_value() && *a == value;
-  }
 
  private:
   TreeString value_;
