@@ -251,16 +251,20 @@ std::vector<std::string_view> candidates_for(const std::vector<Rule>& expected) 
   return out;
 }
 
+// The longest token a message quotes whole.
+constexpr size_t kMaxToken = 24;
+
 char upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// Edit distance with adjacent transpositions, ignoring ASCII case, or any
-// value over `bound` once it is sure to be over; both words are short (a
-// keyword, and a token cut at kMaxToken). Three rows of the table are kept,
-// and only as long as the second word.
-size_t distance(std::string_view a, std::string_view b, size_t bound) {
+// Edit distance with adjacent transpositions between a word already in
+// upper case and a keyword, or any value over `bound` once it is sure to be
+// over; both are short (a token cut at kMaxToken, a keyword). Three rows of
+// the table are kept, and only as long as the keyword.
+size_t distance(std::string_view upper_word, std::string_view keyword, size_t bound) {
   constexpr size_t kMax = 32;
+  const std::string_view a = upper_word, b = keyword;
   if (a.size() >= kMax || b.size() >= kMax) return kMax;
   std::array<uint8_t, kMax + 1> before_previous, previous, current;
   for (size_t j = 0; j <= b.size(); ++j) previous[j] = static_cast<uint8_t>(j);
@@ -270,10 +274,9 @@ size_t distance(std::string_view a, std::string_view b, size_t bound) {
     current[0] = static_cast<uint8_t>(i);
     size_t least = i;
     for (size_t j = 1; j <= b.size(); ++j) {
-      const int cost = upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1;
+      const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
       int d = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
-      if (i > 1 && j > 1 && upper(a[i - 1]) == upper(b[j - 2]) &&
-          upper(a[i - 2]) == upper(b[j - 1])) {
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
         d = std::min(d, before_previous[j - 2] + 1);
       }
       current[j] = static_cast<uint8_t>(d);
@@ -311,18 +314,27 @@ std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule
   for (std::string_view keyword : kKeywords) {
     if (same_word(token, keyword)) return {};
   }
+  // Upper-cased once, as every keyword is.
+  std::array<char, kMaxToken> upper_token;
+  if (token.size() > upper_token.size()) return {};
+  std::transform(token.begin(), token.end(), upper_token.begin(), upper);
+  const std::string_view word(upper_token.data(), token.size());
   const std::vector<std::string_view> candidates = candidates_for(expected);
   std::string_view best;
   size_t best_distance = 3;
   for (std::string_view candidate : candidates) {
     // Words whose lengths differ by more than two slips cannot be close.
-    if (token.size() > candidate.size() + 2 || candidate.size() > token.size() + 8) continue;
+    if (word.size() > candidate.size() + 2 || candidate.size() > word.size() + 8) continue;
     // A cut-off keyword ("RET", "ORD") is the likeliest reading of all.
-    const bool cut_off = token.size() < candidate.size() &&
-                         starts_with_keyword(token, 0, candidate.substr(0, token.size()));
+    const bool cut_off = word.size() < candidate.size() && candidate.substr(0, word.size()) == word;
     // Short keywords allow one slip, longer ones two.
     const size_t allowed = candidate.size() <= 4 ? 1 : 2;
-    const size_t d = cut_off ? 0 : distance(token, candidate, allowed);
+    // Nor can words whose lengths differ by more slips than allowed: each
+    // missing or extra letter is one.
+    const size_t length_gap = word.size() > candidate.size() ? word.size() - candidate.size()
+                                                             : candidate.size() - word.size();
+    if (!cut_off && length_gap > allowed) continue;
+    const size_t d = cut_off ? 0 : distance(word, candidate, allowed);
     if (d <= allowed && d < best_distance) {
       best = candidate;
       best_distance = d;
@@ -398,8 +410,6 @@ std::string clause_phrase(const std::vector<std::string_view>& keywords) {
   append_alternatives(out, shown);
   return out;
 }
-
-constexpr size_t kMaxToken = 24;
 
 // Where the string literal that starts `rest` closes (a backslash protects
 // the next character), or npos when it never does.

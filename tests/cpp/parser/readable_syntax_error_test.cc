@@ -59,6 +59,13 @@ TEST(ReadableSyntaxError, MisspeltKeywordsAreNamed) {
   EXPECT_NE(message("MATCH (n) RETURN n ORD BY n").find("; did you mean ORDER?"),
             std::string::npos);
   EXPECT_NE(message("MATCH (n) RET n").find("; did you mean RETURN?"), std::string::npos);
+  // Case does not count as a slip; letters missing or added do, one each,
+  // and a short keyword allows only one.
+  EXPECT_NE(message("match (n) retrun n").find("; did you mean RETURN?"), std::string::npos);
+  EXPECT_NE(message("MATCH (n) RETURNNN n").find("; did you mean RETURN?"), std::string::npos);
+  EXPECT_EQ(message("MATCH (n) RETURNNNN n").find("did you mean"), std::string::npos);
+  EXPECT_NE(message("MATCH (n) RETURN n LIMT 1").find("; did you mean LIMIT?"), std::string::npos);
+  EXPECT_EQ(message("MATCH (n) RETURN n SKIPPED 1").find("did you mean"), std::string::npos);
   // A word far from every keyword that fits there gets no guess.
   EXPECT_EQ(message("MATCH (n) BANANA n").find("did you mean"), std::string::npos);
   // Only keywords that fit the place are offered: no clause after LIMIT's
