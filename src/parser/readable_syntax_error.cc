@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <iterator>
+#include <span>
 
 #include "parser/keywords.h"
 #include "parser/lexical.h"
@@ -222,6 +225,7 @@ std::vector<std::string_view> candidates_for(const std::vector<Rule>& expected) 
                                                     "IS",   "STARTS", "ENDS", "CONTAINS", "AS"};
   bool clauses = false, operators = false;
   std::vector<std::string_view> out;
+  out.reserve(expected.size() + std::size(kClauses) + std::size(kOperators));
   for (Rule rule : expected) {
     const Group group = reading_of(rule).group;
     clauses = clauses || group == Group::kClause;
@@ -293,6 +297,28 @@ size_t distance(std::string_view upper_word, std::string_view keyword, size_t bo
   return previous[b.size()];
 }
 
+// The characters a word in upper case holds, a bit each: letters, digits
+// and the underscore.
+uint64_t characters_of(std::string_view upper_word) {
+  uint64_t mask = 0;
+  for (char c : upper_word) {
+    if (c >= 'A' && c <= 'Z') {
+      mask |= uint64_t{1} << (c - 'A');
+    } else if (c >= '0' && c <= '9') {
+      mask |= uint64_t{1} << (26 + c - '0');
+    } else {
+      mask |= uint64_t{1} << 36;
+    }
+  }
+  return mask;
+}
+
+// No more than the distance between two words: each character one has and
+// the other lacks takes an edit of its own (a transposition adds none).
+size_t missing_characters(uint64_t a, uint64_t b) {
+  return static_cast<size_t>(std::max(std::popcount(a & ~b), std::popcount(b & ~a)));
+}
+
 bool is_plain_word(std::string_view token) {
   if (token.empty()) return false;
   const unsigned char first = static_cast<unsigned char>(token[0]);
@@ -319,6 +345,7 @@ std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule
   if (token.size() > upper_token.size()) return {};
   std::transform(token.begin(), token.end(), upper_token.begin(), upper);
   const std::string_view word(upper_token.data(), token.size());
+  const uint64_t word_characters = characters_of(word);
   const std::vector<std::string_view> candidates = candidates_for(expected);
   std::string_view best;
   size_t best_distance = 3;
@@ -334,6 +361,9 @@ std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule
     const size_t length_gap = word.size() > candidate.size() ? word.size() - candidate.size()
                                                              : candidate.size() - word.size();
     if (!cut_off && length_gap > allowed) continue;
+    if (!cut_off && missing_characters(word_characters, characters_of(candidate)) > allowed) {
+      continue;
+    }
     const size_t d = cut_off ? 0 : distance(word, candidate, allowed);
     if (d <= allowed && d < best_distance) {
       best = candidate;
@@ -379,7 +409,7 @@ std::string hint(std::string_view text, size_t pos, std::string_view token,
 }
 
 // ", " between items and " or " before the last.
-void append_alternatives(std::string& out, const std::vector<std::string>& items) {
+void append_alternatives(std::string& out, std::span<const std::string_view> items) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out += i + 1 == items.size() ? " or " : ", ";
     out += items[i];
@@ -395,19 +425,27 @@ std::string clause_phrase(const std::vector<std::string_view>& keywords) {
     return out;
   }
   out = "a clause such as ";
-  std::vector<std::string> shown;
+  // At most four: the three shown, and one more taken out again below.
+  std::array<std::string_view, 4> shown;
+  size_t count = 0;
+  const auto is_shown = [&](std::string_view keyword) {
+    return std::find(shown.begin(), shown.begin() + count, keyword) != shown.begin() + count;
+  };
   // MATCH, WITH and RETURN are the clauses people reach for; others follow.
   for (std::string_view preferred : {"MATCH", "CREATE", "WITH", "RETURN"}) {
     if (std::find(keywords.begin(), keywords.end(), preferred) != keywords.end()) {
-      shown.emplace_back(preferred);
+      shown[count++] = preferred;
     }
   }
   for (std::string_view keyword : keywords) {
-    if (shown.size() >= 3) break;
-    if (std::find(shown.begin(), shown.end(), keyword) == shown.end()) shown.emplace_back(keyword);
+    if (count >= 3) break;
+    if (!is_shown(keyword)) shown[count++] = keyword;
   }
-  if (shown.size() > 3) shown.erase(shown.begin() + 1);  // keep MATCH, WITH, RETURN
-  append_alternatives(out, shown);
+  if (count > 3) {  // keep MATCH, WITH, RETURN
+    std::copy(shown.begin() + 2, shown.end(), shown.begin() + 1);
+    --count;
+  }
+  append_alternatives(out, std::span<const std::string_view>(shown.data(), count));
   return out;
 }
 
@@ -471,6 +509,8 @@ std::string describe_failure_readably(std::string_view text, size_t pos,
                                       const std::vector<Rule>& unexpected) {
   const std::string_view token = token_at(text, pos);
   std::string out;
+  // Room for the usual message at once, rather than growing into it.
+  out.reserve(256);
   if (token.empty()) {
     out = "unexpected end of query";
   } else if (token[0] == '\n' || token[0] == '\r') {
@@ -498,30 +538,34 @@ std::string describe_failure_readably(std::string_view text, size_t pos,
     }
   }
 
-  std::vector<std::string> items;
+  // The items are the readings' own words, but for the clause phrase,
+  // which is built once they are all known.
+  std::vector<std::string_view> items;
+  items.reserve(expected.size() + 3);
   std::vector<std::string_view> clause_keywords;
+  std::string clause_item;
   size_t clause_slot = SIZE_MAX;
   bool operators = false, expressions = false, end = false;
-  auto add = [&items](std::string item) {
+  auto add = [&items](std::string_view item) {
     if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(item);
   };
+  static constexpr std::string_view kQueryStarts[] = {"MATCH", "CREATE", "WITH", "RETURN"};
   for (Rule rule : expected) {
     const Reading r = reading_of(rule);
     switch (r.group) {
       case Group::kNone:
         break;
       case Group::kPhrase:
-        add(std::string(r.text));
+        add(r.text);
         break;
       case Group::kClause:
         if (clause_slot == SIZE_MAX) {
           clause_slot = items.size();
           items.emplace_back();  // filled in below
         }
-        for (std::string_view keyword :
-             r.text == kAnyClause
-                 ? std::vector<std::string_view>{"MATCH", "CREATE", "WITH", "RETURN"}
-                 : std::vector<std::string_view>{r.text}) {
+        for (std::string_view keyword : r.text == kAnyClause
+                                            ? std::span<const std::string_view>(kQueryStarts)
+                                            : std::span<const std::string_view>(&r.text, 1)) {
           if (std::find(clause_keywords.begin(), clause_keywords.end(), keyword) ==
               clause_keywords.end()) {
             clause_keywords.push_back(keyword);
@@ -539,7 +583,10 @@ std::string describe_failure_readably(std::string_view text, size_t pos,
         break;
     }
   }
-  if (clause_slot != SIZE_MAX) items[clause_slot] = clause_phrase(clause_keywords);
+  if (clause_slot != SIZE_MAX) {
+    clause_item = clause_phrase(clause_keywords);
+    items[clause_slot] = clause_item;
+  }
   if (expressions) add("an expression");
   if (operators) add("an operator");
   // What continues the query comes first; another UNION branch and the end
@@ -547,8 +594,8 @@ std::string describe_failure_readably(std::string_view text, size_t pos,
   const auto union_item = std::find(items.begin(), items.end(), "'UNION'");
   if (union_item != items.end()) std::rotate(union_item, union_item + 1, items.end());
   if (clause_slot != SIZE_MAX && clause_slot > 0) {
-    const auto clause_item = std::find(items.begin(), items.end(), clause_phrase(clause_keywords));
-    std::rotate(items.begin(), clause_item, clause_item + 1);
+    const auto clause_at = std::find(items.begin(), items.end(), clause_item);
+    std::rotate(items.begin(), clause_at, clause_at + 1);
   }
   if (end) add("the end of the query");
   if (!items.empty()) {
