@@ -21,6 +21,11 @@ RemovedSyntax checked(std::string_view text, std::string message, Span span,
   return RemovedSyntax{std::move(message), span, std::move(edits)};
 }
 
+// Whether `word` is the upper-case `upper`, whatever its case.
+bool same_word(std::string_view word, std::string_view upper) {
+  return word.size() == upper.size() && starts_with_keyword(word, 0, upper);
+}
+
 std::string_view slice(std::string_view text, Span span) {
   return text.substr(span.begin, span.end - span.begin);
 }
@@ -182,6 +187,7 @@ bool parameter_position(std::string_view text, size_t brace) {
 
 // Old parameters `{name}`, each its own finding.
 std::vector<RemovedSyntax> old_parameters(std::string_view text) {
+  if (text.find('{') == std::string_view::npos) return {};
   std::vector<TextEdit> edits;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -235,8 +241,14 @@ std::string apply_text_edits(std::string_view text, std::vector<TextEdit> edits)
 }
 
 std::vector<RemovedSyntax> find_removed_syntax(std::string_view text) {
-  for (auto* detector : {old_constraint, old_index, periodic_commit}) {
-    if (std::optional<RemovedSyntax> found = detector(text)) return {std::move(*found)};
+  // The removed commands start with CREATE, DROP or USING; most texts get
+  // no further than their first word.
+  const size_t first = skip_ignorable(text, 0);
+  const std::string_view word = text.substr(first, name_length(text, first));
+  if (same_word(word, "CREATE") || same_word(word, "DROP") || same_word(word, "USING")) {
+    for (auto* detector : {old_constraint, old_index, periodic_commit}) {
+      if (std::optional<RemovedSyntax> found = detector(text)) return {std::move(*found)};
+    }
   }
   return old_parameters(text);
 }
