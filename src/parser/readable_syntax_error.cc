@@ -464,8 +464,8 @@ size_t closing_quote(std::string_view rest) {
 
 }  // namespace
 
-std::string_view token_at(std::string_view text, size_t pos) {
-  if (pos >= text.size()) return {};
+size_t token_end(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return text.size();
   const std::string_view rest = text.substr(pos);
   const unsigned char c = static_cast<unsigned char>(rest[0]);
   size_t n = 1;
@@ -486,16 +486,27 @@ std::string_view token_at(std::string_view text, size_t pos) {
     const size_t close = closing_quote(rest);
     n = close == std::string_view::npos ? rest.size() : close + 1;
   } else {
-    static constexpr std::array<std::string_view, 12> kOperators = {
-        "->", "<-", "<>", "<=", ">=", "=~", "==", "!=", "..", "&&", "||", "+="};
+    static constexpr std::array<std::string_view, 13> kOperators = {
+        "->", "<-", "<>", "<=", ">=", "=~", "==", "!=", "..", "&&", "||", "+=", "::"};
     for (std::string_view op : kOperators) {
       if (rest.substr(0, 2) == op) n = 2;
     }
   }
   n = std::min(n, rest.size());
-  // A message is one line: a token is shown up to its first line break.
-  const size_t line_break = rest.substr(0, n).find_first_of("\r\n");
-  if (line_break != std::string_view::npos) n = std::max<size_t>(line_break, 1);
+  // A token ends at its line's end: a string left open runs no further.
+  for (size_t i = 1; i < n; ++i) {
+    if (rest[i] == '\n' || rest[i] == '\r') {
+      n = i;
+      break;
+    }
+  }
+  return pos + n;
+}
+
+std::string_view token_at(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return {};
+  const std::string_view rest = text.substr(pos);
+  size_t n = token_end(text, pos) - pos;
   if (n > kMaxToken) {
     // Cut at a character boundary.
     n = kMaxToken;

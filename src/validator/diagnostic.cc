@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "parser/lexical.h"
+#include "parser/readable_syntax_error.h"
 
 namespace quorvane {
 
@@ -126,10 +126,6 @@ constexpr bool in_enum_order() {
 static_assert(in_enum_order());
 static_assert(static_cast<size_t>(Code::UnknownParameter) + 1 == kRules.size());
 
-bool is_word(unsigned char c) {
-  return is_word_char(c) || c >= 0x80;
-}
-
 }  // namespace
 
 std::span<const RuleInfo> rule_table() {
@@ -224,34 +220,8 @@ void locate(std::string_view text, std::vector<Diagnostic>& diagnostics) {
 }
 
 Span token_span_at(std::string_view text, size_t pos) {
-  const auto span = [&](size_t end) {
-    return Span{static_cast<uint32_t>(pos), static_cast<uint32_t>(end)};
-  };
-  if (pos >= text.size()) return span(text.size());
-  const unsigned char c = static_cast<unsigned char>(text[pos]);
-  size_t end = pos + 1;
-  if (c == '\'' || c == '"' || c == '`') {
-    // To the closing quote, or to the end of the line when there is none.
-    while (end < text.size() && text[end] != static_cast<char>(c) && text[end] != '\n') {
-      if (text[end] == '\\' && c != '`' && end + 1 < text.size()) ++end;
-      ++end;
-    }
-    return span(end < text.size() && text[end] == static_cast<char>(c) ? end + 1 : end);
-  }
-  if (is_word(c)) {
-    while (end < text.size() && is_word(static_cast<unsigned char>(text[end]))) ++end;
-    return span(end);
-  }
-  static constexpr std::array<std::string_view, 11> kPairs = {"->", "<-", "<=", ">=", "<>", "=~",
-                                                              "..", "||", "+=", "::", "!="};
-  for (std::string_view pair : kPairs) {
-    if (text.substr(pos, 2) == pair) return span(pos + 2);
-  }
-  // A character outside ASCII is one token of all its bytes.
-  if (c >= 0x80) {
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-  }
-  return span(end);
+  pos = std::min(pos, text.size());
+  return Span{static_cast<uint32_t>(pos), static_cast<uint32_t>(token_end(text, pos))};
 }
 
 }  // namespace quorvane

@@ -133,9 +133,8 @@ class Findings {
   std::vector<Diagnostic> list_;
 };
 
-// The span of the token that starts at byte `pos` of `text` (a word, a
-// number, a string or name in quotes, one or two characters of punctuation);
-// empty at the end of the text.
+// The span of the token that starts at byte `pos` of `text`, the token a
+// syntax message quotes (see token_end); empty at the end of the text.
 Span token_span_at(std::string_view text, size_t pos);
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../../support/corpus_files.h"
@@ -378,6 +379,27 @@ TEST(TokenSpan, CoversOneToken) {
   EXPECT_EQ(token("x = `odd name` y", 4), "`odd name`");
   EXPECT_EQ(token("RETURN é", 7), "é");
   EXPECT_EQ(token("abc", 3), "");
+  // A string left open ends with its line.
+  EXPECT_EQ(token("x = 'open\nRETURN x", 4), "'open");
+}
+
+// A syntax finding underlines the token its message quotes: a parameter, a
+// number with its fraction, a two-character operator, a code fence.
+TEST(TokenSpan, IsTheTokenTheMessageQuotes) {
+  const CypherValidator validator(Schema(), Language::Extended);
+  for (const auto& [query, token] : std::vector<std::pair<std::string, std::string>>{
+           {"RETURN 1 $x", "$x"},
+           {"RETURN 1 2.5", "2.5"},
+           {"MATCH (n) WHERE n.a = 1 && n.b = 2 RETURN n", "&&"},
+           {"MATCH (n) WHERE n.x :: :: INTEGER RETURN n", "::"},
+           {"```cypher\nMATCH (n) RETURN n\n```", "```"},
+           {"MATCH (n) WHERE n.name = 'Tom RETURN n", "'Tom RETURN n"}}) {
+    const ValidationResult result = validator.validate(query);
+    ASSERT_EQ(result.diagnostics.size(), 1u) << query;
+    const Diagnostic& d = result.diagnostics[0];
+    EXPECT_EQ(text_of(query, d.span), token) << query;
+    EXPECT_NE(d.message.find(token), std::string::npos) << query << ": " << d.message;
+  }
 }
 
 }  // namespace
