@@ -43,6 +43,32 @@ bool statements_from(std::string_view text, size_t start, int depth) {
          statements_from(text, *failure, depth + 1);
 }
 
+// Whether every bracket of `text` before `end` is closed, and none closed
+// that was not open, outside strings, names in backticks and comments: no
+// text that parses has it otherwise, so this settles most failures before a
+// parse does.
+bool brackets_pair_up(std::string_view text, size_t end) {
+  int round = 0, square = 0, curly = 0;
+  size_t i = 0;
+  while (true) {
+    i = skip_ignorable(text, i);
+    if (i >= end) break;
+    const char c = text[i];
+    if (c == '\'' || c == '"' || c == '`') {
+      for (++i; i < end && text[i] != c; ++i) {
+        if (text[i] == '\\' && c != '`') ++i;
+      }
+    } else {
+      round += c == '(' ? 1 : c == ')' ? -1 : 0;
+      square += c == '[' ? 1 : c == ']' ? -1 : 0;
+      curly += c == '{' ? 1 : c == '}' ? -1 : 0;
+      if (round < 0 || square < 0 || curly < 0) return false;
+    }
+    ++i;
+  }
+  return round == 0 && square == 0 && curly == 0;
+}
+
 }  // namespace
 
 std::optional<size_t> second_statement_start(std::string_view text, size_t failure) {
@@ -55,7 +81,9 @@ std::optional<size_t> second_statement_start(std::string_view text, size_t failu
   // mistake (one statement per text).
   const size_t end = semicolon_place(text, failure);
   if (end > 0 && text[end - 1] == ';') return std::nullopt;
-  if (!parses(text.substr(0, failure), Language::Extended)) return std::nullopt;
+  if (!brackets_pair_up(text, failure) || !parses(text.substr(0, failure), Language::Extended)) {
+    return std::nullopt;
+  }
   if (!statements_from(text, failure, 0)) return std::nullopt;
   return failure;
 }

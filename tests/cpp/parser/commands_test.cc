@@ -392,6 +392,13 @@ TEST(Commands, SecondStatementWithoutSemicolon) {
   EXPECT_NE(summary_of("MATCH (m) WHERE m.t START-S WITH 'x' RETURN m"),
             "missing ';' between statements");
   EXPECT_NE(summary_of("RETURN 1; RETURN 2"), "missing ';' between statements");
+  // Brackets count only outside strings, names in backticks and comments:
+  // an open one before the second statement leaves the first unfinished.
+  EXPECT_EQ(summary_of("MATCH (n {a: '(', `[`: 1}) /* { */ RETURN n MATCH (m) RETURN m"),
+            "missing ';' between statements");
+  EXPECT_NE(summary_of("MATCH (n RETURN n MATCH (m) RETURN m"), "missing ';' between statements");
+  EXPECT_NE(summary_of("MATCH (n) WHERE n.a IN [1, 2 RETURN n MATCH (m) RETURN m"),
+            "missing ';' between statements");
   // The subset keeps its own message.
   EXPECT_EQ(parse("RETURN 1 RETURN 2").error().summary.find("missing"), std::string::npos);
 }
