@@ -49,22 +49,21 @@ bool statements_from(std::string_view text, size_t start, int depth) {
 // parse does.
 bool brackets_pair_up(std::string_view text, size_t end) {
   int round = 0, square = 0, curly = 0;
-  size_t i = 0;
-  while (true) {
-    i = skip_ignorable(text, i);
-    if (i >= end) break;
+  for (size_t i = 0; i < end; ++i) {
     const char c = text[i];
     if (c == '\'' || c == '"' || c == '`') {
       for (++i; i < end && text[i] != c; ++i) {
         if (text[i] == '\\' && c != '`') ++i;
       }
-    } else {
-      round += c == '(' ? 1 : c == ')' ? -1 : 0;
-      square += c == '[' ? 1 : c == ']' ? -1 : 0;
-      curly += c == '{' ? 1 : c == '}' ? -1 : 0;
-      if (round < 0 || square < 0 || curly < 0) return false;
+    } else if (c == '/' && i + 1 < text.size() && (text[i + 1] == '/' || text[i + 1] == '*')) {
+      const size_t after = skip_ignorable(text, i);
+      if (after == i) continue;  // an unclosed block comment is no comment
+      i = after - 1;
+    } else if (c == '(' || c == '[' || c == '{') {
+      ++(c == '(' ? round : c == '[' ? square : curly);
+    } else if (c == ')' || c == ']' || c == '}') {
+      if (--(c == ')' ? round : c == ']' ? square : curly) < 0) return false;
     }
-    ++i;
   }
   return round == 0 && square == 0 && curly == 0;
 }
@@ -79,11 +78,10 @@ std::optional<size_t> second_statement_start(std::string_view text, size_t failu
   if (is_word_char(static_cast<unsigned char>(text[failure - 1]))) return std::nullopt;
   // With the ';' written, the text holds two statements, which is another
   // mistake (one statement per text).
+  if (!brackets_pair_up(text, failure)) return std::nullopt;
   const size_t end = semicolon_place(text, failure);
   if (end > 0 && text[end - 1] == ';') return std::nullopt;
-  if (!brackets_pair_up(text, failure) || !parses(text.substr(0, failure), Language::Extended)) {
-    return std::nullopt;
-  }
+  if (!parses(text.substr(0, failure), Language::Extended)) return std::nullopt;
   if (!statements_from(text, failure, 0)) return std::nullopt;
   return failure;
 }
