@@ -60,6 +60,11 @@ inline bool starts_with_keyword(std::string_view text, size_t pos, std::string_v
   return true;
 }
 
+// Whether `word` is the upper-case word `upper`, whole, in any letter case.
+inline bool same_word(std::string_view word, std::string_view upper) {
+  return word.size() == upper.size() && starts_with_keyword(word, 0, upper);
+}
+
 // Where the parenthesis of a dynamic label (`$(`, `$any(`, `$all(`, the
 // word in any case, nothing between) that starts at `pos` stands, or 0 when
 // none starts there.

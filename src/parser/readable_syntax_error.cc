@@ -329,10 +329,6 @@ bool is_plain_word(std::string_view token) {
                      [](char c) { return is_word_char(static_cast<unsigned char>(c)); });
 }
 
-bool same_word(std::string_view token, std::string_view upper_word) {
-  return token.size() == upper_word.size() && starts_with_keyword(token, 0, upper_word);
-}
-
 // The keyword a misspelt word most likely meant: close enough that one or
 // two slips explain it, and never a word that is itself a keyword.
 std::string_view misspelt_keyword(std::string_view token, const std::vector<Rule>& expected) {

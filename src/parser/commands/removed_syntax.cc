@@ -21,11 +21,6 @@ RemovedSyntax checked(std::string_view text, std::string message, Span span,
   return RemovedSyntax{std::move(message), span, std::move(edits)};
 }
 
-// Whether `word` is the upper-case `upper`, whatever its case.
-bool same_word(std::string_view word, std::string_view upper) {
-  return word.size() == upper.size() && starts_with_keyword(word, 0, upper);
-}
-
 std::string_view slice(std::string_view text, Span span) {
   return text.substr(span.begin, span.end - span.begin);
 }

@@ -53,10 +53,6 @@ bool float_too_large(std::string_view text) {
   return position + exponent > 0;
 }
 
-bool equals_upper(std::string_view text, std::string_view upper) {
-  return text.size() == upper.size() && starts_with_keyword(text, 0, upper);
-}
-
 // The length of the UTF-8 character that starts with `c`, as the matcher
 // steps over it (a stray byte counts as one).
 size_t char_length(unsigned char c) {
@@ -487,13 +483,13 @@ bool DirectReader::parenthesis_after_names() const {
 bool DirectReader::read_word_atom(Expr& out) {
   const size_t length = plain_name_length();
   const std::string_view word = text_.substr(pos_, length);
-  if (equals_upper(word, "TRUE") || equals_upper(word, "FALSE")) {
+  if (same_word(word, "TRUE") || same_word(word, "FALSE")) {
     out.node.emplace<Expr::Boolean>(Expr::Boolean{word.size() == 4});
     pos_ += length;
     skip();
     return true;
   }
-  if (equals_upper(word, "NULL")) {
+  if (same_word(word, "NULL")) {
     out.node.emplace<Expr::Null>();
     pos_ += length;
     skip();
@@ -519,19 +515,19 @@ bool DirectReader::read_word_atom(Expr& out) {
   if (next == '{') {
     // A subquery around a whole query (direct_subqueries.cc).
     if (extended_ && query_subquery_at(word, after)) return read_query_subquery(out, word, after);
-    const bool count = extended_ && equals_upper(word, "COUNT");
-    if (count || equals_upper(word, "EXISTS")) {
+    const bool count = extended_ && same_word(word, "COUNT");
+    if (count || same_word(word, "EXISTS")) {
       pos_ = after;
       return read_pattern_subquery(out, count);
     }
-    if (!extended_ || equals_upper(word, "COLLECT")) return false;
+    if (!extended_ || same_word(word, "COLLECT")) return false;
     std::string_view name;
     Span name_span;
     return read_name(NameKind::kVariable, name, name_span) &&
            read_map_projection(out, name, name_span);
   }
   if (next == '(') {
-    if (equals_upper(word, "COUNT")) {
+    if (same_word(word, "COUNT")) {
       const size_t star = skip_ignorable(text_, after + 1);
       if (star < text_.size() && text_[star] == '*') {
         pos_ = skip_ignorable(text_, star + 1);
@@ -541,10 +537,10 @@ bool DirectReader::read_word_atom(Expr& out) {
       }
     }
     int quantifier = -1;
-    if (equals_upper(word, "ALL")) quantifier = 0;
-    if (equals_upper(word, "ANY")) quantifier = 1;
-    if (equals_upper(word, "NONE")) quantifier = 2;
-    if (equals_upper(word, "SINGLE")) quantifier = 3;
+    if (same_word(word, "ALL")) quantifier = 0;
+    if (same_word(word, "ANY")) quantifier = 1;
+    if (same_word(word, "NONE")) quantifier = 2;
+    if (same_word(word, "SINGLE")) quantifier = 3;
     const Mark word_mark = mark();
     const size_t word_start = pos_;
     if (failed_before(Attempt::kQuantifier, word_start)) quantifier = -1;
@@ -585,7 +581,7 @@ bool DirectReader::read_word_atom(Expr& out) {
       // `all(x IN l, y)`: the matcher reads a call of a function named all.
       if (!read_again(Attempt::kQuantifier, word_mark)) return false;
     }
-    if (extended_ && equals_upper(word, "REDUCE") && !failed_before(Attempt::kReduce, word_start)) {
+    if (extended_ && same_word(word, "REDUCE") && !failed_before(Attempt::kReduce, word_start)) {
       // `reduce(acc = ...`; other arguments make a call of a function
       // named reduce.
       pos_ = after + 1;
@@ -598,8 +594,8 @@ bool DirectReader::read_word_atom(Expr& out) {
       }
       rewind(word_mark);
     }
-    const bool all = equals_upper(word, "ALLSHORTESTPATHS");
-    if (extended_ && (all || equals_upper(word, "SHORTESTPATH")) &&
+    const bool all = same_word(word, "ALLSHORTESTPATHS");
+    if (extended_ && (all || same_word(word, "SHORTESTPATH")) &&
         !failed_before(Attempt::kShortestPath, word_start)) {
       // A path inside; anything else, or a path that fails, is an argument
       // of a function (`shortestPath((a) - (b))`).

@@ -43,11 +43,6 @@ bool ends_in_label_or_type(const Expr& e) {
   }
 }
 
-// Whether `word` is `upper` in any letter case.
-bool is_word(std::string_view word, std::string_view upper) {
-  return word.size() == upper.size() && starts_with_keyword(word, 0, upper);
-}
-
 }  // namespace
 
 bool DirectReader::read_regular_query(RegularQuery& out) {
@@ -172,7 +167,7 @@ bool DirectReader::read_foreach(UpdatingClause& out) {
 // a whole query: the matcher tries a query first, and a query starts with a
 // clause.
 bool DirectReader::query_subquery_at(std::string_view word, size_t brace) const {
-  if (!is_word(word, "EXISTS") && !is_word(word, "COUNT") && !is_word(word, "COLLECT")) {
+  if (!same_word(word, "EXISTS") && !same_word(word, "COUNT") && !same_word(word, "COLLECT")) {
     return false;
   }
   const size_t body = skip_ignorable(text_, brace + 1);
