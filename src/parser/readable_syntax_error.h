@@ -26,7 +26,7 @@ namespace quorvane {
 // quoted string or name (to its closing quote, or the end of its line), a
 // two-character operator, a Markdown fence, or else one character (every
 // byte of a non-ASCII one). Syntax messages quote it and findings underline
-// it, so the two agree. `text`'s size at its end.
+// it, so the two agree. At the end of the text, the text's size.
 size_t token_end(std::string_view text, size_t pos);
 
 // The token at byte offset `pos`, as written (long ones cut short), or empty

@@ -77,6 +77,14 @@ TEST(SyntaxErrorText, LineBreakAtFailureIsMadeVisible) {
   EXPECT_NE(plain.find("1 | MATCH (n\n"), std::string::npos) << plain;
 }
 
+TEST(SyntaxErrorText, TheMessageStaysOnItsLine) {
+  // A message quoting the query's text keeps to the sixth line.
+  EXPECT_EQ(last_line(render_syntax_error("RETURN x", 7, "quoted: a\nb\r\nc")),
+            "  = quoted: a b  c");
+  EXPECT_EQ(render_syntax_error("RETURN x", 7, "expected y"),
+            " --> 1:8\n  |\n1 | RETURN x\n  |        ^---\n  |\n  = expected y");
+}
+
 TEST(SyntaxErrorText, DescribeFailureListForms) {
   EXPECT_EQ(describe_failure({}, {}), "unknown parsing error");
   EXPECT_EQ(describe_failure({Rule::pattern}, {}), "expected pattern");
