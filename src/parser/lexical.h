@@ -60,6 +60,18 @@ inline bool starts_with_keyword(std::string_view text, size_t pos, std::string_v
   return true;
 }
 
+// Just past the quote that closes the string or backticked name whose
+// opening quote is at `at` (a backslash protects the next character in a
+// string, not in a name), or `end` when none does before `end`.
+inline size_t quoted_end(std::string_view text, size_t at, size_t end) {
+  const char quote = text[at];
+  for (size_t i = at + 1; i < end; ++i) {
+    if (text[i] == quote) return i + 1;
+    if (text[i] == '\\' && quote != '`') ++i;
+  }
+  return end;
+}
+
 // Whether `word` is the upper-case word `upper`, whole, in any letter case.
 inline bool same_word(std::string_view word, std::string_view upper) {
   return word.size() == upper.size() && starts_with_keyword(word, 0, upper);

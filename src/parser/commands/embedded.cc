@@ -52,8 +52,7 @@ size_t past_closing_brace(std::string_view text, size_t at) {
   for (size_t i = at; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\'' || c == '"' || c == '`') {
-      ++i;
-      while (i < text.size() && text[i] != c) i += (text[i] == '\\' && c != '`') ? 2 : 1;
+      i = quoted_end(text, i, text.size()) - 1;
     } else if (c == '{') {
       ++depth;
     } else if (c == '}' && --depth == 0) {

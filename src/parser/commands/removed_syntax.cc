@@ -158,15 +158,6 @@ std::optional<RemovedSyntax> periodic_commit(std::string_view text) {
                   {span_of(end, end), " } IN TRANSACTIONS" + of_rows}});
 }
 
-// Past the quoted text that starts at `i`.
-size_t past_quoted(std::string_view text, size_t i) {
-  const char quote = text[i];
-  for (++i; i < text.size() && text[i] != quote; ++i) {
-    if (text[i] == '\\' && quote != '`') ++i;
-  }
-  return std::min(i + 1, text.size());
-}
-
 // `{name}` where a value stands: not after a name (a map projection), unless
 // that name is a keyword (`IN {list}`).
 bool parameter_position(std::string_view text, size_t brace) {
@@ -187,7 +178,7 @@ std::vector<RemovedSyntax> old_parameters(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\'' || c == '"' || c == '`') {
-      i = past_quoted(text, i) - 1;
+      i = quoted_end(text, i, text.size()) - 1;
       continue;
     }
     if (c != '{' || !parameter_position(text, i)) continue;

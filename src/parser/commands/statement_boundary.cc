@@ -52,9 +52,7 @@ bool brackets_pair_up(std::string_view text, size_t end) {
   for (size_t i = 0; i < end; ++i) {
     const char c = text[i];
     if (c == '\'' || c == '"' || c == '`') {
-      for (++i; i < end && text[i] != c; ++i) {
-        if (text[i] == '\\' && c != '`') ++i;
-      }
+      i = quoted_end(text, i, end) - 1;
     } else if (c == '/' && i + 1 < text.size() && (text[i + 1] == '/' || text[i + 1] == '*')) {
       const size_t after = skip_ignorable(text, i);
       if (after == i) continue;  // an unclosed block comment is no comment
@@ -76,9 +74,9 @@ std::optional<size_t> second_statement_start(std::string_view text, size_t failu
   }
   // The word must start a token: the failure may lie inside a longer one.
   if (is_word_char(static_cast<unsigned char>(text[failure - 1]))) return std::nullopt;
+  if (!brackets_pair_up(text, failure)) return std::nullopt;
   // With the ';' written, the text holds two statements, which is another
   // mistake (one statement per text).
-  if (!brackets_pair_up(text, failure)) return std::nullopt;
   const size_t end = semicolon_place(text, failure);
   if (end > 0 && text[end - 1] == ';') return std::nullopt;
   if (!parses(text.substr(0, failure), Language::Extended)) return std::nullopt;
@@ -93,12 +91,7 @@ size_t semicolon_place(std::string_view text, size_t start) {
     i = skip_ignorable(text, i);
     if (i >= start) break;
     const char c = text[i];
-    if (c == '\'' || c == '"' || c == '`') {
-      for (++i; i < start && text[i] != c; ++i) {
-        if (text[i] == '\\' && c != '`') ++i;
-      }
-    }
-    ++i;
+    i = c == '\'' || c == '"' || c == '`' ? quoted_end(text, i, start) : i + 1;
     last_end = i < start ? i : start;
   }
   return last_end;
