@@ -21,8 +21,8 @@ class AllNames {
   explicit AllNames(NameLists out) : out_(out) {}
 
   void regular_query(const RegularQuery& query) {
-    single_query(query.first);
-    for (const UnionPart& part : query.unions) single_query(part.query);
+    single_query(query.first());
+    for (const UnionPart& part : query.unions()) single_query(part.query);
   }
 
  private:

@@ -25,8 +25,8 @@ class NameCollector {
       : labels_(labels), rel_types_(rel_types), properties_(properties) {}
 
   void regular_query(const RegularQuery& query) {
-    single_query(query.first);
-    for (const UnionPart& part : query.unions) single_query(part.query);
+    single_query(query.first());
+    for (const UnionPart& part : query.unions()) single_query(part.query);
   }
 
  private:

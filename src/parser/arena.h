@@ -4,10 +4,11 @@
 //
 // A parse puts the whole tree in the arena of the query it returns
 // (RegularQuery::arena): a few allocations per query instead of one per node
-// and list, nothing released node by node. Nodes in an arena are still
-// destroyed (their destructors run), but their memory is not given back
-// until the arena goes, so the arena must outlive every node in it; the
-// tree's root holds it, declared before the nodes so that it goes last.
+// and list, nothing released node by node. Nodes in an arena are destroyed
+// as any others are (unless the root of a parsed tree lets them go with the
+// arena, see ast.h), but their memory is not given back until the arena
+// goes, so the arena must outlive every node in it; the tree's root holds
+// it, declared before the nodes so that it goes last.
 // A copy of any part of a tree is made on the heap and owns itself.
 #ifndef QUORVANE_PARSER_ARENA_H_
 #define QUORVANE_PARSER_ARENA_H_

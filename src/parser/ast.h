@@ -7,7 +7,8 @@
 //
 // Storage: the parser puts a tree's boxed nodes and lists in the arena its
 // root holds (RegularQuery::arena, see arena.h), so a parse makes a few
-// allocations instead of one per node, and releases them at once. The arena
+// allocations instead of one per node, and releases them at once, without
+// visiting the nodes while no one can have changed them (RegularQuery). The arena
 // also holds the parser's copy of the query text, and the tree's names and
 // literals are views into it (tree_string.h). A copy of any part is on the
 // heap and owns its names. A part moved out of a parsed tree still lives in
@@ -949,27 +950,82 @@ struct UnionPart {
   SingleQuery query;
 };
 
+// The root of a query's tree. A root the parser filled holds every node in
+// its arena and nothing outside it, so it lets them go with the arena at
+// once instead of visiting each. It does so only while nothing can have
+// changed them: a copy, anything assigned over it, or any access to its
+// parts that is not const makes it destroy its nodes one by one, as the root
+// of a tree built by code does. Read a parsed tree through a const reference
+// to keep it quick to free.
 struct RegularQuery {
   RegularQuery() = default;
   explicit RegularQuery(SingleQuery first, TreeList<UnionPart> unions = {})
-      : first(std::move(first)), unions(std::move(unions)) {}
-  RegularQuery(const RegularQuery&) = default;
-  RegularQuery(RegularQuery&&) noexcept = default;
-  RegularQuery& operator=(const RegularQuery&) = default;
-  // The nodes first, while the arena of the old ones is still there.
-  RegularQuery& operator=(RegularQuery&& other) noexcept {
-    first = std::move(other.first);
-    unions = std::move(other.unions);
-    arena = std::move(other.arena);
+      : first_(std::move(first)), unions_(std::move(unions)) {}
+  RegularQuery(const RegularQuery& other) : first_(other.first_), unions_(other.unions_) {}
+  RegularQuery(RegularQuery&& other) noexcept
+      : arena(std::move(other.arena)),
+        first_(std::move(other.first_)),
+        unions_(std::move(other.unions_)),
+        frees_at_once_(std::exchange(other.frees_at_once_, false)) {}
+  // Keeps this root's arena, which its lists may still take storage from.
+  RegularQuery& operator=(const RegularQuery& other) {
+    if (this != &other) {
+      first_ = other.first_;
+      unions_ = other.unions_;
+      frees_at_once_ = false;
+    }
     return *this;
   }
+  // The nodes first, while the arena of the old ones is still there.
+  RegularQuery& operator=(RegularQuery&& other) noexcept {
+    if (this != &other) {
+      if (frees_at_once_) forget_nodes();
+      first_ = std::move(other.first_);
+      unions_ = std::move(other.unions_);
+      arena = std::move(other.arena);
+      frees_at_once_ = std::exchange(other.frees_at_once_, false);
+    }
+    return *this;
+  }
+  ~RegularQuery() {
+    if (frees_at_once_) forget_nodes();
+  }
+
+  const SingleQuery& first() const { return first_; }
+  const TreeList<UnionPart>& unions() const { return unions_; }
+  // For changing the tree: its nodes are then destroyed one by one.
+  SingleQuery& first() {
+    frees_at_once_ = false;
+    return first_;
+  }
+  TreeList<UnionPart>& unions() {
+    frees_at_once_ = false;
+    return unions_;
+  }
+  // Whether the root lets its nodes go with its arena.
+  bool frees_at_once() const { return frees_at_once_; }
 
   // Where the parser put the tree's nodes: declared first, so that it goes
   // after them. Empty for a tree built or copied by code, and for a query
   // nested in another (its nodes are in the outer one's arena).
   RootArena arena;
-  SingleQuery first;
-  TreeList<UnionPart> unions;
+
+ private:
+  // The parser, once it has filled the tree.
+  friend class DirectReader;
+  void free_at_once() { frees_at_once_ = arena.arena() != nullptr; }
+
+  // Ends the nodes' lives without running their destructors, which would
+  // only give back arena storage: the arena's blocks go with the root.
+  void forget_nodes() noexcept {
+    ::new (static_cast<void*>(&first_)) SingleQuery();
+    ::new (static_cast<void*>(&unions_)) TreeList<UnionPart>();
+    frees_at_once_ = false;
+  }
+
+  SingleQuery first_;
+  TreeList<UnionPart> unions_;
+  bool frees_at_once_ = false;
 };
 
 // ---- Commands (extended language only) ----

@@ -95,8 +95,8 @@ class TreeText {
 
   void regular_query(const RegularQuery& q) {
     open("query");
-    single_query(q.first);
-    for (const UnionPart& u : q.unions) {
+    single_query(q.first());
+    for (const UnionPart& u : q.unions()) {
       open("union");
       flag(u.all);
       single_query(u.query);

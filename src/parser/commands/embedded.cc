@@ -36,8 +36,8 @@ CypherError on_original(std::string_view text, CypherError error) {
 // The lone return clause of a parsed `RETURN expr`, if that is all it is.
 const ReturnClause* lone_return(const CypherQuery& query) {
   const auto* regular = std::get_if<RegularQuery>(&query);
-  if (regular == nullptr || !regular->unions.empty()) return nullptr;
-  const auto* single = std::get_if<SinglePartQuery>(&regular->first);
+  if (regular == nullptr || !regular->unions().empty()) return nullptr;
+  const auto* single = std::get_if<SinglePartQuery>(&regular->first());
   if (single == nullptr || !single->reading_clauses.empty() || !single->updating_clauses.empty() ||
       !single->return_clause) {
     return nullptr;
@@ -107,8 +107,8 @@ bool read_show_tail(CommandReader& r, ShowCommand& out) {
   if (const auto* call = std::get_if<CallClause>(&query)) {
     out.yield = *call;
   } else if (const auto* regular = std::get_if<RegularQuery>(&query)) {
-    const auto* single = std::get_if<SinglePartQuery>(&regular->first);
-    if (single == nullptr || !regular->unions.empty() || single->reading_clauses.size() != 1 ||
+    const auto* single = std::get_if<SinglePartQuery>(&regular->first());
+    if (single == nullptr || !regular->unions().empty() || single->reading_clauses.size() != 1 ||
         !single->updating_clauses.empty() ||
         !std::holds_alternative<CallClause>(single->reading_clauses[0].clause)) {
       return r.fail("YIELD columns, then WHERE or RETURN only");

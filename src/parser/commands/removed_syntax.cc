@@ -142,8 +142,9 @@ std::optional<RemovedSyntax> periodic_commit(std::string_view text) {
   std::fill(rest.begin(), rest.begin() + r.pos(), ' ');
   Result<CypherQuery> parsed = parse_unexplained(rest, Language::Extended);
   const auto* regular = parsed.ok() ? std::get_if<RegularQuery>(&parsed.value()) : nullptr;
-  const auto* single =
-      regular && regular->unions.empty() ? std::get_if<SinglePartQuery>(&regular->first) : nullptr;
+  const auto* single = regular && regular->unions().empty()
+                           ? std::get_if<SinglePartQuery>(&regular->first())
+                           : nullptr;
   if (single == nullptr || single->reading_clauses.size() != 1 || single->return_clause ||
       single->updating_clauses.empty()) {
     return RemovedSyntax{std::move(message), prefix, {}};

@@ -49,17 +49,21 @@ bool parse_directly(std::string_view text, Language language, RegularQuery& out,
 
 bool DirectReader::read(RegularQuery& out) {
   skip();
-  if (!read_single_query(out.first)) return false;
+  if (!read_single_query(out.first())) return false;
   while (keyword("UNION")) {
+    TreeList<UnionPart>& unions = out.unions();
     // Room for every branch at once: a long chain would otherwise grow
     // through copies and leave up to half its storage unused.
-    if (out.unions.empty()) out.unions.reserve_in(arena_, 1 + union_room(text_.substr(pos_)));
-    UnionPart& branch = add(out.unions);
+    if (unions.empty()) unions.reserve_in(arena_, 1 + union_room(text_.substr(pos_)));
+    UnionPart& branch = add(unions);
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
   }
   accept(';');
-  return pos_ == text_.size();
+  if (pos_ != text_.size()) return false;
+  // Every node and list is in the arena, every name a view of its text.
+  out.free_at_once();
+  return true;
 }
 
 bool DirectReader::read_name(NameKind kind, std::string_view& name) {

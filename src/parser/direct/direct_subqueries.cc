@@ -46,9 +46,9 @@ bool ends_in_label_or_type(const Expr& e) {
 }  // namespace
 
 bool DirectReader::read_regular_query(RegularQuery& out) {
-  if (!read_single_query(out.first)) return false;
+  if (!read_single_query(out.first())) return false;
   while (keyword("UNION")) {
-    UnionPart& branch = add(out.unions);
+    UnionPart& branch = add(out.unions());
     branch.all = keyword("ALL");
     if (!read_single_query(branch.query)) return false;
   }
@@ -71,7 +71,7 @@ bool DirectReader::read_nested_query(RegularQuery& out) {
 // ...]`.
 bool DirectReader::read_call_subquery(ReadingClause& out, bool optional) {
   ReadingClause::Subquery& call = out.clause.emplace<ReadingClause::Subquery>(
-      ReadingClause::Subquery{.optional = optional, .query = RegularQuery{}});
+      ReadingClause::Subquery{.optional = optional, .query = box<RegularQuery>()});
   if (accept('(')) {
     call.has_scope = true;
     if (accept('*')) {

@@ -105,8 +105,8 @@ void SemanticValidator::validate_subquery_expr(const ExistsSubquery& subquery) {
 void SemanticValidator::validate_nested_query(const RegularQuery& query, const Scope& start) {
   const bool open = scope_open_;
   scope_ = start;
-  validate_single_query(query.first);
-  for (const UnionPart& branch : query.unions) {
+  validate_single_query(query.first());
+  for (const UnionPart& branch : query.unions()) {
     scope_ = start;
     scope_open_ = open;
     validate_single_query(branch.query);
@@ -203,7 +203,7 @@ void SemanticValidator::validate_reduce(const Expr::Reduce& reduce) {
 // The columns a CALL { } returns join the outer scope; what they are known
 // to be comes from the body, once it has been checked.
 void SemanticValidator::collect_call_subquery_bindings(const ReadingClause::Subquery& call) {
-  const ReturnClause* returned = final_return(call.query->first);
+  const ReturnClause* returned = final_return(call.query->first());
   if (returned != nullptr) {
     if (returned->items.items.empty()) scope_open_ = true;  // RETURN *
     // Against the outer scope alone: a column named twice is the RETURN's
@@ -259,8 +259,8 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
       if (!call.import_all) scope_open_ = false;
       validate_single_query(branch);
     };
-    check_branch(call.query->first);
-    if (const ReturnClause* clause = final_return(call.query->first)) {
+    check_branch(call.query->first());
+    if (const ReturnClause* clause = final_return(call.query->first())) {
       for (const ReturnItem& item : clause->items.items) {
         const std::optional<std::string_view> name = outer_column(item);
         if (!name) continue;
@@ -269,7 +269,7 @@ void SemanticValidator::validate_call_subquery(const ReadingClause::Subquery& ca
         returned.emplace_back(*name, known ? *known : KnownLabels());
       }
     }
-    for (const UnionPart& branch : call.query->unions) check_branch(branch.query);
+    for (const UnionPart& branch : call.query->unions()) check_branch(branch.query);
   }
   for (auto& [name, known] : returned) scope_.bind(name, std::move(known));
   if (call.concurrency) validate_expr(*call.concurrency);

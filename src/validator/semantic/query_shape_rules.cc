@@ -43,7 +43,7 @@ std::pair<std::string_view, bool> reading_end(const ReadingClause& clause) {
   if (std::holds_alternative<ReadingClause::Unwind>(clause.clause)) return {"UNWIND", false};
   if (std::holds_alternative<CallClause>(clause.clause)) return {"CALL", true};
   if (const auto* call = std::get_if<ReadingClause::Subquery>(&clause.clause)) {
-    return {"CALL { }", final_return(call->query->first) == nullptr};
+    return {"CALL { }", final_return(call->query->first()) == nullptr};
   }
   return {"LOAD CSV", false};
 }
@@ -151,10 +151,10 @@ void check_branch(const SingleQuery& query, QueryForm form, Findings& findings) 
 }  // namespace
 
 void check_query_shape(const RegularQuery& query, QueryForm form, Findings& findings, Span where) {
-  check_branch(query.first, form, findings);
+  check_branch(query.first(), form, findings);
   bool with_all = false;
   bool without_all = false;
-  for (const UnionPart& branch : query.unions) {
+  for (const UnionPart& branch : query.unions()) {
     check_branch(branch.query, form, findings);
     (branch.all ? with_all : without_all) = true;
   }
@@ -162,14 +162,14 @@ void check_query_shape(const RegularQuery& query, QueryForm form, Findings& find
     findings.error(Code::MixedUnion, where,
                    "UNION and UNION ALL cannot be mixed in one query; use one of them throughout");
   }
-  if (query.unions.empty()) return;
-  const std::optional<std::vector<std::string>> first = columns(query.first);
+  if (query.unions().empty()) return;
+  const std::optional<std::vector<std::string>> first = columns(query.first());
   if (!first) return;
-  for (size_t i = 0; i < query.unions.size(); ++i) {
-    const std::optional<std::vector<std::string>> other = columns(query.unions[i].query);
+  for (size_t i = 0; i < query.unions().size(); ++i) {
+    const std::optional<std::vector<std::string>> other = columns(query.unions()[i].query);
     if (other && *other != *first) {
       findings.error(
-          Code::UnionColumns, final_return(query.unions[i].query)->span,
+          Code::UnionColumns, final_return(query.unions()[i].query)->span,
           "Every branch of a UNION must return the same columns in the same order, but the first "
           "returns (" +
               joined(*first) + ") and branch " + std::to_string(i + 2) + " returns (" +

@@ -35,8 +35,8 @@ void SemanticValidator::validate_query(const CypherQuery& query) {
   if (language_ == Language::Extended) {
     check_query_shape(*regular, QueryForm::Query, findings_, Span{});
   }
-  validate_single_query(regular->first);
-  for (const UnionPart& branch : regular->unions) {
+  validate_single_query(regular->first());
+  for (const UnionPart& branch : regular->unions()) {
     // No variable crosses a UNION: each branch starts from an empty scope.
     Scope outer;
     outer.swap(scope_);

@@ -163,7 +163,7 @@ TEST(InspectTree, MultiPartSkipsWithButWalksEveryPartAndUnionBranch) {
                                 v.push_back(prop(var("u"), "union_key"));
                                 return v;
                               }()));
-  query.unions.push_back(UnionPart{true, std::get<RegularQuery>(std::move(branch)).first});
+  query.unions().push_back(UnionPart{true, std::get<RegularQuery>(std::move(branch)).first()});
   QueryInfo info = inspect_tree(CypherQuery{std::move(query)});
   EXPECT_THAT(info.labels_used, ElementsAre("First", "Second"));
   EXPECT_THAT(info.properties_used, ElementsAre("returned", "union_key"));

@@ -296,8 +296,8 @@ TEST(UseClause, TheQueryAfterItKeepsItsSpans) {
   const Result<CypherQuery> with_use = extended(text);
   const Result<CypherQuery> without = extended("           MATCH (p:Person) RETURN p");
   ASSERT_TRUE(with_use.ok() && without.ok());
-  const auto& a = std::get<SinglePartQuery>(std::get<RegularQuery>(with_use.value()).first);
-  const auto& b = std::get<SinglePartQuery>(std::get<RegularQuery>(without.value()).first);
+  const auto& a = std::get<SinglePartQuery>(std::get<RegularQuery>(with_use.value()).first());
+  const auto& b = std::get<SinglePartQuery>(std::get<RegularQuery>(without.value()).first());
   EXPECT_EQ(a.reading_clauses[0].span, b.reading_clauses[0].span);
   EXPECT_EQ(text_of(text, a.reading_clauses[0].span), "MATCH (p:Person)");
   EXPECT_TRUE(std::holds_alternative<ShowCommand>(extended("USE system SHOW USERS").value()));
@@ -319,7 +319,7 @@ TEST(QueryOptions, TheQueryAfterThemKeepsItsSpans) {
         "CYPHER 25 /* new */ PROFILE USE movies MATCH (p:Person) RETURN p;"}) {
     const Result<CypherQuery> parsed = extended(text);
     ASSERT_TRUE(parsed.ok()) << text << "\n" << parsed.error().message;
-    const auto& query = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+    const auto& query = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first());
     EXPECT_EQ(text_of(text, query.reading_clauses[0].span), "MATCH (p:Person)") << text;
   }
   EXPECT_TRUE(std::holds_alternative<ShowCommand>(extended("EXPLAIN SHOW INDEXES").value()));

@@ -242,7 +242,7 @@ TEST(DirectClauses, RowsAreTheExpressionAfterOfWhateverCommentsHold) {
     const Result<CypherQuery> parsed = parse(text, Language::Extended);
     ASSERT_TRUE(parsed.ok()) << text;
     const auto& query = std::get<RegularQuery>(parsed.value());
-    const auto& clauses = std::get<SinglePartQuery>(query.first).reading_clauses;
+    const auto& clauses = std::get<SinglePartQuery>(query.first()).reading_clauses;
     ASSERT_EQ(clauses.size(), 2u) << text;
     const auto& call = std::get<ReadingClause::Subquery>(clauses[1].clause);
     EXPECT_TRUE(call.in_transactions) << text;
@@ -284,7 +284,7 @@ TEST(DirectClauses, ConcurrencyAndStatusOfTransactions) {
     ASSERT_TRUE(parsed.ok()) << c.text;
     const auto& query = std::get<RegularQuery>(parsed.value());
     const ReadingClause::Subquery* call = nullptr;
-    for (const ReadingClause& clause : std::get<SinglePartQuery>(query.first).reading_clauses) {
+    for (const ReadingClause& clause : std::get<SinglePartQuery>(query.first()).reading_clauses) {
       if (const auto* found = std::get_if<ReadingClause::Subquery>(&clause.clause)) call = found;
     }
     ASSERT_NE(call, nullptr) << c.text;
@@ -326,7 +326,7 @@ TEST(DirectClauses, NodetachDeleteIsAPlainDelete) {
   }
   const Result<CypherQuery> parsed = parse("MATCH (n) NODETACH DELETE n", Language::Extended);
   ASSERT_TRUE(parsed.ok());
-  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first());
   ASSERT_EQ(part.updating_clauses.size(), 1u);
   const auto& deletion = std::get<UpdatingClause::Delete>(part.updating_clauses[0].clause);
   EXPECT_FALSE(deletion.detach);

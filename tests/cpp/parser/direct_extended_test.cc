@@ -546,7 +546,7 @@ PatternPart first_part(const std::string& pattern) {
   Result<CypherQuery> tree = parse("MATCH " + pattern + " RETURN 1", Language::Extended);
   EXPECT_TRUE(tree.ok()) << pattern;
   if (!tree.ok()) return {};
-  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(tree.value()).first);
+  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(tree.value()).first());
   return std::get<ReadingClause::Match>(single.reading_clauses.front().clause).pattern.front();
 }
 
@@ -616,7 +616,7 @@ TEST(DirectExtended, DynamicLabelsKeepTheirExpression) {
   // SET and REMOVE keep the names and, apart, the expressions.
   const Result<CypherQuery> set = parse("MATCH (n) SET n:A:$(x):$any(y)", Language::Extended);
   ASSERT_TRUE(set.ok());
-  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(set.value()).first);
+  const auto& part = std::get<SinglePartQuery>(std::get<RegularQuery>(set.value()).first());
   const auto& items = std::get<UpdatingClause::Set>(part.updating_clauses.front().clause).items;
   const auto& labels = std::get<SetItem::Labels>(items.front().item);
   EXPECT_EQ(labels.labels, std::vector<std::string>{"A"});

@@ -22,11 +22,11 @@ Expr extended_expr(const std::string& text) {
   EXPECT_TRUE(result.ok()) << text << "\n" << (result.ok() ? "" : result.error().message);
   if (!result.ok()) return Expr(Expr::Null{});
   const auto& query = std::get<RegularQuery>(result.value());
-  return std::get<SinglePartQuery>(query.first).return_clause->items.items.at(0).expr;
+  return std::get<SinglePartQuery>(query.first()).return_clause->items.items.at(0).expr;
 }
 
 const SinglePartQuery& single_part(const CypherQuery& query) {
-  return std::get<SinglePartQuery>(std::get<RegularQuery>(query).first);
+  return std::get<SinglePartQuery>(std::get<RegularQuery>(query).first());
 }
 
 TEST(ExtendedGrammar, AcceptsWhatTheSubsetRejects) {
@@ -196,7 +196,7 @@ TEST(ExtendedTree, SubqueryExpressions) {
   const auto* e = exists.as<Expr::Exists>();
   ASSERT_NE(e, nullptr);
   const auto& query = std::get<RegularQuery>(e->subquery->value);
-  const auto& part = std::get<SinglePartQuery>(query.first);
+  const auto& part = std::get<SinglePartQuery>(query.first());
   ASSERT_EQ(part.reading_clauses.size(), 1u);
   const auto& match = std::get<ReadingClause::Match>(part.reading_clauses[0].clause);
   EXPECT_TRUE(match.where_clause.has_value());
@@ -318,7 +318,7 @@ TEST(ExtendedTree, StepsBesideAGroupReadAsWithout) {
       "<-[:T|U]-(d {v: [1, 2]}) RETURN p");
   ASSERT_TRUE(grouped.ok()) << grouped.error().message;
   auto& part = std::get<ReadingClause::Match>(
-                   std::get<SinglePartQuery>(std::get<RegularQuery>(grouped.value()).first)
+                   std::get<SinglePartQuery>(std::get<RegularQuery>(grouped.value()).first())
                        .reading_clauses[0]
                        .clause)
                    .pattern[0];

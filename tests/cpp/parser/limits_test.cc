@@ -172,7 +172,7 @@ TEST(Limits, BracketedRetriesParseUpToTheLimit) {
   // The deepest slice holds its range, the outer ones wrap it.
   auto deep = parse("RETURN " + slices(248));
   ASSERT_TRUE(deep.ok());
-  const auto& items = std::get<SinglePartQuery>(std::get<RegularQuery>(deep.value()).first)
+  const auto& items = std::get<SinglePartQuery>(std::get<RegularQuery>(deep.value()).first())
                           .return_clause->items.items;
   ASSERT_EQ(items.size(), 1u);
   const Expr* e = &items[0].expr;

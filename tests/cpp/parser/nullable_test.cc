@@ -230,7 +230,7 @@ TEST(Nullable, NameIsInlineAndTellsAbsentFromEmpty) {
 TEST(Nullable, ParsedNamesTellAbsentFromEmpty) {
   auto parsed = parse("MATCH (``)-[]->(b) RETURN b, 1 AS ``", Language::Subset);
   ASSERT_TRUE(parsed.ok()) << parsed.error().message;
-  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first());
   const auto& part = std::get<ReadingClause::Match>(single.reading_clauses.at(0).clause).pattern[0];
   ASSERT_TRUE(part.start.variable.has_value());
   EXPECT_TRUE(part.start.variable->empty());
@@ -255,7 +255,7 @@ TEST(Nullable, TreeCopiesAreDeep) {
   CypherQuery copy = parsed.value();
   EXPECT_EQ(tree_text(copy, true), before);
 
-  auto& multi = std::get<MultiPartQuery>(std::get<RegularQuery>(copy).first);
+  auto& multi = std::get<MultiPartQuery>(std::get<RegularQuery>(copy).first());
   auto& match = std::get<ReadingClause::Match>(multi.parts.at(0).reading_clauses.at(0).clause);
   auto& link = match.pattern.at(0).chain.at(0);
   ASSERT_TRUE(match.pattern.at(0).start.properties.has_value());

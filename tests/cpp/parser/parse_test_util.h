@@ -30,7 +30,7 @@ inline Expr return_expr(const std::string& expr_text) {
   auto result = parse("RETURN " + expr_text);
   EXPECT_TRUE(result.ok()) << expr_text << "\n" << (result.ok() ? "" : result.error().message);
   const auto& query = std::get<RegularQuery>(result.value());
-  const auto& single = std::get<SinglePartQuery>(query.first);
+  const auto& single = std::get<SinglePartQuery>(query.first());
   return single.return_clause->items.items.at(0).expr;
 }
 

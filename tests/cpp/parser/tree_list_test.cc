@@ -158,7 +158,7 @@ TEST(TreeList, BuildsCopiesAndComparesAsAVectorDoes) {
 TEST(TreeList, APartOfAParsedTreeChangedByCodeKeepsTheTreeWhole) {
   Result<CypherQuery> parsed = parse("MATCH (a:Person)-[:KNOWS]->(b) RETURN a", Language::Extended);
   ASSERT_TRUE(parsed.ok());
-  auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first);
+  auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(parsed.value()).first());
   auto& match = std::get<ReadingClause::Match>(single.reading_clauses[0].clause);
   NodePattern& node = match.pattern[0].start;
   ASSERT_TRUE(node.labels.in_arena());
@@ -169,7 +169,7 @@ TEST(TreeList, APartOfAParsedTreeChangedByCodeKeepsTheTreeWhole) {
   EXPECT_EQ(node.labels, (std::vector<std::string>{"Person", "Employee", "Manager"}));
   // A copy of the changed tree is whole and on the heap.
   const CypherQuery copy = parsed.value();
-  const auto& copied = std::get<SinglePartQuery>(std::get<RegularQuery>(copy).first);
+  const auto& copied = std::get<SinglePartQuery>(std::get<RegularQuery>(copy).first());
   const auto& copied_match = std::get<ReadingClause::Match>(copied.reading_clauses[0].clause);
   EXPECT_EQ(copied_match.pattern[0].start.labels, node.labels);
   EXPECT_FALSE(copied_match.pattern[0].start.labels.in_arena());

@@ -26,8 +26,8 @@ const T& as(const Expr& e) {
 TEST(TreeBuilder, SimpleMatchReturn) {
   auto r = parse("MATCH (n) RETURN n");
   const auto& q = regular(r);
-  EXPECT_TRUE(q.unions.empty());
-  const auto& single = std::get<SinglePartQuery>(q.first);
+  EXPECT_TRUE(q.unions().empty());
+  const auto& single = std::get<SinglePartQuery>(q.first());
   ASSERT_EQ(single.reading_clauses.size(), 1u);
   const auto& match = std::get<ReadingClause::Match>(single.reading_clauses[0].clause);
   EXPECT_FALSE(match.optional);
@@ -40,12 +40,12 @@ TEST(TreeBuilder, SimpleMatchReturn) {
 TEST(TreeBuilder, UnionsAndWithParts) {
   auto r = parse("RETURN 1 UNION ALL RETURN 2 UNION RETURN 3");
   const auto& q = regular(r);
-  ASSERT_EQ(q.unions.size(), 2u);
-  EXPECT_TRUE(q.unions[0].all);
-  EXPECT_FALSE(q.unions[1].all);
+  ASSERT_EQ(q.unions().size(), 2u);
+  EXPECT_TRUE(q.unions()[0].all);
+  EXPECT_FALSE(q.unions()[1].all);
 
   auto r2 = parse("MATCH (n) WITH n MATCH (n)-->(m) RETURN m");
-  const auto& multi = std::get<MultiPartQuery>(regular(r2).first);
+  const auto& multi = std::get<MultiPartQuery>(regular(r2).first());
   ASSERT_EQ(multi.parts.size(), 1u);
   EXPECT_EQ(multi.parts[0].reading_clauses.size(), 1u);
   EXPECT_EQ(multi.parts[0].with_clause.items.size(), 1u);
@@ -55,14 +55,14 @@ TEST(TreeBuilder, UnionsAndWithParts) {
 
 TEST(TreeBuilder, KeywordFlags) {
   auto r = parse("OPTIONAL MATCH (n) WITH DISTINCT n ORDER BY n.x desc RETURN DISTINCT n.x");
-  const auto& multi = std::get<MultiPartQuery>(regular(r).first);
+  const auto& multi = std::get<MultiPartQuery>(regular(r).first());
   EXPECT_TRUE(std::get<ReadingClause::Match>(multi.parts[0].reading_clauses[0].clause).optional);
   EXPECT_TRUE(multi.parts[0].with_clause.distinct);
   EXPECT_TRUE(multi.parts[0].with_clause.order_by->at(0).descending);
   EXPECT_TRUE(multi.return_clause->distinct);
 
   auto r2 = parse("MATCH (n) RETURN n.distinctValue ORDER BY n.description");
-  const auto& single = std::get<SinglePartQuery>(regular(r2).first);
+  const auto& single = std::get<SinglePartQuery>(regular(r2).first());
   EXPECT_FALSE(single.return_clause->distinct);
   EXPECT_FALSE(single.return_clause->order_by->at(0).descending);
 }
@@ -71,7 +71,7 @@ TEST(TreeBuilder, UpdatingClauses) {
   auto r = parse(
       "MERGE (n:A) ON CREATE SET n.matched = 1 ON MATCH SET n.seen = 2 "
       "SET n += {a: 1}, n:Person:Admin, n.note = 'a+=b' REMOVE n.age, n:Tmp DETACH DELETE n, m");
-  const auto& single = std::get<SinglePartQuery>(regular(r).first);
+  const auto& single = std::get<SinglePartQuery>(regular(r).first());
   ASSERT_EQ(single.updating_clauses.size(), 4u);
   const auto& merge = std::get<UpdatingClause::Merge>(single.updating_clauses[0].clause);
   EXPECT_EQ(merge.on_create.size(), 1u);
@@ -92,12 +92,12 @@ TEST(TreeBuilder, UpdatingClauses) {
 
 TEST(TreeBuilder, ReturnStarAndAliasesAndYield) {
   auto r = parse("MATCH (n) WITH * RETURN n AS `my x`");
-  const auto& multi = std::get<MultiPartQuery>(regular(r).first);
+  const auto& multi = std::get<MultiPartQuery>(regular(r).first());
   EXPECT_TRUE(multi.parts[0].with_clause.items.empty());
   EXPECT_EQ(multi.return_clause->items.items[0].alias, "my x");
 
   auto r2 = parse("CALL db.labels() YIELD label AS l");
-  const auto& single = std::get<SinglePartQuery>(regular(r2).first);
+  const auto& single = std::get<SinglePartQuery>(regular(r2).first());
   const auto& call = std::get<CallClause>(single.reading_clauses[0].clause);
   EXPECT_EQ(call.procedure, "db.labels");
   ASSERT_EQ(call.yield_items.size(), 1u);
@@ -109,7 +109,7 @@ TEST(TreeBuilder, Patterns) {
   auto r = parse(
       "MATCH p = (a:`Person`)-[r:KNOWS|:LIKES*1..3 {since: 1}]->(b), (c)<-[:T]-(d), "
       "(e)<-[:T]->(f), (g)-[*]-(h), (i)-[*..4]-(j), (k $props) RETURN p");
-  const auto& single = std::get<SinglePartQuery>(regular(r).first);
+  const auto& single = std::get<SinglePartQuery>(regular(r).first());
   const auto& pattern = std::get<ReadingClause::Match>(single.reading_clauses[0].clause).pattern;
   ASSERT_EQ(pattern.size(), 6u);
   EXPECT_EQ(pattern[0].variable, "p");
@@ -131,7 +131,7 @@ TEST(TreeBuilder, Patterns) {
 
 TEST(TreeBuilder, MapKeysRepeatAndKeepFirstPosition) {
   auto r = parse("MATCH (n {name: 'a', age: 1, name: 'b'}) RETURN n");
-  const auto& single = std::get<SinglePartQuery>(regular(r).first);
+  const auto& single = std::get<SinglePartQuery>(regular(r).first());
   const auto& node =
       std::get<ReadingClause::Match>(single.reading_clauses[0].clause).pattern[0].start;
   const auto& map = std::get<MapOrParam::Map>(node.properties->value).entries;
@@ -233,7 +233,7 @@ TEST(TreeBuilder, CopiesAreIndependent) {
   auto* source = new CypherQuery(r.value());
   CypherQuery copy = *source;
   delete source;
-  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(copy).first);
+  const auto& single = std::get<SinglePartQuery>(std::get<RegularQuery>(copy).first());
   EXPECT_NE(single.return_clause->items.items[0].expr.as<Expr::Add>(), nullptr);
 }
 

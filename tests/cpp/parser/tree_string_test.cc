@@ -130,7 +130,7 @@ TEST(TreeString, CopiesOfATreeOwnTheirNamesAndOutliveIt) {
   const std::string expected = tree_text(parsed->value());
   const CypherQuery copy = parsed->value();
   // A node copied out of the tree, not the whole tree: `a.name` of RETURN.
-  const auto& query = std::get<MultiPartQuery>(std::get<RegularQuery>(parsed->value()).first);
+  const auto& query = std::get<MultiPartQuery>(std::get<RegularQuery>(parsed->value()).first());
   const Expr item = query.return_clause->items.items[0].expr;
   parsed.reset();
   EXPECT_EQ(tree_text(copy), expected);

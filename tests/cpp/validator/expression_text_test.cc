@@ -23,7 +23,7 @@ std::string printed(std::string_view text) {
   EXPECT_TRUE(tree.ok()) << text << "\n" << (tree.ok() ? "" : tree.error().message);
   if (!tree.ok()) return "";
   const auto& query = std::get<RegularQuery>(tree.value());
-  const auto& single = std::get<SinglePartQuery>(query.first);
+  const auto& single = std::get<SinglePartQuery>(query.first());
   return expression_text(single.return_clause->items.items.front().expr);
 }
 
@@ -167,8 +167,8 @@ class ReadBack {
     if (!tree.ok()) return;
     const auto* regular = std::get_if<RegularQuery>(&tree.value());
     if (regular == nullptr) return;
-    single(regular->first);
-    for (const UnionPart& branch : regular->unions) single(branch.query);
+    single(regular->first());
+    for (const UnionPart& branch : regular->unions()) single(branch.query);
   }
   int checked = 0;
 

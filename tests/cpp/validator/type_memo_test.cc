@@ -22,7 +22,7 @@ std::string chain(const std::string& op, int count) {
 
 const Expr& returned(const Result<CypherQuery>& tree) {
   const auto& query = std::get<RegularQuery>(tree.value());
-  return std::get<SinglePartQuery>(query.first).return_clause->items.items.front().expr;
+  return std::get<SinglePartQuery>(query.first()).return_clause->items.items.front().expr;
 }
 
 // Every expression of `root`, outermost first: the order the walk asks in.
