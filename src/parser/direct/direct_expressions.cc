@@ -439,8 +439,12 @@ bool DirectReader::read_atom_body(Expr& out) {
         const WordRead read = read_function(out);
         if (read != WordRead::kOther) return read == WordRead::kTaken;
       }
-      // A word right after the name is the next token (`` `x`AS y ``).
-      if (after == '`' || parenthesis_after_names()) {
+      // A word right after the name is the next token (`` `x`AS y ``,
+      // `` `x`IN(list) ``); a parenthesis after it is a call the matcher
+      // refuses (`` `f`(1) ``).
+      if (after == '`' || (after == '.' && parenthesis_after_names())) return false;
+      if (const size_t next = skip_ignorable(text_, close + 1);
+          next < text_.size() && text_[next] == '(') {
         return false;
       }
       std::string_view name;

@@ -184,6 +184,7 @@ bool DirectReader::read_label_check(Expr& out, size_t start) {
   out.node.emplace<Expr::LabelCheck>(
       Expr::LabelCheck{std::move(target), box<LabelExpr>(std::move(labels))});
   out.span = span_from(start);
+  label_check_end_ = end_;
   return true;
 }
 
@@ -195,6 +196,7 @@ bool DirectReader::read_is_label_check(Expr& out, size_t start) {
   out.node.emplace<Expr::LabelCheck>(
       Expr::LabelCheck{std::move(target), box<LabelExpr>(std::move(labels))});
   out.span = span_from(start);
+  label_check_end_ = end_;
   return true;
 }
 

@@ -332,9 +332,17 @@ bool DirectReader::read_label_expression(LabelExpr& out, bool rel, bool in_expre
     size_t at = skip_ignorable(text_, pos_ + 1);
     if (at < text_.size() && text_[at] == ':') at = skip_ignorable(text_, at + 1);
     if (!label_atom_here(at)) break;
+    // An alternative that fails is not one: the matcher leaves the `|` to
+    // what follows, as a comprehension's bar (`[x IN n:A|(n.p)]`).
+    const Mark bar = mark();
     accept('|');
     accept(':');
-    if (!read_label_conjunction(add(operands), rel)) return false;
+    if (!read_label_conjunction(add(operands), rel)) {
+      if (limit_ != Limit::None) return false;
+      operands.pop_back();
+      if (!give_back(bar)) return false;
+      break;
+    }
   }
   out = joined(LabelExpr::Kind::Or, std::move(operands), span_from(start));
   return true;

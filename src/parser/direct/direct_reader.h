@@ -291,6 +291,9 @@ class DirectReader {
   // check at the predicate's own level takes no `|`: it starts the
   // projection. The level is counted as depth_ counts it.
   int label_or_blocked_depth_ = -1;
+  // Where the last label check read ended (end_ after it): FOREACH tells by
+  // it whether its list ended with one.
+  size_t label_check_end_ = std::string_view::npos;
 
   // ---- Lexical
   // The character here, or 0 at the end: the position never passes the

@@ -18,31 +18,6 @@ constexpr std::string_view kClauseWords[] = {"MATCH",    "OPTIONAL", "UNWIND", "
                                              "CREATE",   "MERGE",    "SET",    "REMOVE",  "DETACH",
                                              "NODETACH", "DELETE",   "WITH",   "FOREACH", "RETURN"};
 
-// Whether the rightmost operand of `e` is a label check or a type: the
-// matcher may read a `|` after either as part of it.
-bool ends_in_label_or_type(const Expr& e) {
-  const Expr* at = &e;
-  for (;;) {
-    if (at->as<Expr::LabelCheck>() != nullptr || at->as<Expr::TypePredicate>() != nullptr) {
-      return true;
-    }
-    const Expr* next = std::visit(
-        [](const auto& node) -> const Expr* {
-          using T = std::decay_t<decltype(node)>;
-          if constexpr (std::is_base_of_v<Expr::Binary, T>) {
-            return node.right.get();
-          } else if constexpr (std::is_base_of_v<Expr::Unary, T>) {
-            return node.operand.get();
-          } else {
-            return nullptr;
-          }
-        },
-        at->node);
-    if (next == nullptr) return false;
-    at = next;
-  }
-}
-
 }  // namespace
 
 bool DirectReader::read_regular_query(RegularQuery& out) {
@@ -146,13 +121,17 @@ bool DirectReader::read_load_csv(ReadingClause& out) {
 }
 
 // After FOREACH: `(x IN list | updating clauses)`, one more level of
-// nesting, as the matcher counts it.
+// nesting, as the matcher counts it. Where the list ends with a label check
+// (`n IN x:A | SET ...`), the matcher takes the bar and the clause's first
+// word for one more label, and the clause fails; a type (`x IS :: INT`)
+// takes no clause word, and a closing parenthesis or a further operator
+// (`(x:A)`, `x:A IS NULL`) ends the check before the bar.
 bool DirectReader::read_foreach(UpdatingClause& out) {
   UpdatingClause::Foreach& foreach = out.clause.emplace<UpdatingClause::Foreach>(
       UpdatingClause::Foreach{{}, Expr(Expr::Null{}), {}});
   if (!nest() || !count_node()) return false;
   if (!accept('(') || !read_name(NameKind::kVariable, foreach.variable) || !keyword("IN") ||
-      !read_expression(foreach.list) || ends_in_label_or_type(foreach.list) || !accept('|')) {
+      !read_expression(foreach.list) || end_ == label_check_end_ || !accept('|')) {
     return false;
   }
   do {

@@ -126,8 +126,11 @@ const Construct kConstructs[] = {
     {"a name in backticks with a word right after it",
      "RETURN `x`AS y\n"
      "RETURN CASE `x`WHEN 1 THEN 2 END\n"
-     "WITH 1 AS x RETURN `x`AS y ORDER BY `x`DESC",
-     "", "", "RETURN `x`y"},
+     "WITH 1 AS x RETURN `x`AS y ORDER BY `x`DESC\n"
+     "RETURN CASE `x`WHEN (1) THEN 2 END\n"
+     "RETURN CASE `x`WHEN(1)THEN 1 END\n"
+     "RETURN `x`IN(1)",
+     "", "", "RETURN `x`y\nRETURN `x`AS(y)\nRETURN `f` /* call */ (1)"},
     {"a word right after a parameter's or a bound's digits",
      "MATCH () WHERE $1RETURN 1\n"
      "RETURN $1AS x\n"
@@ -139,10 +142,22 @@ const Construct kConstructs[] = {
      "RETURN 1 IS NOT < D AS t\n"
      "RETURN e((L), [x IN []:A|(1)])\n"
      "RETURN [x IN l:A|(1)]\n"
+     "RETURN [x IN x:A|(n.p)]\n"
+     "RETURN [x IN x:A|B|(n.p)]\n"
      "MATCH (n) RETURN n:A|((B)|C)",
      "RETURN x IS NOT A\n"
      "RETURN n:A:(1)\n"
      "RETURN [x IN l WHERE x:A|() | 1]"},
+    {"FOREACH lists that end before the bar", "", "",
+     "MATCH (a) FOREACH (n IN (m:A)|SET n.x = 1)\n"
+     "MATCH (a) FOREACH (n IN a > (m:Movie)| FOREACH (m IN [n] | SET m.seen = true))\n"
+     "MATCH (a) FOREACH (n IN a:A IS NULL | SET n.x = 1)\n"
+     "MATCH (a) FOREACH (n IN a:A = b | SET n.x = 1)\n"
+     "MATCH (a) FOREACH (n IN a IS :: INT | STRING | SET n.x = 1)\n"
+     "MATCH (a) FOREACH (n IN (a IS :: INT NOT NULL) | CREATE (b))",
+     "MATCH (a) FOREACH (n IN a:A | SET n.x = 1)\n"
+     "MATCH (a) FOREACH (n IN a:(A) | CREATE (b))\n"
+     "MATCH (a) FOREACH (n IN a IS NOT A | CREATE (b))"},
     {"range and quantifier bounds in any base",
      "MATCH ()-[*0x7]-() RETURN 1\n"
      "MATCH ()-[*0o7..0x3]-() RETURN 1\n"
@@ -217,6 +232,9 @@ TEST(DirectGaps, ReadsTheShapesAsTheirPlainForms) {
       {Language::Extended, "RETURN (a)-[]", "RETURN (a) - []"},
       {Language::Extended, "RETURN x IS NOT, 1", "RETURN x IS `NOT`, 1"},
       {Language::Extended, "RETURN [x IN l:A|(1)]", "RETURN [x IN l:A | (1)]"},
+      {Language::Extended, "RETURN [x IN x:A|B|(n.p)]", "RETURN [x IN x:A|B | (n.p)]"},
+      {Language::Subset, "RETURN CASE `x`WHEN(1) THEN 2 END", "RETURN CASE x WHEN (1) THEN 2 END"},
+      {Language::Extended, "RETURN `x`IN(1)", "RETURN x IN (1)"},
   };
   for (const Pair& pair : pairs) {
     RegularQuery direct;
